@@ -1,0 +1,41 @@
+# The Linux host build: the engine, driver list and file players over the host
+# stand-ins of src/platform/host, unit tests, benchmarks and fuzz targets.
+find_package(Threads REQUIRED)
+find_package(GTest REQUIRED)
+
+file(GLOB ASIOCHAN_HOST_PLATFORM_SOURCES CONFIGURE_DEPENDS src/platform/host/*.cpp)
+
+add_library(asiochan_core STATIC ${ASIOCHAN_PORTABLE_SOURCES} ${ASIOCHAN_HOST_PLATFORM_SOURCES})
+asiochan_includes(asiochan_core)
+asiochan_warnings(asiochan_core)
+target_link_libraries(asiochan_core PUBLIC Threads::Threads)
+
+add_library(asiochan_simcore STATIC ${ASIOCHAN_SIMCORE_SOURCES})
+asiochan_includes(asiochan_simcore)
+asiochan_warnings(asiochan_simcore)
+target_link_libraries(asiochan_simcore PUBLIC asiochan_core)
+
+file(GLOB_RECURSE ASIOCHAN_UNIT_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp)
+add_executable(asiochan_unit_tests ${ASIOCHAN_UNIT_TEST_SOURCES})
+asiochan_includes(asiochan_unit_tests)
+target_include_directories(asiochan_unit_tests PRIVATE ${ASIOCHAN_ROOT}/tests ${ASIOCHAN_ROOT}/tests/unit)
+asiochan_warnings(asiochan_unit_tests)
+target_link_libraries(asiochan_unit_tests PRIVATE asiochan_simcore GTest::gtest GTest::gtest_main)
+add_test(NAME unit COMMAND asiochan_unit_tests)
+set_tests_properties(unit PROPERTIES TIMEOUT 900)
+
+if(ASIOCHAN_BENCH AND EXISTS ${ASIOCHAN_ROOT}/bench)
+    find_package(benchmark REQUIRED)
+    file(GLOB ASIOCHAN_BENCH_SOURCES CONFIGURE_DEPENDS bench/*.cpp)
+    if(ASIOCHAN_BENCH_SOURCES)
+        add_executable(asiochan_bench ${ASIOCHAN_BENCH_SOURCES})
+        asiochan_includes(asiochan_bench)
+        target_include_directories(asiochan_bench PRIVATE ${ASIOCHAN_ROOT}/tests ${ASIOCHAN_ROOT}/tests/unit)
+        asiochan_warnings(asiochan_bench)
+        target_link_libraries(asiochan_bench PRIVATE asiochan_simcore benchmark::benchmark)
+    endif()
+endif()
+
+if(ASIOCHAN_FUZZ AND EXISTS ${ASIOCHAN_ROOT}/fuzz/CMakeLists.txt)
+    add_subdirectory(fuzz)
+endif()

@@ -1,0 +1,33 @@
+# The product build: asiochan.dll (PE32, i686) against the real Windows API, the
+# simulated driver as a COM server, the command-line host, and the Wine tests.
+# DLLs and executables side by side, so tests find the DLLs they load.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+file(GLOB ASIOCHAN_WIN32_PLATFORM_SOURCES CONFIGURE_DEPENDS src/platform/win32/*.cpp)
+
+set(ASIOCHAN_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
+set(ASIOCHAN_WIN32_LIBS ole32 oleaut32 uuid advapi32 user32 setupapi kernel32)
+
+add_library(asiochan_objects OBJECT ${ASIOCHAN_PORTABLE_SOURCES} ${ASIOCHAN_WIN32_PLATFORM_SOURCES})
+asiochan_includes(asiochan_objects)
+asiochan_warnings(asiochan_objects)
+
+add_library(asiochan SHARED $<TARGET_OBJECTS:asiochan_objects> src/exports/asiochan.def)
+asiochan_includes(asiochan)
+set_target_properties(asiochan PROPERTIES PREFIX "" OUTPUT_NAME asiochan)
+target_link_options(asiochan PRIVATE ${ASIOCHAN_STATIC_RUNTIME})
+target_link_libraries(asiochan PRIVATE ${ASIOCHAN_WIN32_LIBS})
+
+# Every export of the DLL, and only those, as the .def lists them.
+add_test(NAME dll_exports
+    COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DDLL=$<TARGET_FILE:asiochan>
+            -DDEF=${ASIOCHAN_ROOT}/src/exports/asiochan.def -P ${ASIOCHAN_ROOT}/cmake/check_exports.cmake)
+
+foreach(part simdriver cli)
+    if(EXISTS ${ASIOCHAN_ROOT}/tools/${part}/CMakeLists.txt)
+        add_subdirectory(tools/${part})
+    endif()
+endforeach()
+if(EXISTS ${ASIOCHAN_ROOT}/tests/wine/CMakeLists.txt)
+    add_subdirectory(tests/wine)
+endif()

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs what the builds and tests need on a fresh Debian machine. Idempotent:
+# when everything is there it only checks and returns.
+set -euo pipefail
+
+need=()
+have_cmd() { command -v "$1" >/dev/null 2>&1; }
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+
+have_cmd cmake || need+=(cmake)
+have_cmd ninja || need+=(ninja-build)
+have_cmd g++ || need+=(g++)
+have_cmd clang++ || need+=(clang)
+have_pkg libgtest-dev || need+=(libgtest-dev)
+have_pkg libgmock-dev || need+=(libgmock-dev)
+have_pkg libbenchmark-dev || need+=(libbenchmark-dev)
+have_pkg libclang-rt-14-dev || need+=(libclang-rt-14-dev)
+have_cmd i686-w64-mingw32-g++ || need+=(g++-mingw-w64-i686)
+have_cmd i686-w64-mingw32-gcc || need+=(gcc-mingw-w64-i686)
+have_pkg python3 || need+=(python3)
+
+wine_ok=1
+have_cmd wine || wine_ok=0
+have_pkg wine32:i386 || wine_ok=0
+if [ "$wine_ok" = 0 ]; then
+    need+=(wine wine32:i386)
+fi
+
+if [ ${#need[@]} -eq 0 ]; then
+    echo "bootstrap: everything is installed"
+    exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+fi
+echo "bootstrap: installing ${need[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+echo "bootstrap: done"

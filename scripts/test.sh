@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Sets up what is missing, builds every preset and runs every test suite: the
+# host build plain, under ASan/UBSan and under TSan, and the product DLL under
+# 32-bit Wine in a throw-away prefix.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+"$root/scripts/bootstrap.sh"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/asiochan-test.XXXXXX")
+export ASIOCHAN_WINEPREFIX="$work/wineprefix"
+cleanup() {
+    WINEPREFIX="$ASIOCHAN_WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Wine's first start takes a while; let it run while the host builds compile.
+"$root/scripts/wine-prefix.sh" >"$work/wineprefix.log" 2>&1 &
+prefix_job=$!
+
+presets=(${ASIOCHAN_PRESETS:-native asan tsan mingw})
+for preset in "${presets[@]}"; do
+    echo "=== $preset: build"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+    if [ "$preset" = mingw ]; then
+        wait "$prefix_job" || { cat "$work/wineprefix.log"; exit 1; }
+    fi
+    echo "=== $preset: test"
+    case "$preset" in
+        tsan) export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ;;
+        asan) export ASAN_OPTIONS="detect_leaks=1 abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1 halt_on_error=1" ;;
+    esac
+    ctest --preset "$preset"
+done
+echo "=== all suites passed"

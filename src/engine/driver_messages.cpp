@@ -1,0 +1,38 @@
+#include "engine/driver_messages.h"
+
+namespace asiochan {
+
+AsioLong ASIOCHAN_CDECL asioMessage(AsioLong selector, AsioLong value, void* /*message*/, double* /*opt*/) {
+    switch (selector) {
+        case kAsioSelectorSupported:
+            switch (value) {
+                case kAsioEngineVersion:
+                case kAsioResetRequest:
+                case kAsioResyncRequest:
+                case kAsioLatenciesChanged:
+                case kAsioSupportsTimeInfo:
+                case kAsioSupportsTimeCode:
+                case kAsioSupportsInputMonitor:
+                    return 1;
+                default:
+                    return 0;
+            }
+        case kAsioEngineVersion:
+            return 2;
+        case kAsioResetRequest:
+        case kAsioResyncRequest:
+        case kAsioLatenciesChanged:
+        case kAsioSupportsTimeInfo:
+            return 1;
+        default:
+            // kAsioBufferSizeChange, kAsioSupportsTimeCode, kAsioMMCCommand,
+            // kAsioSupportsInputMonitor and every unknown selector.
+            return 0;
+    }
+}
+
+// The engine keeps the rate it last read; a change announced by the driver is
+// not acted on.
+void ASIOCHAN_CDECL sampleRateDidChange(ASIOSampleRate /*rate*/) {}
+
+}  // namespace asiochan

@@ -1,0 +1,83 @@
+// The one process-wide record of the streaming engine. Fields that the driver's
+// callback thread shares with application threads are atomics; the tables handed
+// to the driver by address (`bufferInfoTable`, `channelInfoTable`, `callbacks`)
+// are plain, because the driver writes them in its own format.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "driver/asio_types.h"
+#include "driver/sample_width.h"
+
+namespace asiochan {
+
+constexpr int kMaxChannels = 64;     // records per direction, channels 0..63
+constexpr int kMaxBufferInfos = 128;  // 64 outputs + 64 inputs
+
+// The capture state of one input channel.
+struct CaptureChannel {
+    std::atomic<std::uint8_t*> writePos{nullptr};   // key field: null = not armed
+    std::atomic<std::uint8_t*> copyPos{nullptr};    // null = no shadow copy
+    std::atomic<std::int32_t> framesLeft{0};
+    std::atomic<std::uint8_t> done{0};              // 1 = free; 0 = armed or never reset
+    std::atomic<std::uint8_t*> userStart{nullptr};  // the application's buffer
+    std::atomic<std::uint8_t*> copyStart{nullptr};  // the engine's shadow copy (heap)
+    std::atomic<std::int32_t> byteLength{0};
+};
+
+// The playback state of one output channel.
+struct PlaybackChannel {
+    std::atomic<std::uint8_t*> current{nullptr};  // engine-owned block being played
+    std::atomic<std::uint8_t*> staged{nullptr};   // the block of the first handover
+    std::atomic<std::uint8_t*> next{nullptr};     // engine-owned block queued behind
+    std::atomic<std::uint8_t*> readPos{nullptr};  // key field: null = nothing playing
+    std::atomic<std::int32_t> length{0};
+    std::atomic<std::int32_t> nextLength{0};
+    std::atomic<std::int32_t> readOffset{0};
+    std::atomic<std::uint8_t> idle{0};  // 1 = no block; 0 = playing or never reset
+};
+
+struct EngineState {
+    // Driver information.
+    ASIODriverInfo initInfo{};
+    std::atomic<std::int32_t> inputChannelCount{0};   // bounded to 0..kMaxChannels
+    std::atomic<std::int32_t> outputChannelCount{0};  // bounded to 0..kMaxChannels
+    std::atomic<std::int32_t> bufferSizeMin{0};
+    std::atomic<std::int32_t> bufferSizeMax{0};
+    std::atomic<std::int32_t> bufferSizePreferred{0};
+    std::atomic<std::int32_t> bufferSizeGranularity{0};
+    double currentSampleRate = 0.0;  // written and read by application calls only
+    std::atomic<std::uint8_t> outputReadySupported{0};
+    std::atomic<std::int32_t> inputLatency{0};
+    std::atomic<std::int32_t> outputLatency{0};
+    std::atomic<std::int32_t> inputBufferCount{0};
+    std::atomic<std::int32_t> outputBufferCount{0};
+    ASIOBufferInfo bufferInfoTable[kMaxBufferInfos]{};
+    ASIOChannelInfo channelInfoTable[kMaxBufferInfos]{};
+    ASIOCallbacks callbacks{};
+    std::atomic<std::int32_t> sampleSize[2]{};  // [0] inputs, [1] outputs, bytes per sample
+
+    // Run flags.
+    std::atomic<std::uint8_t> playbackRunning{0};
+    std::atomic<std::uint8_t> captureRunning{0};
+
+    // Channel records.
+    CaptureChannel captureChannels[kMaxChannels]{};
+    PlaybackChannel playbackChannels[kMaxChannels]{};
+    std::atomic<std::uint8_t> canSendNext[kMaxChannels] = {1};  // flag 0 is 1 at load
+};
+
+// The engine. Statically allocated: it never moves, so the driver may keep the
+// addresses of its tables for the life of the process.
+extern EngineState engine;
+
+// Puts every field back to its load value without releasing anything. Used by
+// tests that need a fresh engine in one process.
+void resetEngineStateForTests();
+
+// Stores the width of `type` for a direction (0 = input, 1 = output); a type
+// without a width leaves the entry as it was.
+void storeSampleSize(int direction, ASIOSampleType type);
+
+}  // namespace asiochan

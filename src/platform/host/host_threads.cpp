@@ -1,0 +1,61 @@
+// Threads, sleep and clock for the Linux host build.
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "platform/platform.h"
+
+namespace asiochan::platform {
+
+namespace {
+struct HostThread {
+    std::thread thread;
+    std::atomic<bool> ended{false};
+    std::atomic<int> owners{2};  // the handle and the running thread
+};
+
+void dropOwner(HostThread* t) {
+    if (t->owners.fetch_sub(1, std::memory_order_acq_rel) == 1) delete t;
+}
+
+std::atomic<std::uint32_t> nextThreadId{1};
+}  // namespace
+
+ThreadHandle startThread(ThreadEntry entry, void* argument, std::uint32_t* threadId) {
+    auto* t = new HostThread;
+    if (threadId) *threadId = nextThreadId.fetch_add(1);
+    t->thread = std::thread([t, entry, argument] {
+        entry(argument);
+        t->ended.store(true, std::memory_order_release);
+        dropOwner(t);
+    });
+    t->thread.detach();
+    return t;
+}
+
+bool waitThread(ThreadHandle thread, std::uint32_t timeoutMs) {
+    auto* t = static_cast<HostThread*>(thread);
+    if (t == nullptr) return true;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!t->ended.load(std::memory_order_acquire)) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return true;
+}
+
+void closeThread(ThreadHandle thread) {
+    if (thread) dropOwner(static_cast<HostThread*>(thread));
+}
+
+void sleepMs(std::uint32_t milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+
+void yieldThread() { std::this_thread::yield(); }
+
+std::uint64_t monotonicMicros() {
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                          std::chrono::steady_clock::now().time_since_epoch())
+                                          .count());
+}
+
+}  // namespace asiochan::platform

@@ -1,0 +1,68 @@
+// The narrow seam between the library and the operating system. The rest of the
+// library calls only these functions; src/platform/win32 carries them out with the
+// Windows API, src/platform/host with in-memory stand-ins for the Linux test build.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+namespace asiochan::platform {
+
+// A COM class id, laid out as the Windows GUID.
+struct ClassId {
+    std::uint32_t data1;
+    std::uint16_t data2;
+    std::uint16_t data3;
+    std::uint8_t data4[8];
+};
+static_assert(sizeof(ClassId) == 16);
+
+bool operator==(const ClassId& a, const ClassId& b);
+
+// ---- Registry (read only) -------------------------------------------------
+using RegistryKey = void*;
+enum class RegistryRoot { LocalMachine, ClassesRoot };
+
+// RegOpenKeyA on a root key.
+bool openRootKey(RegistryRoot root, const char* path, RegistryKey* key);
+// RegOpenKeyExA with KEY_READ.
+bool openSubKeyForReading(RegistryKey parent, const char* name, RegistryKey* key);
+// RegEnumKeyA: the index-th subkey name; false at the end or when it does not fit.
+bool enumSubKey(RegistryKey key, std::uint32_t index, char* name, std::uint32_t size);
+// RegQueryValueExA of any type; a null name reads the default value. The text is
+// always zero-terminated within `size` bytes when true is returned.
+bool queryValue(RegistryKey key, const char* valueName, char* data, std::uint32_t size);
+void closeKey(RegistryKey key);
+
+// ---- Text and files ---------------------------------------------------------
+// CharLowerBuffA over `length` bytes.
+void lowerCaseInPlace(char* text, std::uint32_t length);
+// MultiByteToWideChar (at most 100 units) then CLSIDFromString.
+bool parseClassId(const char* text, ClassId* out);
+// OpenFile(..., OF_EXIST) != HFILE_ERROR.
+bool fileExists(const char* path);
+// fopen, with Windows drive paths ("D:\...") mapped by the host build to folders
+// that tests choose; the DLL uses the path as it stands.
+std::FILE* openFile(const char* path, const char* mode);
+
+// ---- COM ------------------------------------------------------------------------
+void comInitialize();
+void comUninitialize();
+// CoCreateInstance(clsid, null, CLSCTX_INPROC_SERVER, clsid, object); 0 on success.
+std::int32_t createInProcObject(const ClassId& classId, void** object);
+
+// ---- Threads ----------------------------------------------------------------------
+using ThreadHandle = void*;
+using ThreadEntry = void (*)(void* argument);
+// CreateThread with the default stack size, running at once; null on failure.
+ThreadHandle startThread(ThreadEntry entry, void* argument, std::uint32_t* threadId);
+// Waits up to `timeoutMs` for the thread to end; true when it has ended.
+bool waitThread(ThreadHandle thread, std::uint32_t timeoutMs);
+// Gives the handle back; the thread itself goes on if it still runs.
+void closeThread(ThreadHandle thread);
+void sleepMs(std::uint32_t milliseconds);
+void yieldThread();
+// A monotonic clock in microseconds, for pacing and progress.
+std::uint64_t monotonicMicros();
+
+}  // namespace asiochan::platform

@@ -1,0 +1,79 @@
+// What a simulated driver reports and how it misbehaves on request.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "driver/asio_types.h"
+
+namespace asiochan::sim {
+
+// The driver slots after the three IUnknown ones, in vtable order.
+enum class Slot : int {
+    init,
+    getDriverName,
+    getDriverVersion,
+    getErrorMessage,
+    start,
+    stop,
+    getChannels,
+    getLatencies,
+    getBufferSize,
+    canSampleRate,
+    getSampleRate,
+    setSampleRate,
+    getClockSources,
+    setClockSource,
+    getSamplePosition,
+    getChannelInfo,
+    createBuffers,
+    disposeBuffers,
+    controlPanel,
+    future,
+    outputReady,
+};
+constexpr int kSlotCount = static_cast<int>(Slot::outputReady) + 1;
+const char* slotName(Slot slot);
+
+struct SimConfig {
+    std::string name = "asiochan simulated driver";
+    AsioLong version = 1;
+
+    AsioLong inputs = 8;
+    AsioLong outputs = 8;
+    ASIOSampleType inputType = ASIOSTInt32LSB;
+    ASIOSampleType outputType = ASIOSTInt32LSB;
+    // Per-channel overrides of the direction's type; channels beyond a list use
+    // the direction's type.
+    std::vector<ASIOSampleType> inputTypes;
+    std::vector<ASIOSampleType> outputTypes;
+
+    AsioLong bufferMin = 32;
+    AsioLong bufferMax = 4096;
+    AsioLong bufferPreferred = 256;
+    AsioLong bufferGranularity = -1;
+
+    double sampleRate = 48000.0;
+    // When set, getSampleRate reports `rateReadBack` after any setSampleRate.
+    bool rateReadsBackDifferently = false;
+    double rateReadBack = 0.0;
+
+    AsioLong inputLatency = 256;
+    AsioLong outputLatency = 512;
+
+    bool refuseInit = false;
+    std::string initErrorMessage = "simulated driver refused to start";
+    bool outputReadySupported = true;
+
+    // Slots that answer with a chosen error instead of doing their work.
+    struct Failure {
+        Slot slot;
+        ASIOError result;
+    };
+    std::vector<Failure> failures;
+
+    ASIOSampleType typeOf(bool isInput, AsioLong channel) const;
+};
+
+}  // namespace asiochan::sim
