@@ -58,6 +58,11 @@ struct EngineState {
     ASIOCallbacks callbacks{};
     std::atomic<std::int32_t> sampleSize[2]{};  // [0] inputs, [1] outputs, bytes per sample
 
+    // 1 from a Prepare whose buffer creation succeeded until the next Finish: the
+    // driver may be calling the period processing. The driver list finishes such a
+    // run before it releases the driver.
+    std::atomic<std::uint8_t> runPrepared{0};
+
     // Run flags.
     std::atomic<std::uint8_t> playbackRunning{0};
     std::atomic<std::uint8_t> captureRunning{0};
