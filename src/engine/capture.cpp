@@ -106,6 +106,9 @@ extern "C" void ASIOCHAN_CDECL StopCapture() {
     if (engine.captureRunning.load(std::memory_order_acquire) == 0) return;
     engine.captureRunning.store(0, std::memory_order_seq_cst);
     resetCaptureChannels(kAllChannels);
+    // A period that was deciding to clear the flag as the stop began may have set
+    // it again for a start it saw; nothing is left to capture.
+    engine.captureRunning.store(0, std::memory_order_seq_cst);
 }
 
 extern "C" std::uint8_t ASIOCHAN_CDECL IsCaptureRunning() {

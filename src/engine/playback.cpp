@@ -143,6 +143,9 @@ extern "C" void ASIOCHAN_CDECL StopPlayback() {
     if (engine.playbackRunning.load(std::memory_order_acquire) == 0) return;
     engine.playbackRunning.store(0, std::memory_order_seq_cst);
     resetPlaybackChannels(kAllChannels);
+    // A period that was deciding to clear the flag as the stop began may have set
+    // it again for a start it saw; nothing is left to play.
+    engine.playbackRunning.store(0, std::memory_order_seq_cst);
 }
 
 extern "C" std::uint8_t ASIOCHAN_CDECL IsCanSendNextPlaybackBuffer(std::uint32_t channel) {
