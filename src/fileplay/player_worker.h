@@ -49,8 +49,9 @@ struct PlaybackService {
 void setPlaybackServiceForTests(const PlaybackService* service);
 
 // The worker's pauses: 100 ms between polls and 2000 ms before it ends, so that
-// the in-play flag stays up about as long as the last blocks play. Tests shorten
-// them; null arguments are not accepted, pass the defaults to restore.
+// the in-play flag stays up about as long as the last blocks play. Every pause is
+// cut short once the player is stopped. Tests shorten them and pass these
+// defaults back when done; nothing else calls the setter.
 constexpr std::uint32_t kPlayerPollMs = 100;
 constexpr std::uint32_t kPlayerFinalWaitMs = 2000;
 void setPlayerTimingForTests(std::uint32_t pollMs, std::uint32_t finalWaitMs);

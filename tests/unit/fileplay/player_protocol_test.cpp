@@ -129,21 +129,6 @@ TEST_F(PlayerProtocolTest, MultiQueuesEachBlockOnEveryChannelLowestFirst) {
     EXPECT_EQ(calls[3].bytes, rampOutput(200, 400));
 }
 
-TEST_F(PlayerProtocolTest, LoopingPassesFollowEachOtherBehindTheLastBlock) {
-    ASSERT_EQ(SingleChanelPlayStart(rampFile(300).c_str(), 0, 1), 1);
-    for (std::size_t n = 2; n < 7; ++n) {
-        ASSERT_TRUE(waitUntil([&] { return setCount() == n; })) << n;
-        EXPECT_EQ(service().held(0), 2);  // each block was queued behind one that still plays
-        service().finishBlock(0);
-    }
-    ASSERT_TRUE(waitUntil([&] { return setCount() == 7; }));
-    SingleChanelPlayStop();
-    const auto sets = service().calls(ServiceCall::Set);
-    EXPECT_EQ(sizesOf(sets), (std::vector<std::uint32_t>{800, 400, 800, 400, 800, 400, 800}));
-    for (std::size_t i = 0; i < sets.size(); ++i)
-        EXPECT_EQ(sets[i].bytes, i % 2 ? rampOutput(200, 300) : rampOutput(0, 200)) << i;
-}
-
 TEST_F(PlayerProtocolTest, StopGivesTheChannelsBackWithinAPoll) {
     setPlayerTimingForTests(kPlayerPollMs, kPlayerFinalWaitMs);  // the real pauses
     ASSERT_EQ(MultipleChanelPlayStart(rampFile(2000).c_str(), 0x6, 1), 1);
