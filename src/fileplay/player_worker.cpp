@@ -121,8 +121,10 @@ void workerMain(void* argument) {
         return;
     }
 
-    bool again = player.run.load() != 0;
+    // In play from here. Raised before run is read: a stop that lands in between
+    // clears it after us, and a stop seen here ends the worker within moments.
     player.inPlay.store(1);
+    bool again = player.run.load() != 0;
     if (!again) pause(player, pollMs.load());
 
     std::FILE* stream = nullptr;
