@@ -109,6 +109,7 @@ extern "C" ASIOError ASIOCHAN_CDECL ASIOControlPanel() {
 }
 
 extern "C" ASIOError ASIOCHAN_CDECL ASIOGetChannelInfo(ASIOChannelInfo* info) {
+    if (info == nullptr) return ASE_InvalidParameter;  // an application's careless call
     IASIO* driver = loaded();
     if (driver) return driver->getChannelInfo(info);
     info->channelGroup = -1;

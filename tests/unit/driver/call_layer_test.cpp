@@ -53,6 +53,11 @@ TEST(CallLayerWithoutDriver, EveryFunctionAnswersNotPresentAndWritesItsDefaults)
     EXPECT_STREQ(info.name, "None");
 }
 
+TEST(CallLayerWithoutDriver, ChannelInfoExportRefusesANullRecord) {
+    currentDriver = nullptr;
+    EXPECT_EQ(ASIOGetChannelInfo(nullptr), ASE_InvalidParameter);
+}
+
 TEST(CallLayerWithoutDriver, CreateBuffersClearsOnlyTheCountedRecords) {
     currentDriver = nullptr;
     int dummy = 0;

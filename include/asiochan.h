@@ -1,0 +1,213 @@
+/*
+ * asiochan.h - the public C API of asiochan.dll.
+ *
+ * asiochan gives a 32-bit Windows application plain, channel-oriented access to a
+ * multichannel audio interface through its ASIO driver. Every function is a flat
+ * cdecl export with an undecorated name; nothing is thrown across the boundary and
+ * no handles are handed out: the library keeps one process-wide engine and drives
+ * one driver at a time.
+ *
+ * Calling order
+ *   1. loadAsioDriver(name)           pick a driver (getAsioDriverCount/Name list them)
+ *   2. Initialize()                   read its capabilities
+ *   3. SetSampleRate(rate)            optional
+ *   4. Prepare()                      create the driver buffers and start the driver
+ *   5. streaming                      capture, playback, file players
+ *   6. Finish()                       stop everything, dispose of the driver buffers
+ *   7. releaseAsioDriver()            unload the driver
+ *   After Finish, Prepare may run again without a new Initialize.
+ *
+ * Samples are moved as raw bytes in the driver's own sample format (see
+ * ASIOGetChannelInfo's type); the file players always write 32-bit signed
+ * little-endian samples, which is right for drivers whose outputs are
+ * ASIOSTInt32LSB (type 18).
+ *
+ * Threads
+ *   - The lifecycle calls (load/release, Initialize, SetSampleRate, Prepare, Finish)
+ *     belong to one application thread at a time.
+ *   - The per-channel calls may come from any thread, but one channel must not be
+ *     operated by two threads at the same time; different channels may be.
+ *     StopPlayback and StopCapture act on all channels.
+ *   - The driver calls the library back on its own real-time thread; all audio moves
+ *     there. Stops never free what a period in progress still uses: they wait (on the
+ *     calling thread, briefly) for that period to end.
+ *   - Everything is learnt by polling; no call blocks waiting for audio.
+ *
+ * Calls out of order get a defined answer, never a crash:
+ *   - with no driver loaded every driver call answers ASE_NotPresent (-1000) and
+ *     the getters read 0;
+ *   - releaseAsioDriver and loadAsioDriver while a run is prepared finish the run
+ *     first (as Finish would), so the driver's thread never calls a released object;
+ *   - null pointers and channel numbers above 63 answer ASE_InvalidParameter (-998)
+ *     or 0 as documented per function.
+ */
+#ifndef ASIOCHAN_H
+#define ASIOCHAN_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(_WIN32)
+#define ASIOCHAN_CALL __cdecl
+#else
+#define ASIOCHAN_CALL
+#endif
+
+/* ---- Result codes ------------------------------------------------------------ */
+#define ASIOCHAN_OK 0                       /* ASE_OK: success */
+#define ASIOCHAN_NOT_PRESENT (-1000)        /* ASE_NotPresent: no driver; rate not taken; channel busy */
+#define ASIOCHAN_HW_MALFUNCTION (-999)      /* ASE_HWMalfunction (a driver's own code) */
+#define ASIOCHAN_INVALID_PARAMETER (-998)   /* ASE_InvalidParameter: null pointer, bad channel or length */
+#define ASIOCHAN_INVALID_MODE (-997)        /* ASE_InvalidMode: a buffer is already queued */
+#define ASIOCHAN_NO_MEMORY (-994)           /* ASE_NoMemory: no memory for a copy */
+#define ASIOCHAN_LIST_NULL_ARGUMENT (-5001) /* driver list: null buffer or pointer */
+#define ASIOCHAN_LIST_ENTRY_BUSY (-5002)    /* driver list: the entry already holds a driver */
+#define ASIOCHAN_LIST_NO_ENTRY (-5003)      /* driver list: no entry with that index */
+/* Any other negative code is the driver's own, or a COM creation result. */
+
+#define ASIOCHAN_MAX_CHANNELS 64 /* channels 0..63 in each direction */
+
+/* ---- Types ---------------------------------------------------------------------- */
+
+/* The driver's description of one channel, laid out as the ASIO ASIOChannelInfo
+ * (52 bytes). Set channel and isInput; ASIOGetChannelInfo fills the rest. */
+typedef struct AsiochanChannelInfo {
+    int32_t channel;
+    int32_t isInput;      /* nonzero: an input channel */
+    int32_t isActive;
+    int32_t channelGroup;
+    int32_t type;         /* ASIO sample type, e.g. 18 = 32-bit signed little-endian */
+    char name[32];
+} AsiochanChannelInfo;
+
+/* One entry of CaptureBuff's array: 12 bytes, entries back to back. */
+typedef struct CaptureRequest {
+    void* buffer;       /* the application's capture buffer */
+    int32_t byteLength; /* its length in bytes */
+    uint32_t channel;   /* input channel 0..63 */
+} CaptureRequest;
+
+/* ---- Installed drivers ------------------------------------------------------------ */
+
+/* Number of installed ASIO drivers (the registry is read once, at the first call). */
+int32_t ASIOCHAN_CALL getAsioDriverCount(void);
+/* Copies the name of driver `index` into `name` (at least 32 bytes); names of 32
+ * characters or more come out as their first 28 and "...". 0, -5001 (null name) or
+ * -5003 (no such index). */
+int32_t ASIOCHAN_CALL getAsioDriverName(int32_t index, char* name);
+/* Loads the driver whose listed name equals `name` exactly (case-sensitive). The
+ * loaded driver is released first (and a prepared run finished); when creating the
+ * new one fails, the previous driver is loaded again. 1 on success, 0 otherwise. */
+uint8_t ASIOCHAN_CALL loadAsioDriver(const char* name);
+/* Unloads the current driver, finishing a prepared run first. */
+void ASIOCHAN_CALL releaseAsioDriver(void);
+/* 1 when the maker's USB audio card is plugged in. */
+uint8_t ASIOCHAN_CALL IsLxcardInsert(void);
+
+/* ---- Driver calls --------------------------------------------------------------- */
+
+/* Opens the driver's own control panel. The driver's result, or -1000. */
+int32_t ASIOCHAN_CALL ASIOControlPanel(void);
+/* Fills `info` for the channel and direction set in it. The driver's result; -1000
+ * with channelGroup -1, type 0 and name "None" when no driver is loaded; -998 for a
+ * null pointer. */
+int32_t ASIOCHAN_CALL ASIOGetChannelInfo(AsiochanChannelInfo* info);
+
+/* ---- Initialization and capabilities ----------------------------------------------- */
+
+/* Initializes the loaded driver and reads its channel counts (at most 64 per
+ * direction are used), buffer sizes and sample rate. 0 or the first failing code. */
+int32_t ASIOCHAN_CALL Initialize(void);
+/* Asks the driver for `rate`. 0 only when the driver then reports exactly that
+ * rate; the driver's code when it refuses; -1000 otherwise. */
+int32_t ASIOCHAN_CALL SetSampleRate(double rate);
+int32_t ASIOCHAN_CALL GetBufferSizeMax(void);       /* frames */
+int32_t ASIOCHAN_CALL GetBufferSizeMin(void);       /* frames */
+int32_t ASIOCHAN_CALL GetBufferSizePreferred(void); /* frames per period, used by the engine */
+double ASIOCHAN_CALL GetCurrentSampleRate(void);    /* Hz */
+int32_t ASIOCHAN_CALL GetInputChannelCount(void);
+int32_t ASIOCHAN_CALL GetOutputChannelCount(void);
+int32_t ASIOCHAN_CALL GetInputLatency(void);  /* frames; read by Prepare */
+int32_t ASIOCHAN_CALL GetOutputLatency(void); /* frames; read by Prepare */
+
+/* ---- Run start and finish ----------------------------------------------------------- */
+
+/* Creates one driver buffer pair per channel, registers the callbacks, learns the
+ * sample widths and latencies and starts the driver. The result of the start. */
+int32_t ASIOCHAN_CALL Prepare(void);
+/* Stops playback and capture, stops the driver and disposes of its buffers. The
+ * result of the stop, or of the disposal when the stop succeeded. */
+int32_t ASIOCHAN_CALL Finish(void);
+
+/* ---- Capture ------------------------------------------------------------------------- */
+
+/* Arms input `channel` to record `byteLength` bytes into `buffer` (zeroed first) from
+ * the first period after StartCapture; the engine also keeps a copy for the dump
+ * files "D:\buffer_debug_<n>_output.dat" and "..._internal.dat" written at completion.
+ * 0; -998 for a null buffer, a negative length or a channel above 63; -1000 when the
+ * channel is busy; -997 before Prepare. The buffer must stay valid until the channel
+ * is done (IsPortCaptureRunning answers 0) or StopCapture. */
+int32_t ASIOCHAN_CALL SetCaptureBuffer(void* buffer, int32_t byteLength, uint32_t channel);
+/* Arms `count` channels at once and starts capturing. 0; -998 at the first entry with
+ * a channel above 63, a null buffer or a negative length (earlier entries stay armed). */
+int32_t ASIOCHAN_CALL CaptureBuff(const CaptureRequest* requests, int32_t count);
+void ASIOCHAN_CALL StartCapture(void);
+/* Abandons every running capture; buffers keep what was captured so far. */
+void ASIOCHAN_CALL StopCapture(void);
+/* 1 while any armed channel is still capturing. */
+uint8_t ASIOCHAN_CALL IsCaptureRunning(void);
+/* 1 while `channel` is armed; 0 when it is done or above 63. */
+uint8_t ASIOCHAN_CALL IsPortCaptureRunning(uint32_t channel);
+
+/* ---- Playback ------------------------------------------------------------------------ */
+
+/* Copies `byteLength` bytes of output `channel`'s samples. On an idle channel they
+ * start playing at once (while playback runs); otherwise they are queued to follow
+ * without a gap. 0; -998 null data or channel above 63; -997 a buffer is already
+ * queued; -994 no memory (a negative length included). The caller's buffer may be
+ * reused as soon as the call returns. */
+int32_t ASIOCHAN_CALL SetPlayBuffer(const void* data, int32_t byteLength, uint32_t channel);
+/* Does nothing; answers 0. */
+int32_t ASIOCHAN_CALL PlayBuff(void);
+/* Starts (or resumes) playing every channel that holds a buffer. Call it again when
+ * playback has run dry (IsPortPlaybackRunning 0 on every channel). */
+void ASIOCHAN_CALL StartPlayback(void);
+/* Stops every channel and drops their buffers. */
+void ASIOCHAN_CALL StopPlayback(void);
+/* 1 when a further buffer may be queued on `channel`; 0 while one is queued, and for
+ * channels above 63. */
+uint8_t ASIOCHAN_CALL IsCanSendNextPlaybackBuffer(uint32_t channel);
+/* 1 while `channel` holds a buffer; 0 when idle or above 63. */
+uint8_t ASIOCHAN_CALL IsPortPlaybackRunning(uint32_t channel);
+
+/* ---- File players ------------------------------------------------------------------------
+ * Each player streams a PCM WAV file (8, 16 or 24 bits; its first channel) to output
+ * channels in blocks of two seconds, once or in a loop, on a worker thread of its own.
+ * File names are ANSI paths of at most 199 bytes. Start after Prepare. */
+
+/* Plays `path` on every output channel whose bit is set in `mask` (channels 0..31).
+ * 1 when started; 0 when in play, the mask is empty or names a channel the driver
+ * does not have, the channels are still held by an earlier run, or the file is not
+ * playable. */
+uint8_t ASIOCHAN_CALL MultipleChanelPlayStart(const char* path, uint32_t mask, uint8_t loop);
+void ASIOCHAN_CALL MultipleChanelPlayStop(void);
+/* Gain for the multi-channel player (1.0 = unchanged). 0 for negative or non-finite values. */
+uint8_t ASIOCHAN_CALL MultipleChanelSetVolume(float volume);
+uint8_t ASIOCHAN_CALL IsMultipleInPlay(void);
+
+/* Plays `path` on one output `channel`. 1 when started; 0 when in play, the channel
+ * is not below the output channel count, or the file is not playable. */
+uint8_t ASIOCHAN_CALL SingleChanelPlayStart(const char* path, uint32_t channel, uint8_t loop);
+void ASIOCHAN_CALL SingleChanelPlayStop(void);
+/* Gain for the single-channel player. 0 for negative or non-finite values. */
+uint8_t ASIOCHAN_CALL SingleChanelSetVolume(float volume);
+uint8_t ASIOCHAN_CALL IsSingleInPlay(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* ASIOCHAN_H */
