@@ -116,4 +116,3 @@ BENCHMARK(BM_Period)->Arg(32)->Arg(64)->Arg(256)->Arg(1024);
 }  // namespace
 }  // namespace asiochan
 
-BENCHMARK_MAIN();

@@ -142,4 +142,3 @@ BENCHMARK(Baseline_ReadIntoMemory)->Arg(16)->Arg(24)->Unit(benchmark::kMilliseco
 BENCHMARK(Convert_Buffered)->Arg(16)->Arg(24)->Unit(benchmark::kMillisecond);
 BENCHMARK(Convert_ByteRequests)->Arg(16)->Arg(24)->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
