@@ -17,7 +17,7 @@ namespace {
 
 constexpr int kChannels = 64;
 constexpr int kSampleBytes = 4;
-constexpr int kPeriodsPerBlock = 64;  // playback blocks and capture buffers span this many periods
+constexpr int kPeriodsPerBlock = 16;  // playback blocks and capture buffers span this many periods
 
 struct DriverHalves {
     std::vector<std::vector<std::uint8_t>> halves[2];
@@ -53,8 +53,11 @@ void BM_Period(benchmark::State& state) {
     DriverHalves driver(periodBytes);
     prepareEngine(driver, frames);
     const std::vector<std::uint8_t> sound(periodBytes * kPeriodsPerBlock, 0x33);
-    std::vector<std::vector<std::uint8_t>> targets(kChannels, std::vector<std::uint8_t>(sound.size()));
     const auto blockBytes = static_cast<std::int32_t>(sound.size());
+    // One period longer than the re-arming interval, so no capture completes (and
+    // writes its dump files) inside the timed periods.
+    const auto captureBytes = static_cast<std::int32_t>(sound.size() + periodBytes);
+    std::vector<std::vector<std::uint8_t>> targets(kChannels, std::vector<std::uint8_t>(captureBytes));
 
     for (std::uint32_t ch = 0; ch < kChannels; ++ch) {
         SetPlayBuffer(sound.data(), blockBytes, ch);
@@ -70,7 +73,7 @@ void BM_Period(benchmark::State& state) {
             StopCapture();
             for (std::uint32_t ch = 0; ch < kChannels; ++ch) {
                 if (IsCanSendNextPlaybackBuffer(ch)) SetPlayBuffer(sound.data(), blockBytes, ch);
-                SetCaptureBuffer(targets[ch].data(), blockBytes, ch);
+                SetCaptureBuffer(targets[ch].data(), captureBytes, ch);
             }
             StartCapture();
             state.ResumeTiming();

@@ -25,6 +25,9 @@ public:
 // what it would have released rather than free memory a period may still use.
 constexpr std::uint32_t kPeriodWaitLimitMs = 2000;
 
+// A driver runs its periods one after another on one thread; the wait relies on
+// that (it counts periods that have left, not which ones).
+//
 // Application side: true once every period that entered before this call has
 // left (at once when none is running); false when `timeoutMs` passed first.
 bool waitForPeriodsInFlight(std::uint32_t timeoutMs = kPeriodWaitLimitMs);

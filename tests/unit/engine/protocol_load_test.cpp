@@ -42,6 +42,7 @@ TEST_F(ProtocolLoadTest, ApplicationThreadsAndTheDriverThreadNeverTrip) {
     // channel (stops, Finish, Prepare) must not overlap per-channel calls: the
     // workers take this lock shared for each call, the controller exclusively.
     std::shared_mutex lifecycle;
+    std::atomic<bool> controllerWaiting{false};  // workers step aside so the controller gets its turn
     std::atomic<bool> stop{false};
     std::atomic<std::uint64_t> operations{0};
     std::atomic<std::uint64_t> lifecycleOperations{0};
@@ -54,6 +55,7 @@ TEST_F(ProtocolLoadTest, ApplicationThreadsAndTheDriverThreadNeverTrip) {
         std::mt19937 random(seed);
         Bytes data;
         while (!stop.load()) {
+            while (controllerWaiting.load()) std::this_thread::yield();
             std::shared_lock<std::shared_mutex> guard(lifecycle);
             const int ch = first + static_cast<int>(random() % 3);
             switch (random() % 8) {
@@ -97,7 +99,9 @@ TEST_F(ProtocolLoadTest, ApplicationThreadsAndTheDriverThreadNeverTrip) {
         std::mt19937 random(99);
         while (!stop.load()) {
             std::this_thread::sleep_for(std::chrono::microseconds(200 + random() % 2000));
+            controllerWaiting = true;
             std::unique_lock<std::shared_mutex> guard(lifecycle);
+            controllerWaiting = false;
             switch (random() % 4) {
                 case 0:
                     StopPlayback();

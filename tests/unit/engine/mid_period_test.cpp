@@ -1,0 +1,82 @@
+// Application calls that land in the middle of a period (between the copying and
+// the bookkeeping) take effect from the next period: nothing is skipped. The
+// driver's outputReady call, made at exactly that point, stands in for the
+// application thread.
+#include <functional>
+
+#include "engine/capture.h"
+#include "engine/playback.h"
+#include "support/stream_fixture.h"
+
+namespace asiochan {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+constexpr std::size_t kPeriod = 64 * 4;
+
+class MidPeriodDriver : public sim::SimDriver {
+public:
+    using SimDriver::SimDriver;
+    std::function<void()> midPeriod;
+    ASIOError outputReady() override {
+        if (midPeriod) {
+            midPeriod();
+            midPeriod = nullptr;
+        }
+        return SimDriver::outputReady();
+    }
+};
+
+class MidPeriodTest : public testing::StreamTest {
+protected:
+    void SetUp() override {
+        StreamTest::SetUp();
+        mid_ = new MidPeriodDriver(smallDriver(2, 2, 64));
+        driver_ = mid_;
+        currentDriver = mid_;
+        ASSERT_EQ(Initialize(), ASE_OK);
+        ASSERT_EQ(Prepare(), ASE_OK);
+    }
+    MidPeriodDriver* mid_ = nullptr;
+};
+
+TEST_F(MidPeriodTest, HandoverAndStartDuringAPeriodPlayFromTheNextOne) {
+    const Bytes a = testing::ramp(2 * kPeriod, 1);
+    mid_->midPeriod = [&] {
+        EXPECT_EQ(SetPlayBuffer(a.data(), static_cast<std::int32_t>(a.size()), 0), ASE_OK);
+        StartPlayback();
+    };
+    step(3);
+    Bytes expected(kPeriod, 0);
+    expected.insert(expected.end(), a.begin(), a.end());
+    EXPECT_EQ(played(0), expected);
+}
+
+TEST_F(MidPeriodTest, HandoverBesideAPlayingChannelPlaysFromTheNextPeriod) {
+    const Bytes busy = testing::ramp(8 * kPeriod, 100), a = testing::ramp(2 * kPeriod, 1);
+    ASSERT_EQ(SetPlayBuffer(busy.data(), static_cast<std::int32_t>(busy.size()), 1), ASE_OK);
+    StartPlayback();
+    mid_->midPeriod = [&] { EXPECT_EQ(SetPlayBuffer(a.data(), static_cast<std::int32_t>(a.size()), 0), ASE_OK); };
+    step(3);
+    Bytes expected(kPeriod, 0);
+    expected.insert(expected.end(), a.begin(), a.end());
+    EXPECT_EQ(played(0), expected);
+}
+
+TEST_F(MidPeriodTest, CaptureArmedDuringAPeriodStartsAtTheNextOne) {
+    Bytes other(8 * kPeriod), target(kPeriod, 0xcc);
+    ASSERT_EQ(SetCaptureBuffer(other.data(), static_cast<std::int32_t>(other.size()), 1), ASE_OK);
+    StartCapture();
+    mid_->midPeriod = [&] { EXPECT_EQ(SetCaptureBuffer(target.data(), kPeriod, 0), ASE_OK); };
+    step(1);
+    EXPECT_EQ(IsPortCaptureRunning(0), 1);
+    const std::uint64_t next = driver_->clock().periodsRun();
+    step(1);
+    EXPECT_EQ(IsPortCaptureRunning(0), 0);
+    Bytes expected(kPeriod);
+    for (std::size_t i = 0; i < kPeriod; ++i) expected[i] = sim::inputPatternByte(0, next * kPeriod + i);
+    EXPECT_EQ(target, expected);
+}
+
+}  // namespace
+}  // namespace asiochan
