@@ -1,0 +1,105 @@
+// A fresh driver list over the host build's registry and class table, with
+// helpers that install simulated drivers the way an installer would.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+#include "driver/call_layer.h"
+#include "driver/driver_list.h"
+#include "engine/engine_state.h"
+#include "platform/host/host_system_control.h"
+#include "simdriver/core/sim_driver.h"
+
+namespace asiochan::testing {
+
+// A simulated driver that counts its destruction, so tests see releases.
+class TrackedDriver : public sim::SimDriver {
+public:
+    TrackedDriver(sim::SimConfig config, std::atomic<int>* destroyed)
+        : SimDriver(std::move(config)), destroyed_(destroyed) {}
+
+protected:
+    ~TrackedDriver() override { ++*destroyed_; }
+
+private:
+    std::atomic<int>* destroyed_;
+};
+
+class InstalledDriversTest : public ::testing::Test {
+protected:
+    using Root = platform::RegistryRoot;
+
+    void SetUp() override {
+        resetDriverListForTests();
+        resetEngineStateForTests();
+        platform::host::clearRegistry();
+        platform::host::clearClasses();
+        char name[] = "/tmp/asiochan-server-XXXXXX";
+        const int fd = ::mkstemp(name);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+        serverPath_ = name;
+    }
+
+    void TearDown() override {
+        resetDriverListForTests();
+        EXPECT_EQ(platform::host::openRegistryKeyCount(), 0);
+        platform::host::clearRegistry();
+        platform::host::clearClasses();
+        resetEngineStateForTests();
+        std::remove(serverPath_.c_str());
+    }
+
+    static std::string classText(int n) {
+        char text[40];
+        std::snprintf(text, sizeof text, "{5A1B0000-0000-4000-8000-%012X}", static_cast<unsigned>(n));
+        return text;
+    }
+    static platform::ClassId classId(int n) {
+        platform::ClassId id{};
+        const std::string text = classText(n);
+        EXPECT_TRUE(platform::parseClassId(text.c_str(), &id));
+        return id;
+    }
+
+    // The class's server key under HKEY_CLASSES_ROOT "clsid" (the key name is the
+    // text as given), with its in-process server path.
+    void registerServer(const std::string& clsid, const std::string& path) {
+        platform::host::setRegistryText(Root::ClassesRoot, "CLSID\\" + clsid + "\\InprocServer32", "", path);
+    }
+
+    // A subkey under "software\asio" with its "clsid" and, unless empty, "description".
+    void addAsioKey(const std::string& subkey, const std::string& clsid, const std::string& description) {
+        const std::string key = "SOFTWARE\\ASIO\\" + subkey;
+        platform::host::setRegistryText(Root::LocalMachine, key, "CLSID", clsid);
+        if (!description.empty()) platform::host::setRegistryText(Root::LocalMachine, key, "Description", description);
+    }
+
+    // A complete installation of simulated driver n, made by `config`.
+    void install(int n, const std::string& subkey, const std::string& description, sim::SimConfig config = {}) {
+        addAsioKey(subkey, classText(n), description);
+        registerServer(classText(n), serverPath_);
+        platform::host::registerClass(classId(n), [this, n, config](void** object) {
+            if (refusing_ == n) return static_cast<std::int32_t>(0x80004005u);  // E_FAIL
+            auto* d = new TrackedDriver(config, &destroyed_);
+            ++created_;
+            last_ = d;
+            *object = static_cast<IASIO*>(d);
+            return 0;
+        });
+    }
+
+    std::string serverPath_;
+    std::atomic<int> created_{0};
+    std::atomic<int> destroyed_{0};
+    sim::SimDriver* last_ = nullptr;
+    int refusing_ = -1;  // the driver whose creation fails
+};
+
+}  // namespace asiochan::testing
