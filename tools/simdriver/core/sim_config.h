@@ -65,6 +65,8 @@ struct SimConfig {
     bool refuseInit = false;
     std::string initErrorMessage = "simulated driver refused to start";
     bool outputReadySupported = true;
+    // Off: calls are only counted, not logged (the log allocates while it grows).
+    bool keepCallLog = true;
 
     // Slots that answer with a chosen error instead of doing their work.
     struct Failure {
@@ -72,6 +74,12 @@ struct SimConfig {
         ASIOError result;
     };
     std::vector<Failure> failures;
+    // Channels whose getChannelInfo answers ASE_NotPresent.
+    struct ChannelRef {
+        bool isInput;
+        AsioLong channel;
+    };
+    std::vector<ChannelRef> channelInfoRefused;
 
     ASIOSampleType typeOf(bool isInput, AsioLong channel) const;
 };

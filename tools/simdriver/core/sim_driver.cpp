@@ -22,7 +22,7 @@ void copyText(char* to, const std::string& text, std::size_t capacity) {
 
 SimDriver::SimDriver(SimConfig config) : config_(std::move(config)), currentRate_(config_.sampleRate) {}
 
-SimDriver::~SimDriver() = default;
+SimDriver::~SimDriver() { clock_.stop(); }
 
 bool SimDriver::failing(Slot slot, ASIOError* result) const {
     for (const auto& f : config_.failures) {
@@ -37,6 +37,7 @@ bool SimDriver::failing(Slot slot, ASIOError* result) const {
 void SimDriver::record(Slot slot, std::uintptr_t a0, std::uintptr_t a1, std::uintptr_t a2, std::uintptr_t a3,
                        double rate) {
     counts_[static_cast<std::size_t>(slot)].fetch_add(1, std::memory_order_relaxed);
+    if (!config_.keepCallLog) return;
     while (logLock_.test_and_set(std::memory_order_acquire)) {
     }
     if (log_.size() < kCallLogLimit) log_.push_back(CallRecord{slot, {a0, a1, a2, a3}, rate});
@@ -98,6 +99,14 @@ ASIOError SimDriver::start() {
     record(Slot::start);
     ASIOError r;
     if (failing(Slot::start, &r)) return r;
+    if (callbacks_ != nullptr && !started_) {
+        std::vector<ClockBuffer> halves;
+        halves.reserve(buffers_.size());
+        for (auto& b : buffers_)
+            halves.push_back(ClockBuffer{b.isInput, b.channel, static_cast<std::size_t>(b.bytesPerHalf),
+                                         {b.halves[0].data(), b.halves[1].data()}});
+        if (!clock_.start(std::move(halves), callbacks_, bufferFrames_, &samplePosition_)) return ASE_HWMalfunction;
+    }
     started_ = true;
     return ASE_OK;
 }
@@ -105,7 +114,8 @@ ASIOError SimDriver::start() {
 ASIOError SimDriver::stop() {
     record(Slot::stop);
     ASIOError r;
-    if (failing(Slot::stop, &r)) return r;
+    if (failing(Slot::stop, &r)) return r;  // a driver that fails to stop keeps running
+    clock_.stop();
     started_ = false;
     return ASE_OK;
 }
@@ -205,6 +215,8 @@ ASIOError SimDriver::getChannelInfo(ASIOChannelInfo* info) {
     const bool isInput = info->isInput != ASIOFalse;
     const AsioLong count = isInput ? config_.inputs : config_.outputs;
     if (info->channel < 0 || info->channel >= count) return ASE_InvalidParameter;
+    for (const auto& refused : config_.channelInfoRefused)
+        if (refused.isInput == isInput && refused.channel == info->channel) return ASE_NotPresent;
     info->isActive = ASIOFalse;
     for (const auto& b : buffers_)
         if (b.isInput == isInput && b.channel == info->channel) info->isActive = ASIOTrue;
@@ -221,6 +233,8 @@ ASIOError SimDriver::createBuffers(ASIOBufferInfo* bufferInfos, AsioLong numChan
     if (failing(Slot::createBuffers, &r)) return r;
     if (bufferInfos == nullptr || callbacks == nullptr || numChannels < 0) return ASE_InvalidParameter;
     if (bufferSize < config_.bufferMin || bufferSize > config_.bufferMax) return ASE_InvalidMode;
+    clock_.stop();  // the old buffers go
+    started_ = false;
     std::vector<Buffer> made;
     made.reserve(static_cast<std::size_t>(numChannels));
     for (AsioLong i = 0; i < numChannels; ++i) {
@@ -248,6 +262,8 @@ ASIOError SimDriver::disposeBuffers() {
     record(Slot::disposeBuffers);
     ASIOError r;
     if (failing(Slot::disposeBuffers, &r)) return r;
+    clock_.stop();
+    started_ = false;
     buffers_.clear();
     callbacks_ = nullptr;
     bufferFrames_ = 0;

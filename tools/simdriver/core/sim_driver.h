@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "driver/asio_driver.h"
+#include "simdriver/core/sim_clock.h"
 #include "simdriver/core/sim_config.h"
 
 namespace asiochan::sim {
@@ -77,6 +78,9 @@ public:
     std::vector<Buffer>& buffers() { return buffers_; }
     ASIOCallbacks* callbacks() const { return callbacks_; }
     AsioLong bufferFrames() const { return bufferFrames_; }
+    // The clock that runs periods between start and stop (see sim_clock.h); set
+    // its options before start.
+    SimClock& clock() { return clock_; }
 
     static constexpr std::size_t kCallLogLimit = 10000;
 
@@ -95,6 +99,7 @@ protected:
     std::vector<Buffer> buffers_;
     ASIOCallbacks* callbacks_ = nullptr;
     AsioLong bufferFrames_ = 0;
+    SimClock clock_;
 
 private:
     mutable std::atomic_flag logLock_ = ATOMIC_FLAG_INIT;

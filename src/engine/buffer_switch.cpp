@@ -1,0 +1,266 @@
+#include "engine/buffer_switch.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#include "driver/call_layer.h"
+#include "engine/channel_blocks.h"
+#include "engine/engine_state.h"
+#include "engine/period_guard.h"
+#include "engine/run_flags.h"
+#include "platform/platform.h"
+
+namespace asiochan {
+
+namespace {
+
+// What one period works with, taken once at its start.
+struct Period {
+    std::int64_t frames;
+    std::int64_t captureBytes;
+    std::int64_t playbackBytes;
+    std::int32_t inputSampleSize;
+    bool playbackRunning;
+    bool captureRunning;
+    // The key field each channel with a driver buffer was serviced with; the
+    // bookkeeping advances such a channel only if it still holds that value, so a
+    // channel armed while the period runs starts cleanly with the next one.
+    std::uint8_t* servedOut[kMaxChannels];
+    std::uint8_t* servedIn[kMaxChannels];
+    bool hasOut[kMaxChannels];
+    bool hasIn[kMaxChannels];
+};
+
+void fillOutput(Period& period, AsioLong ch, std::uint8_t* half) {
+    const std::size_t bytes = static_cast<std::size_t>(period.playbackBytes);
+    PlaybackChannel& p = engine.playbackChannels[ch];
+    std::uint8_t* readPos = period.playbackRunning ? p.readPos.load(std::memory_order_acquire) : nullptr;
+    if (readPos == nullptr || p.idle.load(std::memory_order_acquire) != 0) {
+        std::memset(half, 0, bytes);
+        return;
+    }
+    period.servedOut[ch] = readPos;
+    const std::int64_t length = p.length.load(std::memory_order_relaxed);
+    const std::int64_t offset = p.readOffset.load(std::memory_order_relaxed);
+    if (offset + period.playbackBytes <= length) {
+        std::memcpy(half, readPos, bytes);
+        return;
+    }
+    // The playing block ends inside this period: its tail, then the head of the
+    // queued block, then silence for whatever neither holds.
+    const std::size_t rem = static_cast<std::size_t>(std::clamp<std::int64_t>(length - offset, 0, period.playbackBytes));
+    std::memcpy(half, readPos, rem);
+    std::size_t fromNext = 0;
+    std::uint8_t* next = p.next.load(std::memory_order_acquire);
+    if (isBlock(next)) {
+        const std::int64_t nextLength = std::max<std::int64_t>(p.nextLength.load(std::memory_order_relaxed), 0);
+        fromNext = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(bytes - rem), nextLength));
+        std::memcpy(half + rem, next, fromNext);
+    }
+    std::memset(half + rem + fromNext, 0, bytes - rem - fromNext);
+}
+
+void drainInput(Period& period, AsioLong ch, std::uint8_t* half) {
+    CaptureChannel& c = engine.captureChannels[ch];
+    std::uint8_t* writePos = c.writePos.load(std::memory_order_acquire);
+    if (writePos == nullptr) return;
+    period.servedIn[ch] = writePos;
+    const std::int64_t framesLeft = c.framesLeft.load(std::memory_order_relaxed);
+    const std::int64_t count =
+        framesLeft >= period.frames ? period.captureBytes : std::max<std::int64_t>(framesLeft, 0) * period.inputSampleSize;
+    std::memcpy(writePos, half, static_cast<std::size_t>(count));
+    if (std::uint8_t* copyPos = c.copyPos.load(std::memory_order_relaxed))
+        std::memcpy(copyPos, half, static_cast<std::size_t>(count));
+    std::memset(half, 0, static_cast<std::size_t>(period.captureBytes));
+}
+
+// The playing block is used up: move on to the queued block, or end.
+void finishBlock(std::uint32_t i, PlaybackChannel& p, std::uint8_t* readPos, std::int64_t offset, std::int64_t length) {
+    // Take the queued block, or close the queue when there is none; the
+    // compare-exchange decides against a SetPlayBuffer queueing right now.
+    std::uint8_t* next = p.next.load(std::memory_order_acquire);
+    for (;;) {
+        if (isBlock(next)) {
+            if (p.next.compare_exchange_weak(next, nullptr, std::memory_order_acq_rel)) break;
+        } else if (next == nullptr) {
+            if (p.next.compare_exchange_weak(next, queueClosedMarker(), std::memory_order_acq_rel)) break;
+        } else {
+            break;  // already closed
+        }
+    }
+
+    if (isBlock(next)) {
+        // Promotion. The bytes of `next` already played by the join are skipped; a
+        // queued block shorter than that is simply used up.
+        const std::int64_t nextLength = std::max<std::int64_t>(p.nextLength.load(std::memory_order_relaxed), 0);
+        const std::int64_t over = std::min(offset - length, nextLength);
+        if (!p.readPos.compare_exchange_strong(readPos, next + over, std::memory_order_acq_rel)) {
+            // A stop took the channel back meanwhile; it releases what the record holds.
+            p.next.store(next, std::memory_order_release);
+            return;
+        }
+        releaseBlock(p.current.exchange(next, std::memory_order_acq_rel));
+        p.length.store(static_cast<std::int32_t>(nextLength - over), std::memory_order_relaxed);
+        p.nextLength.store(0, std::memory_order_relaxed);
+        p.readOffset.store(0, std::memory_order_relaxed);
+        p.staged.store(nullptr, std::memory_order_relaxed);
+        engine.canSendNext[i].store(1, std::memory_order_seq_cst);
+        return;
+    }
+
+    // End of playing: clear the key field first, reset the record, idle last.
+    if (!p.readPos.compare_exchange_strong(readPos, nullptr, std::memory_order_acq_rel)) return;
+    releaseBlock(p.current.exchange(nullptr, std::memory_order_acq_rel));
+    p.length.store(0, std::memory_order_relaxed);
+    p.nextLength.store(0, std::memory_order_relaxed);
+    p.readOffset.store(0, std::memory_order_relaxed);
+    p.staged.store(nullptr, std::memory_order_relaxed);
+    engine.canSendNext[i].store(1, std::memory_order_seq_cst);
+    p.idle.store(1, std::memory_order_seq_cst);
+}
+
+void advancePlayback(Period& period) {
+    const std::uint32_t starts = playbackStartCount();
+    bool anyBusy = false;
+    for (std::uint32_t i = 0; i < kMaxChannels; ++i) {
+        PlaybackChannel& p = engine.playbackChannels[i];
+        std::uint8_t* readPos = p.readPos.load(std::memory_order_acquire);
+        if (readPos == nullptr) continue;
+        if (period.hasOut[i] && period.servedOut[i] != readPos) {
+            anyBusy = true;  // handed over during this period; plays from the next
+            continue;
+        }
+        const std::int64_t offset = p.readOffset.load(std::memory_order_relaxed) + period.playbackBytes;
+        const std::int64_t length = p.length.load(std::memory_order_relaxed);
+        if (offset < length) {
+            if (p.readPos.compare_exchange_strong(readPos, readPos + period.playbackBytes, std::memory_order_acq_rel))
+                p.readOffset.store(static_cast<std::int32_t>(offset), std::memory_order_relaxed);
+        } else {
+            finishBlock(i, p, readPos, offset, length);
+        }
+        if (p.idle.load(std::memory_order_acquire) == 0) anyBusy = true;
+    }
+    if (!anyBusy) clearPlaybackRunningUnlessRestarted(starts);
+}
+
+void completeCapture(std::uint32_t i, CaptureChannel& c) {
+    WriteCaptureDump(i, c.userStart.load(std::memory_order_relaxed), c.copyStart.load(std::memory_order_relaxed),
+                     c.byteLength.load(std::memory_order_relaxed));
+    releaseBlock(c.copyStart.exchange(nullptr, std::memory_order_acq_rel));
+    c.copyPos.store(nullptr, std::memory_order_relaxed);
+    c.framesLeft.store(0, std::memory_order_relaxed);
+    c.done.store(1, std::memory_order_seq_cst);  // hands the channel back last
+}
+
+void advanceCapture(Period& period) {
+    const std::uint32_t starts = captureStartCount();
+    bool stillRunning = false;
+    for (std::uint32_t i = 0; i < kMaxChannels; ++i) {
+        CaptureChannel& c = engine.captureChannels[i];
+        std::uint8_t* writePos = c.writePos.load(std::memory_order_acquire);
+        if (writePos == nullptr) continue;
+        if (period.hasIn[i] && period.servedIn[i] != writePos) {
+            stillRunning = true;  // armed during this period; captures from the next
+            continue;
+        }
+        const std::int64_t framesLeft = c.framesLeft.load(std::memory_order_relaxed) - period.frames;
+        if (framesLeft > 0) {
+            if (c.writePos.compare_exchange_strong(writePos, writePos + period.captureBytes,
+                                                   std::memory_order_acq_rel)) {
+                c.framesLeft.store(static_cast<std::int32_t>(framesLeft), std::memory_order_relaxed);
+                if (std::uint8_t* copyPos = c.copyPos.load(std::memory_order_relaxed))
+                    c.copyPos.store(copyPos + period.captureBytes, std::memory_order_relaxed);
+                stillRunning = true;
+            }
+        } else if (c.writePos.compare_exchange_strong(writePos, nullptr, std::memory_order_acq_rel)) {
+            completeCapture(i, c);
+        }
+    }
+    if (!stillRunning) clearCaptureRunningUnlessRestarted(starts);
+}
+
+void runPeriod(AsioLong doubleBufferIndex) {
+    PeriodScope scope;
+    // Only between a Prepare that created buffers and the Finish of that run do
+    // the tables describe live driver buffers.
+    if (engine.runPrepared.load(std::memory_order_acquire) == 0) return;
+    if (doubleBufferIndex != 0 && doubleBufferIndex != 1) return;
+
+    Period period;
+    period.frames = engine.bufferSizePreferred.load(std::memory_order_relaxed);
+    period.inputSampleSize = engine.sampleSize[0].load(std::memory_order_relaxed);
+    period.captureBytes = period.frames * period.inputSampleSize;
+    period.playbackBytes = period.frames * engine.sampleSize[1].load(std::memory_order_relaxed);
+    // A driver with a period this large (or a size that is not positive) cannot be
+    // served by 32-bit byte counts: such a period is not run.
+    if (period.frames <= 0 || period.captureBytes > INT32_MAX || period.playbackBytes > INT32_MAX ||
+        period.captureBytes < 0 || period.playbackBytes < 0)
+        return;
+    period.playbackRunning = engine.playbackRunning.load(std::memory_order_acquire) != 0;
+    period.captureRunning = engine.captureRunning.load(std::memory_order_acquire) != 0;
+    std::memset(period.servedOut, 0, sizeof period.servedOut);
+    std::memset(period.servedIn, 0, sizeof period.servedIn);
+    std::memset(period.hasOut, 0, sizeof period.hasOut);
+    std::memset(period.hasIn, 0, sizeof period.hasIn);
+
+    const std::int64_t entries = std::clamp<std::int64_t>(
+        std::int64_t{engine.inputBufferCount.load(std::memory_order_relaxed)} +
+            engine.outputBufferCount.load(std::memory_order_relaxed),
+        0, kMaxBufferInfos);
+    for (std::int64_t k = 0; k < entries; ++k) {
+        const ASIOBufferInfo& info = engine.bufferInfoTable[k];
+        auto* half = static_cast<std::uint8_t*>(info.buffers[doubleBufferIndex]);
+        const AsioLong ch = info.channelNum;
+        if (half == nullptr || ch < 0 || ch >= kMaxChannels) continue;
+        if (info.isInput != ASIOFalse) {
+            period.hasIn[ch] = true;
+            if (period.captureRunning) drainInput(period, ch, half);
+        } else {
+            period.hasOut[ch] = true;
+            fillOutput(period, ch, half);
+        }
+    }
+
+    if (engine.outputReadySupported.load(std::memory_order_relaxed) != 0) ASIOOutputReady();
+    if (period.playbackRunning) advancePlayback(period);
+    if (period.captureRunning) advanceCapture(period);
+}
+
+void writeDumpFile(const char* path, const std::uint8_t* bytes, std::int32_t byteLength) {
+    std::FILE* file = platform::openFile(path, "wb");
+    if (file == nullptr) return;
+    if (bytes != nullptr && byteLength > 0) {
+        std::fwrite(bytes, 1, static_cast<std::size_t>(byteLength), file);
+        std::fflush(file);
+    }
+    std::fclose(file);
+}
+
+}  // namespace
+
+void WriteCaptureDump(std::uint32_t channel, const std::uint8_t* userStart, const std::uint8_t* copyStart,
+                      std::int32_t byteLength) {
+    char path[64];
+    std::snprintf(path, sizeof path, "D:\\buffer_debug_%d_output.dat", static_cast<int>(channel));
+    writeDumpFile(path, userStart, byteLength);
+    std::snprintf(path, sizeof path, "D:\\buffer_debug_%d_internal.dat", static_cast<int>(channel));
+    writeDumpFile(path, copyStart, byteLength);
+}
+
+ASIOTime* ASIOCHAN_CDECL bufferSwitchTimeInfo(ASIOTime* /*timeInfo*/, AsioLong doubleBufferIndex,
+                                              ASIOBool /*directProcess*/) {
+    runPeriod(doubleBufferIndex);
+    return nullptr;
+}
+
+void ASIOCHAN_CDECL bufferSwitch(AsioLong doubleBufferIndex, ASIOBool directProcess) {
+    ASIOTime time;
+    std::memset(&time, 0, sizeof time);
+    if (ASIOGetSamplePosition(&time.timeInfo.samplePosition, &time.timeInfo.systemTime) == ASE_OK)
+        time.timeInfo.flags = kSystemTimeValid | kSamplePositionValid;
+    bufferSwitchTimeInfo(&time, doubleBufferIndex, directProcess);
+}
+
+}  // namespace asiochan

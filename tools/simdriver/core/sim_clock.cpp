@@ -1,0 +1,161 @@
+#include "simdriver/core/sim_clock.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace asiochan::sim {
+
+namespace {
+const std::vector<std::uint8_t> kNothing;
+
+// Waits for `done` with a short spin, then with sleeps; false at the deadline.
+template <typename Done>
+bool waitUntil(Done done, std::uint32_t timeoutMs) {
+    const std::uint64_t deadline = platform::monotonicMicros() + std::uint64_t{timeoutMs} * 1000u;
+    for (unsigned spins = 0; !done(); ++spins) {
+        if (platform::monotonicMicros() >= deadline) return false;
+        if (spins < 200)
+            platform::yieldThread();
+        else
+            platform::sleepMs(1);
+    }
+    return true;
+}
+}  // namespace
+
+std::uint8_t inputPatternByte(AsioLong channel, std::uint64_t offset) {
+    // Differs between neighbouring bytes, between channels and between periods.
+    const std::uint64_t x = offset + 0x9e37u * static_cast<std::uint64_t>(channel + 1);
+    return static_cast<std::uint8_t>(x ^ (x >> 8) ^ (x >> 16) ^ (x >> 24));
+}
+
+SimClock::~SimClock() { stop(); }
+
+bool SimClock::start(std::vector<ClockBuffer> buffers, ASIOCallbacks* callbacks, AsioLong frames,
+                     std::atomic<std::uint64_t>* samplePosition) {
+    stop();
+    active_ = options_;
+    buffers_ = std::move(buffers);
+    callbacks_ = callbacks;
+    frames_ = frames;
+    samplePosition_ = samplePosition;
+    recordings_.assign(buffers_.size(), {});
+    inputOffsets_.assign(buffers_.size(), 0);
+    stopRequested_.store(false);
+    requested_.store(0);
+    completed_.store(0);
+    thread_ = platform::startThread(&SimClock::threadMain, this, nullptr);
+    return thread_ != nullptr;
+}
+
+void SimClock::stop() {
+    if (thread_ == nullptr) return;
+    stopRequested_.store(true, std::memory_order_release);
+    // A period under way is finished first; the host must not be left inside one.
+    while (!platform::waitThread(thread_, 1000)) {
+    }
+    platform::closeThread(thread_);
+    thread_ = nullptr;
+}
+
+bool SimClock::step(std::uint64_t count, std::uint32_t timeoutMs) {
+    if (thread_ == nullptr) return false;
+    const std::uint64_t target = requested_.fetch_add(count, std::memory_order_acq_rel) + count;
+    return waitForPeriods(target, timeoutMs);
+}
+
+bool SimClock::waitForPeriods(std::uint64_t total, std::uint32_t timeoutMs) const {
+    return waitUntil([&] { return completed_.load(std::memory_order_acquire) >= total; }, timeoutMs);
+}
+
+const std::vector<std::uint8_t>& SimClock::recorded(std::size_t index) const {
+    return index < recordings_.size() ? recordings_[index] : kNothing;
+}
+
+void SimClock::clearRecordings() {
+    for (auto& r : recordings_) r.clear();
+}
+
+void SimClock::threadMain(void* self) {
+    auto& clock = *static_cast<SimClock*>(self);
+    std::uint64_t due = platform::monotonicMicros();
+    unsigned idleSpins = 0;
+    while (!clock.stopRequested_.load(std::memory_order_acquire)) {
+        if (clock.active_.freeRunning) {
+            if (clock.active_.periodMicros != 0) {
+                const std::uint64_t now = platform::monotonicMicros();
+                if (now < due) {
+                    const std::uint64_t wait = due - now;
+                    if (wait >= 2000)
+                        platform::sleepMs(static_cast<std::uint32_t>(wait / 1000 - 1));
+                    else
+                        platform::yieldThread();
+                    continue;
+                }
+                due += clock.active_.periodMicros;
+                if (now > due + 100u * clock.active_.periodMicros) due = now;  // fell far behind: no burst
+            }
+            clock.runPeriod();
+        } else if (clock.completed_.load(std::memory_order_relaxed) < clock.requested_.load(std::memory_order_acquire)) {
+            clock.runPeriod();
+            idleSpins = 0;
+        } else if (++idleSpins < 200) {
+            platform::yieldThread();
+        } else {
+            platform::sleepMs(1);
+        }
+    }
+}
+
+void SimClock::fillInputs(int index) {
+    const int previous = index ^ 1;
+    for (std::size_t b = 0; b < buffers_.size(); ++b) {
+        ClockBuffer& buffer = buffers_[b];
+        if (!buffer.isInput) continue;
+        std::uint8_t* half = buffer.halves[index];
+        if (active_.inputFill == InputFill::pattern) {
+            const std::uint64_t at = inputOffsets_[b];
+            for (std::size_t i = 0; i < buffer.bytesPerHalf; ++i) half[i] = inputPatternByte(buffer.channel, at + i);
+            inputOffsets_[b] = at + buffer.bytesPerHalf;
+        } else if (active_.inputFill == InputFill::loopback) {
+            std::memset(half, 0, buffer.bytesPerHalf);
+            if (completed_.load(std::memory_order_relaxed) == 0) continue;
+            for (const ClockBuffer& out : buffers_) {
+                if (out.isInput || out.channel != buffer.channel) continue;
+                std::memcpy(half, out.halves[previous], std::min(out.bytesPerHalf, buffer.bytesPerHalf));
+                break;
+            }
+        }
+    }
+}
+
+void SimClock::runPeriod() {
+    const std::uint64_t n = completed_.load(std::memory_order_relaxed);
+    const int index = static_cast<int>(n & 1);
+    fillInputs(index);
+    if (active_.useTimeInfo) {
+        ASIOTime time;
+        std::memset(&time, 0, sizeof time);
+        const std::uint64_t position = samplePosition_ ? samplePosition_->load(std::memory_order_relaxed) : 0;
+        time.timeInfo.samplePosition.hi = static_cast<std::uint32_t>(position >> 32);
+        time.timeInfo.samplePosition.lo = static_cast<std::uint32_t>(position);
+        time.timeInfo.flags = kSamplePositionValid;
+        if (callbacks_ && callbacks_->bufferSwitchTimeInfo)
+            callbacks_->bufferSwitchTimeInfo(&time, index, ASIOTrue);
+    } else if (callbacks_ && callbacks_->bufferSwitch) {
+        callbacks_->bufferSwitch(index, ASIOTrue);
+    }
+    if (active_.recordOutputs) {
+        for (std::size_t b = 0; b < buffers_.size(); ++b) {
+            const ClockBuffer& buffer = buffers_[b];
+            if (buffer.isInput) continue;
+            auto& record = recordings_[b];
+            if (record.size() + buffer.bytesPerHalf > active_.recordLimitBytes) continue;
+            record.insert(record.end(), buffer.halves[index], buffer.halves[index] + buffer.bytesPerHalf);
+        }
+    }
+    if (samplePosition_) samplePosition_->fetch_add(static_cast<std::uint64_t>(frames_), std::memory_order_relaxed);
+    completed_.store(n + 1, std::memory_order_release);
+}
+
+}  // namespace asiochan::sim

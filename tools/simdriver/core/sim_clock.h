@@ -1,0 +1,96 @@
+// The simulated driver's clock: once the driver has buffers and is started, a
+// thread of its own calls the host's period callback, either a number of periods
+// at a time on request (stepped) or continuously at a chosen pace (free-running).
+// Before each period it fills the input halves (a known pattern, or the outputs
+// of the period before looped back); after each period it can record what the
+// host wrote into every output half.
+//
+// Built on the platform thread functions and atomics only, so the same code runs
+// in the host build, in the Windows test hosts and in the COM packaging.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "driver/asio_types.h"
+#include "platform/platform.h"
+
+namespace asiochan::sim {
+
+enum class InputFill {
+    pattern,   // inputPatternByte(channel, byte offset in the channel's stream)
+    loopback,  // each input gets the output of the same number from the period before
+    none,      // inputs are left as the host left them
+};
+
+struct ClockOptions {
+    bool freeRunning = false;        // false: periods only on request (step)
+    std::uint32_t periodMicros = 0;  // free-running pace; 0 = as fast as possible
+    InputFill inputFill = InputFill::pattern;
+    bool useTimeInfo = false;  // call bufferSwitchTimeInfo instead of bufferSwitch
+    bool recordOutputs = true;
+    std::size_t recordLimitBytes = std::size_t{64} << 20;  // per output buffer; later bytes are not kept
+};
+
+// Byte `offset` of the input pattern of input channel `channel`.
+std::uint8_t inputPatternByte(AsioLong channel, std::uint64_t offset);
+
+// One driver buffer as the clock sees it.
+struct ClockBuffer {
+    bool isInput;
+    AsioLong channel;
+    std::size_t bytesPerHalf;
+    std::uint8_t* halves[2];
+};
+
+class SimClock {
+public:
+    SimClock() = default;
+    ~SimClock();
+    SimClock(const SimClock&) = delete;
+    SimClock& operator=(const SimClock&) = delete;
+
+    // Options take effect at the next start.
+    ClockOptions& options() { return options_; }
+
+    // Starts the clock thread over `buffers`; false if it could not be started.
+    bool start(std::vector<ClockBuffer> buffers, ASIOCallbacks* callbacks, AsioLong frames,
+               std::atomic<std::uint64_t>* samplePosition);
+    // Stops the thread and waits for it: no period runs after this returns.
+    void stop();
+    bool running() const { return thread_ != nullptr; }
+
+    // Stepped mode: asks for `count` more periods and waits until they have run.
+    bool step(std::uint64_t count, std::uint32_t timeoutMs = 60000);
+    // Waits until `total` periods have run since the start.
+    bool waitForPeriods(std::uint64_t total, std::uint32_t timeoutMs = 60000) const;
+    std::uint64_t periodsRun() const { return completed_.load(std::memory_order_acquire); }
+
+    // What the host wrote into output buffer `index` (in the order of the buffers
+    // handed to start), period after period. Read while no period runs (after
+    // step returned, or after stop); kept until the next start or clear.
+    const std::vector<std::uint8_t>& recorded(std::size_t index) const;
+    void clearRecordings();
+
+private:
+    static void threadMain(void* self);
+    void runPeriod();
+    void fillInputs(int index);
+
+    ClockOptions options_;
+    ClockOptions active_;
+    std::vector<ClockBuffer> buffers_;
+    std::vector<std::vector<std::uint8_t>> recordings_;
+    std::vector<std::uint64_t> inputOffsets_;
+    ASIOCallbacks* callbacks_ = nullptr;
+    AsioLong frames_ = 0;
+    std::atomic<std::uint64_t>* samplePosition_ = nullptr;
+    platform::ThreadHandle thread_ = nullptr;
+    std::atomic<bool> stopRequested_{false};
+    std::atomic<std::uint64_t> requested_{0};
+    std::atomic<std::uint64_t> completed_{0};
+};
+
+}  // namespace asiochan::sim
