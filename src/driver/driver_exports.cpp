@@ -28,6 +28,7 @@ std::uint8_t ASIOCHAN_CDECL loadAsioDriver(const char* name) {
 void ASIOCHAN_CDECL releaseAsioDriver() {
     DriverList* list = existingDriverList();
     if (list == nullptr) return;
+    finishPreparedRun();
     currentDriver.store(nullptr, std::memory_order_release);
     list->releaseCurrent();
 }

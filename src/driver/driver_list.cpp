@@ -4,6 +4,8 @@
 #include <new>
 
 #include "driver/call_layer.h"
+#include "engine/engine_state.h"
+#include "engine/run_control.h"
 
 namespace asiochan {
 
@@ -201,6 +203,7 @@ bool DriverList::loadByName(const char* name) {
 
     char previous[kDriverNameLimit];
     copyCurrentName(previous);
+    finishPreparedRun();
     // The call layer must never reach the object being released.
     currentDriver.store(nullptr, std::memory_order_release);
     releaseCurrent();
@@ -217,6 +220,10 @@ bool DriverList::loadByName(const char* name) {
     return false;
 }
 
+void finishPreparedRun() {
+    if (engine.runPrepared.load(std::memory_order_seq_cst) != 0) Finish();
+}
+
 DriverList* existingDriverList() { return theList; }
 
 DriverList* driverList() {
@@ -225,6 +232,7 @@ DriverList* driverList() {
 }
 
 void resetDriverListForTests() {
+    finishPreparedRun();
     delete theList;
     theList = nullptr;
     currentDriver.store(nullptr, std::memory_order_release);

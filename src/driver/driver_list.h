@@ -62,6 +62,10 @@ private:
     std::int32_t currentIndex_ = -1;
 };
 
+// Finishes a prepared run (as Finish does) so that the driver about to be
+// released is stopped and no period of it reaches the engine any more.
+void finishPreparedRun();
+
 // The process-wide list, or null while no export has needed it yet.
 DriverList* existingDriverList();
 // The process-wide list, made (and the registry read) on first use; null only

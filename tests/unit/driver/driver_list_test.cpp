@@ -2,6 +2,10 @@
 #include <string>
 
 #include "driver/installed_drivers_fixture.h"
+#include "engine/capture.h"
+#include "engine/initialization.h"
+#include "engine/playback.h"
+#include "engine/run_control.h"
 
 namespace asiochan {
 namespace {
@@ -291,6 +295,72 @@ TEST_F(InstalledDriversTest, AnEnumeratedNameTooLongForItsBufferEndsTheScan) {
     install(2, std::string(130, 'k'), "Long key");
     install(3, "c", "C");
     EXPECT_EQ(getAsioDriverCount(), 1);
+}
+
+}  // namespace
+}  // namespace asiochan
+
+namespace asiochan {
+namespace {
+
+// A run prepared on a free-running driver whose clock calls the engine as fast
+// as it can, with playback and capture under way.
+class ReleaseWhilePrepared : public testing::InstalledDriversTest {
+protected:
+    void TearDown() override {
+        Finish();
+        InstalledDriversTest::TearDown();
+    }
+
+    void prepareRunningDriver() {
+        sim::SimConfig config;
+        config.outputs = 2;
+        config.inputs = 2;
+        config.keepCallLog = false;
+        install(1, "a", "A", config);
+        install(2, "b", "B", config);
+        ASSERT_TRUE(loadAsioDriver("A"));
+        last_->clock().options().freeRunning = true;
+        last_->clock().options().inputFill = sim::InputFill::loopback;
+        ASSERT_EQ(Initialize(), ASE_OK);
+        ASSERT_EQ(Prepare(), ASE_OK);
+        ASSERT_TRUE(last_->clock().waitForPeriods(3));
+        static std::uint8_t tone[4096] = {1, 2, 3};
+        ASSERT_EQ(SetPlayBuffer(tone, sizeof tone, 0), ASE_OK);
+        StartPlayback();
+        ASSERT_EQ(SetCaptureBuffer(capture_, sizeof capture_, 1), ASE_OK);
+        StartCapture();
+        ASSERT_EQ(engine.runPrepared.load(), 1);
+    }
+
+    std::uint8_t capture_[1 << 16];
+};
+
+TEST_F(ReleaseWhilePrepared, ReleaseFinishesTheRunBeforeTheDriverGoes) {
+    prepareRunningDriver();
+    releaseAsioDriver();
+    EXPECT_EQ(destroyed_, 1);
+    EXPECT_TRUE(fates_.stoppedBeforeRelease);
+    EXPECT_FALSE(fates_.clockRunningAtRelease);
+    EXPECT_EQ(engine.runPrepared.load(), 0);
+    EXPECT_EQ(engine.playbackRunning.load(), 0);
+    EXPECT_EQ(engine.captureRunning.load(), 0);
+    EXPECT_EQ(Prepare(), ASE_NotPresent);
+}
+
+TEST_F(ReleaseWhilePrepared, LoadingAnotherDriverFinishesTheRunFirst) {
+    prepareRunningDriver();
+    EXPECT_FALSE(loadAsioDriver("no such driver"));  // nothing changes: the run goes on
+    EXPECT_EQ(engine.runPrepared.load(), 1);
+    EXPECT_TRUE(last_->clock().running());
+
+    ASSERT_TRUE(loadAsioDriver("B"));
+    EXPECT_EQ(destroyed_, 1);
+    EXPECT_TRUE(fates_.stoppedBeforeRelease);
+    EXPECT_EQ(engine.runPrepared.load(), 0);
+    // The new driver starts a run of its own.
+    ASSERT_EQ(Initialize(), ASE_OK);
+    EXPECT_EQ(Prepare(), ASE_OK);
 }
 
 }  // namespace

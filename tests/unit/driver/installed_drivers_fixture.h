@@ -18,17 +18,30 @@
 
 namespace asiochan::testing {
 
-// A simulated driver that counts its destruction, so tests see releases.
+// What became of the driver objects a test made.
+struct DriverFates {
+    std::atomic<int> destroyed{0};
+    // Whether the last object destroyed had been stopped and had its buffers
+    // disposed of (when it had been started at all).
+    std::atomic<bool> stoppedBeforeRelease{false};
+    std::atomic<bool> clockRunningAtRelease{false};
+};
+
+// A simulated driver that notes its destruction, so tests see releases.
 class TrackedDriver : public sim::SimDriver {
 public:
-    TrackedDriver(sim::SimConfig config, std::atomic<int>* destroyed)
-        : SimDriver(std::move(config)), destroyed_(destroyed) {}
+    TrackedDriver(sim::SimConfig config, DriverFates* fates) : SimDriver(std::move(config)), fates_(fates) {}
 
 protected:
-    ~TrackedDriver() override { ++*destroyed_; }
+    ~TrackedDriver() override {
+        fates_->clockRunningAtRelease = clock().running();
+        fates_->stoppedBeforeRelease = callCount(sim::Slot::start) == callCount(sim::Slot::stop) &&
+                                       callCount(sim::Slot::createBuffers) == callCount(sim::Slot::disposeBuffers);
+        ++fates_->destroyed;
+    }
 
 private:
-    std::atomic<int>* destroyed_;
+    DriverFates* fates_;
 };
 
 class InstalledDriversTest : public ::testing::Test {
@@ -87,7 +100,7 @@ protected:
         registerServer(classText(n), serverPath_);
         platform::host::registerClass(classId(n), [this, n, config](void** object) {
             if (refusing_ == n) return static_cast<std::int32_t>(0x80004005u);  // E_FAIL
-            auto* d = new TrackedDriver(config, &destroyed_);
+            auto* d = new TrackedDriver(config, &fates_);
             ++created_;
             last_ = d;
             *object = static_cast<IASIO*>(d);
@@ -97,7 +110,8 @@ protected:
 
     std::string serverPath_;
     std::atomic<int> created_{0};
-    std::atomic<int> destroyed_{0};
+    DriverFates fates_;
+    std::atomic<int>& destroyed_ = fates_.destroyed;
     sim::SimDriver* last_ = nullptr;
     int refusing_ = -1;  // the driver whose creation fails
 };

@@ -37,8 +37,23 @@ const SimClassInfo& simClass(SimClass kind) {
 SimConfig configFor(SimClass kind) {
     SimConfig config;  // 8 in, 8 out, 32-bit integer samples, 48 000 Hz, 256 frames
     config.name = "asiochan sim";
-    (void)kind;
+    // A driver left running for hours only counts its calls.
+    config.keepCallLog = kind != SimClass::Default;
     return config;
+}
+
+ClockOptions clockFor(SimClass kind) {
+    ClockOptions clock;
+    if (kind == SimClass::Default) {
+        clock.freeRunning = true;
+        clock.inputFill = InputFill::loopback;
+        clock.recordOutputs = false;
+    } else {
+        clock.freeRunning = false;
+        clock.inputFill = InputFill::pattern;
+        clock.recordOutputs = true;
+    }
+    return clock;
 }
 
 }  // namespace asiochan::sim::com

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "simdriver/core/sim_clock.h"
 #include "simdriver/core/sim_config.h"
 
 namespace asiochan::sim::com {
@@ -28,5 +29,10 @@ const SimClassInfo& simClass(SimClass kind);
 
 // The configuration of the driver objects of a class.
 SimConfig configFor(SimClass kind);
+// The clock of a new driver object of a class: the default one runs on its own
+// at the pace of the sample rate with the outputs looped back to the inputs and
+// records nothing; the stepped one runs periods on request, feeds the inputs a
+// known pattern and records the outputs.
+ClockOptions clockFor(SimClass kind);
 
 }  // namespace asiochan::sim::com

@@ -17,6 +17,7 @@ ServerState& server() {
 
 ComSimDriver::ComSimDriver(const SimClassInfo& cls, SimConfig config)
     : SimDriver(std::move(config)), kind_(cls.kind), id_(cls.id) {
+    clock().options() = clockFor(kind_);
     ++server().liveObjects;
     ++server().created;
     server().newest.store(this);
@@ -39,6 +40,12 @@ std::int32_t ASIOCHAN_COMCALL ComSimDriver::QueryInterface(const platform::Class
     }
     *object = nullptr;
     return E_NOINTERFACE;
+}
+
+ASIOError ComSimDriver::start() {
+    if (realTimePacing && bufferFrames_ > 0 && currentRate_ > 0.0)
+        clock().options().periodMicros = static_cast<std::uint32_t>(bufferFrames_ * 1e6 / currentRate_);
+    return SimDriver::start();
 }
 
 namespace {
