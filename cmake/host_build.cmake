@@ -32,7 +32,7 @@ if(ASIOCHAN_BENCH AND EXISTS ${ASIOCHAN_ROOT}/bench)
         asiochan_includes(asiochan_bench)
         target_include_directories(asiochan_bench PRIVATE ${ASIOCHAN_ROOT}/tests ${ASIOCHAN_ROOT}/tests/unit)
         asiochan_warnings(asiochan_bench)
-        target_link_libraries(asiochan_bench PRIVATE asiochan_simcore benchmark::benchmark)
+        target_link_libraries(asiochan_bench PRIVATE asiochan_simcore benchmark::benchmark benchmark::benchmark_main)
     endif()
 endif()
 

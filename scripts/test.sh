@@ -35,4 +35,17 @@ for preset in "${presets[@]}"; do
     esac
     ctest --preset "$preset"
 done
+
+# The WAV header reader under libFuzzer for a bounded time: 60 s in a full run,
+# ASIOCHAN_FUZZ_SECONDS to choose (0 skips).
+fuzz_seconds=${ASIOCHAN_FUZZ_SECONDS:-$([ -z "${ASIOCHAN_PRESETS:-}" ] && echo 60 || echo 0)}
+if [ "$fuzz_seconds" != 0 ]; then
+    echo "=== fuzz: wav header reader, $fuzz_seconds s"
+    cmake --preset fuzz >/dev/null
+    cmake --build --preset fuzz
+    mkdir -p "$work/fuzz-corpus"
+    "$root/build/fuzz/bin/wav_header_fuzz" -max_total_time="$fuzz_seconds" "$work/fuzz-corpus" \
+        "$root/fuzz/corpus/wav_header" 2>"$work/fuzz.log" || { tail -40 "$work/fuzz.log"; exit 1; }
+    tail -1 "$work/fuzz.log"
+fi
 echo "=== all suites passed"

@@ -7,6 +7,7 @@
 
 #include "driver/call_layer.h"
 #include "engine/channel_blocks.h"
+#include "engine/channel_reset.h"
 #include "engine/engine_state.h"
 #include "engine/period_guard.h"
 #include "engine/run_flags.h"
@@ -24,6 +25,9 @@ struct Period {
     std::int32_t inputSampleSize;
     bool playbackRunning;
     bool captureRunning;
+    // Channels an application thread is taking back: left alone for the whole period.
+    ChannelMask outWithdrawn;
+    ChannelMask inWithdrawn;
     // The key field each channel with a driver buffer was serviced with; the
     // bookkeeping advances such a channel only if it still holds that value, so a
     // channel armed while the period runs starts cleanly with the next one.
@@ -36,7 +40,8 @@ struct Period {
 void fillOutput(Period& period, AsioLong ch, std::uint8_t* half) {
     const std::size_t bytes = static_cast<std::size_t>(period.playbackBytes);
     PlaybackChannel& p = engine.playbackChannels[ch];
-    std::uint8_t* readPos = period.playbackRunning ? p.readPos.load(std::memory_order_acquire) : nullptr;
+    const bool mine = period.playbackRunning && !hasChannel(period.outWithdrawn, static_cast<std::uint32_t>(ch));
+    std::uint8_t* readPos = mine ? p.readPos.load(std::memory_order_acquire) : nullptr;
     if (readPos == nullptr || p.idle.load(std::memory_order_acquire) != 0) {
         std::memset(half, 0, bytes);
         return;
@@ -63,6 +68,7 @@ void fillOutput(Period& period, AsioLong ch, std::uint8_t* half) {
 }
 
 void drainInput(Period& period, AsioLong ch, std::uint8_t* half) {
+    if (hasChannel(period.inWithdrawn, static_cast<std::uint32_t>(ch))) return;
     CaptureChannel& c = engine.captureChannels[ch];
     std::uint8_t* writePos = c.writePos.load(std::memory_order_acquire);
     if (writePos == nullptr) return;
@@ -77,7 +83,7 @@ void drainInput(Period& period, AsioLong ch, std::uint8_t* half) {
 }
 
 // The playing block is used up: move on to the queued block, or end.
-void finishBlock(std::uint32_t i, PlaybackChannel& p, std::uint8_t* readPos, std::int64_t offset, std::int64_t length) {
+void finishBlock(std::uint32_t i, PlaybackChannel& p, std::int64_t offset, std::int64_t length) {
     // Take the queued block, or close the queue when there is none; the
     // compare-exchange decides against a SetPlayBuffer queueing right now.
     std::uint8_t* next = p.next.load(std::memory_order_acquire);
@@ -96,12 +102,9 @@ void finishBlock(std::uint32_t i, PlaybackChannel& p, std::uint8_t* readPos, std
         // queued block shorter than that is simply used up.
         const std::int64_t nextLength = std::max<std::int64_t>(p.nextLength.load(std::memory_order_relaxed), 0);
         const std::int64_t over = std::min(offset - length, nextLength);
-        if (!p.readPos.compare_exchange_strong(readPos, next + over, std::memory_order_acq_rel)) {
-            // A stop took the channel back meanwhile; it releases what the record holds.
-            p.next.store(next, std::memory_order_release);
-            return;
-        }
-        releaseBlock(p.current.exchange(next, std::memory_order_acq_rel));
+        releaseBlock(p.current.load(std::memory_order_relaxed));
+        p.current.store(next, std::memory_order_relaxed);
+        p.readPos.store(next + over, std::memory_order_relaxed);
         p.length.store(static_cast<std::int32_t>(nextLength - over), std::memory_order_relaxed);
         p.nextLength.store(0, std::memory_order_relaxed);
         p.readOffset.store(0, std::memory_order_relaxed);
@@ -111,8 +114,9 @@ void finishBlock(std::uint32_t i, PlaybackChannel& p, std::uint8_t* readPos, std
     }
 
     // End of playing: clear the key field first, reset the record, idle last.
-    if (!p.readPos.compare_exchange_strong(readPos, nullptr, std::memory_order_acq_rel)) return;
-    releaseBlock(p.current.exchange(nullptr, std::memory_order_acq_rel));
+    p.readPos.store(nullptr, std::memory_order_relaxed);
+    releaseBlock(p.current.load(std::memory_order_relaxed));
+    p.current.store(nullptr, std::memory_order_relaxed);
     p.length.store(0, std::memory_order_relaxed);
     p.nextLength.store(0, std::memory_order_relaxed);
     p.readOffset.store(0, std::memory_order_relaxed);
@@ -125,6 +129,7 @@ void advancePlayback(Period& period) {
     const std::uint32_t starts = playbackStartCount();
     bool anyBusy = false;
     for (std::uint32_t i = 0; i < kMaxChannels; ++i) {
+        if (hasChannel(period.outWithdrawn, i)) continue;
         PlaybackChannel& p = engine.playbackChannels[i];
         std::uint8_t* readPos = p.readPos.load(std::memory_order_acquire);
         if (readPos == nullptr) continue;
@@ -135,10 +140,10 @@ void advancePlayback(Period& period) {
         const std::int64_t offset = p.readOffset.load(std::memory_order_relaxed) + period.playbackBytes;
         const std::int64_t length = p.length.load(std::memory_order_relaxed);
         if (offset < length) {
-            if (p.readPos.compare_exchange_strong(readPos, readPos + period.playbackBytes, std::memory_order_acq_rel))
-                p.readOffset.store(static_cast<std::int32_t>(offset), std::memory_order_relaxed);
+            p.readPos.store(readPos + period.playbackBytes, std::memory_order_relaxed);
+            p.readOffset.store(static_cast<std::int32_t>(offset), std::memory_order_relaxed);
         } else {
-            finishBlock(i, p, readPos, offset, length);
+            finishBlock(i, p, offset, length);
         }
         if (p.idle.load(std::memory_order_acquire) == 0) anyBusy = true;
     }
@@ -148,8 +153,10 @@ void advancePlayback(Period& period) {
 void completeCapture(std::uint32_t i, CaptureChannel& c) {
     WriteCaptureDump(i, c.userStart.load(std::memory_order_relaxed), c.copyStart.load(std::memory_order_relaxed),
                      c.byteLength.load(std::memory_order_relaxed));
-    releaseBlock(c.copyStart.exchange(nullptr, std::memory_order_acq_rel));
+    releaseBlock(c.copyStart.load(std::memory_order_relaxed));
+    c.copyStart.store(nullptr, std::memory_order_relaxed);
     c.copyPos.store(nullptr, std::memory_order_relaxed);
+    c.writePos.store(nullptr, std::memory_order_relaxed);
     c.framesLeft.store(0, std::memory_order_relaxed);
     c.done.store(1, std::memory_order_seq_cst);  // hands the channel back last
 }
@@ -158,6 +165,7 @@ void advanceCapture(Period& period) {
     const std::uint32_t starts = captureStartCount();
     bool stillRunning = false;
     for (std::uint32_t i = 0; i < kMaxChannels; ++i) {
+        if (hasChannel(period.inWithdrawn, i)) continue;
         CaptureChannel& c = engine.captureChannels[i];
         std::uint8_t* writePos = c.writePos.load(std::memory_order_acquire);
         if (writePos == nullptr) continue;
@@ -167,14 +175,12 @@ void advanceCapture(Period& period) {
         }
         const std::int64_t framesLeft = c.framesLeft.load(std::memory_order_relaxed) - period.frames;
         if (framesLeft > 0) {
-            if (c.writePos.compare_exchange_strong(writePos, writePos + period.captureBytes,
-                                                   std::memory_order_acq_rel)) {
-                c.framesLeft.store(static_cast<std::int32_t>(framesLeft), std::memory_order_relaxed);
-                if (std::uint8_t* copyPos = c.copyPos.load(std::memory_order_relaxed))
-                    c.copyPos.store(copyPos + period.captureBytes, std::memory_order_relaxed);
-                stillRunning = true;
-            }
-        } else if (c.writePos.compare_exchange_strong(writePos, nullptr, std::memory_order_acq_rel)) {
+            c.writePos.store(writePos + period.captureBytes, std::memory_order_relaxed);
+            c.framesLeft.store(static_cast<std::int32_t>(framesLeft), std::memory_order_relaxed);
+            if (std::uint8_t* copyPos = c.copyPos.load(std::memory_order_relaxed))
+                c.copyPos.store(copyPos + period.captureBytes, std::memory_order_relaxed);
+            stillRunning = true;
+        } else {
             completeCapture(i, c);
         }
     }
@@ -200,6 +206,8 @@ void runPeriod(AsioLong doubleBufferIndex) {
         return;
     period.playbackRunning = engine.playbackRunning.load(std::memory_order_acquire) != 0;
     period.captureRunning = engine.captureRunning.load(std::memory_order_acquire) != 0;
+    period.outWithdrawn = playbackWithdrawn.load(std::memory_order_acquire);
+    period.inWithdrawn = captureWithdrawn.load(std::memory_order_acquire);
     std::memset(period.servedOut, 0, sizeof period.servedOut);
     std::memset(period.servedIn, 0, sizeof period.servedIn);
     std::memset(period.hasOut, 0, sizeof period.hasOut);

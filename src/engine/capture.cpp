@@ -6,24 +6,25 @@
 #include "engine/channel_blocks.h"
 #include "engine/channel_reset.h"
 #include "engine/engine_state.h"
-#include "engine/period_guard.h"
 #include "engine/run_flags.h"
 
 using namespace asiochan;
 
 namespace {
 
-// Makes sure no period works on the record any more and that it holds no block
-// of an earlier capture. A record that is free (`done` 1) needs nothing.
-void takeBackForArming(std::uint32_t channel) {
+// Takes a record back from the period processing (withdrawn, so no period
+// works on it) and drops the blocks of an earlier capture. A record that is free
+// (`done` 1) with no block needs nothing. The caller arms it and then returns it.
+bool takeBackForArming(std::uint32_t channel) {
     CaptureChannel& c = engine.captureChannels[channel];
     if (c.done.load(std::memory_order_acquire) != 0 && c.copyStart.load(std::memory_order_acquire) == nullptr)
-        return;
+        return false;
+    const bool quiet = withdrawChannels(captureWithdrawn, ChannelMask{1} << channel);
     c.writePos.store(nullptr, std::memory_order_seq_cst);
-    const bool quiet = waitForPeriodsInFlight();
     std::uint8_t* copy = c.copyStart.exchange(nullptr, std::memory_order_acq_rel);
     c.copyPos.store(nullptr, std::memory_order_relaxed);
     if (quiet) releaseBlock(copy);
+    return true;
 }
 
 // Stores the record's fields for a capture into `buffer` and hands it to the
@@ -45,19 +46,18 @@ void arm(std::uint32_t channel, std::uint8_t* buffer, std::int32_t byteLength, s
 namespace asiochan {
 
 void resetCaptureChannels(ChannelMask channels) {
-    for (int i = 0; i < kMaxChannels; ++i)
-        if (channels & (ChannelMask{1} << i))
-            engine.captureChannels[i].writePos.store(nullptr, std::memory_order_seq_cst);
-    const bool quiet = waitForPeriodsInFlight();
-    for (int i = 0; i < kMaxChannels; ++i) {
-        if (!(channels & (ChannelMask{1} << i))) continue;
+    const bool quiet = withdrawChannels(captureWithdrawn, channels);
+    for (std::uint32_t i = 0; i < kMaxChannels; ++i) {
+        if (!hasChannel(channels, i)) continue;
         CaptureChannel& c = engine.captureChannels[i];
+        c.writePos.store(nullptr, std::memory_order_seq_cst);
         std::uint8_t* copy = c.copyStart.exchange(nullptr, std::memory_order_acq_rel);
         c.copyPos.store(nullptr, std::memory_order_relaxed);
         if (quiet) releaseBlock(copy);
         c.framesLeft.store(0, std::memory_order_relaxed);
         c.done.store(1, std::memory_order_seq_cst);  // hands the channel back last
     }
+    returnChannels(captureWithdrawn, channels);
 }
 
 }  // namespace asiochan
@@ -70,7 +70,7 @@ extern "C" std::int32_t ASIOCHAN_CDECL SetCaptureBuffer(void* buffer, std::int32
     // Frames are counted in input samples; before a run has told the sample width
     // there is no way to count them.
     if (engine.sampleSize[0].load(std::memory_order_relaxed) <= 0) return ASE_InvalidMode;
-    takeBackForArming(channel);
+    const bool withdrawn = takeBackForArming(channel);
 
     auto* bytes = static_cast<std::uint8_t*>(buffer);
     std::memset(bytes, 0, static_cast<std::size_t>(byteLength));
@@ -78,6 +78,7 @@ extern "C" std::int32_t ASIOCHAN_CDECL SetCaptureBuffer(void* buffer, std::int32
     std::uint8_t* copy = allocateBlock(byteLength);
     if (copy != nullptr) std::memset(copy, 0, static_cast<std::size_t>(byteLength));
     arm(channel, bytes, byteLength, copy);
+    if (withdrawn) returnChannels(captureWithdrawn, ChannelMask{1} << channel);
     return ASE_OK;
 }
 
@@ -89,10 +90,11 @@ extern "C" std::int32_t ASIOCHAN_CDECL CaptureBuff(const CaptureRequest* request
         if (engine.sampleSize[0].load(std::memory_order_relaxed) <= 0) return ASE_InvalidMode;
         // Re-targeting a channel: the capture it had ends here, without a dump,
         // and its shadow copy is released; this capture keeps no copy of its own.
-        takeBackForArming(r.channel);
+        const bool withdrawn = takeBackForArming(r.channel);
         auto* bytes = static_cast<std::uint8_t*>(r.buffer);
         if (r.byteLength > 0) bytes[0] = 0;  // an empty buffer has no first byte
         arm(r.channel, bytes, r.byteLength, nullptr);
+        if (withdrawn) returnChannels(captureWithdrawn, ChannelMask{1} << r.channel);
     }
     markCaptureStarted();
     return ASE_OK;
@@ -104,6 +106,9 @@ extern "C" void ASIOCHAN_CDECL StopCapture() {
     if (engine.captureRunning.load(std::memory_order_acquire) == 0) return;
     engine.captureRunning.store(0, std::memory_order_seq_cst);
     resetCaptureChannels(kAllChannels);
+    // A period that was deciding to clear the flag as the stop began may have set
+    // it again for a start it saw; nothing is left to capture.
+    engine.captureRunning.store(0, std::memory_order_seq_cst);
 }
 
 extern "C" std::uint8_t ASIOCHAN_CDECL IsCaptureRunning() {

@@ -1,10 +1,13 @@
-// Taking channel records back from the period processing: the key field of
-// each chosen record is cleared first, then the caller waits for the periods in
-// flight, and only then are the record's blocks released and its fields reset.
-// If that wait gives up, the blocks are dropped unreleased (a leak, never a
-// release of memory a period may still use).
+// Taking channel records back from the period processing without a lock on the
+// callback thread. The application marks the channels as withdrawn and waits for
+// the periods in flight; every later period leaves a withdrawn channel alone
+// (silence on its output, its input untouched, no bookkeeping). The records can
+// then be reset and their blocks released, and the channels are returned.
+// If the wait gives up, blocks are dropped unreleased: a leak, never a release of
+// memory a period may still use.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace asiochan {
@@ -16,6 +19,16 @@ inline ChannelMask channelsBelow(std::int32_t count) {
     if (count >= 64) return kAllChannels;
     return (ChannelMask{1} << count) - 1;
 }
+inline bool hasChannel(ChannelMask mask, std::uint32_t channel) { return (mask >> channel) & 1u; }
+
+extern std::atomic<ChannelMask> playbackWithdrawn;
+extern std::atomic<ChannelMask> captureWithdrawn;
+
+// Marks `channels` withdrawn and waits for the periods in flight; true when none
+// is left, false when the wait gave up.
+bool withdrawChannels(std::atomic<ChannelMask>& withdrawn, ChannelMask channels);
+// Hands `channels` back to the period processing.
+void returnChannels(std::atomic<ChannelMask>& withdrawn, ChannelMask channels);
 
 // Each chosen playback record ends idle with no block, its canSendNext flag at 1.
 void resetPlaybackChannels(ChannelMask channels);

@@ -11,19 +11,21 @@ namespace {
 // up with the entries seen" means every one of those periods has ended.
 std::atomic<std::uint32_t> periodsEntered{0};
 std::atomic<std::uint32_t> periodsExited{0};
+// Both sides pass through a read-modify-write of this word between their store
+// and their load. Whichever passes second synchronises with the first: either the
+// waiter sees the period's entry, or the period sees the waiter's cleared fields.
+std::atomic<std::uint32_t> handshake{0};
 }  // namespace
 
 PeriodScope::PeriodScope() {
     periodsEntered.fetch_add(1, std::memory_order_seq_cst);
-    // Pairs with the fence in waitForPeriodsInFlight: either the waiter counts this
-    // period, or this period sees the fields the waiter cleared before it looked.
-    std::atomic_thread_fence(std::memory_order_seq_cst);
+    handshake.fetch_add(1, std::memory_order_acq_rel);
 }
 
 PeriodScope::~PeriodScope() { periodsExited.fetch_add(1, std::memory_order_release); }
 
 bool waitForPeriodsInFlight(std::uint32_t timeoutMs) {
-    std::atomic_thread_fence(std::memory_order_seq_cst);
+    handshake.fetch_add(1, std::memory_order_acq_rel);
     const std::uint32_t entered = periodsEntered.load(std::memory_order_seq_cst);
     auto caughtUp = [entered] {
         return static_cast<std::int32_t>(periodsExited.load(std::memory_order_acquire) - entered) >= 0;

@@ -78,13 +78,11 @@ std::int32_t queueBehind(std::uint32_t channel, std::uint8_t* block, std::int32_
 namespace asiochan {
 
 void resetPlaybackChannels(ChannelMask channels) {
-    for (int i = 0; i < kMaxChannels; ++i)
-        if (channels & (ChannelMask{1} << i))
-            engine.playbackChannels[i].readPos.store(nullptr, std::memory_order_seq_cst);
-    const bool quiet = waitForPeriodsInFlight();
-    for (int i = 0; i < kMaxChannels; ++i) {
-        if (!(channels & (ChannelMask{1} << i))) continue;
+    const bool quiet = withdrawChannels(playbackWithdrawn, channels);
+    for (std::uint32_t i = 0; i < kMaxChannels; ++i) {
+        if (!hasChannel(channels, i)) continue;
         PlaybackChannel& p = engine.playbackChannels[i];
+        p.readPos.store(nullptr, std::memory_order_seq_cst);
         std::uint8_t* next = p.next.exchange(nullptr, std::memory_order_acq_rel);
         std::uint8_t* current = p.current.exchange(nullptr, std::memory_order_acq_rel);
         if (quiet) {
@@ -96,8 +94,9 @@ void resetPlaybackChannels(ChannelMask channels) {
         p.nextLength.store(0, std::memory_order_relaxed);
         p.readOffset.store(0, std::memory_order_relaxed);
         engine.canSendNext[i].store(1, std::memory_order_release);
-        p.idle.store(1, std::memory_order_seq_cst);  // hands the channel back last
+        p.idle.store(1, std::memory_order_seq_cst);
     }
+    returnChannels(playbackWithdrawn, channels);
 }
 
 void ReleasePlaybackChannel(std::uint32_t channel) {
@@ -144,6 +143,9 @@ extern "C" void ASIOCHAN_CDECL StopPlayback() {
     if (engine.playbackRunning.load(std::memory_order_acquire) == 0) return;
     engine.playbackRunning.store(0, std::memory_order_seq_cst);
     resetPlaybackChannels(kAllChannels);
+    // A period that was deciding to clear the flag as the stop began may have set
+    // it again for a start it saw; nothing is left to play.
+    engine.playbackRunning.store(0, std::memory_order_seq_cst);
 }
 
 extern "C" std::uint8_t ASIOCHAN_CDECL IsCanSendNextPlaybackBuffer(std::uint32_t channel) {

@@ -44,6 +44,7 @@ TEST_F(ProtocolLoadTest, ApplicationThreadsAndTheDriverThreadNeverTrip) {
     std::shared_mutex lifecycle;
     std::atomic<bool> stop{false};
     std::atomic<std::uint64_t> operations{0};
+    std::atomic<std::uint64_t> lifecycleOperations{0};
 
     // Capture buffers stay alive for the whole test; the engine may write into them
     // while armed.
@@ -113,7 +114,7 @@ TEST_F(ProtocolLoadTest, ApplicationThreadsAndTheDriverThreadNeverTrip) {
                     StopCapture();
                     break;
             }
-            operations.fetch_add(1);
+            lifecycleOperations.fetch_add(1);
         }
     };
 
@@ -125,9 +126,12 @@ TEST_F(ProtocolLoadTest, ApplicationThreadsAndTheDriverThreadNeverTrip) {
     control.join();
     EXPECT_EQ(Finish(), ASE_OK);
 
-    EXPECT_GT(operations.load(), 100u);
+    EXPECT_GT(operations.load(), 1000u);
+    EXPECT_GT(lifecycleOperations.load(), 20u);
     EXPECT_GT(d.callCount(sim::Slot::outputReady), 1000u);  // one per period, over all runs
-    std::printf("load: %llu application calls, %llu periods\n", static_cast<unsigned long long>(operations.load()),
+    std::printf("load: %llu channel calls, %llu stops or re-prepares, %llu periods\n",
+                static_cast<unsigned long long>(operations.load()),
+                static_cast<unsigned long long>(lifecycleOperations.load()),
                 static_cast<unsigned long long>(d.callCount(sim::Slot::outputReady)));
     // The recordings are those of the last run.
     for (int ch = 0; ch < kOutputs; ++ch) {

@@ -40,7 +40,8 @@ TEST_F(RunControlTest, PrepareLaysOutOutputsThenInputsAndStarts) {
     for (int k = 0; k < 6; ++k) {
         EXPECT_EQ(engine.bufferInfoTable[k].isInput, expected[k].first) << k;
         EXPECT_EQ(engine.bufferInfoTable[k].channelNum, expected[k].second) << k;
-        EXPECT_NE(engine.bufferInfoTable[k].buffers[0], nullptr) << k;
+        const void* half = engine.bufferInfoTable[k].buffers[0];  // a copy: the packed field is misaligned here
+        EXPECT_NE(half, nullptr) << k;
         EXPECT_EQ(engine.channelInfoTable[k].channel, expected[k].second) << k;
     }
     EXPECT_EQ(engine.inputBufferCount.load(), 4);
@@ -49,10 +50,11 @@ TEST_F(RunControlTest, PrepareLaysOutOutputsThenInputsAndStarts) {
     EXPECT_EQ(engine.sampleSize[1].load(), 2);
     EXPECT_EQ(GetInputLatency(), 256);
     EXPECT_EQ(GetOutputLatency(), 512);
-    EXPECT_EQ(engine.callbacks.bufferSwitch, &bufferSwitch);
-    EXPECT_EQ(engine.callbacks.sampleRateDidChange, &sampleRateDidChange);
-    EXPECT_EQ(engine.callbacks.asioMessage, &asioMessage);
-    EXPECT_EQ(engine.callbacks.bufferSwitchTimeInfo, &bufferSwitchTimeInfo);
+    const ASIOCallbacks callbacks = engine.callbacks;  // a copy: packed fields are misaligned here
+    EXPECT_TRUE(callbacks.bufferSwitch == &bufferSwitch);
+    EXPECT_TRUE(callbacks.sampleRateDidChange == &sampleRateDidChange);
+    EXPECT_TRUE(callbacks.asioMessage == &asioMessage);
+    EXPECT_TRUE(callbacks.bufferSwitchTimeInfo == &bufferSwitchTimeInfo);
     EXPECT_EQ(engine.runPrepared.load(), 1);
     EXPECT_TRUE(d.started());
     for (int i = 0; i < kMaxChannels; ++i) EXPECT_EQ(IsCanSendNextPlaybackBuffer(i), 1);

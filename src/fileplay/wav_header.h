@@ -1,0 +1,39 @@
+// Reading the header of a PCM WAV file: the format fields, the length of the
+// sample data and where the samples begin.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+namespace asiochan {
+
+// The header fields in file order, each holding the file's bytes unchanged
+// (little-endian, as the machines we run on).
+struct WavHeader {
+    std::FILE* file = nullptr;  // the open file while the reader works on it; null afterwards
+    char riff[4] = {};
+    std::uint32_t size = 0;
+    char wave_flag[4] = {};
+    char fmt[4] = {};
+    std::uint32_t fmt_len = 0;
+    std::uint16_t tag = 0;
+    std::uint16_t channels = 0;
+    std::uint32_t samp_freq = 0;
+    std::uint32_t byte_rate = 0;
+    std::uint16_t byte_samp = 0;
+    std::uint16_t bit_samp = 0;
+    char data[4] = {};                // the data chunk tag as the scan found it
+    std::uint32_t length = 0;         // bytes of sample data
+    std::int32_t dataOffset = 0;      // file position of the first sample byte
+};
+
+// Reads the header of `path` into `header`. The RIFF and format fields are read at
+// fixed positions without comparing any tag; the data chunk starts at the first
+// byte 0x64 ('d') at or after offset 36. On failure prints one fixed message to
+// standard output and returns false; the file is closed on every path.
+bool ReadWavHeader(const char* path, WavHeader& header);
+
+// True when the header of `path` reads and it has 8, 16 or 24 bits per sample.
+bool IsWavPlayable(const char* path);
+
+}  // namespace asiochan

@@ -1,0 +1,103 @@
+// A playback channel service for the players' tests that records every call and
+// models each channel's two-deep queue: a first block leaves the channel able to
+// take another, a second one fills the queue until the test lets a block finish.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "fileplay/player_worker.h"
+
+namespace asiochan::testing {
+
+struct ServiceCall {
+    enum Kind { Set, Start, Release } kind;
+    std::uint32_t channel;
+    std::vector<std::uint8_t> bytes;  // what SetPlayBuffer was handed
+};
+
+class FakePlaybackService {
+public:
+    static FakePlaybackService& instance() {
+        static FakePlaybackService service;
+        return service;
+    }
+
+    void install() {
+        reset();
+        setPlaybackServiceForTests(&table_);
+    }
+    void uninstall() { setPlaybackServiceForTests(nullptr); }
+
+    void reset() {
+        std::lock_guard<std::mutex> guard(lock_);
+        calls_.clear();
+        for (auto& h : held_) h = 0;
+    }
+
+    std::vector<ServiceCall> calls() const {
+        std::lock_guard<std::mutex> guard(lock_);
+        return calls_;
+    }
+    std::vector<ServiceCall> calls(ServiceCall::Kind kind) const {
+        std::vector<ServiceCall> out;
+        for (auto& c : calls())
+            if (c.kind == kind) out.push_back(c);
+        return out;
+    }
+    int held(std::uint32_t channel) const { return held_[channel].load(); }
+
+    // The block that plays on `channel` has ended: a queued one moves up.
+    void finishBlock(std::uint32_t channel) {
+        if (held_[channel].load() > 0) --held_[channel];
+    }
+
+private:
+    FakePlaybackService() = default;
+
+    static std::int32_t ASIOCHAN_CDECL setPlayBuffer(const void* data, std::int32_t length, std::uint32_t channel) {
+        auto& s = instance();
+        if (s.held_[channel].load() >= 2) return -997;
+        const auto* bytes = static_cast<const std::uint8_t*>(data);
+        std::lock_guard<std::mutex> guard(s.lock_);
+        s.calls_.push_back({ServiceCall::Set, channel, std::vector<std::uint8_t>(bytes, bytes + length)});
+        ++s.held_[channel];
+        return 0;
+    }
+    static std::uint8_t ASIOCHAN_CDECL canSendNext(std::uint32_t channel) {
+        return instance().held_[channel].load() < 2 ? 1 : 0;
+    }
+    static void ASIOCHAN_CDECL startPlayback() {
+        auto& s = instance();
+        std::lock_guard<std::mutex> guard(s.lock_);
+        s.calls_.push_back({ServiceCall::Start, 0, {}});
+    }
+    static void releaseChannel(std::uint32_t channel) {
+        auto& s = instance();
+        std::lock_guard<std::mutex> guard(s.lock_);
+        s.calls_.push_back({ServiceCall::Release, channel, {}});
+        s.held_[channel] = 0;
+    }
+
+    const PlaybackService table_{setPlayBuffer, canSendNext, startPlayback, releaseChannel};
+    mutable std::mutex lock_;
+    std::vector<ServiceCall> calls_;
+    std::atomic<int> held_[64]{};
+};
+
+// Polls `condition` every millisecond until it holds or `timeoutMs` has passed.
+inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 10000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+}  // namespace asiochan::testing
