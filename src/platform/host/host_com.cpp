@@ -82,7 +82,8 @@ bool fileExists(const char* path) {
     if (path == nullptr) return false;
     const std::string mapped = host::hostPath(path);
     struct stat info {};
-    return !mapped.empty() && ::stat(mapped.c_str(), &info) == 0;
+    // Like OpenFile, only a file counts, not a folder.
+    return !mapped.empty() && ::stat(mapped.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 void comInitialize() { ++initializeCalls; }

@@ -22,7 +22,7 @@ std::string nameAt(std::int32_t index) {
 }
 
 // What is wrong with the first of three installed drivers.
-enum class Missing { ClsidValue, ClassKey, ServerKey, ServerValue, ServerFile, ReadableClsid };
+enum class Missing { ClsidValue, ClassKey, ServerKey, ServerValue, ServerFile, ServerIsAFolder, ReadableClsid };
 
 class SkippedEntry : public InstalledDriversTest, public ::testing::WithParamInterface<Missing> {};
 
@@ -47,6 +47,10 @@ TEST_P(SkippedEntry, GivesNoEntryAndUsesUpNoNumber) {
         case Missing::ServerFile:
             addAsioKey("A broken", broken, "broken");
             registerServer(broken, serverPath_ + ".gone");
+            break;
+        case Missing::ServerIsAFolder:
+            addAsioKey("A broken", broken, "broken");
+            registerServer(broken, "/tmp");
             break;
         case Missing::ReadableClsid:
             // A "clsid" text too long for its 256-byte read, even with a matching class key.
@@ -73,7 +77,8 @@ TEST_P(SkippedEntry, GivesNoEntryAndUsesUpNoNumber) {
 
 INSTANTIATE_TEST_SUITE_P(EachMissingPiece, SkippedEntry,
                          ::testing::Values(Missing::ClsidValue, Missing::ClassKey, Missing::ServerKey,
-                                           Missing::ServerValue, Missing::ServerFile, Missing::ReadableClsid));
+                                           Missing::ServerValue, Missing::ServerFile, Missing::ServerIsAFolder,
+                                           Missing::ReadableClsid));
 
 TEST_F(InstalledDriversTest, NoAsioKeyGivesAnEmptyListWithoutCom) {
     EXPECT_EQ(getAsioDriverCount(), 0);
