@@ -106,19 +106,21 @@ int runCapture(const Arguments& args) {
 
     if (!session.prepare()) return kExitFailure;
     installInterruptHandler();
-    if (!req.playFile.empty()) {
-        MultipleChanelSetVolume(1.0f);
-        if (!MultipleChanelPlayStart(req.playFile.c_str(), mask, 0)) {
-            std::fprintf(stderr, "error: the player refused %s\n", req.playFile.c_str());
-            return kExitFailure;
-        }
-    }
     const std::int32_t armed = SetCaptureBuffer(bytes.data(), static_cast<std::int32_t>(bytes.size()), req.channel);
     if (armed != ASIOCHAN_OK) {
         std::fprintf(stderr, "error: input channel %u could not be armed (code %d)\n", req.channel, int(armed));
         return kExitFailure;
     }
     StartCapture();
+    // The capture runs before the player starts, so it hears the played sound whole.
+    if (!req.playFile.empty()) {
+        MultipleChanelSetVolume(1.0f);
+        if (!MultipleChanelPlayStart(req.playFile.c_str(), mask, 0)) {
+            std::fprintf(stderr, "error: the player refused %s\n", req.playFile.c_str());
+            StopCapture();
+            return kExitFailure;
+        }
+    }
     std::printf("capturing input %u of %s: %.1f s, %s at %.0f Hz\n", req.channel, session.driverName().c_str(),
                 req.seconds, format.name, rate);
     const DWORD begin = GetTickCount();

@@ -7,7 +7,7 @@
 int main(int argc, char** argv) {
     std::string error;
     const cli::Arguments args = cli::parseArguments(
-        argc, argv, {"--driver", "--channels", "--channel", "--volume", "--seconds", "--play", "--play-channels"}, &error);
+        argc, argv, {"--driver", "--channels", "--channel", "--volume", "--seconds", "--play", "--play-channels", "--hz", "--rate"}, &error);
     if (!error.empty()) {
         std::fprintf(stderr, "error: %s\n", error.c_str());
         return cli::kExitUsage;
@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
     if (args.command == "info") return cli::runInfo(args);
     if (args.command == "play") return cli::runPlay(args);
     if (args.command == "capture") return cli::runCapture(args);
+    if (args.command == "tone") return cli::runTone(args);
     std::fprintf(stderr, "error: unknown command \"%s\"\n\n", args.command.c_str());
     cli::printUsage("");
     return cli::kExitUsage;

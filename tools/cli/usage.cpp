@@ -23,6 +23,10 @@ void printUsage(const std::string& command) {
                     "Records input channel N for S seconds into a mono WAV file in the driver's\n"
                     "input format. With --play, plays FILE.wav on the given outputs meanwhile and\n"
                     "checks that the capture holds what was played (for loopback set-ups).\n");
+    } else if (command == "tone") {
+        std::printf("usage: asiochan tone OUT.wav [--seconds S] [--hz F] [--rate R]\n\n"
+                    "Writes a mono 16-bit sine tone (default 2 s of 440 Hz at 48000 Hz) to try\n"
+                    "the players with.\n");
     } else {
         std::printf("asiochan - channel-oriented access to ASIO audio interfaces\n\n"
                     "usage: asiochan <command> [options]\n\n"
@@ -30,7 +34,8 @@ void printUsage(const std::string& command) {
                     "  drivers                  list the installed ASIO drivers\n"
                     "  info [DRIVER]            show a driver's capabilities\n"
                     "  play FILE.wav ...        play a WAV file to output channels\n"
-                    "  capture OUT.wav ...      record an input channel to a WAV file\n\n"
+                    "  capture OUT.wav ...      record an input channel to a WAV file\n"
+                    "  tone OUT.wav ...         write a test tone WAV file\n\n"
                     "'asiochan <command> --help' tells more. Without --driver, the first\n"
                     "installed driver is used.\n");
     }
