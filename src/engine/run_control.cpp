@@ -12,6 +12,11 @@
 using namespace asiochan;
 
 extern "C" std::int32_t ASIOCHAN_CDECL Prepare() {
+    // A second Prepare without Finish: the run under way is finished first (its
+    // buffers disposed of, its channels dropped), so the driver is never asked
+    // to create buffers on top of live ones.
+    if (engine.runPrepared.load(std::memory_order_acquire) != 0) Finish();
+
     // A period of an earlier run still under way must not see the tables change.
     engine.runPrepared.store(0, std::memory_order_seq_cst);
     waitForPeriodsInFlight();
