@@ -1,5 +1,8 @@
 #include "support/allocation_counter.h"
 
+#include <malloc.h>
+
+#include <atomic>
 #include <cstdlib>
 #include <new>
 
@@ -7,9 +10,27 @@ namespace {
 thread_local bool counting = false;
 thread_local std::size_t allocations = 0;
 
+std::atomic<long long> liveBytes{0};
+std::atomic<long long> peakBytes{0};
+
 void* allocate(std::size_t n) {
     if (counting) ++allocations;
-    return std::malloc(n == 0 ? 1 : n);
+    void* p = std::malloc(n == 0 ? 1 : n);
+    if (p != nullptr) {
+        const long long now =
+            liveBytes.fetch_add(static_cast<long long>(malloc_usable_size(p)), std::memory_order_relaxed) +
+            static_cast<long long>(malloc_usable_size(p));
+        long long peak = peakBytes.load(std::memory_order_relaxed);
+        while (now > peak && !peakBytes.compare_exchange_weak(peak, now, std::memory_order_relaxed)) {
+        }
+    }
+    return p;
+}
+
+void release(void* p) {
+    if (p == nullptr) return;
+    liveBytes.fetch_sub(static_cast<long long>(malloc_usable_size(p)), std::memory_order_relaxed);
+    std::free(p);
 }
 }  // namespace
 
@@ -22,6 +43,9 @@ std::size_t stopCountingAllocations() {
     counting = false;
     return allocations;
 }
+long long liveHeapBytes() { return liveBytes.load(); }
+long long peakHeapBytes() { return peakBytes.load(); }
+void resetPeakHeapBytes() { peakBytes.store(liveBytes.load()); }
 }  // namespace asiochan::testing
 
 // Every global allocation form goes through malloc/free, so sanitizers see
@@ -37,9 +61,9 @@ void* operator new[](std::size_t n) {
 }
 void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return allocate(n); }
 void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return allocate(n); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete(void* p) noexcept { release(p); }
+void operator delete[](void* p) noexcept { release(p); }
+void operator delete(void* p, std::size_t) noexcept { release(p); }
+void operator delete[](void* p, std::size_t) noexcept { release(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { release(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { release(p); }
