@@ -23,6 +23,9 @@ add_test(NAME dll_exports
     COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DDLL=$<TARGET_FILE:asiochan>
             -DDEF=${ASIOCHAN_ROOT}/src/exports/asiochan.def -P ${ASIOCHAN_ROOT}/cmake/check_exports.cmake)
 
+if(EXISTS ${ASIOCHAN_ROOT}/examples/CMakeLists.txt)
+    add_subdirectory(examples)
+endif()
 foreach(part simdriver cli)
     if(EXISTS ${ASIOCHAN_ROOT}/tools/${part}/CMakeLists.txt)
         add_subdirectory(tools/${part})

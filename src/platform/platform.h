@@ -51,6 +51,21 @@ void comUninitialize();
 // CoCreateInstance(clsid, null, CLSCTX_INPROC_SERVER, clsid, object); 0 on success.
 std::int32_t createInProcObject(const ClassId& classId, void** object);
 
+// ---- Device interfaces (the device set-up service) ----------------------------------
+using DeviceInterfaceSet = void*;
+// SetupDiGetClassDevsA for the present interfaces of `interfaceClass`
+// (DIGCF_PRESENT | DIGCF_DEVICEINTERFACE); null when no set could be made.
+DeviceInterfaceSet openPresentDeviceInterfaces(const ClassId& interfaceClass);
+enum class DeviceInterfaceQuery { Path, NoMoreInterfaces, DetailFailed };
+// SetupDiEnumDeviceInterfaces for member `index`, then the size query and the
+// detail query into a zero-filled GlobalAlloc block (freed before returning). On
+// Path, the device path is copied into `path`, cut to `size` - 1 characters and
+// zero-terminated.
+DeviceInterfaceQuery queryDeviceInterfacePath(DeviceInterfaceSet set, const ClassId& interfaceClass,
+                                              std::uint32_t index, char* path, std::uint32_t size);
+// SetupDiDestroyDeviceInfoList.
+void closeDeviceInterfaces(DeviceInterfaceSet set);
+
 // ---- Threads ----------------------------------------------------------------------
 using ThreadHandle = void*;
 using ThreadEntry = void (*)(void* argument);

@@ -1,0 +1,86 @@
+// The installed ASIO drivers as the registry lists them, and the loading and
+// releasing of one of them at a time. One process-wide list, made by the first
+// export that needs it and kept until the process ends.
+#pragma once
+
+#include <cstdint>
+
+#include "driver/asio_driver.h"
+#include "platform/platform.h"
+
+namespace asiochan {
+
+// Every name handed out or compared passes through a buffer of this size.
+constexpr std::int32_t kDriverNameLimit = 32;
+
+// Result codes of the list operations.
+constexpr std::int32_t kDriverListNullPointer = -5001;
+constexpr std::int32_t kDriverListEntryBusy = -5002;
+constexpr std::int32_t kDriverListNoEntry = -5003;
+
+// One installed driver.
+struct DriverEntry {
+    std::int32_t index;             // position in the chain, from 0
+    platform::ClassId classId;      // all zero when the "clsid" text did not parse
+    char driverName[128];           // the "description" value, else the subkey name
+    IASIO* driverObject;            // the created object (one reference), or null
+    DriverEntry* nextEntry;
+};
+
+class DriverList {
+public:
+    // Reads the registry (scanInstalled); no driver is loaded.
+    DriverList();
+    // Releases every entry's object, frees the entries, and balances the COM
+    // initialization of the scan.
+    ~DriverList();
+    DriverList(const DriverList&) = delete;
+    DriverList& operator=(const DriverList&) = delete;
+
+    std::int32_t count() const { return count_; }
+    std::int32_t currentIndex() const { return currentIndex_; }
+    const DriverEntry* entries() const { return entries_; }
+
+    DriverEntry* entryAt(std::int32_t index) const;
+    std::int32_t copyDriverName(std::int32_t index, char* buffer, std::int32_t size) const;
+    std::int32_t createDriverObject(std::int32_t index, IASIO** object);
+    std::int32_t releaseDriverObject(std::int32_t index);
+    bool copyCurrentName(char* buffer) const;
+    void releaseCurrent();
+    bool loadByName(const char* name);
+
+    // Registry walk helpers, public for the tests of their rules.
+    static DriverEntry* appendEntry(platform::RegistryKey key, const char* subkeyName, std::int32_t index,
+                                    DriverEntry* entry);
+    static std::int32_t findServerPath(char* classIdText, char* path, std::uint32_t size);
+
+private:
+    void scanInstalled();
+
+    DriverEntry* entries_ = nullptr;
+    std::int32_t count_ = 0;
+    std::int32_t currentIndex_ = -1;
+};
+
+// Finishes a prepared run (as Finish does) so that the driver about to be
+// released is stopped and no period of it reaches the engine any more.
+void finishPreparedRun();
+
+// The process-wide list, or null while no export has needed it yet.
+DriverList* existingDriverList();
+// The process-wide list, made (and the registry read) on first use; null only
+// when there was no memory for it.
+DriverList* driverList();
+
+// Destroys the process-wide list so the next use reads the registry again. For
+// tests only: the library itself never destroys the list.
+void resetDriverListForTests();
+
+}  // namespace asiochan
+
+extern "C" {
+std::int32_t ASIOCHAN_CDECL getAsioDriverCount();
+std::int32_t ASIOCHAN_CDECL getAsioDriverName(std::int32_t index, char* name);
+std::uint8_t ASIOCHAN_CDECL loadAsioDriver(const char* name);
+void ASIOCHAN_CDECL releaseAsioDriver();
+}

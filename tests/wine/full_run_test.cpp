@@ -1,0 +1,173 @@
+// Whole runs through the real DLL, as an application makes them: load a driver
+// by name, Initialize, Prepare, play and capture, Finish, release. The stepped
+// simulated driver runs its periods when the test asks, so the streams can be
+// checked byte for byte; the default one runs on its own real-time clock.
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "wine/dll_exports.h"
+#include "wine/sim_control.h"
+#include "wine/wine_check.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr int kPeriodBytes = 256 * 4;  // 256 frames of 32-bit samples
+
+Bytes noise(std::size_t length, std::uint32_t seed) {
+    Bytes b(length);
+    for (auto& v : b) {
+        seed = seed * 1664525u + 1013904223u;
+        v = static_cast<std::uint8_t>(seed >> 24);
+    }
+    return b;
+}
+
+Bytes readFile(const char* path) {
+    Bytes b;
+    std::FILE* f = std::fopen(path, "rb");
+    if (f == nullptr) return b;
+    std::uint8_t chunk[4096];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) b.insert(b.end(), chunk, chunk + n);
+    std::fclose(f);
+    return b;
+}
+
+// Polls `done` every millisecond for up to `timeoutMs`.
+template <typename F>
+bool waitFor(F done, DWORD timeoutMs = 10000) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(1);
+    }
+    return true;
+}
+
+}  // namespace
+
+WINE_TEST(full_run, stepped_playback_and_capture_are_byte_exact) {
+    AsiochanDll& d = dll();
+    WCHECK_EQ(d.loadAsioDriver(kSteppedDriverName), 1);
+    SimControl sim;
+    WCHECK(sim.resolve());
+    if (sim.module == nullptr) return;
+    DeleteFileA("D:\\buffer_debug_5_output.dat");
+    DeleteFileA("D:\\buffer_debug_5_internal.dat");
+
+    WCHECK_EQ(d.Initialize(), 0);
+    WCHECK_EQ(d.Prepare(), 0);
+
+    // Three buffers of odd lengths on output 3, queued as the channel takes them.
+    const Bytes parts[3] = {noise(3000, 1), noise(1234, 2), noise(4102, 3)};
+    Bytes played;
+    for (const auto& p : parts) played.insert(played.end(), p.begin(), p.end());
+    WCHECK_EQ(d.SetPlayBuffer(parts[0].data(), 3000, 3), 0);
+    WCHECK_EQ(d.SetPlayBuffer(parts[1].data(), 1234, 3), 0);
+    int queued = 2;
+    d.StartPlayback();
+    // 10 000 bytes of input 5.
+    Bytes captured(10000, 0xee);
+    WCHECK_EQ(d.SetCaptureBuffer(captured.data(), 10000, 5), 0);
+    d.StartCapture();
+
+    const std::int64_t first = sim.simPeriodsRun();
+    for (int period = 0; period < 100; ++period) {
+        WCHECK_EQ(sim.simRunPeriods(1), 1);
+        if (queued < 3 && d.IsCanSendNextPlaybackBuffer(3)) {
+            WCHECK_EQ(d.SetPlayBuffer(parts[queued].data(), static_cast<std::int32_t>(parts[queued].size()), 3), 0);
+            ++queued;
+        }
+        if (queued == 3 && !d.IsPortPlaybackRunning(3) && !d.IsPortCaptureRunning(5)) break;
+    }
+    WCHECK_EQ(queued, 3);
+    WCHECK_EQ(d.IsPortPlaybackRunning(3), 0);
+    WCHECK_EQ(d.IsPortCaptureRunning(5), 0);
+
+    const std::int32_t recordedLength = sim.simOutputRecording(3, nullptr, 0);
+    Bytes recorded(static_cast<std::size_t>(recordedLength > 0 ? recordedLength : 0));
+    sim.simOutputRecording(3, recorded.data(), recordedLength);
+    const std::size_t from = static_cast<std::size_t>(first) * kPeriodBytes;
+    WCHECK(recorded.size() >= from + played.size());
+    if (recorded.size() >= from + played.size()) {
+        WCHECK(std::memcmp(recorded.data() + from, played.data(), played.size()) == 0);
+        // The rest of the last period is silence.
+        for (std::size_t i = from + played.size(); i < recorded.size(); ++i) WCHECK_EQ(recorded[i], 0);
+    }
+
+    Bytes expected(10000);
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        expected[i] = sim.simInputPatternByte(5, static_cast<std::uint32_t>(first * kPeriodBytes + i));
+    WCHECK(captured == expected);
+    WCHECK(readFile("D:\\buffer_debug_5_output.dat") == expected);
+    WCHECK(readFile("D:\\buffer_debug_5_internal.dat") == expected);
+
+    WCHECK_EQ(d.Finish(), 0);
+    WCHECK_EQ(sim.simCallCount(5), 1);   // stop
+    WCHECK_EQ(sim.simCallCount(17), 1);  // disposeBuffers
+    d.releaseAsioDriver();
+    WCHECK_EQ(sim.simLiveCount(), 0);
+}
+
+WINE_TEST(full_run, the_default_driver_loops_its_outputs_back_in_real_time) {
+    AsiochanDll& d = dll();
+    WCHECK_EQ(d.loadAsioDriver(kSimDriverName), 1);
+    SimControl sim;
+    WCHECK(sim.resolve());
+    if (sim.module == nullptr) return;
+    WCHECK_EQ(d.Initialize(), 0);
+    WCHECK_EQ(d.Prepare(), 0);
+    WCHECK(waitFor([&] { return sim.simPeriodsRun() >= 3; }));
+
+    // Capture a second of input 0, then play a burst on output 0: it comes back.
+    Bytes captured(48000 * 4);
+    WCHECK_EQ(d.SetCaptureBuffer(captured.data(), static_cast<std::int32_t>(captured.size()), 0), 0);
+    d.StartCapture();
+    Bytes burst = noise(4096, 7);
+    for (auto& b : burst) b |= 1;  // never silence
+    WCHECK_EQ(d.SetPlayBuffer(burst.data(), static_cast<std::int32_t>(burst.size()), 0), 0);
+    d.StartPlayback();
+    WCHECK(waitFor([&] { return d.IsPortCaptureRunning(0) == 0; }));
+    bool found = false;
+    for (std::size_t at = 0; at + burst.size() <= captured.size() && !found; ++at)
+        found = std::memcmp(captured.data() + at, burst.data(), burst.size()) == 0;
+    WCHECK(found);
+    WCHECK_EQ(d.Finish(), 0);
+    d.releaseAsioDriver();
+}
+
+WINE_TEST(full_run, release_and_reload_while_running_finish_the_run_first) {
+    AsiochanDll& d = dll();
+    WCHECK_EQ(d.loadAsioDriver(kSimDriverName), 1);
+    SimControl sim;
+    WCHECK(sim.resolve());
+    if (sim.module == nullptr) return;
+    WCHECK_EQ(sim.simConfigureClock(1, 0, 1, 0), 1);  // free-running as fast as it can
+    WCHECK_EQ(d.Initialize(), 0);
+    WCHECK_EQ(d.Prepare(), 0);
+    WCHECK(waitFor([&] { return sim.simPeriodsRun() >= 50; }));
+    const Bytes tone = noise(1 << 16, 9);
+    WCHECK_EQ(d.SetPlayBuffer(tone.data(), static_cast<std::int32_t>(tone.size()), 1), 0);
+    d.StartPlayback();
+    d.releaseAsioDriver();
+    WCHECK_EQ(sim.simLiveCount(), 0);
+    WCHECK_EQ(d.IsPortPlaybackRunning(1), 0);
+    WCHECK_EQ(d.Initialize(), -1000);
+
+    WCHECK_EQ(d.loadAsioDriver(kSimDriverName), 1);
+    WCHECK_EQ(sim.simConfigureClock(1, 0, 1, 0), 1);
+    WCHECK_EQ(d.Initialize(), 0);
+    WCHECK_EQ(d.Prepare(), 0);
+    WCHECK(waitFor([&] { return sim.simPeriodsRun() >= 50; }));
+    WCHECK_EQ(d.loadAsioDriver(kSimDriverName), 1);  // the same driver afresh
+    WCHECK_EQ(sim.simLiveCount(), 1);
+    WCHECK_EQ(sim.simCallCount(4), 0);  // the fresh object was never started
+    WCHECK_EQ(d.Initialize(), 0);
+    WCHECK_EQ(d.Prepare(), 0);
+    WCHECK_EQ(d.Finish(), 0);
+    d.releaseAsioDriver();
+    WCHECK_EQ(sim.simLiveCount(), 0);
+}

@@ -1,0 +1,44 @@
+#include <cmath>
+#include <cstdio>
+
+#include "commands.h"
+#include "session.h"
+#include "wav_file.h"
+
+namespace cli {
+
+int runTone(const Arguments& args) {
+    if (args.has("--help")) {
+        printUsage("tone");
+        return kExitOk;
+    }
+    if (args.positional.size() != 1) {
+        std::fprintf(stderr, "error: tone needs exactly one OUT.wav\n");
+        return kExitUsage;
+    }
+    double seconds = 2.0, hz = 440.0, rate = 48000.0;
+    if ((args.has("--seconds") && (!parseDouble(*args.value("--seconds"), &seconds) || seconds <= 0 || seconds > 600)) ||
+        (args.has("--hz") && (!parseDouble(*args.value("--hz"), &hz) || hz <= 0)) ||
+        (args.has("--rate") && (!parseDouble(*args.value("--rate"), &rate) || rate < 1000 || rate > 384000))) {
+        std::fprintf(stderr, "error: bad --seconds (0..600), --hz (>0) or --rate (1000..384000)\n");
+        return kExitUsage;
+    }
+    const auto frames = static_cast<std::size_t>(seconds * rate);
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(frames * 2);
+    const double pi = 3.14159265358979323846;
+    for (std::size_t i = 0; i < frames; ++i) {
+        const auto v = static_cast<std::int16_t>(std::lround(16000.0 * std::sin(2.0 * pi * hz * static_cast<double>(i) / rate)));
+        bytes.push_back(static_cast<std::uint8_t>(v & 0xFF));
+        bytes.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
+    }
+    std::string error;
+    if (!writeWav(args.positional[0], 1, static_cast<std::uint32_t>(rate), 16, bytes, &error)) {
+        std::fprintf(stderr, "error: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    std::printf("wrote %s: %.1f s of %.0f Hz at %.0f Hz, 16 bits\n", args.positional[0].c_str(), seconds, hz, rate);
+    return kExitOk;
+}
+
+}  // namespace cli

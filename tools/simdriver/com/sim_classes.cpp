@@ -1,0 +1,59 @@
+#include "simdriver/com/sim_classes.h"
+
+namespace asiochan::sim::com {
+
+namespace {
+const SimClassInfo kClasses[] = {
+    {SimClass::Default,
+     {0x5a1c0001, 0x7e57, 0x4a51, {0x8c, 0x0d, 0xa5, 0x10, 0xc4, 0xa2, 0x00, 0x01}},
+     "{5A1C0001-7E57-4A51-8C0D-A510C4A20001}",
+     "asiochan_sim",
+     "asiochan simulated driver"},
+    {SimClass::Stepped,
+     {0x5a1c0002, 0x7e57, 0x4a51, {0x8c, 0x0d, 0xa5, 0x10, 0xc4, 0xa2, 0x00, 0x02}},
+     "{5A1C0002-7E57-4A51-8C0D-A510C4A20002}",
+     "asiochan_sim_stepped",
+     "asiochan sim (stepped)"},
+    {SimClass::Refused,
+     {0x5a1c0003, 0x7e57, 0x4a51, {0x8c, 0x0d, 0xa5, 0x10, 0xc4, 0xa2, 0x00, 0x03}},
+     "{5A1C0003-7E57-4A51-8C0D-A510C4A20003}",
+     "asiochan_sim_refused",
+     "asiochan sim (refused)"},
+};
+}  // namespace
+
+const SimClassInfo* findSimClass(const CLSID& id) {
+    for (const auto& c : kClasses)
+        if (IsEqualCLSID(c.id, id)) return &c;
+    return nullptr;
+}
+
+const SimClassInfo& simClass(SimClass kind) {
+    for (const auto& c : kClasses)
+        if (c.kind == kind) return c;
+    return kClasses[0];
+}
+
+SimConfig configFor(SimClass kind) {
+    SimConfig config;  // 8 in, 8 out, 32-bit integer samples, 48 000 Hz, 256 frames
+    config.name = "asiochan sim";
+    // A driver left running for hours only counts its calls.
+    config.keepCallLog = kind != SimClass::Default;
+    return config;
+}
+
+ClockOptions clockFor(SimClass kind) {
+    ClockOptions clock;
+    if (kind == SimClass::Default) {
+        clock.freeRunning = true;
+        clock.inputFill = InputFill::loopback;
+        clock.recordOutputs = false;
+    } else {
+        clock.freeRunning = false;
+        clock.inputFill = InputFill::pattern;
+        clock.recordOutputs = true;
+    }
+    return clock;
+}
+
+}  // namespace asiochan::sim::com

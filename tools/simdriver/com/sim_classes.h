@@ -1,0 +1,38 @@
+// The classes asiochan_sim.dll serves. Each class id gives driver objects of its
+// own configuration; several registry entries may point at the one DLL.
+#pragma once
+
+#include <windows.h>
+
+#include "simdriver/core/sim_clock.h"
+#include "simdriver/core/sim_config.h"
+
+namespace asiochan::sim::com {
+
+enum class SimClass {
+    Default,  // what regsvr32 installs: a driver a person can use
+    Stepped,  // periods run only when a test asks for them
+    Refused,  // the server refuses to create it
+};
+
+struct SimClassInfo {
+    SimClass kind;
+    CLSID id;
+    const char* idText;       // as written in the registry
+    const char* keyName;      // subkey under HKEY_LOCAL_MACHINE\SOFTWARE\ASIO
+    const char* description;  // the name the driver is listed and loaded under
+};
+
+// The served classes; null when `id` is none of them.
+const SimClassInfo* findSimClass(const CLSID& id);
+const SimClassInfo& simClass(SimClass kind);
+
+// The configuration of the driver objects of a class.
+SimConfig configFor(SimClass kind);
+// The clock of a new driver object of a class: the default one runs on its own
+// at the pace of the sample rate with the outputs looped back to the inputs and
+// records nothing; the stepped one runs periods on request, feeds the inputs a
+// known pattern and records the outputs.
+ClockOptions clockFor(SimClass kind);
+
+}  // namespace asiochan::sim::com

@@ -1,0 +1,87 @@
+// Extra exports for test hosts, reached with GetProcAddress on this module once
+// a driver of it is loaded. They act on the newest driver object still alive.
+#include <cstdint>
+#include <cstring>
+
+#include "simdriver/com/sim_server_state.h"
+
+using namespace asiochan;
+using namespace asiochan::sim::com;
+
+namespace {
+ComSimDriver* newest() { return server().newest.load(); }
+}  // namespace
+
+extern "C" {
+
+// The newest driver object still alive, or null; an identity for tests.
+void* __cdecl simLastDriver() { return newest(); }
+
+// Driver objects made since the module was loaded, and those still alive.
+std::uint32_t __cdecl simCreatedCount() { return server().created.load(); }
+std::int32_t __cdecl simLiveCount() { return static_cast<std::int32_t>(server().liveObjects.load()); }
+
+// How often the newest driver's slot (in vtable order after IUnknown) was called;
+// -1 without a driver.
+std::int64_t __cdecl simCallCount(std::int32_t slot) {
+    ComSimDriver* d = newest();
+    if (d == nullptr || slot < 0 || slot >= sim::kSlotCount) return -1;
+    return static_cast<std::int64_t>(d->callCount(static_cast<sim::Slot>(slot)));
+}
+
+// Sets the newest driver's clock for its next start: free-running or stepped;
+// the pace of a free-running clock in microseconds per period (-1: the pace of
+// the sample rate, 0: as fast as possible); the input fill (0 pattern,
+// 1 loopback, 2 none); whether outputs are recorded. 1 when a driver was there.
+std::int32_t __cdecl simConfigureClock(std::int32_t freeRunning, std::int32_t periodMicros, std::int32_t inputFill,
+                                       std::int32_t recordOutputs) {
+    ComSimDriver* d = newest();
+    if (d == nullptr || inputFill < 0 || inputFill > 2) return 0;
+    sim::ClockOptions& o = d->clock().options();
+    o.freeRunning = freeRunning != 0;
+    d->realTimePacing = periodMicros < 0;
+    o.periodMicros = periodMicros < 0 ? 0 : static_cast<std::uint32_t>(periodMicros);
+    o.inputFill = inputFill == 0 ? sim::InputFill::pattern
+                                 : inputFill == 1 ? sim::InputFill::loopback : sim::InputFill::none;
+    o.recordOutputs = recordOutputs != 0;
+    return 1;
+}
+
+// Stepped clock: runs `count` periods of the newest driver and waits for them.
+// 1 when they ran.
+std::int32_t __cdecl simRunPeriods(std::int32_t count) {
+    ComSimDriver* d = newest();
+    if (d == nullptr || count < 0 || !d->clock().running()) return 0;
+    return d->clock().step(static_cast<std::uint64_t>(count)) ? 1 : 0;
+}
+
+// Periods run since the newest driver's last start.
+std::int64_t __cdecl simPeriodsRun() {
+    ComSimDriver* d = newest();
+    return d ? static_cast<std::int64_t>(d->clock().periodsRun()) : -1;
+}
+
+// Copies up to `capacity` bytes of what the engine wrote to output `channel` of
+// the newest driver, period after period, into `dest`; returns the number of
+// bytes recorded (which may exceed `capacity`), or -1 when there is no such
+// output. Call it while no period runs.
+std::int32_t __cdecl simOutputRecording(std::int32_t channel, void* dest, std::int32_t capacity) {
+    ComSimDriver* d = newest();
+    if (d == nullptr || capacity < 0) return -1;
+    const auto& buffers = d->buffers();
+    for (std::size_t i = 0; i < buffers.size(); ++i) {
+        if (buffers[i].isInput || buffers[i].channel != channel) continue;
+        const std::vector<std::uint8_t>& r = d->clock().recorded(i);
+        const std::size_t n = r.size() < static_cast<std::size_t>(capacity) ? r.size() : static_cast<std::size_t>(capacity);
+        if (dest != nullptr && n > 0) std::memcpy(dest, r.data(), n);
+        return static_cast<std::int32_t>(r.size());
+    }
+    return -1;
+}
+
+// Byte `offset` of the pattern the stepped driver feeds input `channel`.
+std::uint8_t __cdecl simInputPatternByte(std::int32_t channel, std::uint32_t offset) {
+    return sim::inputPatternByte(channel, offset);
+}
+
+}  // extern "C"

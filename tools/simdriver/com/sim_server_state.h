@@ -1,0 +1,45 @@
+// What the COM server keeps for the whole process: its module, the driver
+// objects alive, the locks held on it, and the newest driver (for the test
+// control exports).
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "simdriver/com/sim_classes.h"
+#include "simdriver/core/sim_driver.h"
+
+namespace asiochan::sim::com {
+
+// A simulated driver living in the COM server: it counts itself in the server's
+// state and answers QueryInterface for IUnknown and its own class.
+class ComSimDriver : public SimDriver {
+public:
+    ComSimDriver(const SimClassInfo& cls, SimConfig config);
+    std::int32_t ASIOCHAN_COMCALL QueryInterface(const platform::ClassId& iid, void** object) override;
+    // A free-running clock is paced to the buffer size and rate of this start.
+    ASIOError start() override;
+    SimClass kind() const { return kind_; }
+    bool realTimePacing = true;
+
+protected:
+    ~ComSimDriver() override;
+
+private:
+    SimClass kind_;
+    CLSID id_;
+};
+
+struct ServerState {
+    HMODULE module = nullptr;
+    std::atomic<long> liveObjects{0};
+    std::atomic<long> locks{0};
+    std::atomic<std::uint32_t> created{0};
+    std::atomic<ComSimDriver*> newest{nullptr};
+};
+
+ServerState& server();
+
+}  // namespace asiochan::sim::com
