@@ -244,8 +244,8 @@ uint8_t ASIOCHAN_CALL MultipleChanelSetVolume(float volume);
 uint8_t ASIOCHAN_CALL IsMultipleInPlay(void);
 
 /* Plays `path` on one output `channel`. 1 when started; 0 when no run is prepared,
- * when in play, the channel
- * is not below the output channel count, or the file is not playable. */
+ * when in play, the channel is not below the output channel count, or the file is
+ * not playable. */
 uint8_t ASIOCHAN_CALL SingleChanelPlayStart(const char* path, uint32_t channel, uint8_t loop);
 void ASIOCHAN_CALL SingleChanelPlayStop(void);
 /* Gain for the single-channel player. 0 for negative or non-finite values. */
