@@ -234,9 +234,9 @@ uint8_t ASIOCHAN_CALL IsPortPlaybackRunning(uint32_t channel);
  * of the pass under way. */
 
 /* Plays `path` on every output channel whose bit is set in `mask` (channels 0..31).
- * 1 when started; 0 when no run is prepared, when in play, the mask is empty or names a channel the driver
- * does not have, the channels are still held by an earlier run, or the file is not
- * playable. */
+ * 1 when started; 0 when no run is prepared, when in play, the mask is empty or
+ * names a channel the driver does not have, the channels are still held by an
+ * earlier run, or the file is not playable. */
 uint8_t ASIOCHAN_CALL MultipleChanelPlayStart(const char* path, uint32_t mask, uint8_t loop);
 void ASIOCHAN_CALL MultipleChanelPlayStop(void);
 /* Gain for the multi-channel player (1.0 = unchanged). 0 for negative or non-finite values. */
