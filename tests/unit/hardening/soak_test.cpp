@@ -21,6 +21,7 @@
 #include "fileplay/multi_channel_player.h"
 #include "fileplay/single_channel_player.h"
 #include "fileplay/wav_files.h"
+#include "hardening/stream_checker.h"
 #include "support/allocation_counter.h"
 #include "support/stream_fixture.h"
 
@@ -39,24 +40,12 @@ constexpr std::uint64_t kDefaultPeriods = 1000000;
 
 constexpr AsioLong kFrames = 32;
 constexpr std::size_t kPeriodBytes = kFrames * 4;
-constexpr int kAppChannels = 4;             // outputs and inputs 0..3
-constexpr std::uint32_t kSingleChannel = 5;  // the single-channel player's output
-constexpr std::uint32_t kMultiChannel = 6;   // the multi-channel player's output
-constexpr std::uint32_t kFileRate = 32000;   // blocks of 64000 samples
-constexpr std::uint32_t kFileSamples = 96000;  // a pass: one and a half blocks
+using namespace hardening;
 
 std::uint64_t soakPeriods() {
     if (const char* text = std::getenv("ASIOCHAN_SOAK_PERIODS")) return std::strtoull(text, nullptr, 10);
     return kDefaultPeriods;
 }
-
-// Output word n of application channel ch: the channel in the top byte, a count
-// from 1 below it (never silence).
-std::uint32_t appWord(int ch, std::uint32_t n) { return (static_cast<std::uint32_t>(ch + 1) << 24) | n; }
-std::uint32_t nextCount(std::uint32_t n) { return n == 0xffffff ? 1 : n + 1; }
-// The players' file holds the 24-bit samples 1, 2, ... kFileSamples; the player
-// writes a 24-bit sample v as the 32-bit word v << 8.
-std::uint32_t fileWord(std::uint32_t index) { return (index + 1) << 8; }
 
 // Runs on the driver's thread after every period.
 struct Checker {
@@ -64,90 +53,20 @@ struct Checker {
     // a period that saw it change is not held to the order.
     std::atomic<std::uint32_t> resync{0};
     std::uint32_t seen = 0;
-
-    struct Channel {
-        bool pending = true;  // the next sample may be any of the stream
-        std::uint32_t expected = 0;
-    };
-    Channel app[kAppChannels];
-    Channel single, multi;
-
-    std::atomic<std::uint64_t> periods{0};
-    std::atomic<std::uint64_t> wordsPlayed{0};
-    std::atomic<std::uint64_t> wordsSilent{0};
-    std::atomic<std::uint64_t> faults{0};
-    char firstFault[160] = {};
-
-    void fault(const char* what, std::uint32_t channel, std::uint32_t got, std::uint32_t expected) {
-        if (faults.fetch_add(1) == 0)
-            std::snprintf(firstFault, sizeof firstFault, "%s on output %u at period %llu: 0x%08x, expected 0x%08x", what,
-                          channel, static_cast<unsigned long long>(periods.load()), got, expected);
-    }
-
-    void checkApp(int ch, const std::uint8_t* half, bool strict) {
-        Channel& c = app[ch];
-        for (std::size_t i = 0; i < kPeriodBytes; i += 4) {
-            std::uint32_t w;
-            std::memcpy(&w, half + i, 4);
-            if (w == 0) {
-                wordsSilent.fetch_add(1, std::memory_order_relaxed);
-                continue;
-            }
-            wordsPlayed.fetch_add(1, std::memory_order_relaxed);
-            if ((w >> 24) != static_cast<std::uint32_t>(ch + 1)) {
-                fault("a foreign sample", static_cast<std::uint32_t>(ch), w, appWord(ch, c.expected));
-            } else if (c.pending) {
-                c.pending = !strict;
-            } else if (w != appWord(ch, c.expected)) {
-                fault("out of order", static_cast<std::uint32_t>(ch), w, appWord(ch, c.expected));
-            }
-            c.expected = nextCount(w & 0xffffff);
-        }
-    }
-
-    void checkPlayer(Channel& c, std::uint32_t channel, const std::uint8_t* half, bool strict) {
-        for (std::size_t i = 0; i < kPeriodBytes; i += 4) {
-            std::uint32_t w;
-            std::memcpy(&w, half + i, 4);
-            if (w == 0) {
-                wordsSilent.fetch_add(1, std::memory_order_relaxed);
-                continue;
-            }
-            wordsPlayed.fetch_add(1, std::memory_order_relaxed);
-            const std::uint32_t index = (w >> 8) - 1;
-            if ((w & 0xff) != 0 || index >= kFileSamples) {
-                fault("not a file sample", channel, w, fileWord(c.expected));
-            } else if (c.pending) {
-                c.pending = !strict;
-            } else if (index != c.expected) {
-                fault("file out of order", channel, w, fileWord(c.expected));
-            }
-            c.expected = (index + 1) % kFileSamples;
-        }
-    }
+    StreamChecker streams;
 
     static void observe(void* self, const sim::ClockBuffer* buffers, std::size_t count, int half) {
         auto& k = *static_cast<Checker*>(self);
         const std::uint32_t r = k.resync.load(std::memory_order_seq_cst);
         const bool strict = r == k.seen && (r & 1) == 0;
         k.seen = r;
-        if (!strict) {
-            for (auto& c : k.app) c.pending = true;
-            k.single.pending = true;
-            k.multi.pending = true;
-        }
         for (std::size_t b = 0; b < count; ++b) {
             const sim::ClockBuffer& buffer = buffers[b];
-            if (buffer.isInput) continue;
-            const std::uint8_t* bytes = buffer.halves[half];
-            if (buffer.channel < kAppChannels)
-                k.checkApp(static_cast<int>(buffer.channel), bytes, strict);
-            else if (buffer.channel == static_cast<AsioLong>(kSingleChannel))
-                k.checkPlayer(k.single, kSingleChannel, bytes, strict);
-            else if (buffer.channel == static_cast<AsioLong>(kMultiChannel))
-                k.checkPlayer(k.multi, kMultiChannel, bytes, strict);
+            if (!buffer.isInput && buffer.channel >= 0)
+                k.streams.check(static_cast<std::uint32_t>(buffer.channel), buffer.halves[half], buffer.bytesPerHalf,
+                                strict);
         }
-        k.periods.fetch_add(1, std::memory_order_release);
+        k.streams.countPeriod();
     }
 };
 
@@ -165,10 +84,8 @@ TEST_F(SoakTest, MillionPeriodsPlayersApplicationAndStops) {
     const std::uint64_t target = soakPeriods();
     setPlayerTimingForTests(1, 5);
     testing::TempFolder folder;
-    Bytes samples;
-    for (std::uint32_t i = 0; i < kFileSamples; ++i)
-        for (int b = 0; b < 3; ++b) samples.push_back(static_cast<std::uint8_t>((i + 1) >> (8 * b)));
-    const std::string file = folder.write("soak.wav", testing::wavBytes({1, kFileRate, 24}, samples));
+    const std::string file =
+        folder.write("soak.wav", testing::wavBytes({1, kFileRate, 24}, soakFileSamples<Bytes>()));
 
     Checker checker;
     sim::SimConfig c = smallDriver(8, 8, kFrames);
@@ -225,7 +142,7 @@ TEST_F(SoakTest, MillionPeriodsPlayersApplicationAndStops) {
     };
 
     const auto began = std::chrono::steady_clock::now();
-    while (checker.periods.load(std::memory_order_acquire) < target) {
+    while (checker.streams.periods.load(std::memory_order_acquire) < target) {
         for (int ch = 0; ch < kAppChannels; ++ch) {
             if (IsCanSendNextPlaybackBuffer(static_cast<std::uint32_t>(ch)) == 1) {
                 words.resize(1 + random() % (64 * kFrames));
@@ -290,18 +207,18 @@ TEST_F(SoakTest, MillionPeriodsPlayersApplicationAndStops) {
     const long long peak = testing::peakHeapBytes() - heapAtStart;
     const long long heapAtEnd = testing::liveHeapBytes();
 
-    const std::uint64_t periods = checker.periods.load();
+    const std::uint64_t periods = checker.streams.periods.load();
     std::printf("soak: %llu periods in %.2f s, %.0f periods/s; %llu stops (%llu new runs), %llu captures checked\n",
                 static_cast<unsigned long long>(periods), seconds, periods / seconds,
                 static_cast<unsigned long long>(stops), static_cast<unsigned long long>(restarts),
                 static_cast<unsigned long long>(capturesChecked));
     std::printf("soak: %llu samples played, %llu silent; peak heap %.1f KiB above the start\n",
-                static_cast<unsigned long long>(checker.wordsPlayed.load()),
-                static_cast<unsigned long long>(checker.wordsSilent.load()), peak / 1024.0);
-    EXPECT_EQ(checker.faults.load(), 0u) << checker.firstFault;
+                static_cast<unsigned long long>(checker.streams.wordsPlayed.load()),
+                static_cast<unsigned long long>(checker.streams.wordsSilent.load()), peak / 1024.0);
+    EXPECT_EQ(checker.streams.faults.load(), 0u) << checker.streams.firstFault;
     EXPECT_GE(periods, target);
     EXPECT_GT(capturesChecked, 10u);
-    EXPECT_GT(checker.wordsPlayed.load(), checker.wordsSilent.load() / 8);
+    EXPECT_GT(checker.streams.wordsPlayed.load(), checker.streams.wordsSilent.load() / 8);
     EXPECT_EQ(heapAtEnd, heapAtStart) << "bytes still held after the soak";
 }
 
