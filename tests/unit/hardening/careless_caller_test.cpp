@@ -145,6 +145,7 @@ TEST_F(CarelessCallerTest, BadInputsInEveryPhaseGetTheirAnswerAndChangeNothing) 
     EXPECT_EQ(Finish(), ASE_OK);
     runTable("finished");
     releaseAsioDriver();
+    last_ = nullptr;  // released with the driver
     runTable("released");
 }
 
