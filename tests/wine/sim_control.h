@@ -19,6 +19,16 @@ struct SimControl {
     std::int32_t(__cdecl* simOutputRecording)(std::int32_t channel, void* dest, std::int32_t capacity) = nullptr;
     std::uint8_t(__cdecl* simInputPatternByte)(std::int32_t channel, std::uint32_t offset) = nullptr;
 
+    // Resolved apart from the others (see resolveBufferFrames).
+    std::int32_t(__cdecl* simSetBufferFrames)(std::int32_t preferred) = nullptr;
+    bool resolveBufferFrames() {
+        if (module == nullptr) module = GetModuleHandleA("asiochan_sim.dll");
+        if (module == nullptr) return false;
+        simSetBufferFrames = reinterpret_cast<decltype(simSetBufferFrames)>(
+            reinterpret_cast<void*>(GetProcAddress(module, "simSetBufferFrames")));
+        return simSetBufferFrames != nullptr;
+    }
+
     // False while the module is not loaded in this process.
     bool resolve() {
         module = GetModuleHandleA("asiochan_sim.dll");

@@ -142,6 +142,7 @@ TEST_F(SoakTest, MillionPeriodsPlayersApplicationAndStops) {
     };
 
     const auto began = std::chrono::steady_clock::now();
+    std::uint64_t nextEvent = 2000;
     while (checker.streams.periods.load(std::memory_order_acquire) < target) {
         for (int ch = 0; ch < kAppChannels; ++ch) {
             if (IsCanSendNextPlaybackBuffer(static_cast<std::uint32_t>(ch)) == 1) {
@@ -174,9 +175,11 @@ TEST_F(SoakTest, MillionPeriodsPlayersApplicationAndStops) {
                 w.armed = true;
             }
         }
-        // Now and then a stop or a new run, dropping what is queued or armed.
-        const std::uint32_t dice = random() % 20000;
-        if (dice < 3) {
+        // Now and then (every few thousand periods) a stop or a new run, dropping
+        // what is queued or armed.
+        if (checker.streams.periods.load(std::memory_order_relaxed) >= nextEvent) {
+            nextEvent += 2000 + random() % 16000;
+            const std::uint32_t dice = random() % 3;
             checker.resync.fetch_add(1, std::memory_order_seq_cst);
             if (dice == 0) {
                 StopPlayback();

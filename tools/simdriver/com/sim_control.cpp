@@ -84,4 +84,16 @@ std::uint8_t __cdecl simInputPatternByte(std::int32_t channel, std::uint32_t off
     return sim::inputPatternByte(channel, offset);
 }
 
+// Sets the buffer sizes the newest driver reports from its next getBufferSize
+// (Initialize reads them): the preferred size, with the minimum brought down to
+// it when needed. 1 when a driver was there and the size is positive.
+std::int32_t __cdecl simSetBufferFrames(std::int32_t preferred) {
+    ComSimDriver* d = newest();
+    if (d == nullptr || preferred <= 0) return 0;
+    d->config().bufferPreferred = preferred;
+    if (d->config().bufferMin > preferred) d->config().bufferMin = preferred;
+    if (d->config().bufferMax < preferred) d->config().bufferMax = preferred;
+    return 1;
+}
+
 }  // extern "C"
