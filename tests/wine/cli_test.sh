@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# asiochan.exe and the C example under Wine against the simulated driver: every
+# command's happy path and its error paths (exit codes and messages).
+#   cli_test.sh <default-prefix> <bin-folder>
+set -u
+prefix="$1"
+bin="$(cd "$2" && pwd)"
+fixture="$(cd "$(dirname "$0")/../../scripts" && pwd)/wine-fixture.sh"
+work=$(mktemp -d "${TMPDIR:-/tmp}/asiochan-cli.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+failures=0
+out=""
+code=0
+run() {  # program args...: runs it in the fixture's prefix, keeps its output and exit code
+    "$fixture" run "$prefix" "$@" >"$work/output.txt" 2>&1
+    code=$?
+    out=$(tr -d '\r' <"$work/output.txt")
+}
+expect() {  # description, expected exit code, pattern the output must hold
+    if [ "$code" != "$2" ] || ! grep -qE -- "$3" <<<"$out"; then
+        echo "FAIL: $1 (exit $code, expected $2; wanted /$3/)"
+        echo "$out" | sed 's/^/    | /'
+        failures=$((failures + 1))
+    else
+        echo "ok:   $1"
+    fi
+}
+cli="$bin/asiochan.exe"
+
+run "$cli" --help;                 expect "overview with --help" 0 "usage: asiochan <command>"
+run "$cli";                        expect "no command is a usage error" 2 "usage: asiochan"
+run "$cli" bogus;                  expect "unknown command" 2 'unknown command "bogus"'
+run "$cli" play --help;            expect "play --help" 0 "usage: asiochan play FILE.wav"
+run "$cli" capture --driver;       expect "option without its value" 2 "option --driver needs a value"
+
+run "$cli" drivers;                expect "drivers lists the simulated driver first" 0 "^0: asiochan simulated driver"
+run "$cli" info;                   expect "info of the first driver" 0 "inputs: +8 \(Int32LSB\)"
+grep -qE "sample rate: +48000 Hz" <<<"$out" && grep -qE "latencies: +input" <<<"$out" ||
+    { echo "FAIL: info shows rate and latencies"; failures=$((failures + 1)); }
+run "$cli" info "asiochan sim (refused)"; expect "a driver that cannot be created" 2 'cannot load the driver "asiochan sim \(refused\)"'
+run "$cli" info "No Such Driver";  expect "a driver that is not installed" 2 "installed drivers:"
+
+run "$cli" tone tone.wav --seconds 1; expect "tone writes a WAV file" 0 "wrote tone.wav"
+run "$cli" tone bad.wav --hz -3;   expect "tone with a bad frequency" 2 "bad --seconds"
+run "$cli" play tone.wav --channels 0,1; expect "play on two channels" 0 "^done$"
+grep -qE "01\.0 / 00:01\.0|00:01\.0 / 00:01\.0" <<<"$out" || { echo "FAIL: play shows progress"; failures=$((failures + 1)); }
+run "$cli" play tone.wav --channel 3 --volume 0.5; expect "play on one channel at a volume" 0 "on asiochan simulated driver channel\(s\) 3"
+run "$cli" play missing.wav;       expect "a file that does not exist" 2 "cannot open missing.wav"
+printf 'not a wav file at all' >junk.wav
+run "$cli" play junk.wav;          expect "a file that is not WAV" 2 "not a RIFF/WAVE file"
+run "$cli" play tone.wav --channel 8; expect "an output channel the driver lacks" 2 "output channel 8 does not exist"
+run "$cli" play tone.wav --channels 0,x; expect "a bad channel list" 2 "bad channel list"
+run "$cli" play tone.wav --volume -1; expect "a negative volume" 2 "bad volume"
+
+run "$cli" capture take.wav --channel 0 --seconds 2 --play tone.wav --play-channels 0,1
+expect "capture of the loopback matches what was played" 0 "loopback check: the capture matches"
+[ -s take.wav ] || { echo "FAIL: capture wrote take.wav"; failures=$((failures + 1)); }
+run "$cli" capture take.wav --seconds 1; expect "capture without --channel" 2 "needs --channel"
+run "$cli" capture take.wav --channel 9 --seconds 1; expect "an input channel the driver lacks" 2 "input channel 9 does not exist"
+run "$cli" capture take.wav --channel 0 --seconds 0; expect "capture of no time" 2 "needs --seconds"
+
+run "$bin/tone_and_capture.exe";   expect "the C example plays a tone and hears it back" 0 "captured [0-9]+ frames on input 0, [1-9][0-9]* of them not silent"
+
+echo "$failures failure(s)"
+[ "$failures" = 0 ]

@@ -1,0 +1,157 @@
+// The file players through the real DLL: a WAV file played on one channel and on
+// a mask of channels, checked sample for sample at the stepped simulated driver's
+// output. The players run on their own worker threads with their real timing; the
+// test runs a period only once the next block is queued (or none is coming), so
+// the channels never run dry between blocks.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "wine/dll_exports.h"
+#include "wine/sim_control.h"
+#include "wine/wine_check.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+constexpr std::size_t kPeriodBytes = 256 * 4;
+
+void put(Bytes& b, std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+// A mono PCM file whose samples are `values` (16- or 24-bit), at a low rate so a
+// two-second block is only a few periods long.
+bool writeWav(const char* path, int bits, const std::vector<std::int32_t>& values, std::uint32_t rate) {
+    const int width = bits / 8;
+    Bytes data;
+    for (std::int32_t v : values) put(data, static_cast<std::uint32_t>(v), width);
+    Bytes file = {'R', 'I', 'F', 'F'};
+    put(file, static_cast<std::uint32_t>(36 + data.size()), 4);
+    for (char c : std::string("WAVEfmt ")) file.push_back(static_cast<std::uint8_t>(c));
+    put(file, 16, 4);
+    put(file, 1, 2);
+    put(file, 1, 2);
+    put(file, rate, 4);
+    put(file, rate * static_cast<std::uint32_t>(width), 4);
+    put(file, static_cast<std::uint32_t>(width), 2);
+    put(file, static_cast<std::uint32_t>(bits), 2);
+    for (char c : std::string("data")) file.push_back(static_cast<std::uint8_t>(c));
+    put(file, static_cast<std::uint32_t>(data.size()), 4);
+    file.insert(file.end(), data.begin(), data.end());
+    std::FILE* f = std::fopen(path, "wb");
+    if (f == nullptr) return false;
+    const bool ok = std::fwrite(file.data(), 1, file.size(), f) == file.size();
+    std::fclose(f);
+    return ok;
+}
+
+// The 32-bit word the player writes for a sample at a volume: 16-bit samples in
+// the top two bytes, 24-bit samples in the top three.
+Bytes expectedOutput(const std::vector<std::int32_t>& values, int bits, float volume) {
+    Bytes out;
+    for (std::int32_t v : values) {
+        const auto i = static_cast<std::int32_t>(static_cast<float>(v) * volume);
+        const std::uint32_t word = bits == 24 ? static_cast<std::uint32_t>(i) << 8 : static_cast<std::uint32_t>(i) << 16;
+        put(out, word, 4);
+    }
+    return out;
+}
+
+std::vector<std::int32_t> ramp(std::size_t n, std::int32_t start, std::int32_t step) {
+    std::vector<std::int32_t> v(n);
+    for (std::size_t i = 0; i < n; ++i) v[i] = start + static_cast<std::int32_t>(i) * step;
+    return v;
+}
+
+// Steps periods while the player feeds `channels`, until they have played out.
+void stepUntilPlayedOut(AsiochanDll& d, SimControl& sim, const std::vector<std::uint32_t>& channels) {
+    auto anyPlaying = [&] {
+        for (auto c : channels)
+            if (d.IsPortPlaybackRunning(c)) return true;
+        return false;
+    };
+    auto allQueued = [&] {
+        for (auto c : channels)
+            if (d.IsCanSendNextPlaybackBuffer(c)) return false;
+        return true;
+    };
+    // The worker hands its first block over at once.
+    for (DWORD start = GetTickCount(); !anyPlaying() && GetTickCount() - start < 5000;) Sleep(1);
+    for (int period = 0; period < 400 && anyPlaying(); ++period) {
+        // Give the worker (which polls every 100 ms) time to queue the next block.
+        for (DWORD start = GetTickCount(); !allQueued() && GetTickCount() - start < 400;) Sleep(2);
+        sim.simRunPeriods(1);
+    }
+    WCHECK(!anyPlaying());
+}
+
+Bytes recording(SimControl& sim, std::int32_t channel) {
+    const std::int32_t n = sim.simOutputRecording(channel, nullptr, 0);
+    Bytes b(static_cast<std::size_t>(n > 0 ? n : 0));
+    if (n > 0) sim.simOutputRecording(channel, b.data(), n);
+    return b;
+}
+
+// True when `recorded` holds `expected` from the start of some period, with
+// silence before it and after it.
+bool playedExactly(const Bytes& recorded, const Bytes& expected) {
+    std::size_t first = 0;
+    while (first < recorded.size() && recorded[first] == 0) ++first;
+    const std::size_t from = first / kPeriodBytes * kPeriodBytes;
+    if (from + expected.size() > recorded.size()) return false;
+    if (std::memcmp(recorded.data() + from, expected.data(), expected.size()) != 0) return false;
+    for (std::size_t i = from + expected.size(); i < recorded.size(); ++i)
+        if (recorded[i] != 0) return false;
+    return true;
+}
+
+bool openStepped(AsiochanDll& d, SimControl& sim) {
+    if (d.loadAsioDriver(kSteppedDriverName) != 1 || !sim.resolve()) return false;
+    return d.Initialize() == 0 && d.Prepare() == 0;
+}
+
+}  // namespace
+
+WINE_TEST(players, single_channel_player_reaches_the_driver_sample_for_sample) {
+    AsiochanDll& d = dll();
+    SimControl sim;
+    WCHECK(openStepped(d, sim));
+    if (sim.module == nullptr) return;
+    // 3000 frames at 1000 Hz: a block of 2000 frames, then one of 1000.
+    const auto values = ramp(3000, 1000, 7);
+    WCHECK(writeWav("players_single.wav", 16, values, 1000));
+    WCHECK_EQ(d.SingleChanelSetVolume(1.0f), 1);
+    WCHECK_EQ(d.SingleChanelPlayStart("players_single.wav", 6, 0), 1);
+    stepUntilPlayedOut(d, sim, {6});
+    WCHECK(playedExactly(recording(sim, 6), expectedOutput(values, 16, 1.0f)));
+    d.SingleChanelPlayStop();
+    WCHECK_EQ(d.IsSingleInPlay(), 0);
+    WCHECK_EQ(d.Finish(), 0);
+    d.releaseAsioDriver();
+    DeleteFileA("players_single.wav");
+}
+
+WINE_TEST(players, multi_channel_player_feeds_every_channel_of_the_mask) {
+    AsiochanDll& d = dll();
+    SimControl sim;
+    WCHECK(openStepped(d, sim));
+    if (sim.module == nullptr) return;
+    const auto values = ramp(2500, -300000, 331);  // 24-bit samples across zero
+    WCHECK(writeWav("players_multi.wav", 24, values, 1000));
+    WCHECK_EQ(d.MultipleChanelSetVolume(0.5f), 1);
+    WCHECK_EQ(d.MultipleChanelPlayStart("players_multi.wav", 0x5, 0), 1);
+    WCHECK_EQ(d.MultipleChanelPlayStart("players_multi.wav", 0x2, 0), 0);  // one run at a time
+    stepUntilPlayedOut(d, sim, {0, 2});
+    const Bytes expected = expectedOutput(values, 24, 0.5f);
+    WCHECK(playedExactly(recording(sim, 0), expected));
+    WCHECK(playedExactly(recording(sim, 2), expected));
+    WCHECK(recording(sim, 1) == Bytes(recording(sim, 1).size(), 0));  // not in the mask: silent
+    d.MultipleChanelPlayStop();
+    WCHECK_EQ(d.IsMultipleInPlay(), 0);
+    WCHECK_EQ(d.MultipleChanelSetVolume(1.0f), 1);
+    WCHECK_EQ(d.Finish(), 0);
+    d.releaseAsioDriver();
+    DeleteFileA("players_multi.wav");
+}
