@@ -1,9 +1,8 @@
 #include "support/allocation_counter.h"
 
-#include <malloc.h>
-
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -13,24 +12,30 @@ thread_local std::size_t allocations = 0;
 std::atomic<long long> liveBytes{0};
 std::atomic<long long> peakBytes{0};
 
+// Each block carries its requested size in front of it, so that the bytes held
+// are counted exactly (the allocator's own rounding varies with what it had free).
+constexpr std::size_t kHeader = 16;  // keeps the blocks 16-byte aligned
+
 void* allocate(std::size_t n) {
     if (counting) ++allocations;
-    void* p = std::malloc(n == 0 ? 1 : n);
-    if (p != nullptr) {
-        const long long now =
-            liveBytes.fetch_add(static_cast<long long>(malloc_usable_size(p)), std::memory_order_relaxed) +
-            static_cast<long long>(malloc_usable_size(p));
-        long long peak = peakBytes.load(std::memory_order_relaxed);
-        while (now > peak && !peakBytes.compare_exchange_weak(peak, now, std::memory_order_relaxed)) {
-        }
+    auto* base = static_cast<unsigned char*>(std::malloc(n + kHeader));
+    if (base == nullptr) return nullptr;
+    std::memcpy(base, &n, sizeof n);
+    const long long now = liveBytes.fetch_add(static_cast<long long>(n), std::memory_order_relaxed) +
+                          static_cast<long long>(n);
+    long long peak = peakBytes.load(std::memory_order_relaxed);
+    while (now > peak && !peakBytes.compare_exchange_weak(peak, now, std::memory_order_relaxed)) {
     }
-    return p;
+    return base + kHeader;
 }
 
 void release(void* p) {
     if (p == nullptr) return;
-    liveBytes.fetch_sub(static_cast<long long>(malloc_usable_size(p)), std::memory_order_relaxed);
-    std::free(p);
+    auto* base = static_cast<unsigned char*>(p) - kHeader;
+    std::size_t n;
+    std::memcpy(&n, base, sizeof n);
+    liveBytes.fetch_sub(static_cast<long long>(n), std::memory_order_relaxed);
+    std::free(base);
 }
 }  // namespace
 
