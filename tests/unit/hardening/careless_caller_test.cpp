@@ -224,6 +224,42 @@ TEST_F(CarelessCallerTest, EveryCallBeforeAnyDriverIsLoaded) {
     EXPECT_EQ(IsLxcardInsert(), 0);
 }
 
+TEST_F(CarelessCallerTest, ChannelCallsBeforePrepareAndAfterFinish) {
+    install(1, "careless", kDriverName, config());
+    ASSERT_EQ(loadAsioDriver(kDriverName), 1);
+    ASSERT_EQ(Initialize(), ASE_OK);
+    Bytes target(kPeriod, 0x5a);
+    const CaptureRequest request{target.data(), static_cast<std::int32_t>(kPeriod), 0};
+    // Before the first Prepare: no input width, channels never freed.
+    EXPECT_EQ(SetCaptureBuffer(target.data(), static_cast<std::int32_t>(kPeriod), 0), ASE_NotPresent);
+    EXPECT_EQ(CaptureBuff(&request, 1), ASE_InvalidMode);
+    EXPECT_EQ(SetPlayBuffer(pcm_.data(), static_cast<std::int32_t>(pcm_.size()), 0), ASE_OK);  // kept, not played
+    EXPECT_EQ(IsPortPlaybackRunning(0), 1);
+    EXPECT_EQ(target, Bytes(kPeriod, 0x5a));
+    ASSERT_EQ(Prepare(), ASE_OK);  // drops it
+    EXPECT_EQ(IsPortPlaybackRunning(0), 0);
+    EXPECT_EQ(engine.playbackChannels[0].next.load(), nullptr);
+    ASSERT_EQ(Finish(), ASE_OK);
+
+    // After Finish: taken, but nothing moves until the next run, which drops them.
+    EXPECT_EQ(SetPlayBuffer(pcm_.data(), static_cast<std::int32_t>(pcm_.size()), 1), ASE_OK);
+    StartPlayback();
+    EXPECT_EQ(SetCaptureBuffer(target.data(), static_cast<std::int32_t>(kPeriod), 2), ASE_OK);
+    StartCapture();
+    EXPECT_EQ(IsPortPlaybackRunning(1), 1);
+    EXPECT_EQ(IsPortCaptureRunning(2), 1);
+    EXPECT_EQ(SingleChanelPlayStart(files_.playable.c_str(), 0, 0), 0);
+    EXPECT_EQ(Initialize(), ASE_OK);  // allowed again once finished
+    ASSERT_EQ(Prepare(), ASE_OK);
+    EXPECT_EQ(IsPortPlaybackRunning(1), 0);
+    EXPECT_EQ(IsPortCaptureRunning(2), 0);
+    EXPECT_EQ(IsCaptureRunning(), 0);
+    ASSERT_TRUE(last_->clock().step(2));
+    EXPECT_EQ(target, Bytes(kPeriod, 0));  // zeroed when armed, never written after
+    EXPECT_EQ(last_->clock().recorded(1), Bytes(2 * kPeriod, 0));
+    EXPECT_EQ(Finish(), ASE_OK);
+}
+
 TEST_F(CarelessCallerTest, PrepareBeforeInitializeRunsNoPeriod) {
     install(1, "careless", kDriverName, config());
     ASSERT_EQ(loadAsioDriver(kDriverName), 1);
