@@ -235,6 +235,11 @@ void runPeriod(AsioLong doubleBufferIndex) {
         auto* half = static_cast<std::uint8_t*>(info.buffers[doubleBufferIndex]);
         const AsioLong ch = info.channelNum;
         if (half == nullptr || ch < 0 || ch >= kMaxChannels) continue;
+        // A channel of another sample width than the rest of its direction: its
+        // half-buffer does not hold a period of the direction's width.
+        const std::int32_t width = engine.entryWidth[k].load(std::memory_order_relaxed);
+        if (width != 0 && width != engine.sampleSize[info.isInput != ASIOFalse ? 0 : 1].load(std::memory_order_relaxed))
+            continue;
         if (info.isInput != ASIOFalse) {
             period.hasIn[ch] = true;
             if (period.captureRunning) drainInput(period, ch, half);

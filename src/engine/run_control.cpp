@@ -46,11 +46,17 @@ extern "C" std::int32_t ASIOCHAN_CDECL Prepare() {
     if (created == ASE_OK) {
         const std::int32_t entries = outputs + inputs;
         ASIOError last = ASE_OK;
+        // The widths of this driver's buffers: a direction none of whose channels
+        // names a sample type with a width moves no bytes, rather than keep the
+        // width of an earlier run's driver and overrun this one's half-buffers.
+        engine.sampleSize[0].store(0);
+        engine.sampleSize[1].store(0);
         for (std::int32_t k = 0; k < entries; ++k) {
             ASIOChannelInfo& info = engine.channelInfoTable[k];
             info.channel = engine.bufferInfoTable[k].channelNum;
             info.isInput = engine.bufferInfoTable[k].isInput;
             last = ASIOGetChannelInfo(&info);
+            engine.entryWidth[k].store(last == ASE_OK ? sampleWidthOf(info.type) : 0);
             if (last == ASE_OK) storeSampleSize(info.isInput != ASIOFalse ? 0 : 1, info.type);
         }
         if (last == ASE_OK) {

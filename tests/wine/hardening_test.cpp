@@ -184,3 +184,95 @@ WINE_TEST(hardening, a_file_locked_while_the_player_loops) {
     WCHECK_EQ(d.Finish(), 0);
     d.releaseAsioDriver();
 }
+
+// Badly written drivers, made by the simulated driver's fault switches: the DLL
+// survives each, Finish and releaseAsioDriver work, and a good driver loaded
+// afterwards streams exactly.
+WINE_TEST(hardening, faulty_drivers_are_survived) {
+    AsiochanDll& d = dll();
+    constexpr int kPeriod = 256 * 4;
+    const Bytes pcm = noiseBytes(4 * kPeriod, 11);
+    struct Case {
+        const char* what;
+        std::int32_t fault, value;
+    };
+    const Case cases[] = {{"stop fails", 0, -999},
+                          {"start fails", 1, -999},
+                          {"buffer index 2", 2, 2},
+                          {"buffer index -1", 2, -1},
+                          {"preferred size 0", 3, 0},
+                          {"preferred size -32", 3, -32},
+                          {"preferred size overflowing", 3, 0x20000000},
+                          {"null half", 4, 0},
+                          {"callbacks inside createBuffers", 5, 1},
+                          {"-3 inputs", 6, -3},
+                          {"100 outputs", 7, 100},
+                          {"unlisted sample type", 8, 5}};
+    for (const Case& k : cases) {
+        std::printf("case: %s\n", k.what);
+        WCHECK_EQ(d.loadAsioDriver(kSteppedDriverName), 1);
+        SimControl sim;
+        if (!sim.resolve() || !sim.resolveBufferFrames()) {
+            WCHECK(false);
+            return;
+        }
+        WCHECK_EQ(sim.simSetFault(k.fault, k.value), 1);
+        WCHECK_EQ(d.Initialize(), 0);
+        const std::int32_t prepared = d.Prepare();
+        WCHECK_EQ(prepared, k.fault == 1 ? k.value : 0);
+        Bytes target(2 * kPeriod, 0x33);
+        WCHECK_EQ(d.SetPlayBuffer(pcm.data(), static_cast<std::int32_t>(pcm.size()), 0), 0);
+        const std::int32_t armed = d.SetCaptureBuffer(target.data(), static_cast<std::int32_t>(target.size()), 0);
+        WCHECK_EQ(armed, k.fault == 8 || k.fault == 6 ? -997 : 0);  // no input width known
+        d.StartPlayback();
+        d.StartCapture();
+        const bool running = sim.simRunPeriods(4) == 1;
+        WCHECK_EQ(running, k.fault != 1);
+        Bytes played(8 * kPeriod);
+        const std::int32_t n = sim.simOutputRecording(0, played.data(), static_cast<std::int32_t>(played.size()));
+        played.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+        switch (k.fault) {
+            case 2:
+            case 3:  // nothing moves: the driver's halves keep their zeros, the capture its own
+                for (std::uint8_t v : played) WCHECK_EQ(v, 0);
+                if (k.fault == 3 && armed == 0) WCHECK(target == Bytes(2 * kPeriod, 0));
+                break;
+            case 4:  // the null half is skipped; the channel advances all the same
+                WCHECK_EQ(n, 4 * kPeriod);
+                if (n == 4 * kPeriod) {
+                    WCHECK(Bytes(played.begin(), played.begin() + kPeriod) == Bytes(pcm.begin(), pcm.begin() + kPeriod));
+                    WCHECK(Bytes(played.begin() + kPeriod, played.begin() + 2 * kPeriod) == Bytes(kPeriod, 0));
+                }
+                WCHECK_EQ(d.IsPortPlaybackRunning(0), 0);
+                break;
+            case 0:
+            case 5:
+            case 6:
+            case 7:
+                WCHECK(played == pcm);
+                break;
+            default:
+                break;
+        }
+        if (k.fault == 6) WCHECK_EQ(d.GetInputChannelCount(), 0);
+        if (k.fault == 7) WCHECK_EQ(d.GetOutputChannelCount(), 64);
+        WCHECK_EQ(d.Finish(), k.fault == 0 ? k.value : 0);
+        if (k.fault == 0) WCHECK_EQ(sim.simRunPeriods(2), 1);  // the driver runs on; nothing happens
+        d.releaseAsioDriver();
+        WCHECK_EQ(sim.simLiveCount(), 0);
+    }
+    // A good driver after all of them.
+    WCHECK_EQ(d.loadAsioDriver(kSteppedDriverName), 1);
+    SimControl sim;
+    WCHECK(sim.resolve());
+    WCHECK_EQ(d.Initialize(), 0);
+    WCHECK_EQ(d.Prepare(), 0);
+    WCHECK_EQ(d.SetPlayBuffer(pcm.data(), static_cast<std::int32_t>(pcm.size()), 3), 0);
+    d.StartPlayback();
+    WCHECK_EQ(sim.simRunPeriods(4), 1);
+    Bytes played(4 * kPeriod);
+    WCHECK_EQ(sim.simOutputRecording(3, played.data(), static_cast<std::int32_t>(played.size())), 4 * kPeriod);
+    WCHECK(played == pcm);
+    WCHECK_EQ(d.Finish(), 0);
+    d.releaseAsioDriver();
+}

@@ -199,6 +199,54 @@ TEST_F(FaultyDriverTest, UnlistedSampleTypesLeaveTheWidthsAtZero) {
     finishAndRecover();
 }
 
+TEST_F(FaultyDriverTest, UnlistedTypesDoNotInheritAnEarlierRunsWidths) {
+    // A first run on a driver of 32-bit samples teaches the engine 4 bytes per
+    // sample; the next driver's types have no width and its halves are one byte
+    // a sample. Nothing may be written with the old width.
+    prepareRun(smallDriver(2, 2, kFrames));
+    EXPECT_EQ(engine.sampleSize[1].load(), 4);
+    EXPECT_EQ(Finish(), ASE_OK);
+    sim::SimConfig c = smallDriver(2, 2, kFrames);
+    c.inputType = 5;
+    c.outputType = 5;
+    prepareRun(c);
+    EXPECT_EQ(engine.sampleSize[0].load(), 0);
+    EXPECT_EQ(engine.sampleSize[1].load(), 0);
+    EXPECT_EQ(driver_->buffers()[0].halves[0].size(), static_cast<std::size_t>(kFrames));
+    const Bytes a = ramp(4 * kPeriod, 1);
+    ASSERT_EQ(SetPlayBuffer(a.data(), static_cast<std::int32_t>(a.size()), 0), ASE_OK);
+    StartPlayback();
+    StartCapture();
+    paint(0x7e);
+    step(3);
+    EXPECT_TRUE(outputsStill(0x7e));
+    finishAndRecover();
+}
+
+TEST_F(FaultyDriverTest, AChannelOfAnotherWidthIsSkipped) {
+    // Output 0 reports 16-bit samples, output 1 (the last) 32-bit ones: the
+    // direction counts 4 bytes a sample, which output 0's halves do not hold.
+    sim::SimConfig c = smallDriver(2, 2, kFrames);
+    c.outputTypes = {ASIOSTInt16LSB};
+    c.inputTypes = {ASIOSTInt32LSB, ASIOSTInt24LSB};
+    prepareRun(c);
+    EXPECT_EQ(engine.sampleSize[1].load(), 4);
+    EXPECT_EQ(engine.sampleSize[0].load(), 3);
+    const Bytes a = ramp(2 * kPeriod, 1);
+    ASSERT_EQ(SetPlayBuffer(a.data(), static_cast<std::int32_t>(a.size()), 0), ASE_OK);
+    ASSERT_EQ(SetPlayBuffer(a.data(), static_cast<std::int32_t>(a.size()), 1), ASE_OK);
+    Bytes in0(2 * kFrames * 3);
+    ASSERT_EQ(SetCaptureBuffer(in0.data(), static_cast<std::int32_t>(in0.size()), 0), ASE_OK);
+    StartPlayback();
+    StartCapture();
+    paint(0x7e);
+    step(2);
+    EXPECT_EQ(played(0), Bytes(2 * kFrames * 2, 0x7e));  // never written
+    EXPECT_EQ(played(1), a);
+    EXPECT_EQ(in0, Bytes(in0.size(), 0));  // input 0 (32-bit among 24-bit) is skipped too
+    finishAndRecover();
+}
+
 TEST_F(FaultyDriverTest, WrongBufferIndexIsIgnored) {
     for (const AsioLong index : {AsioLong{2}, AsioLong{-1}, AsioLong{INT32_MAX}, AsioLong{INT32_MIN}}) {
         for (const bool timeInfo : {false, true}) {
