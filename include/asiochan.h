@@ -75,8 +75,10 @@
  * bounded; a period size of 0 or less, or one whose byte count does not fit 32
  * bits, makes every period do nothing; so does a callback with a buffer index other
  * than 0 or 1, or one made before Prepare has buffers or after Finish; a half-buffer
- * the driver left null is skipped; channels whose sample type has no width give
- * a width of 0 (no bytes move; capture cannot be armed).
+ * the driver left null is skipped; a direction none of whose channels has a sample
+ * type with a width gets a width of 0 (no bytes move; capture cannot be armed),
+ * whatever an earlier run's driver reported; a channel whose sample width differs
+ * from the rest of its direction (the last channel's decides) is left alone.
  */
 #ifndef ASIOCHAN_H
 #define ASIOCHAN_H
