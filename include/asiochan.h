@@ -24,22 +24,61 @@
  *
  * Threads
  *   - The lifecycle calls (load/release, Initialize, SetSampleRate, Prepare, Finish)
- *     belong to one application thread at a time.
- *   - The per-channel calls may come from any thread, but one channel must not be
- *     operated by two threads at the same time; different channels may be.
- *     StopPlayback and StopCapture act on all channels.
+ *     belong to one application thread at a time; two of them at once on different
+ *     threads are not guarded against.
+ *   - The channel calls (capture, playback, the queries, the file players) may come
+ *     from any thread, also while another thread runs a lifecycle call or a stop:
+ *     the library serialises what touches one channel's record, so a StopPlayback on
+ *     the application's thread and a file player's worker queueing on its channel
+ *     cannot tangle a record, leak or free a block twice. Give each channel one
+ *     feeding thread all the same: two threads queueing on one channel get defined
+ *     answers (-997 for the one that comes second), but their buffers play in
+ *     whichever order the calls happened to land.
+ *   - StopPlayback and StopCapture act on every channel, the file players' too:
+ *     a player whose blocks are dropped by StopPlayback goes on with its next block.
  *   - The driver calls the library back on its own real-time thread; all audio moves
- *     there. Stops never free what a period in progress still uses: they wait (on the
- *     calling thread, briefly) for that period to end.
+ *     there, and that thread never waits for an application thread. Stops never free
+ *     what a period in progress still uses: they wait (on the calling thread,
+ *     briefly) for that period to end.
  *   - Everything is learnt by polling; no call blocks waiting for audio.
  *
  * Calls out of order get a defined answer, never a crash:
  *   - with no driver loaded every driver call answers ASE_NotPresent (-1000) and
- *     the getters read 0;
+ *     the getters read 0 (after a driver was unloaded they keep what it reported);
+ *   - a run is "prepared" from a Prepare whose buffer creation succeeded until the
+ *     next Finish (also when the driver's start then failed: Finish it all the same);
+ *   - Prepare while a run is prepared finishes that run first (as Finish would:
+ *     its queued buffers and captures are dropped) and then prepares anew;
+ *   - Initialize while a run is prepared answers ASE_InvalidMode (-997) and changes
+ *     nothing: the run's buffers were made with the counts and period size it read;
  *   - releaseAsioDriver and loadAsioDriver while a run is prepared finish the run
- *     first (as Finish would), so the driver's thread never calls a released object;
- *   - null pointers and channel numbers above 63 answer ASE_InvalidParameter (-998)
- *     or 0 as documented per function.
+ *     first, so the driver's thread never calls a released object;
+ *   - Prepare before Initialize asks the driver for buffers of 0 frames, which it
+ *     refuses; no run is prepared and no period is processed. The answer is still
+ *     the driver's start result;
+ *   - before the first Prepare no input sample width is known: SetCaptureBuffer and
+ *     CaptureBuff answer ASE_InvalidMode (-997); channels a Prepare has not freed
+ *     yet answer ASE_NotPresent (-1000) to SetCaptureBuffer;
+ *   - playback buffers handed over while no run is prepared are kept but not played;
+ *     the next Prepare drops them, as it drops whatever a finished run left queued;
+ *   - the file players start only into a prepared run: before Prepare and after
+ *     Finish their start answers 0. Finish does not stop a player that runs: it
+ *     waits, silent, and goes on in the next run; stop the players before Finish;
+ *   - null pointers, channel numbers above 63 (0xFFFFFFFF and -1 included) and
+ *     negative lengths answer ASE_InvalidParameter (-998), 0 or -994 as documented
+ *     per function; file names of 200 bytes or more, missing files and folders make
+ *     a player's start answer 0; NaN, infinite and negative volumes answer 0 and
+ *     rates that are not positive finite numbers -1000, and neither reaches the
+ *     driver or changes anything.
+ *
+ * Drivers that break their contract are survived: channel counts outside 0..64 are
+ * bounded; a period size of 0 or less, or one whose byte count does not fit 32
+ * bits, makes every period do nothing; so does a callback with a buffer index other
+ * than 0 or 1, or one made before Prepare has buffers or after Finish; a half-buffer
+ * the driver left null is skipped; a direction none of whose channels has a sample
+ * type with a width gets a width of 0 (no bytes move; capture cannot be armed),
+ * whatever an earlier run's driver reported; a channel whose sample width differs
+ * from the rest of its direction (the last channel's decides) is left alone.
  */
 #ifndef ASIOCHAN_H
 #define ASIOCHAN_H
@@ -119,10 +158,12 @@ int32_t ASIOCHAN_CALL ASIOGetChannelInfo(AsiochanChannelInfo* info);
 /* ---- Initialization and capabilities ----------------------------------------------- */
 
 /* Initializes the loaded driver and reads its channel counts (at most 64 per
- * direction are used), buffer sizes and sample rate. 0 or the first failing code. */
+ * direction are used), buffer sizes and sample rate. 0 or the first failing code;
+ * -997 while a run is prepared (Finish it first), with nothing changed. */
 int32_t ASIOCHAN_CALL Initialize(void);
 /* Asks the driver for `rate`. 0 only when the driver then reports exactly that
- * rate; the driver's code when it refuses; -1000 otherwise. */
+ * rate; the driver's code when it refuses; -1000 otherwise. A rate that is not a
+ * positive finite number answers -1000 without asking the driver. */
 int32_t ASIOCHAN_CALL SetSampleRate(double rate);
 int32_t ASIOCHAN_CALL GetBufferSizeMax(void);       /* frames */
 int32_t ASIOCHAN_CALL GetBufferSizeMin(void);       /* frames */
@@ -136,10 +177,14 @@ int32_t ASIOCHAN_CALL GetOutputLatency(void); /* frames; read by Prepare */
 /* ---- Run start and finish ----------------------------------------------------------- */
 
 /* Creates one driver buffer pair per channel, registers the callbacks, learns the
- * sample widths and latencies and starts the driver. The result of the start. */
+ * sample widths and latencies and starts the driver. The result of the start. A run
+ * still prepared is finished first. Playback buffers and captures of the device's
+ * channels left from before are dropped. */
 int32_t ASIOCHAN_CALL Prepare(void);
 /* Stops playback and capture, stops the driver and disposes of its buffers. The
- * result of the stop, or of the disposal when the stop succeeded. */
+ * result of the stop, or of the disposal when the stop succeeded; the channels are
+ * freed and no later callback of the driver touches anything, even when its stop
+ * failed. Does not stop the file players. */
 int32_t ASIOCHAN_CALL Finish(void);
 
 /* ---- Capture ------------------------------------------------------------------------- */
@@ -186,20 +231,23 @@ uint8_t ASIOCHAN_CALL IsPortPlaybackRunning(uint32_t channel);
 /* ---- File players ------------------------------------------------------------------------
  * Each player streams a PCM WAV file (8, 16 or 24 bits; its first channel) to output
  * channels in blocks of two seconds, once or in a loop, on a worker thread of its own.
- * File names are ANSI paths of at most 199 bytes. Start after Prepare. */
+ * File names are ANSI paths of at most 199 bytes. The starts answer 0 while no run
+ * is prepared. A file removed or locked while it loops ends the player at the end
+ * of the pass under way. */
 
 /* Plays `path` on every output channel whose bit is set in `mask` (channels 0..31).
- * 1 when started; 0 when in play, the mask is empty or names a channel the driver
- * does not have, the channels are still held by an earlier run, or the file is not
- * playable. */
+ * 1 when started; 0 when no run is prepared, when in play, the mask is empty or
+ * names a channel the driver does not have, the channels are still held by an
+ * earlier run, or the file is not playable. */
 uint8_t ASIOCHAN_CALL MultipleChanelPlayStart(const char* path, uint32_t mask, uint8_t loop);
 void ASIOCHAN_CALL MultipleChanelPlayStop(void);
 /* Gain for the multi-channel player (1.0 = unchanged). 0 for negative or non-finite values. */
 uint8_t ASIOCHAN_CALL MultipleChanelSetVolume(float volume);
 uint8_t ASIOCHAN_CALL IsMultipleInPlay(void);
 
-/* Plays `path` on one output `channel`. 1 when started; 0 when in play, the channel
- * is not below the output channel count, or the file is not playable. */
+/* Plays `path` on one output `channel`. 1 when started; 0 when no run is prepared,
+ * when in play, the channel is not below the output channel count, or the file is
+ * not playable. */
 uint8_t ASIOCHAN_CALL SingleChanelPlayStart(const char* path, uint32_t channel, uint8_t loop);
 void ASIOCHAN_CALL SingleChanelPlayStop(void);
 /* Gain for the single-channel player. 0 for negative or non-finite values. */

@@ -35,6 +35,11 @@ struct Period {
     std::uint8_t* servedIn[kMaxChannels];
     bool hasOut[kMaxChannels];
     bool hasIn[kMaxChannels];
+    // The queued block a join took bytes from, and how many. The application may
+    // queue a block after the join looked (and found none); the promotion must
+    // then start that block at its beginning, not skip bytes nobody heard.
+    std::uint8_t* joinedNext[kMaxChannels];
+    std::int64_t joinedBytes[kMaxChannels];
 };
 
 void fillOutput(Period& period, AsioLong ch, std::uint8_t* half) {
@@ -63,6 +68,8 @@ void fillOutput(Period& period, AsioLong ch, std::uint8_t* half) {
         const std::int64_t nextLength = std::max<std::int64_t>(p.nextLength.load(std::memory_order_relaxed), 0);
         fromNext = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(bytes - rem), nextLength));
         std::memcpy(half + rem, next, fromNext);
+        period.joinedNext[ch] = next;
+        period.joinedBytes[ch] = static_cast<std::int64_t>(fromNext);
     }
     std::memset(half + rem + fromNext, 0, bytes - rem - fromNext);
 }
@@ -83,7 +90,8 @@ void drainInput(Period& period, AsioLong ch, std::uint8_t* half) {
 }
 
 // The playing block is used up: move on to the queued block, or end.
-void finishBlock(std::uint32_t i, PlaybackChannel& p, std::int64_t offset, std::int64_t length) {
+void finishBlock(const Period& period, std::uint32_t i, PlaybackChannel& p, std::int64_t offset,
+                 std::int64_t length) {
     // Take the queued block, or close the queue when there is none; the
     // compare-exchange decides against a SetPlayBuffer queueing right now.
     std::uint8_t* next = p.next.load(std::memory_order_acquire);
@@ -99,9 +107,12 @@ void finishBlock(std::uint32_t i, PlaybackChannel& p, std::int64_t offset, std::
 
     if (isBlock(next)) {
         // Promotion. The bytes of `next` already played by the join are skipped; a
-        // queued block shorter than that is simply used up.
+        // queued block shorter than that is simply used up. On a channel with a
+        // driver buffer those are exactly the bytes the join copied from this block.
         const std::int64_t nextLength = std::max<std::int64_t>(p.nextLength.load(std::memory_order_relaxed), 0);
-        const std::int64_t over = std::min(offset - length, nextLength);
+        const std::int64_t played = period.hasOut[i] ? (period.joinedNext[i] == next ? period.joinedBytes[i] : 0)
+                                                     : offset - length;
+        const std::int64_t over = std::min(played, nextLength);
         releaseBlock(p.current.load(std::memory_order_relaxed));
         p.current.store(next, std::memory_order_relaxed);
         p.readPos.store(next + over, std::memory_order_relaxed);
@@ -143,7 +154,7 @@ void advancePlayback(Period& period) {
             p.readPos.store(readPos + period.playbackBytes, std::memory_order_relaxed);
             p.readOffset.store(static_cast<std::int32_t>(offset), std::memory_order_relaxed);
         } else {
-            finishBlock(i, p, offset, length);
+            finishBlock(period, i, p, offset, length);
         }
         if (p.idle.load(std::memory_order_acquire) == 0) anyBusy = true;
     }
@@ -212,6 +223,8 @@ void runPeriod(AsioLong doubleBufferIndex) {
     std::memset(period.servedIn, 0, sizeof period.servedIn);
     std::memset(period.hasOut, 0, sizeof period.hasOut);
     std::memset(period.hasIn, 0, sizeof period.hasIn);
+    std::memset(period.joinedNext, 0, sizeof period.joinedNext);
+    std::memset(period.joinedBytes, 0, sizeof period.joinedBytes);
 
     const std::int64_t entries = std::clamp<std::int64_t>(
         std::int64_t{engine.inputBufferCount.load(std::memory_order_relaxed)} +
@@ -222,6 +235,11 @@ void runPeriod(AsioLong doubleBufferIndex) {
         auto* half = static_cast<std::uint8_t*>(info.buffers[doubleBufferIndex]);
         const AsioLong ch = info.channelNum;
         if (half == nullptr || ch < 0 || ch >= kMaxChannels) continue;
+        // A channel of another sample width than the rest of its direction: its
+        // half-buffer does not hold a period of the direction's width.
+        const std::int32_t width = engine.entryWidth[k].load(std::memory_order_relaxed);
+        if (width != 0 && width != engine.sampleSize[info.isInput != ASIOFalse ? 0 : 1].load(std::memory_order_relaxed))
+            continue;
         if (info.isInput != ASIOFalse) {
             period.hasIn[ch] = true;
             if (period.captureRunning) drainInput(period, ch, half);

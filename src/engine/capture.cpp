@@ -46,6 +46,7 @@ void arm(std::uint32_t channel, std::uint8_t* buffer, std::int32_t byteLength, s
 namespace asiochan {
 
 void resetCaptureChannels(ChannelMask channels) {
+    const ChannelClaim claim(captureClaims, channels);
     const bool quiet = withdrawChannels(captureWithdrawn, channels);
     for (std::uint32_t i = 0; i < kMaxChannels; ++i) {
         if (!hasChannel(channels, i)) continue;
@@ -65,6 +66,7 @@ void resetCaptureChannels(ChannelMask channels) {
 extern "C" std::int32_t ASIOCHAN_CDECL SetCaptureBuffer(void* buffer, std::int32_t byteLength,
                                                         std::uint32_t channel) {
     if (buffer == nullptr || channel >= kMaxChannels || byteLength < 0) return ASE_InvalidParameter;
+    const ChannelClaim claim(captureClaims, ChannelMask{1} << channel);
     CaptureChannel& c = engine.captureChannels[channel];
     if (c.done.load(std::memory_order_acquire) == 0) return ASE_NotPresent;
     // Frames are counted in input samples; before a run has told the sample width
@@ -88,6 +90,7 @@ extern "C" std::int32_t ASIOCHAN_CDECL CaptureBuff(const CaptureRequest* request
         const CaptureRequest& r = requests[i];
         if (r.channel >= kMaxChannels || r.buffer == nullptr || r.byteLength < 0) return ASE_InvalidParameter;
         if (engine.sampleSize[0].load(std::memory_order_relaxed) <= 0) return ASE_InvalidMode;
+        const ChannelClaim claim(captureClaims, ChannelMask{1} << r.channel);
         // Re-targeting a channel: the capture it had ends here, without a dump,
         // and its shadow copy is released; this capture keeps no copy of its own.
         const bool withdrawn = takeBackForArming(r.channel);

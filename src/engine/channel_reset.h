@@ -30,9 +30,32 @@ bool withdrawChannels(std::atomic<ChannelMask>& withdrawn, ChannelMask channels)
 // Hands `channels` back to the period processing.
 void returnChannels(std::atomic<ChannelMask>& withdrawn, ChannelMask channels);
 
+// Application threads among themselves: a call on one channel (SetPlayBuffer from
+// a file player's worker, say) and a call covering many (StopPlayback, Finish,
+// Prepare from the application) must not interleave on a record. Each such call
+// holds the channel's claim while it changes the record; the claims of a mask are
+// taken lowest channel first. The period processing never takes a claim, so the
+// callback still waits for nobody.
+extern std::atomic<std::uint8_t> playbackClaims[64];
+extern std::atomic<std::uint8_t> captureClaims[64];
+
+class ChannelClaim {
+public:
+    ChannelClaim(std::atomic<std::uint8_t>* claims, ChannelMask channels);
+    ~ChannelClaim();
+    ChannelClaim(const ChannelClaim&) = delete;
+    ChannelClaim& operator=(const ChannelClaim&) = delete;
+
+private:
+    std::atomic<std::uint8_t>* claims_;
+    ChannelMask channels_;
+};
+
 // Each chosen playback record ends idle with no block, its canSendNext flag at 1.
+// Takes the channels' claims itself.
 void resetPlaybackChannels(ChannelMask channels);
-// Each chosen capture record ends free (`done` 1) with no shadow copy.
+// Each chosen capture record ends free (`done` 1) with no shadow copy. Takes the
+// channels' claims itself.
 void resetCaptureChannels(ChannelMask channels);
 
 }  // namespace asiochan

@@ -49,6 +49,7 @@ void resetEngineStateForTests() {
     e.callbacks = ASIOCallbacks{};
     e.sampleSize[0] = 0;
     e.sampleSize[1] = 0;
+    for (auto& w : e.entryWidth) w = 0;
     e.runPrepared = 0;
     e.playbackRunning = 0;
     e.captureRunning = 0;

@@ -57,6 +57,11 @@ struct EngineState {
     ASIOChannelInfo channelInfoTable[kMaxBufferInfos]{};
     ASIOCallbacks callbacks{};
     std::atomic<std::int32_t> sampleSize[2]{};  // [0] inputs, [1] outputs, bytes per sample
+    // Bytes per sample of each entry of bufferInfoTable as its channel query told
+    // them at Prepare (0: no width, or the query failed). An entry whose width is
+    // known and differs from its direction's sampleSize has a half-buffer of
+    // another size than a period's byte count: the period processing skips it.
+    std::atomic<std::int32_t> entryWidth[kMaxBufferInfos]{};
 
     // 1 from a Prepare whose buffer creation succeeded until the next Finish: the
     // driver may be calling the period processing. The driver list finishes such a

@@ -1,6 +1,7 @@
 #include "engine/initialization.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "driver/call_layer.h"
 #include "engine/engine_state.h"
@@ -14,6 +15,9 @@ std::int32_t boundChannelCount(AsioLong reported) { return std::clamp<AsioLong>(
 }  // namespace
 
 extern "C" std::int32_t ASIOCHAN_CDECL Initialize() {
+    // The channel counts and the period size are what the prepared run's buffers
+    // were made with; they may change only once that run is finished.
+    if (engine.runPrepared.load(std::memory_order_acquire) != 0) return ASE_InvalidMode;
     ASIOError r = ASIOInit(&engine.initInfo);
     if (r != ASE_OK) return r;
 
@@ -40,6 +44,9 @@ extern "C" std::int32_t ASIOCHAN_CDECL Initialize() {
 }
 
 extern "C" std::int32_t ASIOCHAN_CDECL SetSampleRate(double rate) {
+    // A rate that is not a positive finite number is not taken, and no driver is
+    // asked for it (what a driver would make of a NaN is anybody's guess).
+    if (!std::isfinite(rate) || rate <= 0.0) return ASE_NotPresent;
     const ASIOError r = ASIOSetSampleRate(rate);
     if (r != ASE_OK) return r;
     if (ASIOGetSampleRate(&engine.currentSampleRate) != ASE_OK) return ASE_NotPresent;

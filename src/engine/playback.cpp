@@ -78,6 +78,7 @@ std::int32_t queueBehind(std::uint32_t channel, std::uint8_t* block, std::int32_
 namespace asiochan {
 
 void resetPlaybackChannels(ChannelMask channels) {
+    const ChannelClaim claim(playbackClaims, channels);
     const bool quiet = withdrawChannels(playbackWithdrawn, channels);
     for (std::uint32_t i = 0; i < kMaxChannels; ++i) {
         if (!hasChannel(channels, i)) continue;
@@ -111,6 +112,7 @@ void ReleasePlaybackChannel(std::uint32_t channel) {
 extern "C" std::int32_t ASIOCHAN_CDECL SetPlayBuffer(const void* data, std::int32_t byteLength,
                                                      std::uint32_t channel) {
     if (data == nullptr || channel >= kMaxChannels) return ASE_InvalidParameter;
+    const ChannelClaim claim(playbackClaims, ChannelMask{1} << channel);
     PlaybackChannel& p = engine.playbackChannels[channel];
 
     if (p.idle.load(std::memory_order_acquire) != 0) {

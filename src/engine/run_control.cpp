@@ -12,6 +12,11 @@
 using namespace asiochan;
 
 extern "C" std::int32_t ASIOCHAN_CDECL Prepare() {
+    // A second Prepare without Finish: the run under way is finished first (its
+    // buffers disposed of, its channels dropped), so the driver is never asked
+    // to create buffers on top of live ones.
+    if (engine.runPrepared.load(std::memory_order_acquire) != 0) Finish();
+
     // A period of an earlier run still under way must not see the tables change.
     engine.runPrepared.store(0, std::memory_order_seq_cst);
     waitForPeriodsInFlight();
@@ -41,11 +46,17 @@ extern "C" std::int32_t ASIOCHAN_CDECL Prepare() {
     if (created == ASE_OK) {
         const std::int32_t entries = outputs + inputs;
         ASIOError last = ASE_OK;
+        // The widths of this driver's buffers: a direction none of whose channels
+        // names a sample type with a width moves no bytes, rather than keep the
+        // width of an earlier run's driver and overrun this one's half-buffers.
+        engine.sampleSize[0].store(0);
+        engine.sampleSize[1].store(0);
         for (std::int32_t k = 0; k < entries; ++k) {
             ASIOChannelInfo& info = engine.channelInfoTable[k];
             info.channel = engine.bufferInfoTable[k].channelNum;
             info.isInput = engine.bufferInfoTable[k].isInput;
             last = ASIOGetChannelInfo(&info);
+            engine.entryWidth[k].store(last == ASE_OK ? sampleWidthOf(info.type) : 0);
             if (last == ASE_OK) storeSampleSize(info.isInput != ASIOFalse ? 0 : 1, info.type);
         }
         if (last == ASE_OK) {

@@ -1,5 +1,6 @@
 #include "fileplay/multi_channel_player.h"
 
+#include "engine/engine_state.h"
 #include "engine/initialization.h"
 
 namespace asiochan {
@@ -22,6 +23,8 @@ extern "C" std::uint8_t ASIOCHAN_CDECL MultipleChanelPlayStart(const char* path,
                                                                std::uint8_t loop) {
     MultiChannelPlayer& player = multiChannelPlayer;
     if (IsMultipleInPlay()) return 0;
+    // Without a prepared run no period would ever take the blocks.
+    if (engine.runPrepared.load() == 0) return 0;
     if (!maskFitsOutputs(mask) || mask == 0) return 0;
     if (!fitsPlayerPath(path)) return 0;
     if (!beginStart(player.core)) return 0;

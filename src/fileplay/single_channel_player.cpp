@@ -13,6 +13,8 @@ extern "C" std::uint8_t ASIOCHAN_CDECL SingleChanelPlayStart(const char* path, s
                                                              std::uint8_t loop) {
     SingleChannelPlayer& player = singleChannelPlayer;
     if (IsSingleInPlay()) return 0;
+    // Without a prepared run no period would ever take the blocks.
+    if (engine.runPrepared.load() == 0) return 0;
     const std::int32_t outputs = GetOutputChannelCount();
     if (outputs <= 0 || channel >= static_cast<std::uint32_t>(outputs) || channel >= kMaxChannels) return 0;
     if (!fitsPlayerPath(path)) return 0;

@@ -19,6 +19,20 @@ struct SimControl {
     std::int32_t(__cdecl* simOutputRecording)(std::int32_t channel, void* dest, std::int32_t capacity) = nullptr;
     std::uint8_t(__cdecl* simInputPatternByte)(std::int32_t channel, std::uint32_t offset) = nullptr;
 
+    // Resolved apart from the others (see resolveBufferFrames): the buffer size and
+    // the faults of badly written drivers.
+    std::int32_t(__cdecl* simSetBufferFrames)(std::int32_t preferred) = nullptr;
+    std::int32_t(__cdecl* simSetFault)(std::int32_t fault, std::int32_t value) = nullptr;
+    bool resolveBufferFrames() {
+        if (module == nullptr) module = GetModuleHandleA("asiochan_sim.dll");
+        if (module == nullptr) return false;
+        simSetBufferFrames = reinterpret_cast<decltype(simSetBufferFrames)>(
+            reinterpret_cast<void*>(GetProcAddress(module, "simSetBufferFrames")));
+        simSetFault = reinterpret_cast<decltype(simSetFault)>(
+            reinterpret_cast<void*>(GetProcAddress(module, "simSetFault")));
+        return simSetBufferFrames != nullptr && simSetFault != nullptr;
+    }
+
     // False while the module is not loaded in this process.
     bool resolve() {
         module = GetModuleHandleA("asiochan_sim.dll");

@@ -78,5 +78,22 @@ TEST_F(MidPeriodTest, CaptureArmedDuringAPeriodStartsAtTheNextOne) {
     EXPECT_EQ(target, expected);
 }
 
+TEST_F(MidPeriodTest, BlockQueuedWhileTheJoinFoundNoneStartsAtItsBeginning) {
+    // The playing block ends half-way through period 2 with nothing queued: that
+    // period's join plays its tail and then silence. A block queued right then
+    // must play from its first byte in period 3, not from where a join into it
+    // would have left off.
+    const Bytes a = testing::ramp(3 * kPeriod / 2, 1), b = testing::ramp(2 * kPeriod, 77);
+    ASSERT_EQ(SetPlayBuffer(a.data(), static_cast<std::int32_t>(a.size()), 0), ASE_OK);
+    StartPlayback();
+    step(1);
+    mid_->midPeriod = [&] { EXPECT_EQ(SetPlayBuffer(b.data(), static_cast<std::int32_t>(b.size()), 0), ASE_OK); };
+    step(3);
+    Bytes expected = a;
+    expected.insert(expected.end(), kPeriod / 2, 0);
+    expected.insert(expected.end(), b.begin(), b.end());
+    EXPECT_EQ(played(0), expected);
+}
+
 }  // namespace
 }  // namespace asiochan

@@ -50,6 +50,7 @@ protected:
     void SetUp() override {
         resetEngineStateForTests();
         engine.outputChannelCount = 8;
+        engine.runPrepared = 1;  // the players start only into a prepared run
         service().install();
         setPlayerTimingForTests(kTestPollMs, kTestFinalWaitMs);
     }

@@ -1,5 +1,6 @@
-// Counts the heap allocations made on the calling thread between start and stop
-// (the test binary replaces the global allocation functions for this).
+// Counts the heap allocations made on the calling thread between start and stop,
+// and the bytes held by all threads (the test binary replaces the global
+// allocation functions for this).
 #pragma once
 
 #include <cstddef>
@@ -9,5 +10,11 @@ namespace asiochan::testing {
 void startCountingAllocations();
 // The number of allocations since startCountingAllocations on this thread.
 std::size_t stopCountingAllocations();
+
+// Bytes held by operator new allocations of every thread right now, and the most
+// held at any moment since the last resetPeakHeapBytes.
+long long liveHeapBytes();
+long long peakHeapBytes();
+void resetPeakHeapBytes();
 
 }  // namespace asiochan::testing

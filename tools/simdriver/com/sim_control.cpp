@@ -2,6 +2,7 @@
 // a driver of it is loaded. They act on the newest driver object still alive.
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "simdriver/com/sim_server_state.h"
 
@@ -82,6 +83,58 @@ std::int32_t __cdecl simOutputRecording(std::int32_t channel, void* dest, std::i
 // Byte `offset` of the pattern the stepped driver feeds input `channel`.
 std::uint8_t __cdecl simInputPatternByte(std::int32_t channel, std::uint32_t offset) {
     return sim::inputPatternByte(channel, offset);
+}
+
+// Sets the buffer sizes the newest driver reports from its next getBufferSize
+// (Initialize reads them): the preferred size, with the minimum brought down to
+// it when needed. 1 when a driver was there and the size is positive.
+std::int32_t __cdecl simSetBufferFrames(std::int32_t preferred) {
+    ComSimDriver* d = newest();
+    if (d == nullptr || preferred <= 0) return 0;
+    d->config().bufferPreferred = preferred;
+    if (d->config().bufferMin > preferred) d->config().bufferMin = preferred;
+    if (d->config().bufferMax < preferred) d->config().bufferMax = preferred;
+    return 1;
+}
+
+// Makes the newest driver misbehave the way badly written drivers do, from its
+// next call of the slot concerned (the clock's faults from its next start):
+//   0 stop answers `value` (0: works again)       1 start answers `value`
+//   2 every period gets doubleBufferIndex `value`  3 any buffer size is taken and
+//     `value` frames are reported as preferred       4 output `value`'s second half
+//     is left null                                  5 createBuffers calls back early
+//   6 `value` input channels reported              7 `value` output channels
+//   8 sample type `value` for every channel
+// 1 when a driver was there and the fault is known.
+std::int32_t __cdecl simSetFault(std::int32_t fault, std::int32_t value) {
+    ComSimDriver* d = newest();
+    if (d == nullptr) return 0;
+    sim::SimConfig& c = d->config();
+    auto setFailure = [&](sim::Slot slot) {
+        std::erase_if(c.failures, [slot](const sim::SimConfig::Failure& f) { return f.slot == slot; });
+        if (value != 0) c.failures.push_back({slot, value});
+    };
+    switch (fault) {
+        case 0: setFailure(sim::Slot::stop); return 1;
+        case 1: setFailure(sim::Slot::start); return 1;
+        case 2:
+            d->clock().options().overrideIndex = true;
+            d->clock().options().indexOverride = value;
+            return 1;
+        case 3:
+            c.acceptAnyBufferSize = true;
+            c.bufferPreferred = value;
+            return 1;
+        case 4: c.nullHalves.push_back({false, value, 1}); return 1;
+        case 5: c.callbackInsideCreateBuffers = value != 0; return 1;
+        case 6: c.inputs = value; return 1;
+        case 7: c.outputs = value; return 1;
+        case 8:
+            c.inputType = value;
+            c.outputType = value;
+            return 1;
+        default: return 0;
+    }
 }
 
 }  // extern "C"

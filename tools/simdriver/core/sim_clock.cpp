@@ -132,6 +132,7 @@ void SimClock::fillInputs(int index) {
 void SimClock::runPeriod() {
     const std::uint64_t n = completed_.load(std::memory_order_relaxed);
     const int index = static_cast<int>(n & 1);
+    const AsioLong passed = active_.overrideIndex ? active_.indexOverride : index;
     fillInputs(index);
     if (active_.useTimeInfo) {
         ASIOTime time;
@@ -141,9 +142,9 @@ void SimClock::runPeriod() {
         time.timeInfo.samplePosition.lo = static_cast<std::uint32_t>(position);
         time.timeInfo.flags = kSamplePositionValid;
         if (callbacks_ && callbacks_->bufferSwitchTimeInfo)
-            callbacks_->bufferSwitchTimeInfo(&time, index, ASIOTrue);
+            callbacks_->bufferSwitchTimeInfo(&time, passed, ASIOTrue);
     } else if (callbacks_ && callbacks_->bufferSwitch) {
-        callbacks_->bufferSwitch(index, ASIOTrue);
+        callbacks_->bufferSwitch(passed, ASIOTrue);
     }
     if (active_.recordOutputs) {
         for (std::size_t b = 0; b < buffers_.size(); ++b) {
@@ -154,6 +155,7 @@ void SimClock::runPeriod() {
             record.insert(record.end(), buffer.halves[index], buffer.halves[index] + buffer.bytesPerHalf);
         }
     }
+    if (active_.periodObserver) active_.periodObserver(active_.observerContext, buffers_.data(), buffers_.size(), index);
     if (samplePosition_) samplePosition_->fetch_add(static_cast<std::uint64_t>(frames_), std::memory_order_relaxed);
     completed_.store(n + 1, std::memory_order_release);
 }

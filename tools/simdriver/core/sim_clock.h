@@ -25,18 +25,6 @@ enum class InputFill {
     none,      // inputs are left as the host left them
 };
 
-struct ClockOptions {
-    bool freeRunning = false;        // false: periods only on request (step)
-    std::uint32_t periodMicros = 0;  // free-running pace; 0 = as fast as possible
-    InputFill inputFill = InputFill::pattern;
-    bool useTimeInfo = false;  // call bufferSwitchTimeInfo instead of bufferSwitch
-    bool recordOutputs = true;
-    std::size_t recordLimitBytes = std::size_t{64} << 20;  // per output buffer; later bytes are not kept
-};
-
-// Byte `offset` of the input pattern of input channel `channel`.
-std::uint8_t inputPatternByte(AsioLong channel, std::uint64_t offset);
-
 // One driver buffer as the clock sees it.
 struct ClockBuffer {
     bool isInput;
@@ -44,6 +32,26 @@ struct ClockBuffer {
     std::size_t bytesPerHalf;
     std::uint8_t* halves[2];
 };
+
+struct ClockOptions {
+    bool freeRunning = false;        // false: periods only on request (step)
+    std::uint32_t periodMicros = 0;  // free-running pace; 0 = as fast as possible
+    InputFill inputFill = InputFill::pattern;
+    bool useTimeInfo = false;  // call bufferSwitchTimeInfo instead of bufferSwitch
+    bool recordOutputs = true;
+    std::size_t recordLimitBytes = std::size_t{64} << 20;  // per output buffer; later bytes are not kept
+    // A faulty driver: every period is called with this doubleBufferIndex instead
+    // of 0 and 1 in turn (the halves filled and recorded are still the right ones).
+    bool overrideIndex = false;
+    AsioLong indexOverride = 2;
+    // Called on the clock thread after every period (after recording), with the
+    // driver's buffers and the half just serviced; null for none.
+    void (*periodObserver)(void* context, const ClockBuffer* buffers, std::size_t count, int half) = nullptr;
+    void* observerContext = nullptr;
+};
+
+// Byte `offset` of the input pattern of input channel `channel`.
+std::uint8_t inputPatternByte(AsioLong channel, std::uint64_t offset);
 
 class SimClock {
 public:

@@ -81,6 +81,26 @@ struct SimConfig {
     };
     std::vector<ChannelRef> channelInfoRefused;
 
+    // ---- Faults of badly written drivers, for the engine's robustness tests ----
+    struct HalfRef {
+        bool isInput;
+        AsioLong channel;
+        int half;  // 0 or 1
+    };
+    // createBuffers answers success but leaves these half-buffers null.
+    std::vector<HalfRef> nullHalves;
+    // createBuffers takes any buffer size (zero, negative, absurdly large) instead
+    // of refusing sizes outside bufferMin..bufferMax; it then makes halves of at
+    // most `uncheckedHalfBytes` bytes whatever the size asks for.
+    bool acceptAnyBufferSize = false;
+    AsioLong uncheckedHalfBytes = 4096;
+    // createBuffers calls the host's period callbacks (both entries, both halves)
+    // before it has handed any buffer over.
+    bool callbackInsideCreateBuffers = false;
+    // stop answers ASE_OK but the clock goes on calling the host until
+    // disposeBuffers (or the driver's end).
+    bool keepRunningAfterStop = false;
+
     ASIOSampleType typeOf(bool isInput, AsioLong channel) const;
 };
 

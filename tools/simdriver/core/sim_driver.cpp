@@ -115,6 +115,7 @@ ASIOError SimDriver::stop() {
     record(Slot::stop);
     ASIOError r;
     if (failing(Slot::stop, &r)) return r;  // a driver that fails to stop keeps running
+    if (config_.keepRunningAfterStop) return ASE_OK;
     clock_.stop();
     started_ = false;
     return ASE_OK;
@@ -232,9 +233,19 @@ ASIOError SimDriver::createBuffers(ASIOBufferInfo* bufferInfos, AsioLong numChan
     ASIOError r;
     if (failing(Slot::createBuffers, &r)) return r;
     if (bufferInfos == nullptr || callbacks == nullptr || numChannels < 0) return ASE_InvalidParameter;
-    if (bufferSize < config_.bufferMin || bufferSize > config_.bufferMax) return ASE_InvalidMode;
+    if (!config_.acceptAnyBufferSize && (bufferSize < config_.bufferMin || bufferSize > config_.bufferMax))
+        return ASE_InvalidMode;
     clock_.stop();  // the old buffers go
     started_ = false;
+    if (config_.callbackInsideCreateBuffers) {
+        // A driver that starts calling the host before it has handed the buffers over.
+        for (AsioLong index : {0, 1}) {
+            if (callbacks->bufferSwitch) callbacks->bufferSwitch(index, ASIOTrue);
+            ASIOTime time;
+            std::memset(&time, 0, sizeof time);
+            if (callbacks->bufferSwitchTimeInfo) callbacks->bufferSwitchTimeInfo(&time, index, ASIOTrue);
+        }
+    }
     std::vector<Buffer> made;
     made.reserve(static_cast<std::size_t>(numChannels));
     for (AsioLong i = 0; i < numChannels; ++i) {
@@ -243,7 +254,11 @@ ASIOError SimDriver::createBuffers(ASIOBufferInfo* bufferInfos, AsioLong numChan
         const AsioLong count = isInput ? config_.inputs : config_.outputs;
         if (info.channelNum < 0 || info.channelNum >= count) return ASE_InvalidParameter;
         const AsioLong width = std::max<AsioLong>(sampleWidthOf(config_.typeOf(isInput, info.channelNum)), 1);
-        Buffer b{isInput, info.channelNum, width * bufferSize, {}};
+        const std::int64_t wanted = std::int64_t{width} * bufferSize;
+        const AsioLong halfBytes = config_.acceptAnyBufferSize
+                                       ? static_cast<AsioLong>(std::clamp<std::int64_t>(wanted, 1, config_.uncheckedHalfBytes))
+                                       : static_cast<AsioLong>(wanted);
+        Buffer b{isInput, info.channelNum, halfBytes, {}};
         b.halves[0].assign(static_cast<std::size_t>(b.bytesPerHalf), 0);
         b.halves[1].assign(static_cast<std::size_t>(b.bytesPerHalf), 0);
         made.push_back(std::move(b));
@@ -252,6 +267,10 @@ ASIOError SimDriver::createBuffers(ASIOBufferInfo* bufferInfos, AsioLong numChan
     for (AsioLong i = 0; i < numChannels; ++i) {
         bufferInfos[i].buffers[0] = buffers_[static_cast<std::size_t>(i)].halves[0].data();
         bufferInfos[i].buffers[1] = buffers_[static_cast<std::size_t>(i)].halves[1].data();
+        for (const auto& missing : config_.nullHalves)
+            if (missing.isInput == (bufferInfos[i].isInput != ASIOFalse) && missing.channel == bufferInfos[i].channelNum &&
+                (missing.half == 0 || missing.half == 1))
+                bufferInfos[i].buffers[missing.half] = nullptr;
     }
     callbacks_ = callbacks;
     bufferFrames_ = bufferSize;
