@@ -9,43 +9,13 @@
 #include "wine/dll_exports.h"
 #include "wine/sim_control.h"
 #include "wine/wine_check.h"
+#include "wine/wine_files.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr int kPeriodBytes = 256 * 4;  // 256 frames of 32-bit samples
-
-Bytes noise(std::size_t length, std::uint32_t seed) {
-    Bytes b(length);
-    for (auto& v : b) {
-        seed = seed * 1664525u + 1013904223u;
-        v = static_cast<std::uint8_t>(seed >> 24);
-    }
-    return b;
-}
-
-Bytes readFile(const char* path) {
-    Bytes b;
-    std::FILE* f = std::fopen(path, "rb");
-    if (f == nullptr) return b;
-    std::uint8_t chunk[4096];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) b.insert(b.end(), chunk, chunk + n);
-    std::fclose(f);
-    return b;
-}
-
-// Polls `done` every millisecond for up to `timeoutMs`.
-template <typename F>
-bool waitFor(F done, DWORD timeoutMs = 10000) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(1);
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -62,7 +32,7 @@ WINE_TEST(full_run, stepped_playback_and_capture_are_byte_exact) {
     WCHECK_EQ(d.Prepare(), 0);
 
     // Three buffers of odd lengths on output 3, queued as the channel takes them.
-    const Bytes parts[3] = {noise(3000, 1), noise(1234, 2), noise(4102, 3)};
+    const Bytes parts[3] = {noiseBytes(3000, 1), noiseBytes(1234, 2), noiseBytes(4102, 3)};
     Bytes played;
     for (const auto& p : parts) played.insert(played.end(), p.begin(), p.end());
     WCHECK_EQ(d.SetPlayBuffer(parts[0].data(), 3000, 3), 0);
@@ -126,8 +96,7 @@ WINE_TEST(full_run, the_default_driver_loops_its_outputs_back_in_real_time) {
     Bytes captured(48000 * 4);
     WCHECK_EQ(d.SetCaptureBuffer(captured.data(), static_cast<std::int32_t>(captured.size()), 0), 0);
     d.StartCapture();
-    Bytes burst = noise(4096, 7);
-    for (auto& b : burst) b |= 1;  // never silence
+    Bytes burst = noiseBytes(4096, 7);
     WCHECK_EQ(d.SetPlayBuffer(burst.data(), static_cast<std::int32_t>(burst.size()), 0), 0);
     d.StartPlayback();
     WCHECK(waitFor([&] { return d.IsPortCaptureRunning(0) == 0; }));
@@ -149,7 +118,7 @@ WINE_TEST(full_run, release_and_reload_while_running_finish_the_run_first) {
     WCHECK_EQ(d.Initialize(), 0);
     WCHECK_EQ(d.Prepare(), 0);
     WCHECK(waitFor([&] { return sim.simPeriodsRun() >= 50; }));
-    const Bytes tone = noise(1 << 16, 9);
+    const Bytes tone = noiseBytes(1 << 16, 9);
     WCHECK_EQ(d.SetPlayBuffer(tone.data(), static_cast<std::int32_t>(tone.size()), 1), 0);
     d.StartPlayback();
     d.releaseAsioDriver();

@@ -11,40 +11,19 @@
 #include "wine/dll_exports.h"
 #include "wine/sim_control.h"
 #include "wine/wine_check.h"
+#include "wine/wine_files.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 constexpr std::size_t kPeriodBytes = 256 * 4;
 
-void put(Bytes& b, std::uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
 // A mono PCM file whose samples are `values` (16- or 24-bit), at a low rate so a
 // two-second block is only a few periods long.
 bool writeWav(const char* path, int bits, const std::vector<std::int32_t>& values, std::uint32_t rate) {
-    const int width = bits / 8;
-    Bytes data;
-    for (std::int32_t v : values) put(data, static_cast<std::uint32_t>(v), width);
-    Bytes file = {'R', 'I', 'F', 'F'};
-    put(file, static_cast<std::uint32_t>(36 + data.size()), 4);
-    for (char c : std::string("WAVEfmt ")) file.push_back(static_cast<std::uint8_t>(c));
-    put(file, 16, 4);
-    put(file, 1, 2);
-    put(file, 1, 2);
-    put(file, rate, 4);
-    put(file, rate * static_cast<std::uint32_t>(width), 4);
-    put(file, static_cast<std::uint32_t>(width), 2);
-    put(file, static_cast<std::uint32_t>(bits), 2);
-    for (char c : std::string("data")) file.push_back(static_cast<std::uint8_t>(c));
-    put(file, static_cast<std::uint32_t>(data.size()), 4);
-    file.insert(file.end(), data.begin(), data.end());
-    std::FILE* f = std::fopen(path, "wb");
-    if (f == nullptr) return false;
-    const bool ok = std::fwrite(file.data(), 1, file.size(), f) == file.size();
-    std::fclose(f);
-    return ok;
+    Bytes samples;
+    for (std::int32_t v : values) putLe(samples, static_cast<std::uint32_t>(v), bits / 8);
+    return writeFile(path, wavFile(1, rate, static_cast<std::uint16_t>(bits), samples));
 }
 
 // The 32-bit word the player writes for a sample at a volume: 16-bit samples in
@@ -54,7 +33,7 @@ Bytes expectedOutput(const std::vector<std::int32_t>& values, int bits, float vo
     for (std::int32_t v : values) {
         const auto i = static_cast<std::int32_t>(static_cast<float>(v) * volume);
         const std::uint32_t word = bits == 24 ? static_cast<std::uint32_t>(i) << 8 : static_cast<std::uint32_t>(i) << 16;
-        put(out, word, 4);
+        putLe(out, word, 4);
     }
     return out;
 }

@@ -79,6 +79,18 @@ inline bool writeFile(const std::string& path, const std::vector<std::uint8_t>& 
     return ok;
 }
 
+inline std::vector<std::uint8_t> readFile(const std::string& path) {
+    std::vector<std::uint8_t> bytes;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return bytes;
+    std::uint8_t chunk[4096];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+    std::fclose(f);
+    return bytes;
+}
+
+// Pseudo-random bytes, never zero (so they cannot be mistaken for silence).
 inline std::vector<std::uint8_t> noiseBytes(std::size_t length, std::uint32_t seed) {
     std::vector<std::uint8_t> b(length);
     for (auto& v : b) {
