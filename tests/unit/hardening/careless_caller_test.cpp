@@ -73,14 +73,19 @@ protected:
         return c;
     }
 
-    // Loads the installed simulated driver, initializes and prepares a run with a
-    // buffer playing on output 0, one queued on output 1 and a capture armed on
-    // input 2.
+    // Loads the installed simulated driver, initializes and prepares a run, and
+    // starts the busy streams below.
     void prepareBusyRun() {
         install(1, "careless", kDriverName, config());
         ASSERT_EQ(loadAsioDriver(kDriverName), 1);
         ASSERT_EQ(Initialize(), ASE_OK);
         ASSERT_EQ(Prepare(), ASE_OK);
+        startBusyStreams();
+    }
+
+    // In a prepared run: a buffer playing on output 0, one playing and one queued
+    // on output 1, a capture armed on input 2; started, and one period run.
+    void startBusyStreams() {
         ASSERT_EQ(SetPlayBuffer(pcm_.data(), static_cast<std::int32_t>(pcm_.size()), 0), ASE_OK);
         ASSERT_EQ(SetPlayBuffer(pcm_.data(), static_cast<std::int32_t>(pcm_.size()), 1), ASE_OK);
         ASSERT_EQ(SetPlayBuffer(pcm_.data(), static_cast<std::int32_t>(pcm_.size()), 1), ASE_OK);
@@ -129,13 +134,8 @@ TEST_F(CarelessCallerTest, BadInputsInEveryPhaseGetTheirAnswerAndChangeNothing) 
     ASSERT_EQ(Initialize(), ASE_OK);
     runTable("initialized");
     ASSERT_EQ(Prepare(), ASE_OK);
-    ASSERT_EQ(SetPlayBuffer(pcm_.data(), static_cast<std::int32_t>(pcm_.size()), 0), ASE_OK);
-    ASSERT_EQ(SetPlayBuffer(pcm_.data(), static_cast<std::int32_t>(pcm_.size()), 1), ASE_OK);
-    ASSERT_EQ(SetPlayBuffer(pcm_.data(), static_cast<std::int32_t>(pcm_.size()), 1), ASE_OK);
-    ASSERT_EQ(SetCaptureBuffer(target_.data(), static_cast<std::int32_t>(target_.size()), 2), ASE_OK);
-    StartPlayback();
-    StartCapture();
-    ASSERT_TRUE(last_->clock().step(1));
+    startBusyStreams();
+    if (HasFatalFailure()) return;
     runTable("streaming");
     // The run goes on as if nothing happened: output 1 plays its two buffers.
     ASSERT_TRUE(last_->clock().step(7));
