@@ -9,6 +9,7 @@
 #include "engine/channel_blocks.h"
 #include "engine/channel_reset.h"
 #include "engine/engine_state.h"
+#include "engine/housekeeper.h"
 #include "engine/period_guard.h"
 #include "engine/run_flags.h"
 #include "platform/platform.h"
@@ -113,7 +114,7 @@ void finishBlock(const Period& period, std::uint32_t i, PlaybackChannel& p, std:
         const std::int64_t played = period.hasOut[i] ? (period.joinedNext[i] == next ? period.joinedBytes[i] : 0)
                                                      : offset - length;
         const std::int64_t over = std::min(played, nextLength);
-        releaseBlock(p.current.load(std::memory_order_relaxed));
+        retireBlock(p.current.load(std::memory_order_relaxed));
         p.current.store(next, std::memory_order_relaxed);
         p.readPos.store(next + over, std::memory_order_relaxed);
         p.length.store(static_cast<std::int32_t>(nextLength - over), std::memory_order_relaxed);
@@ -126,7 +127,7 @@ void finishBlock(const Period& period, std::uint32_t i, PlaybackChannel& p, std:
 
     // End of playing: clear the key field first, reset the record, idle last.
     p.readPos.store(nullptr, std::memory_order_relaxed);
-    releaseBlock(p.current.load(std::memory_order_relaxed));
+    retireBlock(p.current.load(std::memory_order_relaxed));
     p.current.store(nullptr, std::memory_order_relaxed);
     p.length.store(0, std::memory_order_relaxed);
     p.nextLength.store(0, std::memory_order_relaxed);
@@ -162,14 +163,15 @@ void advancePlayback(Period& period) {
 }
 
 void completeCapture(std::uint32_t i, CaptureChannel& c) {
-    WriteCaptureDump(i, c.userStart.load(std::memory_order_relaxed), c.copyStart.load(std::memory_order_relaxed),
-                     c.byteLength.load(std::memory_order_relaxed));
-    releaseBlock(c.copyStart.load(std::memory_order_relaxed));
+    // The record is cleared first; the dump writer takes over the shadow copy and
+    // sets `done` once both files are closed, which hands the channel back.
+    std::uint8_t* copy = c.copyStart.load(std::memory_order_relaxed);
     c.copyStart.store(nullptr, std::memory_order_relaxed);
     c.copyPos.store(nullptr, std::memory_order_relaxed);
     c.writePos.store(nullptr, std::memory_order_relaxed);
     c.framesLeft.store(0, std::memory_order_relaxed);
-    c.done.store(1, std::memory_order_seq_cst);  // hands the channel back last
+    captureDumps.post(i, c.userStart.load(std::memory_order_relaxed), copy,
+                      c.byteLength.load(std::memory_order_relaxed), &c.done);
 }
 
 void advanceCapture(Period& period) {

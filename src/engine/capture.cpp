@@ -6,6 +6,7 @@
 #include "engine/channel_blocks.h"
 #include "engine/channel_reset.h"
 #include "engine/engine_state.h"
+#include "engine/housekeeper.h"
 #include "engine/run_flags.h"
 
 using namespace asiochan;
@@ -20,6 +21,8 @@ bool takeBackForArming(std::uint32_t channel) {
     if (c.done.load(std::memory_order_acquire) != 0 && c.copyStart.load(std::memory_order_acquire) == nullptr)
         return false;
     const bool quiet = withdrawChannels(captureWithdrawn, ChannelMask{1} << channel);
+    // A completed capture whose dump is still pending keeps its files.
+    captureDumps.settle(ChannelMask{1} << channel);
     c.writePos.store(nullptr, std::memory_order_seq_cst);
     std::uint8_t* copy = c.copyStart.exchange(nullptr, std::memory_order_acq_rel);
     c.copyPos.store(nullptr, std::memory_order_relaxed);
@@ -48,6 +51,9 @@ namespace asiochan {
 void resetCaptureChannels(ChannelMask channels) {
     const ChannelClaim claim(captureClaims, channels);
     const bool quiet = withdrawChannels(captureWithdrawn, channels);
+    // Completed captures whose dumps are still pending keep their files: they are
+    // written here, before the records are reset.
+    captureDumps.settle(channels);
     for (std::uint32_t i = 0; i < kMaxChannels; ++i) {
         if (!hasChannel(channels, i)) continue;
         CaptureChannel& c = engine.captureChannels[i];
@@ -68,6 +74,9 @@ extern "C" std::int32_t ASIOCHAN_CDECL SetCaptureBuffer(void* buffer, std::int32
     if (buffer == nullptr || channel >= kMaxChannels || byteLength < 0) return ASE_InvalidParameter;
     const ChannelClaim claim(captureClaims, ChannelMask{1} << channel);
     CaptureChannel& c = engine.captureChannels[channel];
+    // A channel that completed and waits for its dump is as good as done: its
+    // files are written now, and it is armed again.
+    if (captureDumps.pending(channel)) captureDumps.settle(ChannelMask{1} << channel);
     if (c.done.load(std::memory_order_acquire) == 0) return ASE_NotPresent;
     // Frames are counted in input samples; before a run has told the sample width
     // there is no way to count them.
@@ -81,6 +90,7 @@ extern "C" std::int32_t ASIOCHAN_CDECL SetCaptureBuffer(void* buffer, std::int32
     if (copy != nullptr) std::memset(copy, 0, static_cast<std::size_t>(byteLength));
     arm(channel, bytes, byteLength, copy);
     if (withdrawn) returnChannels(captureWithdrawn, ChannelMask{1} << channel);
+    housekeeper.ensureRunning();
     return ASE_OK;
 }
 
@@ -100,6 +110,7 @@ extern "C" std::int32_t ASIOCHAN_CDECL CaptureBuff(const CaptureRequest* request
         if (withdrawn) returnChannels(captureWithdrawn, ChannelMask{1} << r.channel);
     }
     markCaptureStarted();
+    housekeeper.ensureRunning();
     return ASE_OK;
 }
 
@@ -114,11 +125,16 @@ extern "C" void ASIOCHAN_CDECL StopCapture() {
     engine.captureRunning.store(0, std::memory_order_seq_cst);
 }
 
+// A capture whose last channel completed reads as running until the dumps of
+// its channels are written.
 extern "C" std::uint8_t ASIOCHAN_CDECL IsCaptureRunning() {
+    housekeeper.serviceFromApplication();
+    if (captureDumps.pendingCount() != 0) return 1;
     return engine.captureRunning.load(std::memory_order_acquire);
 }
 
 extern "C" std::uint8_t ASIOCHAN_CDECL IsPortCaptureRunning(std::uint32_t channel) {
     if (channel >= kMaxChannels) return 0;
+    housekeeper.serviceFromApplication();
     return engine.captureChannels[channel].done.load(std::memory_order_acquire) == 0 ? 1 : 0;
 }

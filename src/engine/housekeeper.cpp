@@ -4,6 +4,9 @@
 
 namespace asiochan {
 
+constinit CaptureDumps captureDumps;
+constinit Housekeeper housekeeper{captureDumps};
+
 bool Housekeeper::ensureRunning() {
     std::uint8_t expected = kStopped;
     if (!state_.compare_exchange_strong(expected, kRunning, std::memory_order_acq_rel)) {

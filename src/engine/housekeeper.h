@@ -28,7 +28,8 @@ public:
     static constexpr std::uint32_t kPollMs = 2;
     static constexpr std::uint32_t kIdleExitMs = 1000;
 
-    explicit Housekeeper(CaptureDumps& dumps, ThreadStarter startThread = &platform::startLibraryThread)
+    constexpr explicit Housekeeper(CaptureDumps& dumps,
+                                   ThreadStarter startThread = &platform::startLibraryThread)
         : dumps_(dumps), startThread_(startThread) {}
     Housekeeper(const Housekeeper&) = delete;
     Housekeeper& operator=(const Housekeeper&) = delete;
@@ -60,5 +61,10 @@ private:
     std::atomic<std::uint8_t> state_{kStopped};
     std::atomic<bool> keepAlive_{false};
 };
+
+// The engine's dumps and its thread. Constant-initialised and trivially
+// destroyed: nothing runs for them at load or unload.
+extern CaptureDumps captureDumps;
+extern Housekeeper housekeeper;
 
 }  // namespace asiochan

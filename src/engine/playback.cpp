@@ -6,6 +6,7 @@
 #include "engine/channel_blocks.h"
 #include "engine/channel_reset.h"
 #include "engine/engine_state.h"
+#include "engine/housekeeper.h"
 #include "engine/period_guard.h"
 #include "engine/run_flags.h"
 #include "platform/platform.h"
@@ -112,6 +113,7 @@ void ReleasePlaybackChannel(std::uint32_t channel) {
 extern "C" std::int32_t ASIOCHAN_CDECL SetPlayBuffer(const void* data, std::int32_t byteLength,
                                                      std::uint32_t channel) {
     if (data == nullptr || channel >= kMaxChannels) return ASE_InvalidParameter;
+    housekeeper.serviceFromApplication();
     const ChannelClaim claim(playbackClaims, ChannelMask{1} << channel);
     PlaybackChannel& p = engine.playbackChannels[channel];
 

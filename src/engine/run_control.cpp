@@ -6,6 +6,7 @@
 #include "engine/channel_reset.h"
 #include "engine/driver_messages.h"
 #include "engine/engine_state.h"
+#include "engine/housekeeper.h"
 #include "engine/period_guard.h"
 #include "engine/playback.h"
 
@@ -66,6 +67,9 @@ extern "C" std::int32_t ASIOCHAN_CDECL Prepare() {
             engine.outputLatency.store(outputLatency);
         }
         engine.runPrepared.store(1, std::memory_order_seq_cst);
+        // While a run is prepared the library's thread stays up for its dumps and blocks.
+        housekeeper.setKeepAlive(true);
+        housekeeper.ensureRunning();
     }
     return ASIOStart();
 }
@@ -81,5 +85,9 @@ extern "C" std::int32_t ASIOCHAN_CDECL Finish() {
     if (r == ASE_OK) r = ASIODisposeBuffers();
     resetPlaybackChannels(channelsBelow(engine.outputChannelCount.load()));
     resetCaptureChannels(channelsBelow(engine.inputChannelCount.load()));
+    // The library's thread ends by itself once idle; blocks of the run's last
+    // periods go now.
+    housekeeper.setKeepAlive(false);
+    housekeeper.serviceFromApplication();
     return r;
 }

@@ -57,7 +57,7 @@ TEST_F(CaptureTest, RefusesBadArgumentsAndBusyChannels) {
     EXPECT_EQ(SetCaptureBuffer(nullptr, 64, 0), ASE_InvalidParameter);
     EXPECT_EQ(SetCaptureBuffer(a.data(), 64, 64), ASE_InvalidParameter);
     EXPECT_EQ(SetCaptureBuffer(a.data(), -4, 0), ASE_InvalidParameter);
-    EXPECT_EQ(IsPortCaptureRunning(0), 0);
+    EXPECT_TRUE(captureDone(0));
     EXPECT_EQ(a, Bytes(64, 0x11));  // nothing armed, nothing written
     EXPECT_EQ(SetCaptureBuffer(a.data(), 64, 0), ASE_OK);
     Bytes b(64, 0x22);
@@ -84,8 +84,8 @@ TEST_F(CaptureTest, TenThousandBytesAreFourPeriodsAndATail) {
     EXPECT_EQ(IsPortCaptureRunning(2), 1);
     EXPECT_FALSE(dumpExists("buffer_debug_2_output.dat"));
     step();
-    EXPECT_EQ(IsPortCaptureRunning(2), 0);
-    EXPECT_EQ(IsCaptureRunning(), 0);
+    EXPECT_TRUE(captureDone(2));
+    EXPECT_TRUE(captureFinished());
     const Bytes expected = inputStream(2, first, 10000);
     EXPECT_EQ(target, expected);
     EXPECT_EQ(dump("buffer_debug_2_output.dat"), expected);
@@ -103,7 +103,7 @@ TEST_F(CaptureTest, PartialSampleAtTheEndIsNotWritten) {
     StartCapture();
     const std::uint64_t first = periodsRun();
     step(2);
-    EXPECT_EQ(IsPortCaptureRunning(0), 0);
+    EXPECT_TRUE(captureDone(0));
     Bytes expected = inputStream(0, first, kPeriod + 4);
     expected.push_back(0);
     expected.push_back(0);
@@ -116,12 +116,12 @@ TEST_F(CaptureTest, ShorterChannelCompletesFirst) {
     ASSERT_EQ(SetCaptureBuffer(longOne.data(), 3 * kPeriod, 3), ASE_OK);
     StartCapture();
     step();
-    EXPECT_EQ(IsPortCaptureRunning(1), 0);
+    EXPECT_TRUE(captureDone(1));
     EXPECT_TRUE(dumpExists("buffer_debug_1_output.dat"));
     EXPECT_EQ(IsPortCaptureRunning(3), 1);
     EXPECT_EQ(IsCaptureRunning(), 1);
     step(2);
-    EXPECT_EQ(IsCaptureRunning(), 0);
+    EXPECT_TRUE(captureFinished());
     EXPECT_EQ(dump("buffer_debug_3_internal.dat"), longOne);
 }
 
@@ -131,7 +131,7 @@ TEST_F(CaptureTest, CaptureBuffArmsUntilTheFirstBadEntry) {
     EXPECT_EQ(CaptureBuff(withBadChannel, 3), ASE_InvalidParameter);
     EXPECT_EQ(IsPortCaptureRunning(1), 1);
     EXPECT_EQ(IsPortCaptureRunning(2), 1);
-    EXPECT_EQ(IsCaptureRunning(), 0);
+    EXPECT_TRUE(captureFinished());
     // Only the first byte of each buffer is cleared.
     EXPECT_EQ(a[0], 0);
     EXPECT_EQ(a[1], 0x44);
@@ -144,8 +144,8 @@ TEST_F(CaptureTest, CaptureBuffArmsUntilTheFirstBadEntry) {
     for (const CaptureRequest* requests : {nullBuffer, negative}) {
         EXPECT_EQ(CaptureBuff(requests, 2), ASE_InvalidParameter);
         EXPECT_EQ(IsPortCaptureRunning(0), 1);
-        EXPECT_EQ(IsPortCaptureRunning(3), 0);
-        EXPECT_EQ(IsCaptureRunning(), 0);
+        EXPECT_TRUE(captureDone(3));
+        EXPECT_TRUE(captureFinished());
     }
     EXPECT_EQ(CaptureBuff(nullptr, 1), ASE_InvalidParameter);
 
@@ -156,7 +156,7 @@ TEST_F(CaptureTest, CaptureBuffArmsUntilTheFirstBadEntry) {
     EXPECT_EQ(a, inputStream(1, first, kPeriod));
     EXPECT_EQ(b, inputStream(2, first, kPeriod));
     EXPECT_EQ(d, inputStream(0, first, kPeriod));
-    EXPECT_EQ(IsCaptureRunning(), 0);
+    EXPECT_TRUE(captureFinished());
 }
 
 TEST_F(CaptureTest, CaptureBuffWithNothingStartsARunThatEndsAfterOnePeriod) {
@@ -164,7 +164,7 @@ TEST_F(CaptureTest, CaptureBuffWithNothingStartsARunThatEndsAfterOnePeriod) {
     EXPECT_EQ(CaptureBuff(&none, 0), ASE_OK);
     EXPECT_EQ(IsCaptureRunning(), 1);
     step();
-    EXPECT_EQ(IsCaptureRunning(), 0);
+    EXPECT_TRUE(captureFinished());
 }
 
 TEST_F(CaptureTest, CaptureBuffNeverUsesAnEarlierCapturesBuffers) {
@@ -183,6 +183,7 @@ TEST_F(CaptureTest, CaptureBuffNeverUsesAnEarlierCapturesBuffers) {
     ASSERT_EQ(CaptureBuff(&request, 1), ASE_OK);
     EXPECT_EQ(engine.captureChannels[0].copyPos.load(), nullptr);
     step();
+    EXPECT_TRUE(captureDone(0));
     EXPECT_EQ(first, firstAfterStop);
     EXPECT_EQ(second, inputStream(0, start, kPeriod));
     EXPECT_EQ(dump("buffer_debug_0_output.dat"), second);
@@ -209,8 +210,8 @@ TEST_F(CaptureTest, StopFreesEveryChannelWithoutDumps) {
     const std::uint64_t first = periodsRun();
     step();
     StopCapture();
-    EXPECT_EQ(IsCaptureRunning(), 0);
-    for (int ch : {0, 1, 6, 63}) EXPECT_EQ(IsPortCaptureRunning(ch), 0) << ch;
+    EXPECT_TRUE(captureFinished());
+    for (int ch : {0, 1, 6, 63}) EXPECT_TRUE(captureDone(ch)) << ch;
     EXPECT_EQ(engine.captureChannels[0].copyStart.load(), nullptr);
     step();
     const Bytes expected = inputStream(0, first, kPeriod);
@@ -225,7 +226,7 @@ TEST_F(CaptureTest, StopFreesEveryChannelWithoutDumps) {
     step();
     EXPECT_EQ(IsPortCaptureRunning(6), 1);
     step();
-    EXPECT_EQ(IsPortCaptureRunning(6), 0);
+    EXPECT_TRUE(captureDone(6));
     EXPECT_EQ(beyond, Bytes(2 * kPeriod, 0));
     EXPECT_TRUE(dumpExists("buffer_debug_6_output.dat"));
 }
@@ -238,7 +239,7 @@ TEST_F(CaptureTest, UnwritableDumpFolderDoesNotStopCompletion) {
         StartCapture();
         const std::uint64_t first = periodsRun();
         step();
-        EXPECT_EQ(IsPortCaptureRunning(3), 0);
+        EXPECT_TRUE(captureDone(3));
         EXPECT_EQ(a, inputStream(3, first, kPeriod));
         EXPECT_EQ(engine.captureChannels[3].copyStart.load(), nullptr);
     }
@@ -278,9 +279,9 @@ TEST_F(CaptureWithoutSampleWidthTest, ArmingIsRefusedWhileTheInputWidthIsUnknown
     EXPECT_EQ(SetCaptureBuffer(a.data(), 64, 0), ASE_InvalidMode);
     const CaptureRequest request{a.data(), 64, 1};
     EXPECT_EQ(CaptureBuff(&request, 1), ASE_InvalidMode);
-    EXPECT_EQ(IsPortCaptureRunning(0), 0);
-    EXPECT_EQ(IsPortCaptureRunning(1), 0);
-    EXPECT_EQ(IsCaptureRunning(), 0);
+    EXPECT_TRUE(captureDone(0));
+    EXPECT_TRUE(captureDone(1));
+    EXPECT_TRUE(captureFinished());
     EXPECT_EQ(a, Bytes(64, 0x42));
 }
 

@@ -6,7 +6,9 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/capture.h"
 #include "engine/channel_blocks.h"
+#include "engine/housekeeper.h"
 #include "engine/initialization.h"
 #include "engine/run_control.h"
 #include "support/sim_fixture.h"
@@ -14,6 +16,11 @@
 namespace asiochan::testing {
 
 inline void releaseEngineBlocksForTests() {
+    // The library's thread ends once it has written what is pending; what is left goes here.
+    housekeeper.setKeepAlive(false);
+    EXPECT_TRUE(housekeeper.stop(10000));
+    captureDumps.writePending();
+    releaseRetiredBlocks();
     for (auto& p : engine.playbackChannels) {
         std::uint8_t* current = p.current.exchange(nullptr);
         std::uint8_t* next = p.next.exchange(nullptr);
@@ -59,6 +66,21 @@ protected:
     }
 
     void step(std::uint64_t periods = 1) { ASSERT_TRUE(driver_->clock().step(periods)); }
+
+    // A completed channel reads done once the library's thread has written its
+    // dump files: true when the channel (or the whole capture) reads done within
+    // a generous bound.
+    static bool captureDone(std::uint32_t channel) {
+        return eventually([channel] { return IsPortCaptureRunning(channel) == 0; });
+    }
+    static bool captureFinished() {
+        return eventually([] { return IsCaptureRunning() == 0; });
+    }
+    template <typename Condition>
+    static bool eventually(Condition condition) {
+        for (int i = 0; i < 10000 && !condition(); ++i) platform::sleepMs(1);
+        return condition();
+    }
 
     // Index of a driver buffer in creation order (outputs first).
     std::size_t outputIndex(int channel) const { return static_cast<std::size_t>(channel); }
