@@ -40,6 +40,18 @@
  *     there, and that thread never waits for an application thread. Stops never free
  *     what a period in progress still uses: they wait (on the calling thread,
  *     briefly) for that period to end.
+ *   - The driver's thread does no slow work: no file I/O, no heap allocation or
+ *     release, no lock, no wait. The capture dump files and the release of finished
+ *     playback blocks and shadow copies are done by a thread of the library's own.
+ *     It is started by Prepare (and by arming a capture), stays up while a run is
+ *     prepared, and ends by itself about a second after Finish once nothing is left
+ *     to do. It holds a reference on the DLL while it runs, so a FreeLibrary of the
+ *     DLL returns at once and the DLL is unloaded only after that thread's last
+ *     dump; the library never waits for it while loading or unloading. Should the
+ *     thread fail to start, its work is done on the application's thread at the
+ *     next call of IsPortCaptureRunning, IsCaptureRunning, SetPlayBuffer,
+ *     SetCaptureBuffer, CaptureBuff, StopCapture, Prepare or Finish (never on the
+ *     driver's thread).
  *   - Everything is learnt by polling; no call blocks waiting for audio.
  *
  * Calls out of order get a defined answer, never a crash:
@@ -191,20 +203,30 @@ int32_t ASIOCHAN_CALL Finish(void);
 
 /* Arms input `channel` to record `byteLength` bytes into `buffer` (zeroed first) from
  * the first period after StartCapture; the engine also keeps a copy for the dump
- * files "D:\buffer_debug_<n>_output.dat" and "..._internal.dat" written at completion.
+ * files "D:\buffer_debug_<n>_output.dat" and "..._internal.dat" written at completion
+ * (by the library's thread, a few milliseconds after the last period; a file that
+ * cannot be opened is skipped and the channel completes all the same).
  * 0; -998 for a null buffer, a negative length or a channel above 63; -1000 when the
- * channel is busy; -997 before Prepare. The buffer must stay valid until the channel
- * is done (IsPortCaptureRunning answers 0) or StopCapture. */
+ * channel is busy; -997 before Prepare. A channel whose capture has completed and
+ * whose dump is still being written counts as done here: its files are written
+ * first, then it is armed again. The buffer must stay valid until the channel is
+ * done (IsPortCaptureRunning answers 0) or StopCapture; nothing reads or writes it
+ * after that. */
 int32_t ASIOCHAN_CALL SetCaptureBuffer(void* buffer, int32_t byteLength, uint32_t channel);
 /* Arms `count` channels at once and starts capturing. 0; -998 at the first entry with
  * a channel above 63, a null buffer or a negative length (earlier entries stay armed). */
 int32_t ASIOCHAN_CALL CaptureBuff(const CaptureRequest* requests, int32_t count);
 void ASIOCHAN_CALL StartCapture(void);
-/* Abandons every running capture; buffers keep what was captured so far. */
+/* Abandons every running capture; buffers keep what was captured so far, and no
+ * dump is written for an abandoned channel. A channel that had already completed
+ * keeps its dump: if its files are still being written, StopCapture writes them
+ * before it returns (so do Finish, Prepare and releaseAsioDriver). */
 void ASIOCHAN_CALL StopCapture(void);
-/* 1 while any armed channel is still capturing. */
+/* 1 while any armed channel is still capturing, or a completed channel's dump
+ * files are not yet written. */
 uint8_t ASIOCHAN_CALL IsCaptureRunning(void);
-/* 1 while `channel` is armed; 0 when it is done or above 63. */
+/* 1 while `channel` is armed, and after its last period until both of its dump
+ * files are written and closed; 0 when it is done (its files complete) or above 63. */
 uint8_t ASIOCHAN_CALL IsPortCaptureRunning(uint32_t channel);
 
 /* ---- Playback ------------------------------------------------------------------------ */
