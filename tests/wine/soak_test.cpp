@@ -144,7 +144,7 @@ WINE_TEST(soak, players_application_and_stops_through_the_dll) {
     WCHECK_EQ(d.SetCaptureBuffer(windows[0].bytes.data(), 256, 0), 0);
     d.StartCapture();
     WCHECK_EQ(sim.simRunPeriods(4), 1);
-    WCHECK_EQ(d.IsPortCaptureRunning(0), 0);
+    WCHECK(waitFor([&] { return d.IsPortCaptureRunning(0) == 0; }));  // done once its dump is written
     d.StopPlayback();
     d.StopCapture();
     d.SingleChanelPlayStop();
