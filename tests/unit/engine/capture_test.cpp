@@ -198,6 +198,7 @@ TEST_F(CaptureTest, CaptureBuffRetargetsAnArmedChannel) {
     ASSERT_EQ(CaptureBuff(&request, 1), ASE_OK);
     EXPECT_EQ(engine.captureChannels[1].copyStart.load(), nullptr);
     step();
+    EXPECT_TRUE(captureDone(1));  // `fresh` must outlive its dump
     EXPECT_EQ(old, Bytes(kPeriod, 0));
     EXPECT_EQ(fresh, inputStream(1, start, kPeriod));
 }
