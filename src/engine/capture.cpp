@@ -117,7 +117,11 @@ extern "C" std::int32_t ASIOCHAN_CDECL CaptureBuff(const CaptureRequest* request
 extern "C" void ASIOCHAN_CDECL StartCapture() { markCaptureStarted(); }
 
 extern "C" void ASIOCHAN_CDECL StopCapture() {
-    if (engine.captureRunning.load(std::memory_order_acquire) == 0) return;
+    // Captures that already completed keep their dumps, written before the stop returns.
+    if (engine.captureRunning.load(std::memory_order_acquire) == 0) {
+        captureDumps.settle(kAllChannels);
+        return;
+    }
     engine.captureRunning.store(0, std::memory_order_seq_cst);
     resetCaptureChannels(kAllChannels);
     // A period that was deciding to clear the flag as the stop began may have set

@@ -246,6 +246,26 @@ TEST_F(CaptureTest, UnwritableDumpFolderDoesNotStopCompletion) {
     }
 }
 
+// A stop, Finish or Prepare right after a capture completed keeps its dump: the
+// files are complete and the channel done when the call returns, whoever wrote them.
+TEST_F(CaptureTest, StopsRightAfterCompletionKeepTheDump) {
+    for (void (*stop)() : {+[] { StopCapture(); }, +[] { Finish(); }, +[] { Prepare(); }}) {
+        std::filesystem::remove(dumpDir_ + "/buffer_debug_2_output.dat");
+        std::filesystem::remove(dumpDir_ + "/buffer_debug_2_internal.dat");
+        if (engine.runPrepared.load() == 0) {
+            ASSERT_EQ(Prepare(), ASE_OK);
+        }
+        Bytes target(kPeriod);
+        ASSERT_EQ(SetCaptureBuffer(target.data(), kPeriod, 2), ASE_OK);
+        StartCapture();
+        step();
+        stop();
+        EXPECT_EQ(engine.captureChannels[2].done.load(), 1);
+        EXPECT_EQ(dump("buffer_debug_2_output.dat"), target);
+        EXPECT_EQ(dump("buffer_debug_2_internal.dat"), target);
+    }
+}
+
 TEST(CaptureDump, NamesAndContents) {
     char dir[] = "/tmp/asiochan-dumpXXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
