@@ -3,7 +3,8 @@
 // the program returns, so every command ends with one line the suite judges:
 //   RESULT: PASS <details>   or   RESULT: FAIL <reason>
 //
-//   wineasio_host roundtrip DRIVER   Float32 samples out of output 0, back on input 0
+//   wineasio_host roundtrip DRIVER PERIOD   Float32 samples out of output 0, back on
+//                                           input 0, in periods of PERIOD frames
 //   wineasio_host cycles DRIVER N    N load/Initialize/Prepare/Finish/release cycles
 //
 // roundtrip writes the file "ready" once its run is prepared (the driver's ports
@@ -91,9 +92,11 @@ std::vector<float> signal(std::size_t frames) {
     return samples;
 }
 
-int roundTrip(const char* driver) {
+int roundTrip(const char* driver, std::int32_t expectedPeriod) {
     if (!openRun(driver)) return finish("");
     const std::int32_t period = GetBufferSizePreferred();
+    check(period == expectedPeriod, "the driver's period is " + std::to_string(period) + " frames, not " +
+                                        std::to_string(expectedPeriod));
     check(channelType(false, 0) == kFloat32Lsb && channelType(true, 0) == kFloat32Lsb,
           "channel 0 is not Float32LSB in both directions");
     std::fclose(std::fopen("ready", "w"));
@@ -179,8 +182,8 @@ int cycles(const char* driver, int count) {
 
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
-    if (command == "roundtrip" && argc == 3) return roundTrip(argv[2]);
+    if (command == "roundtrip" && argc == 4) return roundTrip(argv[2], std::atoi(argv[3]));
     if (command == "cycles" && argc == 4) return cycles(argv[2], std::atoi(argv[3]));
-    std::printf("usage: wineasio_host roundtrip DRIVER | cycles DRIVER N\nRESULT: FAIL bad arguments\n");
+    std::printf("usage: wineasio_host roundtrip DRIVER PERIOD | cycles DRIVER N\nRESULT: FAIL bad arguments\n");
     return 2;
 }

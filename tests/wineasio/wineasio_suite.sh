@@ -76,6 +76,16 @@ wine_run() {  # output-file, program, args...: a Windows program, bounded in tim
 result_of() {  # output-file: the host's closing line, without its "RESULT: "
     sed -n 's/^RESULT: //p' "$1" | tail -1
 }
+judge() {  # case, output-file: the case's verdict from the host's closing line
+    local result
+    result=$(result_of "$2")
+    case "$result" in
+        PASS*) verdict "$1" PASS "${result#PASS }" ;;
+        FAIL*) verdict "$1" FAIL "${result#FAIL }" ;;
+        *) verdict "$1" FAIL "no result line" ;;
+    esac
+    [ "${result%% *}" = PASS ] || tail -8 "$2" | sed 's/^/    | /'
+}
 
 # Wine's first start takes the longest; it runs while the driver builds.
 mkdir -p "$WINEPREFIX"
@@ -132,22 +142,17 @@ for period in "${periods[@]}"; do
     jack_bufsize "$period" >/dev/null 2>&1
     dir="$tmp/roundtrip$period"
     mkdir -p "$dir"
-    (cd "$dir" && wine_run "$dir/output.txt" "$bin/wineasio_host.exe" roundtrip "$driver") &
+    (cd "$dir" && wine_run "$dir/output.txt" "$bin/wineasio_host.exe" roundtrip "$driver" "$period") &
     host_job=$!
     for _ in $(seq 200); do [ -f "$dir/ready" ] || ! kill -0 "$host_job" 2>/dev/null && break; sleep 0.1; done
     if [ -f "$dir/ready" ] && jack_connect "$host_client:out_1" "$host_client:in_1" >"$dir/connect.txt" 2>&1; then
         touch "$dir/connected"
     else
-        jack_lsp >>"$dir/connect.txt" 2>&1
+        echo "    | jack_connect $host_client:out_1 $host_client:in_1 failed:"
+        head -3 "$dir/connect.txt" 2>/dev/null | sed 's/^/    | /'
     fi
     wait "$host_job"
-    result=$(result_of "$dir/output.txt")
-    if [ "${result%% *}" = PASS ] && grep -q "period $period," <<<"$result"; then
-        verdict "2 (period $period)" PASS "${result#PASS }"
-    else
-        verdict "2 (period $period)" FAIL "${result:-no result line}"
-        sed 's/^/    | /' "$dir/output.txt" "$dir/connect.txt" 2>/dev/null | tail -20
-    fi
+    judge "2 (period $period)" "$dir/output.txt"
 done
 jack_bufsize "${periods[0]}" >/dev/null 2>&1
 
@@ -158,13 +163,7 @@ verdict 5 SKIP "server killed mid-play: the host has no stalled-driver timeout y
 
 # --- case 6: load, Initialize, Prepare, Finish, release three times ---------------
 wine_run "$tmp/cycles.txt" "$bin/wineasio_host.exe" cycles "$driver" 3
-result=$(result_of "$tmp/cycles.txt")
-if [ "${result%% *}" = PASS ]; then
-    verdict 6 PASS "${result#PASS }"
-else
-    verdict 6 FAIL "${result:-no result line}"
-    tail -20 "$tmp/cycles.txt" | sed 's/^/    | /'
-fi
+judge 6 "$tmp/cycles.txt"
 
 echo "took $((SECONDS - started)) s"
 echo "wineasio: $passed passed, $failed failed, $skipped skipped"
