@@ -36,3 +36,14 @@ foreach(suite wine wineasio)
         add_subdirectory(tests/${suite})
     endif()
 endforeach()
+
+# The shipped binaries carry their runtime: no MinGW DLL among their imports.
+set(asiochan_shipped $<TARGET_FILE:asiochan>)
+foreach(target asiochan_sim asiochan_cli)
+    if(TARGET ${target})
+        string(APPEND asiochan_shipped "$<SEMICOLON>$<TARGET_FILE:${target}>")
+    endif()
+endforeach()
+add_test(NAME runtime_imports
+    COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} "-DFILES=${asiochan_shipped}"
+            -P ${ASIOCHAN_ROOT}/cmake/check_imports.cmake)

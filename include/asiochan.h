@@ -69,6 +69,13 @@ extern "C" {
 
 /* ---- Types ------------------------------------------------------------------------------- */
 
+/* 32-bit and 64-bit: asiochan.dll comes in both, with the same 39 undecorated
+ * exports; on 64-bit Windows every function uses the one x64 calling convention.
+ * Use the DLL of the application's own bitness: it lists and loads only the
+ * drivers installed for that bitness. The one layout that differs between the two
+ * is CaptureRequest, which holds a pointer (12 bytes in 32-bit code, 16 in 64-bit
+ * code); AsiochanChannelInfo is 52 bytes in both. */
+
 /* The driver's description of one channel, laid out as the ASIO ASIOChannelInfo
  * (52 bytes). Set channel and isInput; ASIOGetChannelInfo fills the rest. */
 typedef struct AsiochanChannelInfo {
@@ -80,7 +87,8 @@ typedef struct AsiochanChannelInfo {
     char name[32];
 } AsiochanChannelInfo;
 
-/* One entry of CaptureBuff's array: 12 bytes in the 32-bit build, entries back to back. */
+/* One entry of CaptureBuff's array, entries back to back: 12 bytes in 32-bit code
+ * (byteLength at 4, channel at 8), 16 bytes in 64-bit code (at 8 and 12). */
 typedef struct CaptureRequest {
     void* buffer;       /* the application's capture buffer */
     int32_t byteLength; /* its length in bytes */

@@ -2,11 +2,13 @@
 // period until it is full.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/abi.h"
 
-// One entry of the array CaptureBuff takes; 12 bytes in the 32-bit DLL.
+// One entry of the array CaptureBuff takes: 12 bytes in the 32-bit DLL, 16 in the
+// 64-bit one (natural layout, the pointer first).
 struct CaptureRequest {
     void* buffer;
     std::int32_t byteLength;
@@ -14,6 +16,9 @@ struct CaptureRequest {
 };
 #if ASIOCHAN_WIN32_X86
 static_assert(sizeof(CaptureRequest) == 12);
+#elif ASIOCHAN_WIN32
+static_assert(sizeof(CaptureRequest) == 16);
+static_assert(offsetof(CaptureRequest, byteLength) == 8 && offsetof(CaptureRequest, channel) == 12);
 #endif
 
 extern "C" {
