@@ -7,10 +7,10 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/buffer_switch.h"
-#include "engine/capture.h"
+#include "engine/callbacks.h"
+#include "asiochan.h"
 #include "engine/engine_state.h"
-#include "engine/playback.h"
+#include "support/test_library.h"
 
 namespace asiochan {
 namespace {
@@ -28,23 +28,23 @@ struct DriverHalves {
 
 // Sets the engine up as Prepare would for 64 + 64 channels of `frames` frames.
 void prepareEngine(DriverHalves& driver, std::int32_t frames) {
-    resetEngineStateForTests();
-    engine.bufferSizePreferred = frames;
-    engine.sampleSize[0] = kSampleBytes;
-    engine.sampleSize[1] = kSampleBytes;
-    engine.outputBufferCount = kChannels;
-    engine.inputBufferCount = kChannels;
+    testing::freshLibrary();
+    engine().bufferSizePreferred = frames;
+    engine().sampleSize[0] = kSampleBytes;
+    engine().sampleSize[1] = kSampleBytes;
+    engine().outputBufferCount = kChannels;
+    engine().inputBufferCount = kChannels;
     for (int k = 0; k < 2 * kChannels; ++k) {
         const bool input = k >= kChannels;
-        engine.bufferInfoTable[k] = ASIOBufferInfo{input ? ASIOTrue : ASIOFalse, k % kChannels,
+        engine().bufferInfoTable[k] = ASIOBufferInfo{input ? ASIOTrue : ASIOFalse, k % kChannels,
                                                    {driver.halves[0][k].data(), driver.halves[1][k].data()}};
     }
     for (int i = 0; i < kChannels; ++i) {
-        engine.canSendNext[i] = 1;
-        engine.playbackChannels[i].idle = 1;
-        engine.captureChannels[i].done = 1;
+        engine().canSendNext[i] = 1;
+        engine().playbackChannels[i].idle = 1;
+        engine().captureChannels[i].done = 1;
     }
-    engine.runPrepared = 1;
+    engine().runPrepared = 1;
 }
 
 void BM_Period(benchmark::State& state) {
@@ -83,7 +83,7 @@ void BM_Period(benchmark::State& state) {
     }
     StopPlayback();
     StopCapture();
-    engine.runPrepared = 0;
+    engine().runPrepared = 0;
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(periodBytes) * kChannels * 4);
 }
 

@@ -67,7 +67,7 @@ const std::string& stereoFile(std::uint16_t bits) {
 
 WavHeader headerOf(const std::string& path) {
     WavHeader h;
-    ReadWavHeader(path.c_str(), h);
+    readWavHeader(path.c_str(), h);
     return h;
 }
 

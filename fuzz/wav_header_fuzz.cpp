@@ -73,9 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fclose(f);
 
     WavHeader h;
-    const bool ok = ReadWavHeader(scratchPath.c_str(), h);
+    const bool ok = readWavHeader(scratchPath.c_str(), h);
     check(h.file == nullptr);
-    const bool playable = IsWavPlayable(scratchPath.c_str());
+    const bool playable = isWavPlayable(scratchPath.c_str());
     if (!ok) {
         check(!playable);
         return 0;

@@ -1,37 +1,29 @@
+// Taking channel records back from the period processing without a lock on the
+// callback thread. The application marks the channels as withdrawn and waits for
+// the periods in flight; every later period leaves a withdrawn channel alone
+// (silence on its output, its input untouched, no bookkeeping). The records can
+// then be reset and their blocks released, and the channels are returned.
 #include "engine/channel_reset.h"
-
-#include "engine/period_guard.h"
-#include "platform/platform.h"
 
 namespace asiochan {
 
-std::atomic<ChannelMask> playbackWithdrawn{0};
-std::atomic<ChannelMask> captureWithdrawn{0};
-
-std::atomic<std::uint8_t> playbackClaims[64]{};
-std::atomic<std::uint8_t> captureClaims[64]{};
-
-ChannelClaim::ChannelClaim(std::atomic<std::uint8_t>* claims, ChannelMask channels)
+Engine::ChannelClaim::ChannelClaim(platform::Mutex* claims, ChannelMask channels)
     : claims_(claims), channels_(channels) {
-    for (std::uint32_t i = 0; i < 64; ++i) {
-        if (!hasChannel(channels, i)) continue;
-        // Held only for the few stores of one call (and a bounded wait for a
-        // period), so a short spin with yields serves.
-        while (claims_[i].exchange(1, std::memory_order_acquire) != 0) platform::yieldThread();
-    }
+    for (std::uint32_t i = 0; i < kMaxChannels; ++i)
+        if (hasChannel(channels_, i)) claims_[i].lock();
 }
 
-ChannelClaim::~ChannelClaim() {
-    for (std::uint32_t i = 0; i < 64; ++i)
-        if (hasChannel(channels_, i)) claims_[i].store(0, std::memory_order_release);
+Engine::ChannelClaim::~ChannelClaim() {
+    for (std::uint32_t i = kMaxChannels; i-- > 0;)
+        if (hasChannel(channels_, i)) claims_[i].unlock();
 }
 
-bool withdrawChannels(std::atomic<ChannelMask>& withdrawn, ChannelMask channels) {
+bool Engine::withdrawChannels(std::atomic<ChannelMask>& withdrawn, ChannelMask channels) {
     withdrawn.fetch_or(channels, std::memory_order_seq_cst);
-    return waitForPeriodsInFlight();
+    return periods_.waitForPeriodsInFlight();
 }
 
-void returnChannels(std::atomic<ChannelMask>& withdrawn, ChannelMask channels) {
+void Engine::returnChannels(std::atomic<ChannelMask>& withdrawn, ChannelMask channels) {
     withdrawn.fetch_and(~channels, std::memory_order_release);
 }
 

@@ -5,11 +5,9 @@
 #if defined(_WIN32)
 #define ASIOCHAN_COMCALL __stdcall
 #define ASIOCHAN_CDECL __cdecl
-#define ASIOCHAN_WIN32 1
 #else
 #define ASIOCHAN_COMCALL
 #define ASIOCHAN_CDECL
-#define ASIOCHAN_WIN32 0
 #endif
 
 #if defined(_WIN32) && !defined(_WIN64)

@@ -1,8 +1,8 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/driver_messages.h"
-#include "engine/initialization.h"
+#include "engine/callbacks.h"
+#include "asiochan.h"
 #include "support/sim_fixture.h"
 
 namespace asiochan {
@@ -21,8 +21,8 @@ TEST_F(InitializeTest, BeforeInitializeEveryGetterReadsZero) {
     EXPECT_EQ(GetOutputChannelCount(), 0);
     EXPECT_EQ(GetInputLatency(), 0);
     EXPECT_EQ(GetOutputLatency(), 0);
-    EXPECT_EQ(engine.canSendNext[0].load(), 1);
-    for (int i = 1; i < kMaxChannels; ++i) EXPECT_EQ(engine.canSendNext[i].load(), 0);
+    EXPECT_EQ(engine().canSendNext[0].load(), 1);
+    for (int i = 1; i < kMaxChannels; ++i) EXPECT_EQ(engine().canSendNext[i].load(), 0);
 }
 
 TEST_F(InitializeTest, WithoutDriverAnswersNotPresent) { EXPECT_EQ(Initialize(), ASE_NotPresent); }
@@ -43,9 +43,9 @@ TEST_F(InitializeTest, ReadsEveryCapabilityOfTheDriver) {
     EXPECT_EQ(GetBufferSizeMin(), 64);
     EXPECT_EQ(GetBufferSizeMax(), 2048);
     EXPECT_EQ(GetBufferSizePreferred(), 512);
-    EXPECT_EQ(engine.bufferSizeGranularity.load(), 64);
+    EXPECT_EQ(engine().bufferSizeGranularity.load(), 64);
     EXPECT_EQ(GetCurrentSampleRate(), 96000.0);
-    EXPECT_EQ(engine.outputReadySupported.load(), 1);
+    EXPECT_EQ(engine().outputReadySupported.load(), 1);
     EXPECT_EQ(GetInputLatency(), 0);  // latencies are read by Prepare
     EXPECT_EQ(driver_->callCount(Slot::getLatencies), 0u);
 }
@@ -61,7 +61,7 @@ TEST_F(InitializeTest, StopsAtTheFirstFailingStepAndKeepsLaterFieldsAsTheyWere) 
                           {Slot::getSampleRate, 8, 256, 0.0}};
     for (const Step& s : steps) {
         SCOPED_TRACE(sim::slotName(s.slot));
-        resetEngineStateForTests();
+        testing::freshLibrary();
         sim::SimConfig config;
         config.failures = {{s.slot, -999}};
         install(config);
@@ -69,7 +69,7 @@ TEST_F(InitializeTest, StopsAtTheFirstFailingStepAndKeepsLaterFieldsAsTheyWere) 
         EXPECT_EQ(GetOutputChannelCount(), s.channels);
         EXPECT_EQ(GetBufferSizePreferred(), s.preferred);
         EXPECT_EQ(GetCurrentSampleRate(), s.rate);
-        EXPECT_EQ(engine.outputReadySupported.load(), 0);
+        EXPECT_EQ(engine().outputReadySupported.load(), 0);
     }
 }
 
@@ -79,7 +79,7 @@ TEST_F(InitializeTest, RefusedInitReturnsNotPresentAndReadsNothing) {
     install(config);
     EXPECT_EQ(Initialize(), ASE_NotPresent);
     EXPECT_EQ(driver_->callCount(Slot::getChannels), 0u);
-    EXPECT_EQ(currentDriver.load(), nullptr);
+    EXPECT_EQ(driverCalls().current(), nullptr);
 }
 
 TEST_F(InitializeTest, OutputReadyNotSupportedStillInitializes) {
@@ -87,7 +87,7 @@ TEST_F(InitializeTest, OutputReadyNotSupportedStillInitializes) {
     config.outputReadySupported = false;
     install(config);
     EXPECT_EQ(Initialize(), ASE_OK);
-    EXPECT_EQ(engine.outputReadySupported.load(), 0);
+    EXPECT_EQ(engine().outputReadySupported.load(), 0);
 }
 
 TEST_F(InitializeTest, ChannelCountsAreBoundedToTheTables) {
@@ -155,18 +155,18 @@ TEST(SampleWidth, TableOfWidths) {
 }
 
 TEST(SampleWidth, StoreKeepsThePreviousWidthForTypesWithoutOne) {
-    resetEngineStateForTests();
-    storeSampleSize(0, ASIOSTInt24LSB);
-    storeSampleSize(1, ASIOSTInt32LSB);
-    EXPECT_EQ(engine.sampleSize[0].load(), 3);
-    EXPECT_EQ(engine.sampleSize[1].load(), 4);
-    storeSampleSize(1, ASIOSTDSDInt8LSB1);
-    EXPECT_EQ(engine.sampleSize[1].load(), 4);
-    storeSampleSize(0, ASIOSTFloat64LSB);
-    EXPECT_EQ(engine.sampleSize[0].load(), 8);
-    resetEngineStateForTests();
-    storeSampleSize(0, 32);
-    EXPECT_EQ(engine.sampleSize[0].load(), 0);
+    testing::freshLibrary();
+    storeSampleSize(engine(), 0, ASIOSTInt24LSB);
+    storeSampleSize(engine(), 1, ASIOSTInt32LSB);
+    EXPECT_EQ(engine().sampleSize[0].load(), 3);
+    EXPECT_EQ(engine().sampleSize[1].load(), 4);
+    storeSampleSize(engine(), 1, ASIOSTDSDInt8LSB1);
+    EXPECT_EQ(engine().sampleSize[1].load(), 4);
+    storeSampleSize(engine(), 0, ASIOSTFloat64LSB);
+    EXPECT_EQ(engine().sampleSize[0].load(), 8);
+    testing::freshLibrary();
+    storeSampleSize(engine(), 0, 32);
+    EXPECT_EQ(engine().sampleSize[0].load(), 0);
 }
 
 TEST(AsioMessage, AnswersFromItsTable) {

@@ -3,10 +3,9 @@
 // included.
 #include <gtest/gtest.h>
 
-#include "engine/playback.h"
+#include "asiochan.h"
 #include "fileplay/fake_playback_service.h"
-#include "fileplay/multi_channel_player.h"
-#include "fileplay/single_channel_player.h"
+#include "fileplay/file_player.h"
 #include "fileplay/wav_files.h"
 #include "support/stream_fixture.h"
 
@@ -44,13 +43,10 @@ class PlayerEndToEndTest : public testing::StreamTest {
 protected:
     void SetUp() override {
         StreamTest::SetUp();
-        setPlayerTimingForTests(2, 20);
+        testing::setPlayerTiming(2, 20);
         prepareRun(smallDriver(4, 0, kFrames));
     }
     void TearDown() override {
-        resetPlayerForTests(singleChannelPlayer.core);
-        resetPlayerForTests(multiChannelPlayer.core);
-        setPlayerTimingForTests(kPlayerPollMs, kPlayerFinalWaitMs);
         StreamTest::TearDown();
     }
 
@@ -97,7 +93,7 @@ TEST_F(PlayerEndToEndTest, StopSilencesTheChannelAtTheNextPeriod) {
     step(2);
     MultipleChanelPlayStop();
     ASSERT_TRUE(waitUntil([] { return IsPortPlaybackRunning(1) == 0 && IsPortPlaybackRunning(2) == 0; }));
-    ASSERT_TRUE(waitUntil([] { return multiChannelPlayer.channelMask.load() == 0; }));
+    ASSERT_TRUE(waitUntil([] { return testing::library().multiple.heldChannels() == 0; }));
     step(2);
     const auto expected = joined(output(series(100, 5)), silence(100));
     EXPECT_EQ(played(1), expected);

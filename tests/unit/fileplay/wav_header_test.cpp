@@ -17,7 +17,7 @@ using testing::wavBytes;
 // Reads the header of `path`, returning the result and what was printed.
 std::pair<bool, std::string> readCapturing(const std::string& path, WavHeader& header) {
     ::testing::internal::CaptureStdout();
-    const bool ok = ReadWavHeader(path.c_str(), header);
+    const bool ok = readWavHeader(path.c_str(), header);
     return {ok, ::testing::internal::GetCapturedStdout()};
 }
 
@@ -82,7 +82,7 @@ TEST_F(WavHeaderTest, MissingFileAndNullNameAreOpenFailures) {
     WavHeader h;
     EXPECT_EQ(readCapturing(folder_.path() + "/absent.wav", h), std::make_pair(false, std::string("file open failure!\n")));
     ::testing::internal::CaptureStdout();
-    EXPECT_FALSE(ReadWavHeader(nullptr, h));
+    EXPECT_FALSE(readWavHeader(nullptr, h));
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "file open failure!\n");
 }
 
@@ -141,11 +141,11 @@ TEST_F(WavHeaderTest, PlayableOnlyFor8To24BitsAndSilentAboutTheWidth) {
         format.bits = c.bits;
         const auto path = folder_.write("w.wav", wavBytes(format, {0, 0, 0, 0}));
         ::testing::internal::CaptureStdout();
-        EXPECT_EQ(IsWavPlayable(path.c_str()), c.playable) << c.bits << " bits";
+        EXPECT_EQ(isWavPlayable(path.c_str()), c.playable) << c.bits << " bits";
         EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
     }
     ::testing::internal::CaptureStdout();
-    EXPECT_FALSE(IsWavPlayable((folder_.path() + "/absent.wav").c_str()));
+    EXPECT_FALSE(isWavPlayable((folder_.path() + "/absent.wav").c_str()));
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "file open failure!\n");
 }
 

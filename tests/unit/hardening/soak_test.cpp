@@ -16,10 +16,8 @@
 #include <cstring>
 #include <random>
 
-#include "engine/capture.h"
-#include "engine/playback.h"
-#include "fileplay/multi_channel_player.h"
-#include "fileplay/single_channel_player.h"
+#include "asiochan.h"
+#include "fileplay/file_player.h"
 #include "fileplay/wav_files.h"
 #include "hardening/stream_checker.h"
 #include "support/allocation_counter.h"
@@ -73,16 +71,13 @@ struct Checker {
 class SoakTest : public testing::StreamTest {
 protected:
     void TearDown() override {
-        resetPlayerForTests(singleChannelPlayer.core);
-        resetPlayerForTests(multiChannelPlayer.core);
-        setPlayerTimingForTests(kPlayerPollMs, kPlayerFinalWaitMs);
         StreamTest::TearDown();
     }
 };
 
 TEST_F(SoakTest, MillionPeriodsPlayersApplicationAndStops) {
     const std::uint64_t target = soakPeriods();
-    setPlayerTimingForTests(1, 5);
+    testing::setPlayerTiming(1, 5);
     testing::TempFolder folder;
     const std::string file =
         folder.write("soak.wav", testing::wavBytes({1, kFileRate, 24}, soakFileSamples<Bytes>()));
@@ -205,8 +200,8 @@ TEST_F(SoakTest, MillionPeriodsPlayersApplicationAndStops) {
     // The end: players stopped and their workers gone, the run finished.
     SingleChanelPlayStop();
     MultipleChanelPlayStop();
-    resetPlayerForTests(singleChannelPlayer.core);
-    resetPlayerForTests(multiChannelPlayer.core);
+    EXPECT_TRUE(testing::library().single.retire());
+    EXPECT_TRUE(testing::library().multiple.retire());
     EXPECT_EQ(Finish(), ASE_OK);
     const long long peak = testing::peakHeapBytes() - heapAtStart;
     // Threads that just ended (the clock's, the players' workers) free their own
