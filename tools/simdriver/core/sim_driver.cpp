@@ -38,27 +38,24 @@ void SimDriver::record(Slot slot, std::uintptr_t a0, std::uintptr_t a1, std::uin
                        double rate) {
     counts_[static_cast<std::size_t>(slot)].fetch_add(1, std::memory_order_relaxed);
     if (!config_.keepCallLog) return;
-    while (logLock_.test_and_set(std::memory_order_acquire)) {
-    }
+    logLock_.lock();
     if (log_.size() < kCallLogLimit) log_.push_back(CallRecord{slot, {a0, a1, a2, a3}, rate});
-    logLock_.clear(std::memory_order_release);
+    logLock_.unlock();
 }
 
 std::vector<CallRecord> SimDriver::calls() const {
-    while (logLock_.test_and_set(std::memory_order_acquire)) {
-    }
+    logLock_.lock();
     std::vector<CallRecord> copy = log_;
-    logLock_.clear(std::memory_order_release);
+    logLock_.unlock();
     return copy;
 }
 
 std::uint64_t SimDriver::callCount(Slot slot) const { return counts_[static_cast<std::size_t>(slot)].load(); }
 
 void SimDriver::clearCalls() {
-    while (logLock_.test_and_set(std::memory_order_acquire)) {
-    }
+    logLock_.lock();
     log_.clear();
-    logLock_.clear(std::memory_order_release);
+    logLock_.unlock();
     for (auto& c : counts_) c = 0;
 }
 

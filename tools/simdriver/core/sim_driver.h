@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "driver/asio_driver.h"
+#include "platform/platform.h"
 #include "simdriver/core/sim_clock.h"
 #include "simdriver/core/sim_config.h"
 
@@ -102,7 +103,7 @@ protected:
     SimClock clock_;
 
 private:
-    mutable std::atomic_flag logLock_ = ATOMIC_FLAG_INIT;
+    mutable platform::Mutex logLock_;
     std::vector<CallRecord> log_;
     std::array<std::atomic<std::uint64_t>, kSlotCount> counts_{};
 };
