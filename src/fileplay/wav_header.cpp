@@ -12,7 +12,8 @@ static_assert(std::endian::native == std::endian::little,
 
 namespace {
 
-// Prints the failure message, closes the file and answers false.
+// Prints the failure message, closes the file and answers false. The messages go
+// to standard output as they always have: existing callers read them there.
 bool fail(WavHeader& header, const char* message) {
     std::fputs(message, stdout);
     if (header.file) std::fclose(header.file);

@@ -131,17 +131,21 @@ TEST_F(WavHeaderTest, TagsAreNotCompared) {
     EXPECT_EQ(h.dataOffset, 44);
 }
 
-TEST_F(WavHeaderTest, PlayableOnlyFor8To24BitsAndSilentAboutTheWidth) {
+// The same check the players' starts make: the width and a nonzero rate.
+TEST_F(WavHeaderTest, PlayableOnlyFor8To24BitsWithARateAndSilentAboutIt) {
     const struct {
         std::uint16_t bits;
+        std::uint32_t rate;
         bool playable;
-    } cases[] = {{8, true}, {16, true}, {24, true}, {32, false}, {12, false}, {0, false}};
+    } cases[] = {{8, 1000, true},   {16, 1000, true},  {24, 1000, true}, {32, 1000, false},
+                 {12, 1000, false}, {0, 1000, false},  {16, 0, false}};
     for (const auto& c : cases) {
         WavFormat format;
         format.bits = c.bits;
+        format.sampFreq = c.rate;
         const auto path = folder_.write("w.wav", wavBytes(format, {0, 0, 0, 0}));
         ::testing::internal::CaptureStdout();
-        EXPECT_EQ(isWavPlayable(path.c_str()), c.playable) << c.bits << " bits";
+        EXPECT_EQ(isWavPlayable(path.c_str()), c.playable) << c.bits << " bits at " << c.rate;
         EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
     }
     ::testing::internal::CaptureStdout();
