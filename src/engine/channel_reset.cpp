@@ -7,15 +7,33 @@
 
 namespace asiochan {
 
-Engine::ChannelClaim::ChannelClaim(platform::Mutex* claims, ChannelMask channels)
-    : claims_(claims), channels_(channels) {
-    for (std::uint32_t i = 0; i < kMaxChannels; ++i)
-        if (hasChannel(channels_, i)) claims_[i].lock();
+namespace {
+// The channel of a mask of exactly one channel, else -1.
+int onlyChannel(ChannelMask channels) {
+    if (channels == 0 || (channels & (channels - 1)) != 0) return -1;
+    int i = 0;
+    while (!hasChannel(channels, static_cast<std::uint32_t>(i))) ++i;
+    return i;
+}
+}  // namespace
+
+Engine::ChannelClaim::ChannelClaim(ChannelClaims& claims, ChannelMask channels)
+    : claims_(claims), channel_(onlyChannel(channels)) {
+    if (channel_ < 0) {
+        claims_.direction.lock();
+    } else {
+        claims_.direction.lockShared();
+        claims_.channel[channel_].lock();
+    }
 }
 
 Engine::ChannelClaim::~ChannelClaim() {
-    for (std::uint32_t i = kMaxChannels; i-- > 0;)
-        if (hasChannel(channels_, i)) claims_[i].unlock();
+    if (channel_ < 0) {
+        claims_.direction.unlock();
+    } else {
+        claims_.channel[channel_].unlock();
+        claims_.direction.unlockShared();
+    }
 }
 
 bool Engine::withdrawChannels(std::atomic<ChannelMask>& withdrawn, ChannelMask channels) {

@@ -6,18 +6,20 @@
 
 namespace asiochan {
 
-// Holds the claims of `channels`, taken lowest channel first, until it goes out of
-// scope. The period processing never takes a claim.
+// Holds the claims of `channels` until it goes out of scope. A call on one
+// channel shares the direction's lock and holds that channel's own; a call on
+// more channels holds the direction's lock alone, which keeps every one-channel
+// call of the direction out. The period processing never takes a claim.
 class Engine::ChannelClaim {
 public:
-    ChannelClaim(platform::Mutex* claims, ChannelMask channels);
+    ChannelClaim(ChannelClaims& claims, ChannelMask channels);
     ~ChannelClaim();
     ChannelClaim(const ChannelClaim&) = delete;
     ChannelClaim& operator=(const ChannelClaim&) = delete;
 
 private:
-    platform::Mutex* claims_;
-    ChannelMask channels_;
+    ChannelClaims& claims_;
+    int channel_;  // the one channel claimed, or -1 for the direction
 };
 
 }  // namespace asiochan

@@ -26,8 +26,7 @@
 //
 // The callback never locks or waits. Application threads among themselves: a call
 // on one channel and a call covering many must not interleave on a record, so each
-// holds the channel's claim (a mutex per channel, taken lowest channel first)
-// while it changes the record.
+// holds a claim on its channels (see channel_reset.h) while it changes the record.
 #pragma once
 
 #include <cstdint>
@@ -97,6 +96,10 @@ public:
 private:
     struct Period;
     class ChannelClaim;
+    struct ChannelClaims {
+        platform::Mutex direction;
+        platform::Mutex channel[kMaxChannels];
+    };
 
     void markPlaybackStarted();
     void markCaptureStarted();
@@ -127,8 +130,8 @@ private:
     DriverCalls& calls_;
     EngineState state_;
     PeriodGuard periods_;
-    platform::Mutex playbackClaims_[kMaxChannels];
-    platform::Mutex captureClaims_[kMaxChannels];
+    ChannelClaims playbackClaims_;
+    ChannelClaims captureClaims_;
 };
 
 // Stores the width of `type` for a direction (0 = input, 1 = output); a type

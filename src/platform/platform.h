@@ -85,8 +85,9 @@ std::uint64_t monotonicMicros();
 // allocates nothing and the platform's headers stay out of this file. Neither may
 // be copied or moved.
 
-// A lock between application threads and the library's own threads. Never taken
-// on the driver's callback thread.
+// A lock between application threads and the library's own threads, taken
+// exclusively or shared (many holders at once, none exclusive). Never taken on
+// the driver's callback thread.
 class Mutex {
 public:
     Mutex();
@@ -95,6 +96,8 @@ public:
     Mutex& operator=(const Mutex&) = delete;
     void lock();
     void unlock();
+    void lockShared();
+    void unlockShared();
 
 private:
     alignas(8) unsigned char storage_[64];

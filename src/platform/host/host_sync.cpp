@@ -7,15 +7,17 @@
 #include <atomic>
 #include <climits>
 #include <ctime>
-#include <mutex>
 #include <new>
+#include <shared_mutex>
 
 #include "platform/platform.h"
 
 namespace asiochan::platform {
 
 namespace {
-std::mutex& mutexIn(unsigned char* storage) { return *std::launder(reinterpret_cast<std::mutex*>(storage)); }
+std::shared_mutex& mutexIn(unsigned char* storage) {
+    return *std::launder(reinterpret_cast<std::shared_mutex*>(storage));
+}
 std::atomic<std::uint32_t>& wordIn(unsigned char* storage) {
     return *std::launder(reinterpret_cast<std::atomic<std::uint32_t>*>(storage));
 }
@@ -28,12 +30,14 @@ long futex(std::atomic<std::uint32_t>& word, int op, std::uint32_t value, const 
 }  // namespace
 
 Mutex::Mutex() {
-    static_assert(sizeof(std::mutex) <= sizeof storage_);
-    new (storage_) std::mutex;
+    static_assert(sizeof(std::shared_mutex) <= sizeof storage_);
+    new (storage_) std::shared_mutex;
 }
-Mutex::~Mutex() { mutexIn(storage_).~mutex(); }
+Mutex::~Mutex() { mutexIn(storage_).~shared_mutex(); }
 void Mutex::lock() { mutexIn(storage_).lock(); }
 void Mutex::unlock() { mutexIn(storage_).unlock(); }
+void Mutex::lockShared() { mutexIn(storage_).lock_shared(); }
+void Mutex::unlockShared() { mutexIn(storage_).unlock_shared(); }
 
 Event::Event() {
     static_assert(sizeof(std::atomic<std::uint32_t>) <= sizeof storage_);

@@ -1,5 +1,4 @@
-// Mutex and event through the Windows API: a slim reader/writer lock taken
-// exclusively, and a manual-reset kernel event (SetEvent neither locks nor waits).
+// Mutex and event through the Windows API: a slim reader/writer lock, and a manual-reset kernel event (SetEvent neither locks nor waits).
 #include <windows.h>
 
 #include <new>
@@ -21,6 +20,8 @@ Mutex::Mutex() {
 Mutex::~Mutex() = default;
 void Mutex::lock() { AcquireSRWLockExclusive(lockIn(storage_)); }
 void Mutex::unlock() { ReleaseSRWLockExclusive(lockIn(storage_)); }
+void Mutex::lockShared() { AcquireSRWLockShared(lockIn(storage_)); }
+void Mutex::unlockShared() { ReleaseSRWLockShared(lockIn(storage_)); }
 
 Event::Event() {
     static_assert(sizeof(HANDLE) <= sizeof storage_);
