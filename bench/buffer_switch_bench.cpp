@@ -36,8 +36,8 @@ void prepareEngine(DriverHalves& driver, std::int32_t frames) {
     engine().inputBufferCount = kChannels;
     for (int k = 0; k < 2 * kChannels; ++k) {
         const bool input = k >= kChannels;
-        engine().bufferInfoTable[k] = ASIOBufferInfo{input ? ASIOTrue : ASIOFalse, k % kChannels,
-                                                   {driver.halves[0][k].data(), driver.halves[1][k].data()}};
+        engine().bufferInfoTable[k] = ASIOBufferInfo{
+            input ? ASIOTrue : ASIOFalse, k % kChannels, {driver.halves[0][k].data(), driver.halves[1][k].data()}};
     }
     for (int i = 0; i < kChannels; ++i) {
         engine().canSendNext[i] = 1;
@@ -100,7 +100,8 @@ void BM_Baseline(benchmark::State& state) {
     for (auto _ : state) {
         const int index = period & 1;
         const std::size_t at = static_cast<std::size_t>(period % kPeriodsPerBlock) * periodBytes;
-        for (int ch = 0; ch < kChannels; ++ch) std::memcpy(driver.halves[index][ch].data(), sources[ch].data() + at, periodBytes);
+        for (int ch = 0; ch < kChannels; ++ch)
+            std::memcpy(driver.halves[index][ch].data(), sources[ch].data() + at, periodBytes);
         for (int ch = 0; ch < kChannels; ++ch) {
             std::uint8_t* half = driver.halves[index][kChannels + ch].data();
             std::memcpy(targets[ch].data() + at, half, periodBytes);
@@ -118,4 +119,3 @@ BENCHMARK(BM_Period)->Arg(32)->Arg(64)->Arg(256)->Arg(1024);
 
 }  // namespace
 }  // namespace asiochan
-

@@ -141,4 +141,3 @@ void Convert_ByteRequests(benchmark::State& state) {
 BENCHMARK(Baseline_ReadIntoMemory)->Arg(16)->Arg(24)->Unit(benchmark::kMillisecond);
 BENCHMARK(Convert_Buffered)->Arg(16)->Arg(24)->Unit(benchmark::kMillisecond);
 BENCHMARK(Convert_ByteRequests)->Arg(16)->Arg(24)->Unit(benchmark::kMillisecond);
-

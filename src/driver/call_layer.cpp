@@ -47,7 +47,8 @@ ASIOError DriverCalls::ASIOGetLatencies(AsioLong* inputLatency, AsioLong* output
     return ASE_NotPresent;
 }
 
-ASIOError DriverCalls::ASIOGetBufferSize(AsioLong* minSize, AsioLong* maxSize, AsioLong* preferredSize, AsioLong* granularity) {
+ASIOError DriverCalls::ASIOGetBufferSize(AsioLong* minSize, AsioLong* maxSize, AsioLong* preferredSize,
+                                         AsioLong* granularity) {
     IASIO* driver = current();
     if (driver) return driver->getBufferSize(minSize, maxSize, preferredSize, granularity);
     *minSize = 0;
@@ -73,7 +74,7 @@ ASIOError DriverCalls::ASIOGetSamplePosition(ASIOSamples* sPos, ASIOTimeStamp* t
 }
 
 ASIOError DriverCalls::ASIOCreateBuffers(ASIOBufferInfo* bufferInfos, AsioLong numChannels, AsioLong bufferSize,
-                            ASIOCallbacks* callbacks) {
+                                         ASIOCallbacks* callbacks) {
     IASIO* driver = current();
     if (driver) return driver->createBuffers(bufferInfos, numChannels, bufferSize, callbacks);
     for (AsioLong i = 0; i < numChannels; ++i) {

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <new>
 
-
 namespace asiochan {
 
 namespace {

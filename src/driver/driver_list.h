@@ -20,10 +20,10 @@ constexpr std::int32_t kDriverListNoEntry = -5003;
 
 // One installed driver.
 struct DriverEntry {
-    std::int32_t index;             // position in the chain, from 0
-    platform::ClassId classId;      // all zero when the "clsid" text did not parse
-    char driverName[128];           // the "description" value, else the subkey name
-    IASIO* driverObject;            // the created object (one reference), or null
+    std::int32_t index;         // position in the chain, from 0
+    platform::ClassId classId;  // all zero when the "clsid" text did not parse
+    char driverName[128];       // the "description" value, else the subkey name
+    IASIO* driverObject;        // the created object (one reference), or null
     DriverEntry* nextEntry;
 };
 

@@ -79,7 +79,8 @@ void Engine::fillOutput(Period& period, AsioLong ch, std::uint8_t* half) {
     }
     // The playing block ends inside this period: its tail, then the head of the
     // queued block, then silence for whatever neither holds.
-    const std::size_t rem = static_cast<std::size_t>(std::clamp<std::int64_t>(length - offset, 0, period.playbackBytes));
+    const std::size_t rem =
+        static_cast<std::size_t>(std::clamp<std::int64_t>(length - offset, 0, period.playbackBytes));
     std::memcpy(half, readPos, rem);
     std::size_t fromNext = 0;
     std::uint8_t* next = p.next.load(std::memory_order_acquire);
@@ -100,8 +101,9 @@ void Engine::drainInput(Period& period, AsioLong ch, std::uint8_t* half) {
     if (writePos == nullptr) return;
     period.servedIn[ch] = writePos;
     const std::int64_t framesLeft = c.framesLeft.load(std::memory_order_relaxed);
-    const std::int64_t count =
-        framesLeft >= period.frames ? period.captureBytes : std::max<std::int64_t>(framesLeft, 0) * period.inputSampleSize;
+    const std::int64_t count = framesLeft >= period.frames
+                                   ? period.captureBytes
+                                   : std::max<std::int64_t>(framesLeft, 0) * period.inputSampleSize;
     std::memcpy(writePos, half, static_cast<std::size_t>(count));
     if (std::uint8_t* copyPos = c.copyPos.load(std::memory_order_relaxed))
         std::memcpy(copyPos, half, static_cast<std::size_t>(count));
@@ -129,8 +131,8 @@ void Engine::finishBlock(const Period& period, std::uint32_t i, PlaybackChannel&
         // queued block shorter than that is simply used up. On a channel with a
         // driver buffer those are exactly the bytes the join copied from this block.
         const std::int64_t nextLength = std::max<std::int64_t>(p.nextLength.load(std::memory_order_relaxed), 0);
-        const std::int64_t played = period.hasOut[i] ? (period.joinedNext[i] == next ? period.joinedBytes[i] : 0)
-                                                     : offset - length;
+        const std::int64_t played =
+            period.hasOut[i] ? (period.joinedNext[i] == next ? period.joinedBytes[i] : 0) : offset - length;
         const std::int64_t over = std::min(played, nextLength);
         releaseBlock(p.current.load(std::memory_order_relaxed));
         p.current.store(next, std::memory_order_relaxed);
@@ -243,10 +245,10 @@ void Engine::runPeriod(AsioLong doubleBufferIndex) {
     std::memset(period.joinedNext, 0, sizeof period.joinedNext);
     std::memset(period.joinedBytes, 0, sizeof period.joinedBytes);
 
-    const std::int64_t entries = std::clamp<std::int64_t>(
-        std::int64_t{state_.inputBufferCount.load(std::memory_order_relaxed)} +
-            state_.outputBufferCount.load(std::memory_order_relaxed),
-        0, kMaxBufferInfos);
+    const std::int64_t entries =
+        std::clamp<std::int64_t>(std::int64_t{state_.inputBufferCount.load(std::memory_order_relaxed)} +
+                                     state_.outputBufferCount.load(std::memory_order_relaxed),
+                                 0, kMaxBufferInfos);
     for (std::int64_t k = 0; k < entries; ++k) {
         const ASIOBufferInfo& info = state_.bufferInfoTable[k];
         auto* half = static_cast<std::uint8_t*>(info.buffers[doubleBufferIndex]);

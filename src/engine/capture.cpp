@@ -26,8 +26,7 @@ bool Engine::takeBackForArming(std::uint32_t channel) {
 // period processing (key field last).
 void Engine::arm(std::uint32_t channel, std::uint8_t* buffer, std::int32_t byteLength, std::uint8_t* copy) {
     CaptureChannel& c = state_.captureChannels[channel];
-    c.framesLeft.store(byteLength / state_.sampleSize[0].load(std::memory_order_relaxed),
-                       std::memory_order_relaxed);
+    c.framesLeft.store(byteLength / state_.sampleSize[0].load(std::memory_order_relaxed), std::memory_order_relaxed);
     c.userStart.store(buffer, std::memory_order_relaxed);
     c.byteLength.store(byteLength, std::memory_order_relaxed);
     c.copyStart.store(copy, std::memory_order_relaxed);
@@ -107,9 +106,7 @@ void Engine::stopCapture() {
     state_.captureRunning.store(0, std::memory_order_seq_cst);
 }
 
-std::uint8_t Engine::isCaptureRunning() const {
-    return state_.captureRunning.load(std::memory_order_acquire);
-}
+std::uint8_t Engine::isCaptureRunning() const { return state_.captureRunning.load(std::memory_order_acquire); }
 
 std::uint8_t Engine::isPortCaptureRunning(std::uint32_t channel) const {
     if (channel >= kMaxChannels) return 0;

@@ -28,8 +28,8 @@ inline bool hasChannel(ChannelMask mask, std::uint32_t channel) { return (mask >
 
 // The capture state of one input channel.
 struct CaptureChannel {
-    std::atomic<std::uint8_t*> writePos{nullptr};   // key field: null = not armed
-    std::atomic<std::uint8_t*> copyPos{nullptr};    // null = no shadow copy
+    std::atomic<std::uint8_t*> writePos{nullptr};  // key field: null = not armed
+    std::atomic<std::uint8_t*> copyPos{nullptr};   // null = no shadow copy
     std::atomic<std::int32_t> framesLeft{0};
     std::atomic<std::uint8_t> done{0};              // 1 = free; 0 = armed or never reset
     std::atomic<std::uint8_t*> userStart{nullptr};  // the application's buffer

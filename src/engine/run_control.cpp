@@ -24,7 +24,8 @@ std::int32_t Engine::prepare() {
 
     const std::int32_t outputs = state_.outputChannelCount.load();
     const std::int32_t inputs = state_.inputChannelCount.load();
-    for (std::int32_t i = 0; i < outputs; ++i) state_.bufferInfoTable[i] = ASIOBufferInfo{ASIOFalse, i, {nullptr, nullptr}};
+    for (std::int32_t i = 0; i < outputs; ++i)
+        state_.bufferInfoTable[i] = ASIOBufferInfo{ASIOFalse, i, {nullptr, nullptr}};
     for (std::int32_t j = 0; j < inputs; ++j)
         state_.bufferInfoTable[outputs + j] = ASIOBufferInfo{ASIOTrue, j, {nullptr, nullptr}};
     // The records of the device's channels start free; blocks they still hold
@@ -34,8 +35,8 @@ std::int32_t Engine::prepare() {
     state_.inputBufferCount.store(inputs);
     state_.outputBufferCount.store(outputs);
 
-    const ASIOError created =
-        calls_.ASIOCreateBuffers(state_.bufferInfoTable, inputs + outputs, state_.bufferSizePreferred.load(), &state_.callbacks);
+    const ASIOError created = calls_.ASIOCreateBuffers(state_.bufferInfoTable, inputs + outputs,
+                                                       state_.bufferSizePreferred.load(), &state_.callbacks);
     if (created == ASE_OK) {
         const std::int32_t entries = outputs + inputs;
         ASIOError last = ASE_OK;

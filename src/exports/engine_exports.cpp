@@ -40,9 +40,7 @@ int32_t ASIOCHAN_CALL SetPlayBuffer(const void* data, int32_t byteLength, uint32
 int32_t ASIOCHAN_CALL PlayBuff(void) { return 0; }
 void ASIOCHAN_CALL StartPlayback(void) { theLibrary().engine.startPlayback(); }
 void ASIOCHAN_CALL StopPlayback(void) { theLibrary().engine.stopPlayback(); }
-uint8_t ASIOCHAN_CALL IsCanSendNextPlaybackBuffer(uint32_t channel) {
-    return theLibrary().engine.canSendNext(channel);
-}
+uint8_t ASIOCHAN_CALL IsCanSendNextPlaybackBuffer(uint32_t channel) { return theLibrary().engine.canSendNext(channel); }
 uint8_t ASIOCHAN_CALL IsPortPlaybackRunning(uint32_t channel) {
     return theLibrary().engine.isPortPlaybackRunning(channel);
 }

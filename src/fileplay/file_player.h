@@ -99,12 +99,12 @@ private:
     std::atomic<std::uint8_t> run_{0};     // set by a start, cleared by a stop
     std::atomic<std::uint8_t> inPlay_{0};  // what the in-play query answers
     std::atomic<float> volume_{1.0f};
-    std::atomic<bool> starting_{false};    // a start is running
+    std::atomic<bool> starting_{false};  // a start is running
     // Nonzero from a start until the worker gives the channels back: while it is
     // set, no other start takes channels.
     std::atomic<ChannelMask> heldChannels_{0};
     std::atomic<platform::ThreadHandle> thread_{nullptr};  // the most recent worker
-    platform::Event stopped_;  // set by a stop: every pause of the worker ends at once
+    platform::Event stopped_;                              // set by a stop: every pause of the worker ends at once
     std::atomic<std::uint32_t> pollMs_{kPlayerPollMs};
     std::atomic<std::uint32_t> finalWaitMs_{kPlayerFinalWaitMs};
 };

@@ -22,9 +22,9 @@ struct WavHeader {
     std::uint32_t byte_rate = 0;
     std::uint16_t byte_samp = 0;
     std::uint16_t bit_samp = 0;
-    char data[4] = {};                // the data chunk tag as the scan found it
-    std::uint32_t length = 0;         // bytes of sample data
-    std::int32_t dataOffset = 0;      // file position of the first sample byte
+    char data[4] = {};            // the data chunk tag as the scan found it
+    std::uint32_t length = 0;     // bytes of sample data
+    std::int32_t dataOffset = 0;  // file position of the first sample byte
 };
 
 // Reads the header of `path` into `header`. The RIFF and format fields are read at

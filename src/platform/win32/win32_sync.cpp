@@ -1,4 +1,5 @@
-// Mutex and event through the Windows API: a slim reader/writer lock, and a manual-reset kernel event (SetEvent neither locks nor waits).
+// Mutex and event through the Windows API: a slim reader/writer lock, and a manual-reset kernel event (SetEvent neither
+// locks nor waits).
 #include <windows.h>
 
 #include <new>

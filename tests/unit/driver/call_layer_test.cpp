@@ -6,8 +6,8 @@
 namespace asiochan {
 namespace {
 
-using testing::SimDriverTest;
 using sim::Slot;
+using testing::SimDriverTest;
 
 TEST(CallLayerWithoutDriver, EveryFunctionAnswersNotPresentAndWritesItsDefaults) {
     driverCalls().setCurrent(nullptr);

@@ -143,8 +143,7 @@ TEST_F(InstalledDriversTest, UnterminatedRegistryTextIsReadSafely) {
     platform::host::setRegistryBytes(Root::LocalMachine, "SOFTWARE\\ASIO\\sim", "Description", "Raw name");
     // A value that fills the whole 256-byte buffer with no terminator does not fit.
     install(2, "full", "");
-    platform::host::setRegistryBytes(Root::LocalMachine, "SOFTWARE\\ASIO\\full", "Description",
-                                     std::string(256, 'z'));
+    platform::host::setRegistryBytes(Root::LocalMachine, "SOFTWARE\\ASIO\\full", "Description", std::string(256, 'z'));
     EXPECT_EQ(nameAt(0), "Raw name");
     EXPECT_EQ(nameAt(1), "full");
 }

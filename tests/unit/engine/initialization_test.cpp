@@ -57,8 +57,8 @@ TEST_F(InitializeTest, StopsAtTheFirstFailingStepAndKeepsLaterFieldsAsTheyWere) 
         double rate;
     };
     // Each case fails one step; fields of earlier steps take new values, the rest keep old ones.
-    const Step steps[] = {{Slot::getChannels, 0, 0, 0.0}, {Slot::getBufferSize, 8, 0, 0.0},
-                          {Slot::getSampleRate, 8, 256, 0.0}};
+    const Step steps[] = {
+        {Slot::getChannels, 0, 0, 0.0}, {Slot::getBufferSize, 8, 0, 0.0}, {Slot::getSampleRate, 8, 256, 0.0}};
     for (const Step& s : steps) {
         SCOPED_TRACE(sim::slotName(s.slot));
         testing::freshLibrary();
@@ -147,10 +147,9 @@ TEST(SampleWidth, TableOfWidths) {
         ASIOSampleType type;
         std::int32_t width;
     };
-    const Row rows[] = {{0, 2},  {16, 2}, {1, 3},  {17, 3}, {2, 4},  {18, 4},  {3, 4},  {19, 4},
-                        {4, 8},  {20, 8}, {8, 4},  {11, 4}, {24, 4}, {27, 4},  {5, 0},  {7, 0},
-                        {12, 0}, {15, 0}, {21, 0}, {23, 0}, {28, 0}, {32, 0},  {33, 0}, {40, 0},
-                        {-1, 0}, {-16, 0}};
+    const Row rows[] = {{0, 2},  {16, 2}, {1, 3},  {17, 3}, {2, 4},  {18, 4}, {3, 4},  {19, 4}, {4, 8},
+                        {20, 8}, {8, 4},  {11, 4}, {24, 4}, {27, 4}, {5, 0},  {7, 0},  {12, 0}, {15, 0},
+                        {21, 0}, {23, 0}, {28, 0}, {32, 0}, {33, 0}, {40, 0}, {-1, 0}, {-16, 0}};
     for (const Row& r : rows) EXPECT_EQ(sampleWidthOf(r.type), r.width) << "type " << r.type;
 }
 
@@ -170,7 +169,8 @@ TEST(SampleWidth, StoreKeepsThePreviousWidthForTypesWithoutOne) {
 }
 
 TEST(AsioMessage, AnswersFromItsTable) {
-    for (AsioLong v : {2, 3, 5, 6, 7, 8, 10}) EXPECT_EQ(asioMessage(kAsioSelectorSupported, v, nullptr, nullptr), 1) << v;
+    for (AsioLong v : {2, 3, 5, 6, 7, 8, 10})
+        EXPECT_EQ(asioMessage(kAsioSelectorSupported, v, nullptr, nullptr), 1) << v;
     for (AsioLong v : {0, 1, 4, 9, 11, -1}) EXPECT_EQ(asioMessage(kAsioSelectorSupported, v, nullptr, nullptr), 0) << v;
     EXPECT_EQ(asioMessage(kAsioEngineVersion, 12345, nullptr, nullptr), 2);
     EXPECT_EQ(asioMessage(kAsioResetRequest, 0, nullptr, nullptr), 1);

@@ -71,9 +71,7 @@ private:
         ++s.held_[channel];
         return 0;
     }
-    std::uint8_t canSendNext(std::uint32_t channel) override {
-        return held_[channel].load() < 2 ? 1 : 0;
-    }
+    std::uint8_t canSendNext(std::uint32_t channel) override { return held_[channel].load() < 2 ? 1 : 0; }
     void startPlayback() override {
         auto& s = *this;
         std::lock_guard<std::mutex> guard(s.lock_);

@@ -15,7 +15,7 @@ namespace {
 using testing::waitUntil;
 using testing::WavFormat;
 
-constexpr AsioLong kFrames = 50;        // frames per period
+constexpr AsioLong kFrames = 50;          // frames per period
 constexpr std::uint32_t kFileRate = 100;  // blocks of 200 samples: four periods
 
 // 16-bit mono sample bytes and the output bytes they give at volume 1.
@@ -23,7 +23,8 @@ std::vector<std::uint8_t> pcm(const std::vector<std::int16_t>& values) { return 
 std::vector<std::uint8_t> output(const std::vector<std::int16_t>& values) {
     std::vector<std::uint8_t> out;
     for (std::int16_t v : values)
-        out.insert(out.end(), {0, 0, static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) >> 8)});
+        out.insert(out.end(),
+                   {0, 0, static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) >> 8)});
     return out;
 }
 std::vector<std::int16_t> series(int count, int first, int stride = 1) {
@@ -46,9 +47,7 @@ protected:
         testing::setPlayerTiming(2, 20);
         prepareRun(smallDriver(4, 0, kFrames));
     }
-    void TearDown() override {
-        StreamTest::TearDown();
-    }
+    void TearDown() override { StreamTest::TearDown(); }
 
     std::string file(const std::string& name, const std::vector<std::int16_t>& values) {
         return folder_.write(name, testing::wavBytes(WavFormat{1, kFileRate, 16}, pcm(values)));

@@ -34,7 +34,8 @@ std::vector<std::uint8_t> ramp16(int frames, int channels = 1) {
 // The output bytes of 16-bit values from..to-1 (at volume 1), then `silent` zero samples.
 std::vector<std::uint8_t> rampOutput(int from, int to, int silent = 0) {
     std::vector<std::uint8_t> out;
-    for (int v = from; v < to; ++v) out.insert(out.end(), {0, 0, static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)});
+    for (int v = from; v < to; ++v)
+        out.insert(out.end(), {0, 0, static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)});
     out.insert(out.end(), std::size_t(silent) * 4, 0);
     return out;
 }
@@ -53,9 +54,7 @@ protected:
         engine().runPrepared = 1;  // the players start only into a prepared run
         testing::setPlayerTiming(kTestPollMs, kTestFinalWaitMs);
     }
-    void TearDown() override {
-        service().uninstall();
-    }
+    void TearDown() override { service().uninstall(); }
 
     static FakePlaybackService& service() { return FakePlaybackService::instance(); }
 
@@ -157,7 +156,7 @@ TEST_F(PlayerProtocolTest, StartsRefusedAndNothingChanged) {
     EXPECT_EQ(testing::library().multiple.path()[0], '\0');
 
     ::testing::internal::CaptureStdout();
-    EXPECT_EQ(SingleChanelPlayStart(good.c_str(), 8, 0), 0);   // beyond 8 outputs
+    EXPECT_EQ(SingleChanelPlayStart(good.c_str(), 8, 0), 0);  // beyond 8 outputs
     EXPECT_EQ(SingleChanelPlayStart(good.c_str(), 64, 0), 0);
     EXPECT_EQ(SingleChanelPlayStart(good.c_str(), 0xFFFFFFFFu, 0), 0);
     EXPECT_EQ(SingleChanelPlayStart(nullptr, 0, 0), 0);
@@ -194,7 +193,8 @@ TEST_F(PlayerProtocolTest, ANameOf199BytesFits) {
     std::string name = folder_.path() + "/";
     name += std::string(199 - name.size() - 4, 'n') + ".wav";
     ASSERT_EQ(name.size(), 199u);
-    const auto path = folder_.write(name.substr(folder_.path().size() + 1), testing::wavBytes(WavFormat{1, 100, 16}, ramp16(10)));
+    const auto path =
+        folder_.write(name.substr(folder_.path().size() + 1), testing::wavBytes(WavFormat{1, 100, 16}, ramp16(10)));
     EXPECT_EQ(SingleChanelPlayStart(path.c_str(), 0, 0), 1);
     EXPECT_STREQ(testing::library().single.path(), path.c_str());
 }

@@ -174,9 +174,9 @@ TEST_F(FaultyDriverTest, PeriodSizesNoByteCountCanServeRunNothing) {
 
 TEST_F(FaultyDriverTest, UnlistedSampleTypesLeaveTheWidthsAtZero) {
     sim::SimConfig c = smallDriver(2, 2, kFrames);
-    c.inputType = 5;        // unassigned
-    c.outputType = -7;      // negative
-    c.outputTypes = {33};   // a DSD type for output 0
+    c.inputType = 5;       // unassigned
+    c.outputType = -7;     // negative
+    c.outputTypes = {33};  // a DSD type for output 0
     prepareRun(c);
     EXPECT_EQ(engine().sampleSize[0].load(), 0);
     EXPECT_EQ(engine().sampleSize[1].load(), 0);

@@ -70,17 +70,14 @@ struct Checker {
 
 class SoakTest : public testing::StreamTest {
 protected:
-    void TearDown() override {
-        StreamTest::TearDown();
-    }
+    void TearDown() override { StreamTest::TearDown(); }
 };
 
 TEST_F(SoakTest, MillionPeriodsPlayersApplicationAndStops) {
     const std::uint64_t target = soakPeriods();
     testing::setPlayerTiming(1, 5);
     testing::TempFolder folder;
-    const std::string file =
-        folder.write("soak.wav", testing::wavBytes({1, kFileRate, 24}, soakFileSamples<Bytes>()));
+    const std::string file = folder.write("soak.wav", testing::wavBytes({1, kFileRate, 24}, soakFileSamples<Bytes>()));
 
     Checker checker;
     sim::SimConfig c = smallDriver(8, 8, kFrames);
@@ -128,8 +125,7 @@ TEST_F(SoakTest, MillionPeriodsPlayersApplicationAndStops) {
         for (std::uint64_t p = w.armedAt; p <= now; ++p) {
             const std::uint64_t at = p * kPeriodBytes;
             bool same = true;
-            for (std::size_t i = 0; i < bytes && same; ++i)
-                same = w.bytes[i] == sim::inputPatternByte(ch, at + i);
+            for (std::size_t i = 0; i < bytes && same; ++i) same = w.bytes[i] == sim::inputPatternByte(ch, at + i);
             if (same) return true;
         }
         std::snprintf(why, sizeof why, "capture on input %d (%d bytes armed at period %llu) is no stretch of its input",

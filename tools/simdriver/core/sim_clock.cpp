@@ -101,7 +101,8 @@ void SimClock::threadMain(void* self) {
                 if (now > due + 100u * clock.active_.periodMicros) due = now;  // fell far behind: no burst
             }
             clock.runPeriod();
-        } else if (clock.completed_.load(std::memory_order_relaxed) < clock.requested_.load(std::memory_order_acquire)) {
+        } else if (clock.completed_.load(std::memory_order_relaxed) <
+                   clock.requested_.load(std::memory_order_acquire)) {
             clock.runPeriod();
         } else {
             // Stepped and idle: sleep until a step or a stop.
@@ -148,8 +149,7 @@ void SimClock::runPeriod() {
         time.timeInfo.samplePosition.hi = static_cast<std::uint32_t>(position >> 32);
         time.timeInfo.samplePosition.lo = static_cast<std::uint32_t>(position);
         time.timeInfo.flags = kSamplePositionValid;
-        if (callbacks_ && callbacks_->bufferSwitchTimeInfo)
-            callbacks_->bufferSwitchTimeInfo(&time, passed, ASIOTrue);
+        if (callbacks_ && callbacks_->bufferSwitchTimeInfo) callbacks_->bufferSwitchTimeInfo(&time, passed, ASIOTrue);
     } else if (callbacks_ && callbacks_->bufferSwitch) {
         callbacks_->bufferSwitch(passed, ASIOTrue);
     }
@@ -162,7 +162,8 @@ void SimClock::runPeriod() {
             record.insert(record.end(), buffer.halves[index], buffer.halves[index] + buffer.bytesPerHalf);
         }
     }
-    if (active_.periodObserver) active_.periodObserver(active_.observerContext, buffers_.data(), buffers_.size(), index);
+    if (active_.periodObserver)
+        active_.periodObserver(active_.observerContext, buffers_.data(), buffers_.size(), index);
     if (samplePosition_) samplePosition_->fetch_add(static_cast<std::uint64_t>(frames_), std::memory_order_relaxed);
     completed_.store(n + 1, std::memory_order_release);
     periodDone_.set();

@@ -100,7 +100,9 @@ ASIOError SimDriver::start() {
         std::vector<ClockBuffer> halves;
         halves.reserve(buffers_.size());
         for (auto& b : buffers_)
-            halves.push_back(ClockBuffer{b.isInput, b.channel, static_cast<std::size_t>(b.bytesPerHalf),
+            halves.push_back(ClockBuffer{b.isInput,
+                                         b.channel,
+                                         static_cast<std::size_t>(b.bytesPerHalf),
                                          {b.halves[0].data(), b.halves[1].data()}});
         if (!clock_.start(std::move(halves), callbacks_, bufferFrames_, &samplePosition_)) return ASE_HWMalfunction;
     }
@@ -252,9 +254,10 @@ ASIOError SimDriver::createBuffers(ASIOBufferInfo* bufferInfos, AsioLong numChan
         if (info.channelNum < 0 || info.channelNum >= count) return ASE_InvalidParameter;
         const AsioLong width = std::max<AsioLong>(sampleWidthOf(config_.typeOf(isInput, info.channelNum)), 1);
         const std::int64_t wanted = std::int64_t{width} * bufferSize;
-        const AsioLong halfBytes = config_.acceptAnyBufferSize
-                                       ? static_cast<AsioLong>(std::clamp<std::int64_t>(wanted, 1, config_.uncheckedHalfBytes))
-                                       : static_cast<AsioLong>(wanted);
+        const AsioLong halfBytes =
+            config_.acceptAnyBufferSize
+                ? static_cast<AsioLong>(std::clamp<std::int64_t>(wanted, 1, config_.uncheckedHalfBytes))
+                : static_cast<AsioLong>(wanted);
         Buffer b{isInput, info.channelNum, halfBytes, {}};
         b.halves[0].assign(static_cast<std::size_t>(b.bytesPerHalf), 0);
         b.halves[1].assign(static_cast<std::size_t>(b.bytesPerHalf), 0);
@@ -265,8 +268,8 @@ ASIOError SimDriver::createBuffers(ASIOBufferInfo* bufferInfos, AsioLong numChan
         bufferInfos[i].buffers[0] = buffers_[static_cast<std::size_t>(i)].halves[0].data();
         bufferInfos[i].buffers[1] = buffers_[static_cast<std::size_t>(i)].halves[1].data();
         for (const auto& missing : config_.nullHalves)
-            if (missing.isInput == (bufferInfos[i].isInput != ASIOFalse) && missing.channel == bufferInfos[i].channelNum &&
-                (missing.half == 0 || missing.half == 1))
+            if (missing.isInput == (bufferInfos[i].isInput != ASIOFalse) &&
+                missing.channel == bufferInfos[i].channelNum && (missing.half == 0 || missing.half == 1))
                 bufferInfos[i].buffers[missing.half] = nullptr;
     }
     callbacks_ = callbacks;

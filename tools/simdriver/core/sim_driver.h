@@ -89,8 +89,8 @@ protected:
     virtual ~SimDriver();
     // Returns true (and stores the chosen result) when `slot` is set to fail.
     bool failing(Slot slot, ASIOError* result) const;
-    void record(Slot slot, std::uintptr_t a0 = 0, std::uintptr_t a1 = 0, std::uintptr_t a2 = 0,
-                std::uintptr_t a3 = 0, double rate = 0.0);
+    void record(Slot slot, std::uintptr_t a0 = 0, std::uintptr_t a1 = 0, std::uintptr_t a2 = 0, std::uintptr_t a3 = 0,
+                double rate = 0.0);
 
     SimConfig config_;
     std::atomic<std::uint32_t> refs_{1};
