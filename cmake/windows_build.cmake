@@ -8,7 +8,8 @@ file(GLOB ASIOCHAN_WIN32_PLATFORM_SOURCES CONFIGURE_DEPENDS src/platform/win32/*
 set(ASIOCHAN_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 set(ASIOCHAN_WIN32_LIBS ole32 oleaut32 uuid advapi32 user32 setupapi kernel32)
 
-add_library(asiochan_objects OBJECT ${ASIOCHAN_PORTABLE_SOURCES} ${ASIOCHAN_WIN32_PLATFORM_SOURCES})
+add_library(asiochan_objects OBJECT ${ASIOCHAN_PORTABLE_SOURCES} ${ASIOCHAN_INSTANCE_SOURCE}
+    ${ASIOCHAN_WIN32_PLATFORM_SOURCES})
 asiochan_includes(asiochan_objects)
 asiochan_warnings(asiochan_objects)
 

@@ -70,7 +70,8 @@ struct ViewEntries {
         for (const DriverKeys& e : kEntries) {
             const std::string cls = std::string("Software\\Classes\\CLSID\\") + e.classId;
             const std::string asio = std::string("Software\\ASIO\\") + e.subkey;
-            written = written && setText(HKEY_LOCAL_MACHINE, cls + "\\InprocServer32", e.view, nullptr, folder + e.server) &&
+            written = written &&
+                      setText(HKEY_LOCAL_MACHINE, cls + "\\InprocServer32", e.view, nullptr, folder + e.server) &&
                       setText(HKEY_LOCAL_MACHINE, asio, e.view, "CLSID", e.classId) &&
                       setText(HKEY_LOCAL_MACHINE, asio, e.view, "Description", e.description);
         }

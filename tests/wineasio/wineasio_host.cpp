@@ -95,8 +95,8 @@ std::vector<float> signal(std::size_t frames) {
 int roundTrip(const char* driver, std::int32_t expectedPeriod) {
     if (!openRun(driver)) return finish("");
     const std::int32_t period = GetBufferSizePreferred();
-    check(period == expectedPeriod, "the driver's period is " + std::to_string(period) + " frames, not " +
-                                        std::to_string(expectedPeriod));
+    check(period == expectedPeriod,
+          "the driver's period is " + std::to_string(period) + " frames, not " + std::to_string(expectedPeriod));
     check(channelType(false, 0) == kFloat32Lsb && channelType(true, 0) == kFloat32Lsb,
           "channel 0 is not Float32LSB in both directions");
     std::fclose(std::fopen("ready", "w"));
