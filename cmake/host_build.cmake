@@ -15,12 +15,20 @@ asiochan_includes(asiochan_simcore)
 asiochan_warnings(asiochan_simcore)
 target_link_libraries(asiochan_simcore PUBLIC asiochan_core)
 
+# The instance the exports reach in host builds: one the running test made.
+add_library(asiochan_test_instance STATIC tests/unit/support/test_library.cpp)
+asiochan_includes(asiochan_test_instance)
+target_include_directories(asiochan_test_instance PUBLIC ${ASIOCHAN_ROOT}/tests/unit)
+asiochan_warnings(asiochan_test_instance)
+target_link_libraries(asiochan_test_instance PUBLIC asiochan_core)
+
 file(GLOB_RECURSE ASIOCHAN_UNIT_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp)
+list(REMOVE_ITEM ASIOCHAN_UNIT_TEST_SOURCES ${ASIOCHAN_ROOT}/tests/unit/support/test_library.cpp)
 add_executable(asiochan_unit_tests ${ASIOCHAN_UNIT_TEST_SOURCES})
 asiochan_includes(asiochan_unit_tests)
 target_include_directories(asiochan_unit_tests PRIVATE ${ASIOCHAN_ROOT}/tests ${ASIOCHAN_ROOT}/tests/unit)
 asiochan_warnings(asiochan_unit_tests)
-target_link_libraries(asiochan_unit_tests PRIVATE asiochan_simcore GTest::gtest GTest::gtest_main)
+target_link_libraries(asiochan_unit_tests PRIVATE asiochan_test_instance asiochan_simcore GTest::gtest GTest::gtest_main)
 # Heap calls and mutex locks are counted per thread (tests/unit/support/allocation_counter.cpp).
 target_link_options(asiochan_unit_tests PRIVATE
     -Wl,--wrap=malloc -Wl,--wrap=free -Wl,--wrap=calloc -Wl,--wrap=realloc -Wl,--wrap=pthread_mutex_lock)
@@ -38,7 +46,7 @@ if(ASIOCHAN_BENCH AND EXISTS ${ASIOCHAN_ROOT}/bench)
         asiochan_includes(asiochan_bench)
         target_include_directories(asiochan_bench PRIVATE ${ASIOCHAN_ROOT}/tests ${ASIOCHAN_ROOT}/tests/unit)
         asiochan_warnings(asiochan_bench)
-        target_link_libraries(asiochan_bench PRIVATE asiochan_simcore benchmark::benchmark benchmark::benchmark_main)
+        target_link_libraries(asiochan_bench PRIVATE asiochan_test_instance asiochan_simcore benchmark::benchmark benchmark::benchmark_main)
     endif()
 endif()
 

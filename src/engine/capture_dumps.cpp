@@ -1,16 +1,38 @@
 #include "engine/capture_dumps.h"
 
-#include "engine/buffer_switch.h"
+#include <cstdio>
+
 #include "engine/channel_blocks.h"
 #include "platform/platform.h"
 
 namespace asiochan {
 
+namespace {
+void writeDumpFile(const char* path, const std::uint8_t* bytes, std::int32_t byteLength) {
+    std::FILE* file = platform::openFile(path, "wb");
+    if (file == nullptr) return;
+    if (bytes != nullptr && byteLength > 0) {
+        std::fwrite(bytes, 1, static_cast<std::size_t>(byteLength), file);
+        std::fflush(file);
+    }
+    std::fclose(file);
+}
+}  // namespace
+
+void writeCaptureDump(std::uint32_t channel, const std::uint8_t* userStart, const std::uint8_t* copyStart,
+                      std::int32_t byteLength) {
+    char path[64];
+    std::snprintf(path, sizeof path, "D:\\buffer_debug_%d_output.dat", static_cast<int>(channel));
+    writeDumpFile(path, userStart, byteLength);
+    std::snprintf(path, sizeof path, "D:\\buffer_debug_%d_internal.dat", static_cast<int>(channel));
+    writeDumpFile(path, copyStart, byteLength);
+}
+
 void CaptureDumps::post(std::uint32_t channel, const std::uint8_t* userStart, std::uint8_t* copy,
                         std::int32_t byteLength, std::atomic<std::uint8_t>* done) noexcept {
     if (channel >= kChannels || slots_[channel].state.load(std::memory_order_acquire) != kFree) {
-        // No slot to wait in: the copy goes with the rest of the retired blocks.
-        retireBlock(copy);
+        // No slot to wait in: the copy goes with the retired blocks.
+        overflow_.retire(copy);
         if (done != nullptr) done->store(1, std::memory_order_seq_cst);
         return;
     }
@@ -25,7 +47,7 @@ void CaptureDumps::post(std::uint32_t channel, const std::uint8_t* userStart, st
 
 void CaptureDumps::write(std::uint32_t channel, Slot& slot) {
     std::uint8_t* copy = slot.copy.load(std::memory_order_relaxed);
-    WriteCaptureDump(channel, slot.userStart.load(std::memory_order_relaxed), copy,
+    writeCaptureDump(channel, slot.userStart.load(std::memory_order_relaxed), copy,
                      slot.byteLength.load(std::memory_order_relaxed));
     releaseBlock(copy);
     std::atomic<std::uint8_t>* done = slot.done.load(std::memory_order_relaxed);

@@ -1,9 +1,10 @@
 // The dump files of completed captures, taken off the driver's thread. The
 // period processing posts a completed channel here instead of writing its two
-// files; a thread of the library's own (or, failing that, the application's next
-// call) writes them, releases the channel's shadow copy, and only then sets the
+// files; the library's thread (or, failing that, the application's next call)
+// writes them, releases the channel's shadow copy, and only then sets the
 // channel's `done` flag. Until then the channel reads as still capturing, so an
-// application that waited for done finds both files written and closed.
+// application that waited for done finds both files written and closed, and
+// nothing reads its buffer after done.
 //
 // One slot per input channel bounds the work: a channel cannot complete again
 // before its dump is written, because it is handed back (`done`) only after.
@@ -12,13 +13,20 @@
 #include <atomic>
 #include <cstdint>
 
-#include "engine/channel_reset.h"
+#include "engine/channel_blocks.h"
+#include "engine/engine_state.h"
 
 namespace asiochan {
 
 class CaptureDumps {
 public:
     static constexpr std::uint32_t kChannels = 64;
+
+    // `overflow` takes the copy of a post that finds no free slot, since the
+    // driver's thread may not release it.
+    constexpr explicit CaptureDumps(RetiredBlocks& overflow) : overflow_(overflow) {}
+    CaptureDumps(const CaptureDumps&) = delete;
+    CaptureDumps& operator=(const CaptureDumps&) = delete;
 
     // Driver's thread, for a channel that just completed: records what its dump
     // needs and takes over its shadow copy block (`copy`, may be null). No heap,
@@ -54,8 +62,15 @@ private:
 
     void write(std::uint32_t channel, Slot& slot);
 
+    RetiredBlocks& overflow_;
     Slot slots_[kChannels];
     std::atomic<std::uint32_t> pendingCount_{0};
 };
+
+// Writes "D:\buffer_debug_<channel>_output.dat" from `userStart` and
+// "D:\buffer_debug_<channel>_internal.dat" from `copyStart`, `byteLength` bytes
+// each; a null start makes an empty file, a file that cannot be opened is skipped.
+void writeCaptureDump(std::uint32_t channel, const std::uint8_t* userStart, const std::uint8_t* copyStart,
+                      std::int32_t byteLength);
 
 }  // namespace asiochan

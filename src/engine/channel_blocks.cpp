@@ -17,8 +17,6 @@ struct BlockHeader {
 };
 static_assert(sizeof(BlockHeader) == 16);
 
-std::atomic<BlockHeader*> retired{nullptr};
-
 BlockHeader* headerOf(std::uint8_t* block) { return reinterpret_cast<BlockHeader*>(block - sizeof(BlockHeader)); }
 }  // namespace
 
@@ -39,17 +37,17 @@ void releaseBlock(std::uint8_t* block) {
     delete[] reinterpret_cast<std::uint8_t*>(header);
 }
 
-void retireBlock(std::uint8_t* block) {
+void RetiredBlocks::retire(std::uint8_t* block) noexcept {
     if (!isBlock(block)) return;
     BlockHeader* header = headerOf(block);
-    BlockHeader* head = retired.load(std::memory_order_relaxed);
+    void* head = head_.load(std::memory_order_relaxed);
     do {
-        header->nextRetired.store(head, std::memory_order_relaxed);
-    } while (!retired.compare_exchange_weak(head, header, std::memory_order_release, std::memory_order_relaxed));
+        header->nextRetired.store(static_cast<BlockHeader*>(head), std::memory_order_relaxed);
+    } while (!head_.compare_exchange_weak(head, header, std::memory_order_release, std::memory_order_relaxed));
 }
 
-std::uint32_t releaseRetiredBlocks() {
-    BlockHeader* header = retired.exchange(nullptr, std::memory_order_acquire);
+std::uint32_t RetiredBlocks::releaseAll() {
+    auto* header = static_cast<BlockHeader*>(head_.exchange(nullptr, std::memory_order_acquire));
     std::uint32_t count = 0;
     while (header != nullptr) {
         BlockHeader* next = header->nextRetired.load(std::memory_order_relaxed);

@@ -4,9 +4,6 @@
 
 namespace asiochan {
 
-constinit CaptureDumps captureDumps;
-constinit Housekeeper housekeeper{captureDumps};
-
 bool Housekeeper::ensureRunning() {
     std::uint8_t expected = kStopped;
     if (!state_.compare_exchange_strong(expected, kRunning, std::memory_order_acq_rel)) {
@@ -23,7 +20,7 @@ bool Housekeeper::ensureRunning() {
 void Housekeeper::serviceFromApplication() {
     if (state_.load(std::memory_order_acquire) == kRunning) return;
     if (dumps_.pendingCount() == 0) {
-        releaseRetiredBlocks();
+        retired_.releaseAll();
         return;
     }
     if (!ensureRunning()) doWork();
@@ -42,7 +39,7 @@ bool Housekeeper::stop(std::uint32_t timeoutMs) {
 
 bool Housekeeper::doWork() {
     const std::uint32_t dumps = dumps_.writePending();
-    const std::uint32_t blocks = releaseRetiredBlocks();
+    const std::uint32_t blocks = retired_.releaseAll();
     return dumps + blocks != 0;
 }
 
@@ -60,8 +57,7 @@ void Housekeeper::run() {
             std::uint8_t expected = kStopRequested;
             if (state_.compare_exchange_strong(expected, kStopped, std::memory_order_acq_rel)) return;
             expected = kRunning;
-            if (idleLongEnough && state_.compare_exchange_strong(expected, kStopped, std::memory_order_acq_rel))
-                return;
+            if (idleLongEnough && state_.compare_exchange_strong(expected, kStopped, std::memory_order_acq_rel)) return;
         }
         platform::sleepMs(kPollMs);
     }

@@ -3,9 +3,10 @@
 // period processing retired. It polls every few milliseconds (the driver's
 // thread never signals it: a signal is a system call that may block).
 //
-// Lifetime. An application call starts the thread when there is work ahead
-// (ensureRunning). The thread runs while it is kept alive (a run is prepared) or
-// has work; after a second with neither it ends by itself. On Windows it holds a
+// Lifetime. The engine owns it; an application call starts the thread when there
+// is work ahead (Prepare, arming a capture). The thread runs while it is kept
+// alive (a run is prepared) or has work; after a second with neither it ends by
+// itself. An engine that goes (tests make and drop their own) stops it first. On Windows it holds a
 // reference on the DLL and ends with FreeLibraryAndExitThread, so a FreeLibrary
 // by the application returns at once and the DLL is unloaded only after the
 // thread has finished its last dump; no library thread outlives the DLL, and no
@@ -18,6 +19,7 @@
 #include <cstdint>
 
 #include "engine/capture_dumps.h"
+#include "engine/channel_blocks.h"
 #include "platform/platform.h"
 
 namespace asiochan {
@@ -28,9 +30,9 @@ public:
     static constexpr std::uint32_t kPollMs = 2;
     static constexpr std::uint32_t kIdleExitMs = 1000;
 
-    constexpr explicit Housekeeper(CaptureDumps& dumps,
-                                   ThreadStarter startThread = &platform::startLibraryThread)
-        : dumps_(dumps), startThread_(startThread) {}
+    constexpr Housekeeper(CaptureDumps& dumps, RetiredBlocks& retired,
+                          ThreadStarter startThread = &platform::startLibraryThread)
+        : dumps_(dumps), retired_(retired), startThread_(startThread) {}
     Housekeeper(const Housekeeper&) = delete;
     Housekeeper& operator=(const Housekeeper&) = delete;
 
@@ -57,14 +59,10 @@ private:
     void run();
 
     CaptureDumps& dumps_;
+    RetiredBlocks& retired_;
     ThreadStarter startThread_;
     std::atomic<std::uint8_t> state_{kStopped};
     std::atomic<bool> keepAlive_{false};
 };
-
-// The engine's dumps and its thread. Constant-initialised and trivially
-// destroyed: nothing runs for them at load or unload.
-extern CaptureDumps captureDumps;
-extern Housekeeper housekeeper;
 
 }  // namespace asiochan

@@ -17,7 +17,7 @@ void mapDrive(char letter, const std::string& folder);
 std::string hostPath(const char* windowsPath);
 
 // Calls on the calling thread of the stand-ins that may block on Windows: file
-// opens, sleeps, yields and thread waits. Lets tests prove that a thread (the
+// opens, sleeps, yields, thread waits, mutex locks and event waits. Lets tests prove that a thread (the
 // driver's) makes none of them.
 std::uint64_t blockingCallsOnThisThread();
 void countBlockingCall();

@@ -1,14 +1,13 @@
 // The driver's thread does no slow work: while a free-running stream goes
 // through joins, block ends, capture completions with dump files, stops arriving
 // at any moment and a re-Prepare, every period is counted for heap calls, mutex
-// locks, file opens, sleeps, yields and thread waits made on the driver's thread.
+// locks, file opens, sleeps, yields and waits made on the driver's thread.
 #include <unistd.h>
 
 #include <filesystem>
 #include <thread>
 
-#include "engine/capture.h"
-#include "engine/playback.h"
+#include "asiochan.h"
 #include "platform/host/host_control.h"
 #include "support/allocation_counter.h"
 #include "support/stream_fixture.h"
@@ -28,7 +27,7 @@ struct SlowCalls {
 
 std::atomic<std::uint64_t> heapOnDriverThread{0}, locksOnDriverThread{0}, blockingOnDriverThread{0};
 std::atomic<std::uint64_t> periodsCounted{0};
-const ASIOCallbacks* engineCallbacks = nullptr;
+const ASIOCallbacks* realCallbacks = nullptr;
 
 // Runs one of the engine's callbacks and adds what it did on this thread.
 template <typename Call>
@@ -43,11 +42,11 @@ void counted(Call call) {
 }
 
 void ASIOCHAN_CDECL countedBufferSwitch(AsioLong index, ASIOBool direct) {
-    counted([&] { engineCallbacks->bufferSwitch(index, direct); });
+    counted([&] { realCallbacks->bufferSwitch(index, direct); });
 }
 ASIOTime* ASIOCHAN_CDECL countedBufferSwitchTimeInfo(ASIOTime* time, AsioLong index, ASIOBool direct) {
     ASIOTime* result = nullptr;
-    counted([&] { result = engineCallbacks->bufferSwitchTimeInfo(time, index, direct); });
+    counted([&] { result = realCallbacks->bufferSwitchTimeInfo(time, index, direct); });
     return result;
 }
 
@@ -56,7 +55,7 @@ class CountingDriver : public sim::SimDriver {
 public:
     using SimDriver::SimDriver;
     ASIOError createBuffers(ASIOBufferInfo* infos, AsioLong count, AsioLong size, ASIOCallbacks* callbacks) override {
-        engineCallbacks = callbacks;
+        realCallbacks = callbacks;
         counting_ = *callbacks;
         counting_.bufferSwitch = &countedBufferSwitch;
         counting_.bufferSwitchTimeInfo = &countedBufferSwitchTimeInfo;
@@ -103,7 +102,7 @@ TEST_F(DriverThreadTest, PeriodsMakeNoSlowCallsWhateverTheApplicationDoes) {
     sim::SimConfig config = smallDriver(kChannels, kChannels, kFrames);
     config.keepCallLog = false;  // the simulated driver's own log would allocate on its thread
     driver_ = new CountingDriver(config);
-    currentDriver = driver_;
+    driverCalls().setCurrent(driver_);
     driver_->clock().options().freeRunning = true;
     driver_->clock().options().recordOutputs = false;
     heapOnDriverThread = locksOnDriverThread = blockingOnDriverThread = periodsCounted = 0;

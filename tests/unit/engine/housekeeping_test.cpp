@@ -61,7 +61,8 @@ protected:
     }
 
     std::string dir_;
-    CaptureDumps dumps_;
+    RetiredBlocks retired_;
+    CaptureDumps dumps_{retired_};
 };
 
 // Whoever writes a posted dump, the files are complete before `done`, the copy
@@ -85,7 +86,7 @@ TEST_F(HousekeepingTest, DoneOnlyAfterBothFilesAreClosed) {
         EXPECT_EQ(done.load(), 0);
         EXPECT_FALSE(std::filesystem::exists(file(63, "output")));
 
-        Housekeeper keeper(dumps_);
+        Housekeeper keeper(dumps_, retired_);
         if (row.writer == Writer::application) {
             EXPECT_EQ(dumps_.writePending(ChannelMask{1} << 63), 1u);
         } else if (row.writer == Writer::settle) {
@@ -124,21 +125,21 @@ TEST_F(HousekeepingTest, WritesOnlyTheChannelsAskedForAndRefusesASecondPost) {
     EXPECT_EQ(read(file(2, "output")), Bytes{});
     EXPECT_EQ(dumps_.writePending(), 1u);
     EXPECT_EQ(read(file(2, "output")), a);  // the first post's data, not the refused one's
-    EXPECT_EQ(releaseRetiredBlocks(), 2u);  // the refused posts' copies
+    EXPECT_EQ(retired_.releaseAll(), 2u);   // the refused posts' copies
     EXPECT_TRUE(heapBackTo(heap));
 }
 
 // Without a thread of its own the library does the work at the application's
 // next call; with one, that call leaves the work to the thread.
 TEST_F(HousekeepingTest, WithoutAThreadTheApplicationCallWritesTheDump) {
-    Housekeeper keeper(dumps_, [](platform::ThreadEntry, void*) { return false; });
+    Housekeeper keeper(dumps_, retired_, [](platform::ThreadEntry, void*) { return false; });
     EXPECT_FALSE(keeper.ensureRunning());
     EXPECT_FALSE(keeper.running());
     const Bytes user = {9, 9, 9};
     std::atomic<std::uint8_t> done{0};
     const long long heap = testing::liveHeapBytes();
     post(0, user, done);
-    retireBlock(allocateBlock(100));
+    retired_.retire(allocateBlock(100));
     keeper.serviceFromApplication();
     EXPECT_EQ(done.load(), 1);
     EXPECT_EQ(read(file(0, "internal")), user);
@@ -148,7 +149,7 @@ TEST_F(HousekeepingTest, WithoutAThreadTheApplicationCallWritesTheDump) {
 // The thread ends by itself once idle and not kept alive, and a stop asked for
 // while dumps are pending ends it only after they are written.
 TEST_F(HousekeepingTest, ThreadEndsWhenIdleAndFinishesPendingDumpsOnStop) {
-    Housekeeper keeper(dumps_);
+    Housekeeper keeper(dumps_, retired_);
     std::vector<Bytes> users(8, Bytes(4096, 0x5a));
     std::vector<std::atomic<std::uint8_t>> done(users.size());
     const long long heap = testing::liveHeapBytes();
@@ -159,11 +160,11 @@ TEST_F(HousekeepingTest, ThreadEndsWhenIdleAndFinishesPendingDumpsOnStop) {
     keeper.setKeepAlive(true);
     ASSERT_TRUE(keeper.ensureRunning());
     for (std::uint32_t ch = 0; ch < users.size(); ++ch) post(ch, users[ch], done[ch]);
-    for (int k = 0; k < 100; ++k) retireBlock(allocateBlock(64));
+    for (int k = 0; k < 100; ++k) retired_.retire(allocateBlock(64));
     EXPECT_TRUE(keeper.stop(10000));
     for (auto& d : done) EXPECT_EQ(d.load(), 1);
     EXPECT_EQ(dumps_.pendingCount(), 0u);
-    releaseRetiredBlocks();  // whatever the thread's last round left
+    retired_.releaseAll();  // whatever the thread's last round left
     EXPECT_TRUE(heapBackTo(heap));
 }
 
