@@ -78,10 +78,10 @@ std::int32_t Engine::finish() {
     if (r == ASE_OK) r = calls_.ASIODisposeBuffers();
     resetPlaybackChannels(channelsBelow(state_.outputChannelCount.load()));
     resetCaptureChannels(channelsBelow(state_.inputChannelCount.load()));
-    // The library's thread ends by itself once idle; blocks of the run's last
-    // periods go now if it is not running.
+    // The library's thread ends by itself once idle. The blocks the run's last
+    // periods retired go now, so a finished run holds no memory.
     housekeeper_.setKeepAlive(false);
-    housekeeper_.serviceFromApplication();
+    retired_.releaseAll();
     return r;
 }
 
