@@ -164,12 +164,13 @@ void convertRun(const std::uint8_t* in, std::size_t frameBytes, std::uint8_t* ou
         for (; i + 4 <= frames; i += 4) {
             const __m128 product = _mm_mul_ps(_mm_cvtepi32_ps(loadFour<Width, Channels>(in + i * stride, stride)), factor);
             const __m128i clipped = _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(product, low), high));
-            const __m128i values = _mm_slli_epi32(clipped, W::kShift);
-            if constexpr (Output == RunOutput::Value)
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), values);
-            else
-                _mm_storeu_ps(reinterpret_cast<float*>(out + 4 * i),
-                              _mm_mul_ps(_mm_cvtepi32_ps(values), _mm_set1_ps(kFloatScale)));
+            if constexpr (Output == RunOutput::Value) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), _mm_slli_epi32(clipped, W::kShift));
+            } else {
+                // The shift folded into the scale: both are exact powers of two.
+                constexpr float kScale = kFloatScale * static_cast<float>(1u << W::kShift);
+                _mm_storeu_ps(reinterpret_cast<float*>(out + 4 * i), _mm_mul_ps(_mm_cvtepi32_ps(clipped), _mm_set1_ps(kScale)));
+            }
         }
     }
 #endif
