@@ -69,7 +69,7 @@ const std::string& stereoFile(std::uint16_t bits) {
 
 WavHeader headerOf(const std::string& path) {
     WavHeader h;
-    ReadWavHeader(path.c_str(), h);
+    readWavHeader(path.c_str(), h);
     return h;
 }
 
@@ -149,4 +149,3 @@ BENCHMARK(Baseline_ReadIntoMemory)->Arg(16)->Arg(24)->Unit(benchmark::kMilliseco
 BENCHMARK(Convert_Int32LSB)->Arg(16)->Arg(24)->Unit(benchmark::kMillisecond);
 BENCHMARK(Convert_Float32LSB)->Arg(16)->Arg(24)->Unit(benchmark::kMillisecond);
 BENCHMARK(Convert_ByteRequests)->Arg(16)->Arg(24)->Unit(benchmark::kMillisecond);
-

@@ -118,8 +118,8 @@ inline __m128i loadFour(const std::uint8_t* p, std::size_t stride) {
     if constexpr (Width == 1) {
         // High byte b ^ 0x80, low byte 0xFF below 128: the low byte is 0xFF exactly
         // when the high byte's top bit is set.
-        const __m128i high = _mm_slli_epi32(_mm_xor_si128(_mm_and_si128(words, _mm_set1_epi32(0xFF)),
-                                                          _mm_set1_epi32(0x80)), 24);
+        const __m128i high =
+            _mm_slli_epi32(_mm_xor_si128(_mm_and_si128(words, _mm_set1_epi32(0xFF)), _mm_set1_epi32(0x80)), 24);
         const __m128i sign = _mm_srai_epi32(high, 31);
         const __m128i low = _mm_and_si128(sign, _mm_set1_epi32(0xFF));
         return _mm_or_si128(_mm_srai_epi32(high, 16), low);
@@ -162,14 +162,16 @@ void convertRun(const std::uint8_t* in, std::size_t frameBytes, std::uint8_t* ou
         const __m128 low = _mm_set1_ps(W::kLow);
         const __m128 high = _mm_set1_ps(W::kHigh);
         for (; i + 4 <= frames; i += 4) {
-            const __m128 product = _mm_mul_ps(_mm_cvtepi32_ps(loadFour<Width, Channels>(in + i * stride, stride)), factor);
+            const __m128 product =
+                _mm_mul_ps(_mm_cvtepi32_ps(loadFour<Width, Channels>(in + i * stride, stride)), factor);
             const __m128i clipped = _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(product, low), high));
             if constexpr (Output == RunOutput::Value) {
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), _mm_slli_epi32(clipped, W::kShift));
             } else {
                 // The shift folded into the scale: both are exact powers of two.
                 constexpr float kScale = kFloatScale * static_cast<float>(1u << W::kShift);
-                _mm_storeu_ps(reinterpret_cast<float*>(out + 4 * i), _mm_mul_ps(_mm_cvtepi32_ps(clipped), _mm_set1_ps(kScale)));
+                _mm_storeu_ps(reinterpret_cast<float*>(out + 4 * i),
+                              _mm_mul_ps(_mm_cvtepi32_ps(clipped), _mm_set1_ps(kScale)));
             }
         }
     }
@@ -181,28 +183,36 @@ void convertRun(const std::uint8_t* in, std::size_t frameBytes, std::uint8_t* ou
 template <std::uint32_t Width, RunOutput Output>
 FrameConverter::Run runFor(std::uint32_t channels) {
     switch (channels) {
-        case 1: return convertRun<Width, 1, Output>;
-        case 2: return convertRun<Width, 2, Output>;
-        default: return convertRun<Width, 0, Output>;
+        case 1:
+            return convertRun<Width, 1, Output>;
+        case 2:
+            return convertRun<Width, 2, Output>;
+        default:
+            return convertRun<Width, 0, Output>;
     }
 }
 
 template <RunOutput Output>
 FrameConverter::Run runFor(std::uint32_t width, std::uint32_t channels) {
-    return width == 1 ? runFor<1, Output>(channels) : width == 2 ? runFor<2, Output>(channels) : runFor<3, Output>(channels);
+    return width == 1   ? runFor<1, Output>(channels)
+           : width == 2 ? runFor<2, Output>(channels)
+                        : runFor<3, Output>(channels);
 }
 }  // namespace
 
 std::int32_t fileSampleValue(const std::uint8_t* bytes, std::uint32_t bytesPerSample) {
     switch (bytesPerSample) {
-        case 1: return FileWidth<1>::load(bytes);
-        case 2: return FileWidth<2>::load(bytes);
+        case 1:
+            return FileWidth<1>::load(bytes);
+        case 2:
+            return FileWidth<2>::load(bytes);
         case 3: {
             // Not through the 4-byte load: the caller's sample may be the last bytes it has.
             const std::uint32_t raw = bytes[0] | (bytes[1] << 8) | (static_cast<std::uint32_t>(bytes[2]) << 16);
             return static_cast<std::int32_t>(raw << 8) >> 8;
         }
-        default: return 0;
+        default:
+            return 0;
     }
 }
 

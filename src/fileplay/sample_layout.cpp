@@ -51,25 +51,44 @@ void layOutFloat(const SampleValue* values, std::size_t count, std::uint8_t* out
 
 SampleLayoutFunction sampleLayoutFor(ASIOSampleType type) {
     switch (type) {
-        case ASIOSTInt16LSB: return layOutInteger<2, 16, Order::Lsb>;
-        case ASIOSTInt16MSB: return layOutInteger<2, 16, Order::Msb>;
-        case ASIOSTInt24LSB: return layOutInteger<3, 8, Order::Lsb>;
-        case ASIOSTInt24MSB: return layOutInteger<3, 8, Order::Msb>;
-        case ASIOSTInt32LSB: return layOutInteger<4, 0, Order::Lsb>;
-        case ASIOSTInt32MSB: return layOutInteger<4, 0, Order::Msb>;
-        case ASIOSTInt32LSB16: return layOutInteger<4, 16, Order::Lsb>;
-        case ASIOSTInt32MSB16: return layOutInteger<4, 16, Order::Msb>;
-        case ASIOSTInt32LSB18: return layOutInteger<4, 14, Order::Lsb>;
-        case ASIOSTInt32MSB18: return layOutInteger<4, 14, Order::Msb>;
-        case ASIOSTInt32LSB20: return layOutInteger<4, 12, Order::Lsb>;
-        case ASIOSTInt32MSB20: return layOutInteger<4, 12, Order::Msb>;
-        case ASIOSTInt32LSB24: return layOutInteger<4, 8, Order::Lsb>;
-        case ASIOSTInt32MSB24: return layOutInteger<4, 8, Order::Msb>;
-        case ASIOSTFloat32LSB: return layOutFloat<float, Order::Lsb>;
-        case ASIOSTFloat32MSB: return layOutFloat<float, Order::Msb>;
-        case ASIOSTFloat64LSB: return layOutFloat<double, Order::Lsb>;
-        case ASIOSTFloat64MSB: return layOutFloat<double, Order::Msb>;
-        default: return nullptr;
+        case ASIOSTInt16LSB:
+            return layOutInteger<2, 16, Order::Lsb>;
+        case ASIOSTInt16MSB:
+            return layOutInteger<2, 16, Order::Msb>;
+        case ASIOSTInt24LSB:
+            return layOutInteger<3, 8, Order::Lsb>;
+        case ASIOSTInt24MSB:
+            return layOutInteger<3, 8, Order::Msb>;
+        case ASIOSTInt32LSB:
+            return layOutInteger<4, 0, Order::Lsb>;
+        case ASIOSTInt32MSB:
+            return layOutInteger<4, 0, Order::Msb>;
+        case ASIOSTInt32LSB16:
+            return layOutInteger<4, 16, Order::Lsb>;
+        case ASIOSTInt32MSB16:
+            return layOutInteger<4, 16, Order::Msb>;
+        case ASIOSTInt32LSB18:
+            return layOutInteger<4, 14, Order::Lsb>;
+        case ASIOSTInt32MSB18:
+            return layOutInteger<4, 14, Order::Msb>;
+        case ASIOSTInt32LSB20:
+            return layOutInteger<4, 12, Order::Lsb>;
+        case ASIOSTInt32MSB20:
+            return layOutInteger<4, 12, Order::Msb>;
+        case ASIOSTInt32LSB24:
+            return layOutInteger<4, 8, Order::Lsb>;
+        case ASIOSTInt32MSB24:
+            return layOutInteger<4, 8, Order::Msb>;
+        case ASIOSTFloat32LSB:
+            return layOutFloat<float, Order::Lsb>;
+        case ASIOSTFloat32MSB:
+            return layOutFloat<float, Order::Msb>;
+        case ASIOSTFloat64LSB:
+            return layOutFloat<double, Order::Lsb>;
+        case ASIOSTFloat64MSB:
+            return layOutFloat<double, Order::Msb>;
+        default:
+            return nullptr;
     }
 }
 

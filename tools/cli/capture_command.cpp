@@ -51,8 +51,10 @@ bool parseCapture(const Arguments& args, CaptureRequestArgs* req) {
 }
 
 void toLittleEndian(std::vector<std::uint8_t>& bytes, int width) {
-    for (std::size_t at = 0; at + static_cast<std::size_t>(width) <= bytes.size(); at += static_cast<std::size_t>(width))
-        std::reverse(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.begin() + static_cast<std::ptrdiff_t>(at) + width);
+    for (std::size_t at = 0; at + static_cast<std::size_t>(width) <= bytes.size();
+         at += static_cast<std::size_t>(width))
+        std::reverse(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                     bytes.begin() + static_cast<std::ptrdiff_t>(at) + width);
 }
 }  // namespace
 

@@ -97,8 +97,9 @@ int runPlay(const Arguments& args) {
 
     installInterruptHandler();
     const float volume = static_cast<float>(req.volume);
-    const bool started = req.multi ? (MultipleChanelSetVolume(volume), MultipleChanelPlayStart(req.file.c_str(), mask, req.loop))
-                                   : (SingleChanelSetVolume(volume), SingleChanelPlayStart(req.file.c_str(), req.channels[0], req.loop));
+    const bool started =
+        req.multi ? (MultipleChanelSetVolume(volume), MultipleChanelPlayStart(req.file.c_str(), mask, req.loop))
+                  : (SingleChanelSetVolume(volume), SingleChanelPlayStart(req.file.c_str(), req.channels[0], req.loop));
     if (!started) {
         std::fprintf(stderr, "error: the player refused %s\n", req.file.c_str());
         return kExitFailure;

@@ -16,16 +16,35 @@ struct Layout {
 
 Layout layoutOf(std::int32_t type) {
     switch (type) {
-        case 0: case 16: return {Kind::Int, 2, 16};
-        case 1: case 17: return {Kind::Int, 3, 8};
-        case 2: case 18: return {Kind::Int, 4, 0};
-        case 8: case 24: return {Kind::Int, 4, 16};
-        case 9: case 25: return {Kind::Int, 4, 14};
-        case 10: case 26: return {Kind::Int, 4, 12};
-        case 11: case 27: return {Kind::Int, 4, 8};
-        case 3: case 19: return {Kind::Float32, 4, 0};
-        case 4: case 20: return {Kind::Float64, 8, 0};
-        default: return {Kind::None, 0, 0};
+        case 0:
+        case 16:
+            return {Kind::Int, 2, 16};
+        case 1:
+        case 17:
+            return {Kind::Int, 3, 8};
+        case 2:
+        case 18:
+            return {Kind::Int, 4, 0};
+        case 8:
+        case 24:
+            return {Kind::Int, 4, 16};
+        case 9:
+        case 25:
+            return {Kind::Int, 4, 14};
+        case 10:
+        case 26:
+            return {Kind::Int, 4, 12};
+        case 11:
+        case 27:
+            return {Kind::Int, 4, 8};
+        case 3:
+        case 19:
+            return {Kind::Float32, 4, 0};
+        case 4:
+        case 20:
+            return {Kind::Float64, 8, 0};
+        default:
+            return {Kind::None, 0, 0};
     }
 }
 
@@ -40,8 +59,11 @@ int encodeSample(std::int32_t value, std::int32_t type, std::uint8_t* out) {
     const Layout l = layoutOf(type);
     std::uint64_t bits = 0;
     switch (l.kind) {
-        case Kind::None: return 0;
-        case Kind::Int: bits = static_cast<std::uint32_t>(value >> l.shift); break;
+        case Kind::None:
+            return 0;
+        case Kind::Int:
+            bits = static_cast<std::uint32_t>(value >> l.shift);
+            break;
         case Kind::Float32: {
             const float f = static_cast<float>(value / 2147483648.0);
             std::uint32_t b;
@@ -64,7 +86,8 @@ std::int32_t decodeSample(const std::uint8_t* in, std::int32_t type) {
     std::uint64_t bits = 0;
     for (int i = 0; i < l.bytes; ++i) bits |= static_cast<std::uint64_t>(in[i]) << (8 * i);
     switch (l.kind) {
-        case Kind::None: return 0;
+        case Kind::None:
+            return 0;
         case Kind::Int: {
             // Sign-extend from the container's top bit, then back to the 32-bit range.
             const int containerBits = 8 * l.bytes;

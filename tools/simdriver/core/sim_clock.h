@@ -99,6 +99,8 @@ private:
     std::atomic<bool> stopRequested_{false};
     std::atomic<std::uint64_t> requested_{0};
     std::atomic<std::uint64_t> completed_{0};
+    platform::Event work_;                // set by a step or a stop
+    mutable platform::Event periodDone_;  // set after every period
 };
 
 }  // namespace asiochan::sim
