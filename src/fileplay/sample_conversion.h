@@ -36,7 +36,7 @@ void writeOutputSample(std::int32_t value, float volume, std::uint32_t bytesPerS
 // says) come out silent.
 class FrameConverter {
 public:
-    static constexpr std::size_t kMaxTargets = 8;
+    static constexpr std::size_t kMaxTargets = 18;  // every sample type with a width
 
     FrameConverter() = default;
     FrameConverter(const FrameConverter&) = delete;
