@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -156,15 +157,18 @@ void convertRun(const std::uint8_t* in, std::size_t frameBytes, std::uint8_t* ou
     volume = numericVolume(volume);
     std::size_t i = 0;
 #if defined(__SSE2__)
-    {
+    // A volume from 0 to 1 keeps every product within the file's range (rounding
+    // cannot pass the sample it scales), so the run leaves the clipping out.
+    const bool clip = !(volume >= 0.0f && volume <= 1.0f);
+    const auto run = [&](auto clipping) {
         using W = FileWidth<Width>;
         const __m128 factor = _mm_set1_ps(volume);
         const __m128 low = _mm_set1_ps(W::kLow);
         const __m128 high = _mm_set1_ps(W::kHigh);
         for (; i + 4 <= frames; i += 4) {
-            const __m128 product =
-                _mm_mul_ps(_mm_cvtepi32_ps(loadFour<Width, Channels>(in + i * stride, stride)), factor);
-            const __m128i clipped = _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(product, low), high));
+            __m128 product = _mm_mul_ps(_mm_cvtepi32_ps(loadFour<Width, Channels>(in + i * stride, stride)), factor);
+            if constexpr (decltype(clipping)::value) product = _mm_min_ps(_mm_max_ps(product, low), high);
+            const __m128i clipped = _mm_cvttps_epi32(product);
             if constexpr (Output == RunOutput::Value) {
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), _mm_slli_epi32(clipped, W::kShift));
             } else {
@@ -174,7 +178,11 @@ void convertRun(const std::uint8_t* in, std::size_t frameBytes, std::uint8_t* ou
                               _mm_mul_ps(_mm_cvtepi32_ps(clipped), _mm_set1_ps(kScale)));
             }
         }
-    }
+    };
+    if (clip)
+        run(std::true_type{});
+    else
+        run(std::false_type{});
 #endif
     for (; i < frames; ++i)
         storeOne<Output>(scaledNumber<Width>(FileWidth<Width>::load(in + i * stride), volume), out + 4 * i);
