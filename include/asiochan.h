@@ -360,8 +360,15 @@ uint8_t ASIOCHAN_CALL IsPortPlaybackRunning(uint32_t channel);
 /* ---- File players ------------------------------------------------------------------------
  * Each player streams the first channel of a PCM WAV file (8, 16 or 24 bits) through
  * SetPlayBuffer and StartPlayback, once or in a loop, in blocks of two seconds, on a
- * worker thread of its own. Samples go out as 32-bit signed little-endian (ASIO type
- * 18), right for drivers whose outputs have that type. File names are ANSI paths of at
+ * worker thread of its own. Each output channel gets the samples in its own sample type
+ * (as ASIOGetChannelInfo tells it at Prepare): 16-, 24- and 32-bit integers, the 32-bit
+ * containers of 16, 18, 20 and 24 bits, and 32- and 64-bit floats (full scale +-1.0),
+ * little- or big-endian. A file sample s of b bits (after the volume, clipped to the
+ * b-bit range; 8-bit files count as 16-bit) becomes the 32-bit value s << (32 - b),
+ * laid out in the type: the integer types keep its top bits, the floats hold it
+ * divided by 2^31. On an Int32LSB output (type 18) the bytes are that value. Blocks are
+ * two seconds of samples in each channel's width. There is no resampling: a file of
+ * another rate than the driver's plays at the driver's. File names are ANSI paths of at
  * most 199 bytes; a file that does not read prints the reader's message on standard
  * output. A file removed or locked while it loops ends the player after the pass under
  * way. Finish does not stop a player: it waits, silent, and goes on in the next run
@@ -371,7 +378,9 @@ uint8_t ASIOCHAN_CALL IsPortPlaybackRunning(uint32_t channel);
  * A start right after a stop waits (at most 3 s) for the stopped worker to end.
  * Returns:      1 when the worker started; 0 when no run is prepared, while this
  *               player is in play or starting on another thread, when the mask is
- *               empty or names a channel at or above the output count, while an
+ *               empty or names a channel at or above the output count or one whose
+ *               type has no width (DSD, unassigned codes) or whose width differs from
+ *               the other outputs' (the periods skip such a channel), while an
  *               earlier worker still holds its channels or has not ended after the
  *               wait, for a null, too long or unplayable file name (missing, a folder,
  *               not 8/16/24 bits, rate 0), or when no thread can be made.
@@ -406,7 +415,8 @@ uint8_t ASIOCHAN_CALL IsMultipleInPlay(void);
  * the stopped worker to end.
  * Returns:      1 when the worker started; 0 when no run is prepared, while this
  *               player is in play or starting on another thread, when the channel is
- *               at or above the output count, while an earlier worker has not ended
+ *               at or above the output count or cannot be played (as for
+ *               MultipleChanelPlayStart), while an earlier worker has not ended
  *               after the wait, for a null, too long or unplayable file name, or when
  *               no thread can be made.
  * Thread:       any.

@@ -68,6 +68,11 @@ public:
     std::int32_t prepare();
     std::int32_t finish();
     bool runPrepared() const { return state_.runPrepared.load(std::memory_order_acquire) != 0; }
+    // The sample type of output `channel` as the last Prepare learnt it, when the
+    // periods feed that channel whole: false when the channel is beyond the outputs,
+    // its query failed, its type has no width, or its width differs from the other
+    // outputs' (the period processing skips such a channel).
+    bool fedOutputType(std::uint32_t channel, ASIOSampleType& type) const;
 
     // Capture channels.
     std::int32_t setCaptureBuffer(void* buffer, std::int32_t byteLength, std::uint32_t channel);

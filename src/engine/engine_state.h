@@ -72,6 +72,9 @@ struct EngineState {
     // known and differs from its direction's sampleSize has a half-buffer of
     // another size than a period's byte count: the period processing skips it.
     std::atomic<std::int32_t> entryWidth[kMaxBufferInfos]{};
+    // The sample type of each entry as its channel query told it at Prepare
+    // (meaningful where entryWidth is not 0).
+    std::atomic<ASIOSampleType> entryType[kMaxBufferInfos]{};
 
     // 1 from a Prepare whose buffer creation succeeded until the next Finish: the
     // driver may be calling the period processing. The driver session finishes

@@ -50,6 +50,7 @@ std::int32_t Engine::prepare() {
             info.channel = state_.bufferInfoTable[k].channelNum;
             info.isInput = state_.bufferInfoTable[k].isInput;
             last = calls_.ASIOGetChannelInfo(&info);
+            state_.entryType[k].store(info.type);
             state_.entryWidth[k].store(last == ASE_OK ? sampleWidthOf(info.type) : 0);
             if (last == ASE_OK) storeSampleSize(state_, info.isInput != ASIOFalse ? 0 : 1, info.type);
         }
@@ -62,6 +63,15 @@ std::int32_t Engine::prepare() {
         state_.runPrepared.store(1, std::memory_order_seq_cst);
     }
     return calls_.ASIOStart();
+}
+
+bool Engine::fedOutputType(std::uint32_t channel, ASIOSampleType& type) const {
+    // Prepare puts output i at entry i of the buffer table.
+    if (channel >= kMaxChannels || static_cast<std::int32_t>(channel) >= state_.outputBufferCount.load()) return false;
+    const std::int32_t width = state_.entryWidth[channel].load();
+    if (width == 0 || width != state_.sampleSize[1].load()) return false;
+    type = state_.entryType[channel].load();
+    return true;
 }
 
 std::int32_t Engine::finish() {

@@ -47,6 +47,8 @@ run "$cli" tone bad.wav --hz -3;   expect "tone with a bad frequency" 2 "bad --s
 run "$cli" play tone.wav --channels 0,1; expect "play on two channels" 0 "^done$"
 grep -qE "01\.0 / 00:01\.0|00:01\.0 / 00:01\.0" <<<"$out" || { echo "FAIL: play shows progress"; failures=$((failures + 1)); }
 run "$cli" play tone.wav --channel 3 --volume 0.5; expect "play on one channel at a volume" 0 "on asiochan simulated driver channel\(s\) 3"
+run "$cli" tone slow.wav --seconds 1 --rate 22050 >/dev/null
+run "$cli" play slow.wav --channel 1; expect "play says the rates differ and plays anyway" 0 "22050 Hz but the driver runs at 48000 Hz"
 run "$cli" play missing.wav;       expect "a file that does not exist" 2 "cannot open missing.wav"
 printf 'not a wav file at all' >junk.wav
 run "$cli" play junk.wav;          expect "a file that is not WAV" 2 "not a RIFF/WAVE file"

@@ -64,3 +64,4 @@ struct SimControl {
 inline constexpr char kSimDriverName[] = "asiochan simulated driver";
 inline constexpr char kSteppedDriverName[] = "asiochan sim (stepped)";
 inline constexpr char kRefusedDriverName[] = "asiochan sim (refused)";
+inline constexpr char kSteppedFloatDriverName[] = "asiochan sim (stepped, float)";

@@ -146,7 +146,11 @@ int runCapture(const Arguments& args) {
     if (req.playFile.empty()) return kExitOk;
 
     LoopbackResult check;
-    if (!compareLoopback(req.playFile, played, bytes, info.type, &check, &error)) {
+    AsiochanChannelInfo output{};
+    output.channel = static_cast<std::int32_t>(req.playChannels.empty() ? 0 : req.playChannels[0]);
+    output.isInput = 0;
+    ASIOGetChannelInfo(&output);
+    if (!compareLoopback(req.playFile, played, bytes, output.type, info.type, &check, &error)) {
         std::fprintf(stderr, "error: %s\n", error.c_str());
         return kExitFailure;
     }

@@ -93,7 +93,22 @@ int runPlay(const Arguments& args) {
         }
         mask |= 1u << (c & 31);
     }
+    // The players write every output type with a width; say which channel cannot play.
+    for (unsigned c : req.channels) {
+        AsiochanChannelInfo info{};
+        info.channel = static_cast<std::int32_t>(c);
+        info.isInput = 0;
+        if (ASIOGetChannelInfo(&info) == ASIOCHAN_OK && describeSampleType(info.type).wavTag == 0) {
+            std::fprintf(stderr, "error: output channel %u has sample type %s, which the players cannot write\n", c,
+                         describeSampleType(info.type).name);
+            return kExitUsage;
+        }
+    }
     if (!session.prepare()) return kExitFailure;
+    const double rate = GetCurrentSampleRate();
+    if (rate > 0 && static_cast<double>(wav.sampleRate) != rate)
+        std::printf("note: %s is %u Hz but the driver runs at %.0f Hz; it plays at the driver's rate (no resampling)\n",
+                    req.file.c_str(), wav.sampleRate, rate);
 
     installInterruptHandler();
     const float volume = static_cast<float>(req.volume);

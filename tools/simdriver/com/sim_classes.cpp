@@ -19,6 +19,11 @@ const SimClassInfo kClasses[] = {
      "{5A1C0003-7E57-4A51-8C0D-A510C4A20003}",
      "asiochan_sim_refused",
      "asiochan sim (refused)"},
+    {SimClass::SteppedFloat,
+     {0x5a1c0004, 0x7e57, 0x4a51, {0x8c, 0x0d, 0xa5, 0x10, 0xc4, 0xa2, 0x00, 0x04}},
+     "{5A1C0004-7E57-4A51-8C0D-A510C4A20004}",
+     "asiochan_sim_stepped_float",
+     "asiochan sim (stepped, float)"},
 };
 }  // namespace
 
@@ -39,6 +44,10 @@ SimConfig configFor(SimClass kind) {
     config.name = "asiochan sim";
     // A driver left running for hours only counts its calls.
     config.keepCallLog = kind != SimClass::Default;
+    if (kind == SimClass::SteppedFloat) {
+        config.inputType = ASIOSTFloat32LSB;
+        config.outputType = ASIOSTFloat32LSB;
+    }
     return config;
 }
 

@@ -10,9 +10,10 @@
 namespace asiochan::sim::com {
 
 enum class SimClass {
-    Default,  // what regsvr32 installs: a driver a person can use
-    Stepped,  // periods run only when a test asks for them
-    Refused,  // the server refuses to create it
+    Default,       // what regsvr32 installs: a driver a person can use
+    Stepped,       // periods run only when a test asks for them
+    Refused,       // the server refuses to create it
+    SteppedFloat,  // stepped, with 32-bit float samples in both directions
 };
 
 struct SimClassInfo {
