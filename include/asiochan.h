@@ -187,6 +187,43 @@ int32_t ASIOCHAN_CALL Prepare(void);
  * failed. Does not stop the file players. */
 int32_t ASIOCHAN_CALL Finish(void);
 
+/* ---- What the driver asks for ----------------------------------------------------------
+ * A driver tells the host, on a thread of its own, when something changed under a
+ * run. The library still answers it as before, notes what it said, and reports it
+ * here; acting on it is the application's decision.
+ *
+ * ASIOCHAN_REQUEST_RESET      the driver asks to be restarted, typically because its
+ *                             period size or format changed. From that moment until
+ *                             the next Prepare no audio moves: every output the run
+ *                             serves plays silence, captures and queued playback stay
+ *                             where they were. Do: Finish, Initialize (it reads the new
+ *                             sizes), Prepare, then queue the playback and arm the
+ *                             captures again. What a capture held so far stays in its
+ *                             buffer.
+ * ASIOCHAN_REQUEST_RESYNC     the driver lost its timing (e.g. dropped periods); the
+ *                             stream goes on. Worth a note in a log.
+ * ASIOCHAN_REQUEST_LATENCIES  the driver's latencies changed; the stream goes on.
+ *                             GetInputLatency and GetOutputLatency keep what the last
+ *                             Prepare read; Prepare again to read the new ones.
+ * ASIOCHAN_REQUEST_SAMPLE_RATE the driver's sample rate changed; the stream goes on.
+ *                             GetCurrentSampleRate keeps what was last read;
+ *                             Finish, Initialize and Prepare to run at the new rate.
+ */
+#define ASIOCHAN_REQUEST_RESET 1u
+#define ASIOCHAN_REQUEST_RESYNC 2u
+#define ASIOCHAN_REQUEST_LATENCIES 4u
+#define ASIOCHAN_REQUEST_SAMPLE_RATE 8u
+
+/* The ASIOCHAN_REQUEST_* bits of what the driver asked for since the last call (or
+ * since the last Prepare, which clears them), then clears them. Poll it while a
+ * run streams. */
+uint32_t ASIOCHAN_CALL GetDriverRequests(void);
+/* The driver's period callbacks since the last Prepare, wrapping at 2^32; 0 while
+ * no run is prepared. A count that stops rising while the run streams means the
+ * driver stopped delivering periods (its device was unplugged, its audio server
+ * ended): Finish and report it. */
+uint32_t ASIOCHAN_CALL GetPeriodCount(void);
+
 /* ---- Capture ------------------------------------------------------------------------- */
 
 /* Arms input `channel` to record `byteLength` bytes into `buffer` (zeroed first) from

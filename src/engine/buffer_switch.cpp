@@ -203,6 +203,7 @@ void runPeriod(AsioLong doubleBufferIndex) {
     // Only between a Prepare that created buffers and the Finish of that run do
     // the tables describe live driver buffers.
     if (engine.runPrepared.load(std::memory_order_acquire) == 0) return;
+    engine.requests.notePeriod();
     if (doubleBufferIndex != 0 && doubleBufferIndex != 1) return;
 
     Period period;
@@ -215,8 +216,12 @@ void runPeriod(AsioLong doubleBufferIndex) {
     if (period.frames <= 0 || period.captureBytes > INT32_MAX || period.playbackBytes > INT32_MAX ||
         period.captureBytes < 0 || period.playbackBytes < 0)
         return;
-    period.playbackRunning = engine.playbackRunning.load(std::memory_order_acquire) != 0;
-    period.captureRunning = engine.captureRunning.load(std::memory_order_acquire) != 0;
+    // After a reset request the driver's sizes may have changed under the run: no
+    // audio moves until the application prepares a new run. The half-buffers are
+    // still those of this run, so silencing them at its sizes is safe.
+    const bool held = engine.requests.resetPending();
+    period.playbackRunning = !held && engine.playbackRunning.load(std::memory_order_acquire) != 0;
+    period.captureRunning = !held && engine.captureRunning.load(std::memory_order_acquire) != 0;
     period.outWithdrawn = playbackWithdrawn.load(std::memory_order_acquire);
     period.inWithdrawn = captureWithdrawn.load(std::memory_order_acquire);
     std::memset(period.servedOut, 0, sizeof period.servedOut);

@@ -1,5 +1,7 @@
 #include "engine/driver_messages.h"
 
+#include "engine/engine_state.h"
+
 namespace asiochan {
 
 AsioLong ASIOCHAN_CDECL asioMessage(AsioLong selector, AsioLong value, void* /*message*/, double* /*opt*/) {
@@ -20,8 +22,14 @@ AsioLong ASIOCHAN_CDECL asioMessage(AsioLong selector, AsioLong value, void* /*m
         case kAsioEngineVersion:
             return 2;
         case kAsioResetRequest:
+            engine.requests.note(kRequestReset);
+            return 1;
         case kAsioResyncRequest:
+            engine.requests.note(kRequestResync);
+            return 1;
         case kAsioLatenciesChanged:
+            engine.requests.note(kRequestLatencies);
+            return 1;
         case kAsioSupportsTimeInfo:
             return 1;
         default:
@@ -32,7 +40,7 @@ AsioLong ASIOCHAN_CDECL asioMessage(AsioLong selector, AsioLong value, void* /*m
 }
 
 // The engine keeps the rate it last read; a change announced by the driver is
-// not acted on.
-void ASIOCHAN_CDECL sampleRateDidChange(ASIOSampleRate /*rate*/) {}
+// noted for the application, which decides what to do about it.
+void ASIOCHAN_CDECL sampleRateDidChange(ASIOSampleRate rate) { engine.requests.noteSampleRate(rate); }
 
 }  // namespace asiochan

@@ -51,6 +51,7 @@ void resetEngineStateForTests() {
     e.sampleSize[1] = 0;
     for (auto& w : e.entryWidth) w = 0;
     e.runPrepared = 0;
+    e.requests.startRun();
     e.playbackRunning = 0;
     e.captureRunning = 0;
     for (auto& c : e.captureChannels) resetCapture(c);

@@ -9,6 +9,7 @@
 
 #include "driver/asio_types.h"
 #include "driver/sample_width.h"
+#include "engine/driver_requests.h"
 
 namespace asiochan {
 
@@ -67,6 +68,9 @@ struct EngineState {
     // driver may be calling the period processing. The driver list finishes such a
     // run before it releases the driver.
     std::atomic<std::uint8_t> runPrepared{0};
+
+    // What the driver asked for during the run, and its period count.
+    DriverRequests requests;
 
     // Run flags.
     std::atomic<std::uint8_t> playbackRunning{0};

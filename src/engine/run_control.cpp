@@ -23,6 +23,8 @@ extern "C" std::int32_t ASIOCHAN_CDECL Prepare() {
 
     engine.playbackRunning.store(0, std::memory_order_seq_cst);
     engine.captureRunning.store(0, std::memory_order_seq_cst);
+    // Requests the driver sends from its buffer creation on belong to the new run.
+    engine.requests.startRun();
     engine.callbacks.bufferSwitch = &bufferSwitch;
     engine.callbacks.sampleRateDidChange = &sampleRateDidChange;
     engine.callbacks.asioMessage = &asioMessage;

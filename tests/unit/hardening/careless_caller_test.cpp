@@ -13,6 +13,7 @@
 #include "engine/capture.h"
 #include "engine/initialization.h"
 #include "engine/playback.h"
+#include "engine/request_queries.h"
 #include "engine/run_control.h"
 #include "fileplay/fake_playback_service.h"
 #include "fileplay/multi_channel_player.h"
@@ -30,7 +31,7 @@ using hardening::CarelessFiles;
 using sim::Slot;
 using testing::waitUntil;
 
-// The 39 exports as the table calls them.
+// The exports as the table calls them.
 struct HostApi {
 #define ASIOCHAN_EXPORT(ret, name, params) decltype(&::name) name = &::name;
 #include "wine/dll_export_list.h"
