@@ -218,10 +218,12 @@ int32_t ASIOCHAN_CALL Finish(void);
  * since the last Prepare, which clears them), then clears them. Poll it while a
  * run streams. */
 uint32_t ASIOCHAN_CALL GetDriverRequests(void);
-/* The driver's period callbacks since the last Prepare, wrapping at 2^32; 0 while
- * no run is prepared. A count that stops rising while the run streams means the
- * driver stopped delivering periods (its device was unplugged, its audio server
- * ended): Finish and report it. */
+/* The periods processed since the last Prepare, wrapping at 2^32; 0 while no run is
+ * prepared. Periods held after a reset request are not counted, so the count is
+ * also the number of periods that moved audio. A count that stops rising while the
+ * run streams, with no reset asked for, means the driver stopped delivering
+ * periods (its device was unplugged, its audio server ended): Finish and report
+ * it. */
 uint32_t ASIOCHAN_CALL GetPeriodCount(void);
 
 /* ---- Capture ------------------------------------------------------------------------- */

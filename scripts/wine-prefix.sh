@@ -5,10 +5,11 @@
 #   wine-prefix.sh [--register-sim <bin-folder>] [--map-d <folder>]
 #
 # --register-sim  registers the simulated driver asiochan_sim.dll of a build's bin
-#                 folder with regsvr32, and adds two more driver entries for the
+#                 folder with regsvr32, and adds more driver entries for the
 #                 same DLL under other class ids: one whose driver objects run
-#                 their periods only when a test steps them, and one the server
-#                 refuses to create.
+#                 their periods only when a test steps them, one the server
+#                 refuses to create, one that asks for a reset and one that
+#                 stops delivering periods, both about half a second into a run.
 # --map-d         makes <folder> the prefix's D: drive.
 set -eu
 prefix="${ASIOCHAN_WINEPREFIX:?set ASIOCHAN_WINEPREFIX to a temporary folder}"
@@ -49,6 +50,8 @@ if [ -n "$bin" ]; then
     }
     add_driver "{5A1C0002-7E57-4A51-8C0D-A510C4A20002}" asiochan_sim_stepped "asiochan sim (stepped)"
     add_driver "{5A1C0003-7E57-4A51-8C0D-A510C4A20003}" asiochan_sim_refused "asiochan sim (refused)"
+    add_driver "{5A1C0004-7E57-4A51-8C0D-A510C4A20004}" asiochan_sim_resets "asiochan sim (resets)"
+    add_driver "{5A1C0005-7E57-4A51-8C0D-A510C4A20005}" asiochan_sim_stalls "asiochan sim (stalls)"
     wineserver -w
 fi
 echo "$prefix"

@@ -203,7 +203,6 @@ void runPeriod(AsioLong doubleBufferIndex) {
     // Only between a Prepare that created buffers and the Finish of that run do
     // the tables describe live driver buffers.
     if (engine.runPrepared.load(std::memory_order_acquire) == 0) return;
-    engine.requests.notePeriod();
     if (doubleBufferIndex != 0 && doubleBufferIndex != 1) return;
 
     Period period;
@@ -220,6 +219,7 @@ void runPeriod(AsioLong doubleBufferIndex) {
     // audio moves until the application prepares a new run. The half-buffers are
     // still those of this run, so silencing them at its sizes is safe.
     const bool held = engine.requests.resetPending();
+    if (!held) engine.requests.notePeriod();
     period.playbackRunning = !held && engine.playbackRunning.load(std::memory_order_acquire) != 0;
     period.captureRunning = !held && engine.captureRunning.load(std::memory_order_acquire) != 0;
     period.outWithdrawn = playbackWithdrawn.load(std::memory_order_acquire);

@@ -26,7 +26,8 @@ public:
     }
     // Driver's thread: a new sample rate, kept before its bit is set.
     void noteSampleRate(double rate);
-    // Driver's thread: one period callback of the prepared run.
+    // Driver's thread: one period of the prepared run processed (periods held
+    // after a reset request are not).
     void notePeriod() { periods_.fetch_add(1, std::memory_order_relaxed); }
 
     // Application: the bits noted since the last take, cleared.
@@ -34,7 +35,7 @@ public:
     // The rate of the last sample-rate notice (0 when none came since startRun).
     double lastSampleRate() const;
     bool resetPending() const { return resetPending_.load(std::memory_order_acquire) != 0; }
-    // Period callbacks since startRun, wrapping at 2^32.
+    // Periods processed since startRun, wrapping at 2^32.
     std::uint32_t periods() const { return periods_.load(std::memory_order_relaxed); }
 
     // Application, while no period runs: a new run starts with nothing asked.

@@ -19,6 +19,16 @@ const SimClassInfo kClasses[] = {
      "{5A1C0003-7E57-4A51-8C0D-A510C4A20003}",
      "asiochan_sim_refused",
      "asiochan sim (refused)"},
+    {SimClass::Resets,
+     {0x5a1c0004, 0x7e57, 0x4a51, {0x8c, 0x0d, 0xa5, 0x10, 0xc4, 0xa2, 0x00, 0x04}},
+     "{5A1C0004-7E57-4A51-8C0D-A510C4A20004}",
+     "asiochan_sim_resets",
+     "asiochan sim (resets)"},
+    {SimClass::Stalls,
+     {0x5a1c0005, 0x7e57, 0x4a51, {0x8c, 0x0d, 0xa5, 0x10, 0xc4, 0xa2, 0x00, 0x05}},
+     "{5A1C0005-7E57-4A51-8C0D-A510C4A20005}",
+     "asiochan_sim_stalls",
+     "asiochan sim (stalls)"},
 };
 }  // namespace
 
@@ -38,15 +48,15 @@ SimConfig configFor(SimClass kind) {
     SimConfig config;  // 8 in, 8 out, 32-bit integer samples, 48 000 Hz, 256 frames
     config.name = "asiochan sim";
     // A driver left running for hours only counts its calls.
-    config.keepCallLog = kind != SimClass::Default;
+    config.keepCallLog = kind == SimClass::Stepped;
     return config;
 }
 
 ClockOptions clockFor(SimClass kind) {
     ClockOptions clock;
-    if (kind == SimClass::Default) {
+    if (kind == SimClass::Default || kind == SimClass::Resets || kind == SimClass::Stalls) {
         clock.freeRunning = true;
-        clock.inputFill = InputFill::loopback;
+        clock.inputFill = kind == SimClass::Resets ? InputFill::pattern : InputFill::loopback;
         clock.recordOutputs = false;
     } else {
         clock.freeRunning = false;
