@@ -111,6 +111,7 @@ int runPlay(const Arguments& args) {
     std::printf("%s\n", req.loop ? ", looping" : "");
 
     const DWORD begin = GetTickCount();
+    DWORD playerStarted = begin;
     bool sawPlay = false;
     StreamWatch watch;
     watch.restart();
@@ -132,6 +133,9 @@ int runPlay(const Arguments& args) {
                 std::fprintf(stderr, "error: the player did not start again after the reset\n");
                 return kExitFailure;
             }
+            // The new worker shows itself in play a moment after the start.
+            sawPlay = false;
+            playerStarted = GetTickCount();
             continue;
         }
         const bool playing = player.inPlay();
@@ -139,7 +143,7 @@ int runPlay(const Arguments& args) {
         showProgress("  ", req.loop || elapsed < wav.seconds() ? elapsed : wav.seconds(), wav.seconds());
         // Ended: the worker is gone and the channels have played their last blocks.
         if (sawPlay && !playing && !anyChannelPlaying(req.channels)) break;
-        if (!sawPlay && elapsed > 5.0) break;  // the worker never got going
+        if (!sawPlay && GetTickCount() - playerStarted > 5000) break;  // the worker never got going
         Sleep(100);
     }
     endProgress();
