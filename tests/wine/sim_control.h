@@ -80,3 +80,5 @@ struct SimControl {
 inline constexpr char kSimDriverName[] = "asiochan simulated driver";
 inline constexpr char kSteppedDriverName[] = "asiochan sim (stepped)";
 inline constexpr char kRefusedDriverName[] = "asiochan sim (refused)";
+inline constexpr char kResettingDriverName[] = "asiochan sim (resets)";
+inline constexpr char kStallingDriverName[] = "asiochan sim (stalls)";
