@@ -7,10 +7,10 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/buffer_switch.h"
-#include "engine/capture.h"
+#include "engine/callbacks.h"
+#include "asiochan.h"
 #include "engine/engine_state.h"
-#include "engine/playback.h"
+#include "support/test_library.h"
 
 namespace asiochan {
 namespace {
@@ -28,23 +28,23 @@ struct DriverHalves {
 
 // Sets the engine up as Prepare would for 64 + 64 channels of `frames` frames.
 void prepareEngine(DriverHalves& driver, std::int32_t frames) {
-    resetEngineStateForTests();
-    engine.bufferSizePreferred = frames;
-    engine.sampleSize[0] = kSampleBytes;
-    engine.sampleSize[1] = kSampleBytes;
-    engine.outputBufferCount = kChannels;
-    engine.inputBufferCount = kChannels;
+    testing::freshLibrary();
+    engine().bufferSizePreferred = frames;
+    engine().sampleSize[0] = kSampleBytes;
+    engine().sampleSize[1] = kSampleBytes;
+    engine().outputBufferCount = kChannels;
+    engine().inputBufferCount = kChannels;
     for (int k = 0; k < 2 * kChannels; ++k) {
         const bool input = k >= kChannels;
-        engine.bufferInfoTable[k] = ASIOBufferInfo{input ? ASIOTrue : ASIOFalse, k % kChannels,
-                                                   {driver.halves[0][k].data(), driver.halves[1][k].data()}};
+        engine().bufferInfoTable[k] = ASIOBufferInfo{
+            input ? ASIOTrue : ASIOFalse, k % kChannels, {driver.halves[0][k].data(), driver.halves[1][k].data()}};
     }
     for (int i = 0; i < kChannels; ++i) {
-        engine.canSendNext[i] = 1;
-        engine.playbackChannels[i].idle = 1;
-        engine.captureChannels[i].done = 1;
+        engine().canSendNext[i] = 1;
+        engine().playbackChannels[i].idle = 1;
+        engine().captureChannels[i].done = 1;
     }
-    engine.runPrepared = 1;
+    engine().runPrepared = 1;
 }
 
 void BM_Period(benchmark::State& state) {
@@ -83,7 +83,7 @@ void BM_Period(benchmark::State& state) {
     }
     StopPlayback();
     StopCapture();
-    engine.runPrepared = 0;
+    engine().runPrepared = 0;
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(periodBytes) * kChannels * 4);
 }
 
@@ -100,7 +100,8 @@ void BM_Baseline(benchmark::State& state) {
     for (auto _ : state) {
         const int index = period & 1;
         const std::size_t at = static_cast<std::size_t>(period % kPeriodsPerBlock) * periodBytes;
-        for (int ch = 0; ch < kChannels; ++ch) std::memcpy(driver.halves[index][ch].data(), sources[ch].data() + at, periodBytes);
+        for (int ch = 0; ch < kChannels; ++ch)
+            std::memcpy(driver.halves[index][ch].data(), sources[ch].data() + at, periodBytes);
         for (int ch = 0; ch < kChannels; ++ch) {
             std::uint8_t* half = driver.halves[index][kChannels + ch].data();
             std::memcpy(targets[ch].data() + at, half, periodBytes);
@@ -118,4 +119,3 @@ BENCHMARK(BM_Period)->Arg(32)->Arg(64)->Arg(256)->Arg(1024);
 
 }  // namespace
 }  // namespace asiochan
-

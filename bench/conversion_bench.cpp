@@ -67,7 +67,7 @@ const std::string& stereoFile(std::uint16_t bits) {
 
 WavHeader headerOf(const std::string& path) {
     WavHeader h;
-    ReadWavHeader(path.c_str(), h);
+    readWavHeader(path.c_str(), h);
     return h;
 }
 
@@ -141,4 +141,3 @@ void Convert_ByteRequests(benchmark::State& state) {
 BENCHMARK(Baseline_ReadIntoMemory)->Arg(16)->Arg(24)->Unit(benchmark::kMillisecond);
 BENCHMARK(Convert_Buffered)->Arg(16)->Arg(24)->Unit(benchmark::kMillisecond);
 BENCHMARK(Convert_ByteRequests)->Arg(16)->Arg(24)->Unit(benchmark::kMillisecond);
-

@@ -8,7 +8,8 @@ file(GLOB ASIOCHAN_WIN32_PLATFORM_SOURCES CONFIGURE_DEPENDS src/platform/win32/*
 set(ASIOCHAN_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 set(ASIOCHAN_WIN32_LIBS ole32 oleaut32 uuid advapi32 user32 setupapi kernel32)
 
-add_library(asiochan_objects OBJECT ${ASIOCHAN_PORTABLE_SOURCES} ${ASIOCHAN_WIN32_PLATFORM_SOURCES})
+add_library(asiochan_objects OBJECT ${ASIOCHAN_PORTABLE_SOURCES} ${ASIOCHAN_INSTANCE_SOURCE}
+    ${ASIOCHAN_WIN32_PLATFORM_SOURCES})
 asiochan_includes(asiochan_objects)
 asiochan_warnings(asiochan_objects)
 
@@ -31,6 +32,19 @@ foreach(part simdriver cli)
         add_subdirectory(tools/${part})
     endif()
 endforeach()
-if(EXISTS ${ASIOCHAN_ROOT}/tests/wine/CMakeLists.txt)
-    add_subdirectory(tests/wine)
-endif()
+foreach(suite wine wineasio)
+    if(EXISTS ${ASIOCHAN_ROOT}/tests/${suite}/CMakeLists.txt)
+        add_subdirectory(tests/${suite})
+    endif()
+endforeach()
+
+# The shipped binaries carry their runtime: no MinGW DLL among their imports.
+set(asiochan_shipped $<TARGET_FILE:asiochan>)
+foreach(target asiochan_sim asiochan_cli)
+    if(TARGET ${target})
+        string(APPEND asiochan_shipped "$<SEMICOLON>$<TARGET_FILE:${target}>")
+    endif()
+endforeach()
+add_test(NAME runtime_imports
+    COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} "-DFILES=${asiochan_shipped}"
+            -P ${ASIOCHAN_ROOT}/cmake/check_imports.cmake)

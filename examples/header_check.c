@@ -3,10 +3,25 @@
 
 #include <stddef.h>
 
-typedef char capture_request_is_12_bytes[sizeof(CaptureRequest) == 12 ? 1 : -1];
+/* CaptureRequest holds a pointer: 12 bytes in 32-bit code, 16 in 64-bit code. */
+#if defined(_WIN64)
+#define CAPTURE_REQUEST_SIZE 16
+#else
+#define CAPTURE_REQUEST_SIZE 12
+#endif
+typedef char capture_request_size[sizeof(CaptureRequest) == CAPTURE_REQUEST_SIZE ? 1 : -1];
+typedef char capture_request_fields[offsetof(CaptureRequest, byteLength) == sizeof(void*) &&
+                                            offsetof(CaptureRequest, channel) == sizeof(void*) + 4
+                                        ? 1
+                                        : -1];
 typedef char channel_info_is_52_bytes[sizeof(AsiochanChannelInfo) == 52 ? 1 : -1];
 typedef char name_at_20[offsetof(AsiochanChannelInfo, name) == 20 ? 1 : -1];
 typedef char request_bits[(ASIOCHAN_REQUEST_RESET | ASIOCHAN_REQUEST_RESYNC | ASIOCHAN_REQUEST_LATENCIES |
-                           ASIOCHAN_REQUEST_SAMPLE_RATE) == 15 ? 1 : -1];
+                           ASIOCHAN_REQUEST_SAMPLE_RATE) == 15
+                              ? 1
+                              : -1];
 
-int header_check_anchor(void) { return (int)sizeof(capture_request_is_12_bytes) + (int)sizeof(channel_info_is_52_bytes) + (int)sizeof(name_at_20) + (int)sizeof(request_bits); }
+int header_check_anchor(void) {
+    return (int)sizeof(capture_request_size) + (int)sizeof(capture_request_fields) +
+           (int)sizeof(channel_info_is_52_bytes) + (int)sizeof(name_at_20) + (int)sizeof(request_bits);
+}

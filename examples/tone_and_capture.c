@@ -71,7 +71,8 @@ int main(void) {
     tone = (int32_t*)malloc((size_t)bytes);
     captured = (int32_t*)calloc((size_t)frames, 4);
     if (!tone || !captured) return fail("malloc", 0);
-    for (i = 0; i < frames; ++i) tone[i] = (int32_t)(0.25 * 2147483647.0 * sin(2.0 * 3.14159265358979 * TONE_HZ * i / rate));
+    for (i = 0; i < frames; ++i)
+        tone[i] = (int32_t)(0.25 * 2147483647.0 * sin(2.0 * 3.14159265358979 * TONE_HZ * i / rate));
 
     r = SetCaptureBuffer(captured, bytes, 0);
     if (r != ASIOCHAN_OK) return fail("SetCaptureBuffer", r);

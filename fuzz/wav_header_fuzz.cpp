@@ -73,9 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fclose(f);
 
     WavHeader h;
-    const bool ok = ReadWavHeader(scratchPath.c_str(), h);
+    const bool ok = readWavHeader(scratchPath.c_str(), h);
     check(h.file == nullptr);
-    const bool playable = IsWavPlayable(scratchPath.c_str());
+    const bool playable = isWavPlayable(scratchPath.c_str());
     if (!ok) {
         check(!playable);
         return 0;
@@ -87,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(std::memchr(data + 36, 0x64, static_cast<std::size_t>(h.dataOffset) - 8 - 36) == nullptr);
     check(h.length == le32(data + h.dataOffset - 4));
     check(h.channels == (data[22] | (data[23] << 8)) && h.bit_samp == (data[34] | (data[35] << 8)));
-    check(playable == (h.bit_samp == 8 || h.bit_samp == 16 || h.bit_samp == 24));
+    check(playable == ((h.bit_samp == 8 || h.bit_samp == 16 || h.bit_samp == 24) && h.samp_freq != 0));
     if (playable) checkConversion(h, data, size);
     return 0;
 }

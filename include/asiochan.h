@@ -1,84 +1,41 @@
 /*
  * asiochan.h - the public C API of asiochan.dll.
  *
- * asiochan gives a 32-bit Windows application plain, channel-oriented access to a
- * multichannel audio interface through its ASIO driver. Every function is a flat
- * cdecl export with an undecorated name; nothing is thrown across the boundary and
- * no handles are handed out: the library keeps one process-wide engine and drives
- * one driver at a time.
+ * Channel-oriented access to a multichannel audio interface through its ASIO driver.
+ * Every function is a flat cdecl export with an undecorated name; nothing is thrown
+ * across the boundary and no handles are handed out: the library keeps one
+ * process-wide engine and drives one driver at a time. Every call made out of order
+ * gets a defined answer, never a crash; each function says which.
  *
  * Calling order
- *   1. loadAsioDriver(name)           pick a driver (getAsioDriverCount/Name list them)
- *   2. Initialize()                   read its capabilities
- *   3. SetSampleRate(rate)            optional
- *   4. Prepare()                      create the driver buffers and start the driver
- *   5. streaming                      capture, playback, file players
- *   6. Finish()                       stop everything, dispose of the driver buffers
- *   7. releaseAsioDriver()            unload the driver
- *   After Finish, Prepare may run again without a new Initialize.
- *
- * Samples are moved as raw bytes in the driver's own sample format (see
- * ASIOGetChannelInfo's type); the file players always write 32-bit signed
- * little-endian samples, which is right for drivers whose outputs are
- * ASIOSTInt32LSB (type 18).
+ *   1. loadAsioDriver(name)    pick a driver (getAsioDriverCount/Name list them)
+ *   2. Initialize()            read its capabilities
+ *   3. SetSampleRate(rate)     optional
+ *   4. Prepare()               create the driver buffers and start the driver
+ *   5. streaming               capture, playback, file players
+ *   6. Finish()                stop everything, dispose of the driver buffers
+ *   7. releaseAsioDriver()     unload the driver
+ *   After Finish, Prepare may run again without a new Initialize. A run is "prepared"
+ *   from a Prepare whose buffer creation succeeded until the next Finish.
  *
  * Threads
- *   - The lifecycle calls (load/release, Initialize, SetSampleRate, Prepare, Finish)
- *     belong to one application thread at a time; two of them at once on different
- *     threads are not guarded against.
- *   - The channel calls (capture, playback, the queries, the file players) may come
- *     from any thread, also while another thread runs a lifecycle call or a stop:
- *     the library serialises what touches one channel's record, so a StopPlayback on
- *     the application's thread and a file player's worker queueing on its channel
- *     cannot tangle a record, leak or free a block twice. Give each channel one
- *     feeding thread all the same: two threads queueing on one channel get defined
- *     answers (-997 for the one that comes second), but their buffers play in
- *     whichever order the calls happened to land.
- *   - StopPlayback and StopCapture act on every channel, the file players' too:
- *     a player whose blocks are dropped by StopPlayback goes on with its next block.
+ *   - lifecycle: the installed-driver calls, IsLxcardInsert, ASIOControlPanel,
+ *     ASIOGetChannelInfo, Initialize, SetSampleRate, Prepare and Finish belong to one
+ *     application thread at a time; two of them at once are not guarded against.
+ *     Prefer the thread that made the first installed-driver call: COM is initialized
+ *     there.
+ *   - any: the channel calls (capture, playback, file players) and the getters may
+ *     come from any thread, also while a lifecycle call or a stop runs on another:
+ *     what touches one channel's record is serialised, so a stop and a file player
+ *     queueing on the same channel cannot tangle it, leak or free a block twice.
+ *     Give each channel one feeding thread all the same: two threads queueing on one
+ *     channel get defined answers, but their buffers play in whichever order the
+ *     calls happened to land.
  *   - The driver calls the library back on its own real-time thread; all audio moves
- *     there, and that thread never waits for an application thread. Stops never free
- *     what a period in progress still uses: they wait (on the calling thread,
- *     briefly) for that period to end.
- *   - Everything is learnt by polling; no call blocks waiting for audio.
- *
- * Calls out of order get a defined answer, never a crash:
- *   - with no driver loaded every driver call answers ASE_NotPresent (-1000) and
- *     the getters read 0 (after a driver was unloaded they keep what it reported);
- *   - a run is "prepared" from a Prepare whose buffer creation succeeded until the
- *     next Finish (also when the driver's start then failed: Finish it all the same);
- *   - Prepare while a run is prepared finishes that run first (as Finish would:
- *     its queued buffers and captures are dropped) and then prepares anew;
- *   - Initialize while a run is prepared answers ASE_InvalidMode (-997) and changes
- *     nothing: the run's buffers were made with the counts and period size it read;
- *   - releaseAsioDriver and loadAsioDriver while a run is prepared finish the run
- *     first, so the driver's thread never calls a released object;
- *   - Prepare before Initialize asks the driver for buffers of 0 frames, which it
- *     refuses; no run is prepared and no period is processed. The answer is still
- *     the driver's start result;
- *   - before the first Prepare no input sample width is known: SetCaptureBuffer and
- *     CaptureBuff answer ASE_InvalidMode (-997); channels a Prepare has not freed
- *     yet answer ASE_NotPresent (-1000) to SetCaptureBuffer;
- *   - playback buffers handed over while no run is prepared are kept but not played;
- *     the next Prepare drops them, as it drops whatever a finished run left queued;
- *   - the file players start only into a prepared run: before Prepare and after
- *     Finish their start answers 0. Finish does not stop a player that runs: it
- *     waits, silent, and goes on in the next run; stop the players before Finish;
- *   - null pointers, channel numbers above 63 (0xFFFFFFFF and -1 included) and
- *     negative lengths answer ASE_InvalidParameter (-998), 0 or -994 as documented
- *     per function; file names of 200 bytes or more, missing files and folders make
- *     a player's start answer 0; NaN, infinite and negative volumes answer 0 and
- *     rates that are not positive finite numbers -1000, and neither reaches the
- *     driver or changes anything.
- *
- * Drivers that break their contract are survived: channel counts outside 0..64 are
- * bounded; a period size of 0 or less, or one whose byte count does not fit 32
- * bits, makes every period do nothing; so does a callback with a buffer index other
- * than 0 or 1, or one made before Prepare has buffers or after Finish; a half-buffer
- * the driver left null is skipped; a direction none of whose channels has a sample
- * type with a width gets a width of 0 (no bytes move; capture cannot be armed),
- * whatever an earlier run's driver reported; a channel whose sample width differs
- * from the rest of its direction (the last channel's decides) is left alone.
+ *     there and that thread never waits for an application thread. Stops, Prepare and
+ *     Finish wait briefly on the calling thread for a period in progress to end, so
+ *     nothing such a period uses is freed under it. No call waits for audio to play or
+ *     be captured: the application learns progress by polling.
  */
 #ifndef ASIOCHAN_H
 #define ASIOCHAN_H
@@ -95,21 +52,29 @@ extern "C" {
 #define ASIOCHAN_CALL
 #endif
 
-/* ---- Result codes ------------------------------------------------------------ */
+/* ---- Result codes ------------------------------------------------------------------------ */
+/* The ASIO error codes the library answers itself; any other negative code is the
+ * driver's own, passed through, or a COM creation result. */
 #define ASIOCHAN_OK 0                       /* ASE_OK: success */
-#define ASIOCHAN_NOT_PRESENT (-1000)        /* ASE_NotPresent: no driver; rate not taken; channel busy */
-#define ASIOCHAN_HW_MALFUNCTION (-999)      /* ASE_HWMalfunction (a driver's own code) */
-#define ASIOCHAN_INVALID_PARAMETER (-998)   /* ASE_InvalidParameter: null pointer, bad channel or length */
-#define ASIOCHAN_INVALID_MODE (-997)        /* ASE_InvalidMode: a buffer is already queued */
-#define ASIOCHAN_NO_MEMORY (-994)           /* ASE_NoMemory: no memory for a copy */
+#define ASIOCHAN_NOT_PRESENT (-1000)        /* ASE_NotPresent */
+#define ASIOCHAN_HW_MALFUNCTION (-999)      /* ASE_HWMalfunction: only ever a driver's own */
+#define ASIOCHAN_INVALID_PARAMETER (-998)   /* ASE_InvalidParameter */
+#define ASIOCHAN_INVALID_MODE (-997)        /* ASE_InvalidMode */
+#define ASIOCHAN_NO_MEMORY (-994)           /* ASE_NoMemory */
 #define ASIOCHAN_LIST_NULL_ARGUMENT (-5001) /* driver list: null buffer or pointer */
-#define ASIOCHAN_LIST_ENTRY_BUSY (-5002)    /* driver list: the entry already holds a driver */
+#define ASIOCHAN_LIST_ENTRY_BUSY (-5002)    /* driver list: entry in use (no export answers it) */
 #define ASIOCHAN_LIST_NO_ENTRY (-5003)      /* driver list: no entry with that index */
-/* Any other negative code is the driver's own, or a COM creation result. */
 
 #define ASIOCHAN_MAX_CHANNELS 64 /* channels 0..63 in each direction */
 
-/* ---- Types ---------------------------------------------------------------------- */
+/* ---- Types ------------------------------------------------------------------------------- */
+
+/* 32-bit and 64-bit: asiochan.dll comes in both, with the same 41 undecorated
+ * exports; on 64-bit Windows every function uses the one x64 calling convention.
+ * Use the DLL of the application's own bitness: it lists and loads only the
+ * drivers installed for that bitness. The one layout that differs between the two
+ * is CaptureRequest, which holds a pointer (12 bytes in 32-bit code, 16 in 64-bit
+ * code); AsiochanChannelInfo is 52 bytes in both. */
 
 /* The driver's description of one channel, laid out as the ASIO ASIOChannelInfo
  * (52 bytes). Set channel and isInput; ASIOGetChannelInfo fills the rest. */
@@ -122,175 +87,392 @@ typedef struct AsiochanChannelInfo {
     char name[32];
 } AsiochanChannelInfo;
 
-/* One entry of CaptureBuff's array: 12 bytes, entries back to back. */
+/* One entry of CaptureBuff's array, entries back to back: 12 bytes in 32-bit code
+ * (byteLength at 4, channel at 8), 16 bytes in 64-bit code (at 8 and 12). */
 typedef struct CaptureRequest {
     void* buffer;       /* the application's capture buffer */
     int32_t byteLength; /* its length in bytes */
     uint32_t channel;   /* input channel 0..63 */
 } CaptureRequest;
 
-/* ---- Installed drivers ------------------------------------------------------------ */
+/* ---- Installed drivers ------------------------------------------------------------------- */
+/* The first call of getAsioDriverCount, getAsioDriverName, loadAsioDriver or
+ * IsLxcardInsert reads the registry once; drivers installed later are not seen until
+ * the process restarts. A driver is listed only when its in-process server file exists. */
 
-/* Number of installed ASIO drivers (the registry is read once, at the first call). */
+/* Number of installed ASIO drivers.
+ * Returns:      the count; 0 when none is installed or the list cannot be made.
+ * Thread:       lifecycle.
+ * Out of order: none; needs no driver. */
 int32_t ASIOCHAN_CALL getAsioDriverCount(void);
-/* Copies the name of driver `index` into `name` (at least 32 bytes); names of 32
- * characters or more come out as their first 28 and "...". 0, -5001 (null name) or
- * -5003 (no such index). */
+
+/* Copies the name of driver `index` (0 .. count-1) into `name`, which holds at least
+ * 32 bytes; a name of 32 characters or more comes out as its first 28 and "...".
+ * Returns:      ASIOCHAN_OK; ASIOCHAN_LIST_NULL_ARGUMENT for a null `name`;
+ *               ASIOCHAN_LIST_NO_ENTRY for an index with no driver, negative included.
+ * Thread:       lifecycle.
+ * Out of order: none; needs no driver. */
 int32_t ASIOCHAN_CALL getAsioDriverName(int32_t index, char* name);
-/* Loads the driver whose listed name equals `name` exactly (case-sensitive). The
- * loaded driver is released first (and a prepared run finished); when creating the
- * new one fails, the previous driver is loaded again. 1 on success, 0 otherwise. */
+
+/* Loads the driver whose listed name equals `name` exactly (case-sensitive): finishes
+ * a prepared run (as Finish), releases the loaded driver and creates the new one. When
+ * the creation fails the previous driver, if any, is created again. Either comes up
+ * uninitialized: call Initialize; until then the getters answer what the previous
+ * driver reported.
+ * Returns:      1 when the named driver is loaded; 0 otherwise.
+ * Thread:       lifecycle.
+ * Out of order: a null or unlisted name answers 0 and changes nothing; the driver
+ *               already loaded may be named again (it is released and created anew). */
 uint8_t ASIOCHAN_CALL loadAsioDriver(const char* name);
-/* Unloads the current driver, finishing a prepared run first. */
+
+/* Unloads the current driver, finishing a prepared run first (as Finish), so the
+ * driver's thread never calls a released object. Afterwards every driver call answers
+ * ASIOCHAN_NOT_PRESENT; the getters keep what the driver reported.
+ * Returns:      nothing.
+ * Thread:       lifecycle.
+ * Out of order: with no driver loaded it does nothing. */
 void ASIOCHAN_CALL releaseAsioDriver(void);
-/* 1 when the maker's USB audio card is plugged in. */
+
+/* Tells whether the maker's USB audio card is plugged in (one of its two hardware ids
+ * among the present USB devices).
+ * Returns:      1 when present; 0 otherwise, also when the device list cannot be read.
+ * Thread:       lifecycle (it may be the first installed-driver call).
+ * Out of order: none; needs no driver. */
 uint8_t ASIOCHAN_CALL IsLxcardInsert(void);
 
-/* ---- Driver calls --------------------------------------------------------------- */
+/* ---- Driver calls ------------------------------------------------------------------------ */
 
-/* Opens the driver's own control panel. The driver's result, or -1000. */
+/* Opens the driver's own control panel.
+ * Returns:      the driver's result; ASIOCHAN_NOT_PRESENT with no driver loaded.
+ * Thread:       lifecycle.
+ * Out of order: any time a driver is loaded; the driver decides what it allows. */
 int32_t ASIOCHAN_CALL ASIOControlPanel(void);
-/* Fills `info` for the channel and direction set in it. The driver's result; -1000
- * with channelGroup -1, type 0 and name "None" when no driver is loaded; -998 for a
- * null pointer. */
+
+/* Fills `info` for the channel and direction set in it.
+ * Returns:      the driver's result; ASIOCHAN_INVALID_PARAMETER for a null `info`;
+ *               ASIOCHAN_NOT_PRESENT with no driver loaded, with channelGroup -1,
+ *               type 0 and name "None" filled in.
+ * Thread:       lifecycle.
+ * Out of order: any time a driver is loaded; the driver answers for a bad channel. */
 int32_t ASIOCHAN_CALL ASIOGetChannelInfo(AsiochanChannelInfo* info);
 
-/* ---- Initialization and capabilities ----------------------------------------------- */
+/* ---- Initialization and capabilities ----------------------------------------------------- */
 
-/* Initializes the loaded driver and reads its channel counts (at most 64 per
- * direction are used), buffer sizes and sample rate. 0 or the first failing code;
- * -997 while a run is prepared (Finish it first), with nothing changed. */
+/* Initializes the loaded driver and reads its channel counts, buffer sizes and sample
+ * rate. A driver reporting more than 64 channels (or fewer than 0) in a direction is
+ * taken to have 64 (or 0). A driver that refuses to initialize is dropped: every driver
+ * call then answers ASIOCHAN_NOT_PRESENT until the next loadAsioDriver.
+ * Returns:      ASIOCHAN_OK, or the first failing code (the values read before it are
+ *               kept); ASIOCHAN_NOT_PRESENT with no driver or when the driver refuses.
+ * Thread:       lifecycle.
+ * Out of order: while a run is prepared it answers ASIOCHAN_INVALID_MODE and changes
+ *               nothing, since the run's buffers were made with the counts and period
+ *               size it read: Finish first. It may run again at any other time. */
 int32_t ASIOCHAN_CALL Initialize(void);
-/* Asks the driver for `rate`. 0 only when the driver then reports exactly that
- * rate; the driver's code when it refuses; -1000 otherwise. A rate that is not a
- * positive finite number answers -1000 without asking the driver. */
+
+/* Asks the driver for `rate` (Hz) and reads the rate back into GetCurrentSampleRate.
+ * Returns:      ASIOCHAN_OK only when the driver reports exactly `rate` back; the
+ *               driver's code when it refuses; ASIOCHAN_NOT_PRESENT when the rate read
+ *               back differs or cannot be read, with no driver, and for a rate that is
+ *               not a positive finite number (then no driver is asked, nothing changes).
+ * Thread:       lifecycle.
+ * Out of order: the driver is asked whenever one is loaded; nothing in a prepared run
+ *               adapts to a new rate. */
 int32_t ASIOCHAN_CALL SetSampleRate(double rate);
+
+/* What the driver reported: the buffer sizes and channel counts at the last
+ * Initialize (counts within 0..64), the rate at the last Initialize or SetSampleRate,
+ * the latencies at the last Prepare that made buffers (unless its last channel query
+ * failed).
+ * Returns:      the value; 0 (0.0) before it was first read.
+ * Thread:       any; GetCurrentSampleRate not while Initialize or SetSampleRate runs.
+ * Out of order: with no driver loaded, and after releaseAsioDriver, they keep what was
+ *               last read. */
 int32_t ASIOCHAN_CALL GetBufferSizeMax(void);       /* frames */
 int32_t ASIOCHAN_CALL GetBufferSizeMin(void);       /* frames */
-int32_t ASIOCHAN_CALL GetBufferSizePreferred(void); /* frames per period, used by the engine */
+int32_t ASIOCHAN_CALL GetBufferSizePreferred(void); /* frames per period, used by Prepare */
 double ASIOCHAN_CALL GetCurrentSampleRate(void);    /* Hz */
 int32_t ASIOCHAN_CALL GetInputChannelCount(void);
 int32_t ASIOCHAN_CALL GetOutputChannelCount(void);
-int32_t ASIOCHAN_CALL GetInputLatency(void);  /* frames; read by Prepare */
-int32_t ASIOCHAN_CALL GetOutputLatency(void); /* frames; read by Prepare */
+int32_t ASIOCHAN_CALL GetInputLatency(void);  /* frames */
+int32_t ASIOCHAN_CALL GetOutputLatency(void); /* frames */
 
-/* ---- Run start and finish ----------------------------------------------------------- */
+/* ---- Run start and finish ---------------------------------------------------------------- */
 
-/* Creates one driver buffer pair per channel, registers the callbacks, learns the
- * sample widths and latencies and starts the driver. The result of the start. A run
- * still prepared is finished first. Playback buffers and captures of the device's
- * channels left from before are dropped. */
+/* Drops the playback buffers and captures of the device's channels left from before,
+ * creates one driver buffer pair per channel (GetBufferSizePreferred frames),
+ * registers the callbacks, learns the sample widths and latencies and starts the
+ * driver. Samples move as raw bytes in the driver's own format (ASIOGetChannelInfo's
+ * type). A driver that breaks its contract is survived:
+ *   - a direction none of whose channels names a type with a width gets a width of 0
+ *     (no bytes move, capture cannot be armed), whatever an earlier driver reported;
+ *   - a channel whose width differs from its direction's (the last channel that names
+ *     a width decides) is left alone;
+ *   - a period size of 0 or less, or one whose byte count does not fit 32 bits, makes
+ *     every period do nothing; so does a callback with a buffer index other than 0 or
+ *     1, or one made while no run is prepared; a half-buffer left null is skipped.
+ * Returns:      the driver's answer to the start (ASIOCHAN_OK on success);
+ *               ASIOCHAN_NOT_PRESENT with no driver loaded.
+ * Thread:       lifecycle.
+ * Out of order: a run still prepared is finished first (as Finish: its queued buffers
+ *               and captures are dropped). Before Initialize the driver is asked for
+ *               buffers of 0 frames, which a driver refuses: no run is prepared, no period
+ *               is processed, and the answer is still the start's. When the start
+ *               fails after the buffers were made, the run is prepared: Finish it. */
 int32_t ASIOCHAN_CALL Prepare(void);
-/* Stops playback and capture, stops the driver and disposes of its buffers. The
- * result of the stop, or of the disposal when the stop succeeded; the channels are
- * freed and no later callback of the driver touches anything, even when its stop
- * failed. Does not stop the file players. */
+
+/* Stops playback and capture (as StopPlayback and StopCapture), stops the driver,
+ * disposes of its buffers and frees the device's channels. From then on no callback
+ * of the driver touches anything, even when its stop failed. Does not stop the file
+ * players: stop them first (see MultipleChanelPlayStart).
+ * Returns:      the driver's answer to the stop, or to the disposal when the stop
+ *               succeeded (the buffers are kept when it failed); ASIOCHAN_NOT_PRESENT
+ *               with no driver loaded.
+ * Thread:       lifecycle.
+ * Out of order: without a prepared run, or twice, it still asks the driver to stop
+ *               (and dispose) and answers what the driver says. */
 int32_t ASIOCHAN_CALL Finish(void);
 
-/* ---- What the driver asks for ----------------------------------------------------------
+/* ---- What the driver asks for ------------------------------------------------------------
  * A driver tells the host, on a thread of its own, when something changed under a
- * run. The library still answers it as before, notes what it said, and reports it
+ * run. The library answers it as it always did, notes what it said, and reports it
  * here; acting on it is the application's decision.
  *
- * ASIOCHAN_REQUEST_RESET      the driver asks to be restarted, typically because its
- *                             period size or format changed. From that moment until
- *                             the next Prepare no audio moves: every output the run
- *                             serves plays silence, captures and queued playback stay
- *                             where they were. Do: Finish, Initialize (it reads the new
- *                             sizes), Prepare, then queue the playback and arm the
- *                             captures again. What a capture held so far stays in its
- *                             buffer.
- * ASIOCHAN_REQUEST_RESYNC     the driver lost its timing (e.g. dropped periods); the
- *                             stream goes on. Worth a note in a log.
- * ASIOCHAN_REQUEST_LATENCIES  the driver's latencies changed; the stream goes on.
- *                             GetInputLatency and GetOutputLatency keep what the last
- *                             Prepare read; Prepare again to read the new ones.
- * ASIOCHAN_REQUEST_SAMPLE_RATE the driver's sample rate changed; the stream goes on.
- *                             GetCurrentSampleRate keeps what was last read;
- *                             Finish, Initialize and Prepare to run at the new rate.
- */
+ * ASIOCHAN_REQUEST_RESET        the driver asks to be restarted, typically because its
+ *                               period size or format changed. From that moment until
+ *                               the next Prepare no audio moves: every output the run
+ *                               serves plays silence, captures and queued playback stay
+ *                               where they were. Do: Finish, Initialize (it reads the
+ *                               new sizes), Prepare, then queue the playback and arm
+ *                               the captures again. What a capture held so far stays in
+ *                               its buffer.
+ * ASIOCHAN_REQUEST_RESYNC       the driver lost its timing (dropped periods, say); the
+ *                               stream goes on. Worth a note in a log.
+ * ASIOCHAN_REQUEST_LATENCIES    the driver's latencies changed; the stream goes on.
+ *                               GetInputLatency and GetOutputLatency keep what the last
+ *                               Prepare read: Prepare again to read the new ones.
+ * ASIOCHAN_REQUEST_SAMPLE_RATE  the driver's sample rate changed; the stream goes on.
+ *                               GetCurrentSampleRate keeps what was last read: Finish,
+ *                               Initialize and Prepare to run at the new rate. */
 #define ASIOCHAN_REQUEST_RESET 1u
 #define ASIOCHAN_REQUEST_RESYNC 2u
 #define ASIOCHAN_REQUEST_LATENCIES 4u
 #define ASIOCHAN_REQUEST_SAMPLE_RATE 8u
 
-/* The ASIOCHAN_REQUEST_* bits of what the driver asked for since the last call (or
- * since the last Prepare, which clears them), then clears them. Poll it while a
- * run streams. */
+/* What the driver asked for since the last call, then clears it. Poll it while a run
+ * streams.
+ * Returns:      the ASIOCHAN_REQUEST_* bits; 0 when nothing was asked.
+ * Thread:       any.
+ * Out of order: Prepare clears the bits; what the driver asks while Prepare creates
+ *               its buffers and starts it belongs to the new run. With no driver, 0. */
 uint32_t ASIOCHAN_CALL GetDriverRequests(void);
-/* The periods processed since the last Prepare, wrapping at 2^32; 0 while no run is
- * prepared. Periods held after a reset request are not counted, so the count is
- * also the number of periods that moved audio. A count that stops rising while the
- * run streams, with no reset asked for, means the driver stopped delivering
- * periods (its device was unplugged, its audio server ended): Finish and report
- * it. */
+
+/* The periods processed since the last Prepare, wrapping at 2^32. Periods held after
+ * a reset request are not counted, so this is also the number of periods that moved
+ * audio. A count that stops rising while the run streams, with no reset asked for,
+ * means the driver stopped delivering periods (its device was unplugged, its audio
+ * server ended): Finish and report it.
+ * Returns:      the count; 0 while no run is prepared (before Prepare, after Finish).
+ * Thread:       any. */
 uint32_t ASIOCHAN_CALL GetPeriodCount(void);
 
-/* ---- Capture ------------------------------------------------------------------------- */
+/* ---- Capture ----------------------------------------------------------------------------- */
 
-/* Arms input `channel` to record `byteLength` bytes into `buffer` (zeroed first) from
- * the first period after StartCapture; the engine also keeps a copy for the dump
- * files "D:\buffer_debug_<n>_output.dat" and "..._internal.dat" written at completion.
- * 0; -998 for a null buffer, a negative length or a channel above 63; -1000 when the
- * channel is busy; -997 before Prepare. The buffer must stay valid until the channel
- * is done (IsPortCaptureRunning answers 0) or StopCapture. */
+/* Arms input `channel` to record `byteLength` bytes into `buffer`, zeroed first, from
+ * the first period in which capture runs (StartCapture). Whole samples of the input
+ * width are recorded; a tail shorter than one stays 0. On completion the library
+ * writes the buffer and its own copy of the samples to "D:\buffer_debug_<n>_output.dat"
+ * and "D:\buffer_debug_<n>_internal.dat" (when there is such a drive; without memory
+ * for the copy the capture goes on and the internal file comes out empty). `buffer`
+ * must stay valid until IsPortCaptureRunning answers 0, or StopCapture, Prepare or
+ * Finish returns.
+ * Returns:      ASIOCHAN_OK; ASIOCHAN_INVALID_PARAMETER for a null buffer, a negative
+ *               length or a channel above 63; ASIOCHAN_NOT_PRESENT while the channel
+ *               is armed or not yet freed (below); ASIOCHAN_INVALID_MODE while no input
+ *               sample width is known.
+ * Thread:       any.
+ * Out of order: every channel starts armed-looking at load and answers
+ *               ASIOCHAN_NOT_PRESENT until freed: Prepare and Finish free the device's
+ *               channels, a StopCapture that finds capture running frees all 64. A freed
+ *               channel answers ASIOCHAN_INVALID_MODE until a Prepare has created
+ *               buffers with an input width (so before the first Prepare, and when the
+ *               driver's inputs name no type with a width). A channel armed while no
+ *               run is prepared records nothing; the next Prepare drops it. One at or
+ *               above the input count has no driver buffer: it completes with zeros. */
 int32_t ASIOCHAN_CALL SetCaptureBuffer(void* buffer, int32_t byteLength, uint32_t channel);
-/* Arms `count` channels at once and starts capturing. 0; -998 at the first entry with
- * a channel above 63, a null buffer or a negative length (earlier entries stay armed). */
+
+/* Arms `count` channels in array order and then starts capture (as StartCapture).
+ * Unlike SetCaptureBuffer it takes over a channel that is still armed (its capture
+ * ends there, without a dump), zeroes only the first byte of each buffer and keeps no
+ * copy (the internal dump file comes out empty).
+ * Returns:      ASIOCHAN_OK, also for a count of 0 or less; ASIOCHAN_INVALID_PARAMETER
+ *               for null `requests`, or at the first entry with a channel above 63, a
+ *               null buffer or a negative length; ASIOCHAN_INVALID_MODE, with nothing
+ *               armed, while no input sample width is known. After an error the earlier
+ *               entries stay armed and capture is not started.
+ * Thread:       any.
+ * Out of order: arms any channel 0..63, freed or not; as SetCaptureBuffer otherwise. */
 int32_t ASIOCHAN_CALL CaptureBuff(const CaptureRequest* requests, int32_t count);
+
+/* Starts capture: armed channels record from the next period on. Capture stops by
+ * itself at the end of a period in which no channel is left recording.
+ * Returns:      nothing.
+ * Thread:       any.
+ * Out of order: before Prepare it has no effect (Prepare clears it); with nothing
+ *               armed, capture stops again at the next period. */
 void ASIOCHAN_CALL StartCapture(void);
-/* Abandons every running capture; buffers keep what was captured so far. */
+
+/* Abandons every capture: all 64 input channels are freed, their buffers keep what was
+ * captured so far, no dump is written and the library's copies are released.
+ * Returns:      nothing.
+ * Thread:       any.
+ * Out of order: while capture is not running it does nothing: channels armed but not
+ *               started stay armed. */
 void ASIOCHAN_CALL StopCapture(void);
-/* 1 while any armed channel is still capturing. */
+
+/* Tells whether capture runs.
+ * Returns:      1 from StartCapture (or CaptureBuff) until the end of a period with no
+ *               channel left recording, StopCapture, Prepare or Finish; else 0.
+ * Thread:       any.
+ * Out of order: 1 after a StartCapture made while no run is prepared, until Prepare. */
 uint8_t ASIOCHAN_CALL IsCaptureRunning(void);
-/* 1 while `channel` is armed; 0 when it is done or above 63. */
+
+/* Tells whether input `channel` is armed (recording or waiting for StartCapture).
+ * Returns:      1 while armed; 0 once done or freed, and for channels above 63.
+ * Thread:       any.
+ * Out of order: 1 for a channel not freed since load (see SetCaptureBuffer). */
 uint8_t ASIOCHAN_CALL IsPortCaptureRunning(uint32_t channel);
 
-/* ---- Playback ------------------------------------------------------------------------ */
+/* ---- Playback ---------------------------------------------------------------------------- */
 
-/* Copies `byteLength` bytes of output `channel`'s samples. On an idle channel they
- * start playing at once (while playback runs); otherwise they are queued to follow
- * without a gap. 0; -998 null data or channel above 63; -997 a buffer is already
- * queued; -994 no memory (a negative length included). The caller's buffer may be
- * reused as soon as the call returns. */
+/* Copies `byteLength` bytes of output `channel`'s samples (the driver's output format).
+ * On an idle channel they become its playing buffer (heard from the next period while
+ * playback runs); otherwise they are queued to follow the playing buffer without a
+ * gap. The caller's buffer may be reused as soon as the call returns.
+ * Returns:      ASIOCHAN_OK; ASIOCHAN_INVALID_PARAMETER for null data or a channel
+ *               above 63; ASIOCHAN_INVALID_MODE while a buffer is already queued
+ *               (IsCanSendNextPlaybackBuffer 0), for the second of two threads queueing
+ *               at once, and when a channel falling idle does not settle within 2 s;
+ *               ASIOCHAN_NO_MEMORY without memory for the copy, a negative length
+ *               included.
+ * Thread:       any; one feeding thread per channel.
+ * Out of order: buffers handed over while no run is prepared are kept but not played;
+ *               the next Prepare drops them. Until the first Prepare or StopPlayback
+ *               only channel 0 takes one (queued); the others answer
+ *               ASIOCHAN_INVALID_MODE. A channel at or above the output count has no
+ *               driver buffer: what it is given is never heard. */
 int32_t ASIOCHAN_CALL SetPlayBuffer(const void* data, int32_t byteLength, uint32_t channel);
-/* Does nothing; answers 0. */
+
+/* Does nothing.
+ * Returns:      ASIOCHAN_OK.
+ * Thread:       any.
+ * Out of order: the same at any time. */
 int32_t ASIOCHAN_CALL PlayBuff(void);
-/* Starts (or resumes) playing every channel that holds a buffer. Call it again when
- * playback has run dry (IsPortPlaybackRunning 0 on every channel). */
+
+/* Starts (or resumes) playing every channel that holds a buffer, from the next period.
+ * Playback stops by itself at the end of a period in which no channel holds a buffer:
+ * call it again once every channel has run dry (IsPortPlaybackRunning 0).
+ * Returns:      nothing.
+ * Thread:       any.
+ * Out of order: before Prepare it has no effect (Prepare clears it). */
 void ASIOCHAN_CALL StartPlayback(void);
-/* Stops every channel and drops their buffers. */
+
+/* Stops playback: every channel, the file players' too, drops its buffers and falls
+ * idle (a file player goes on with its next block), and IsCanSendNextPlaybackBuffer
+ * answers 1 on all 64 channels.
+ * Returns:      nothing.
+ * Thread:       any.
+ * Out of order: while playback is not running only the IsCanSendNextPlaybackBuffer
+ *               flags change: buffers stay, and a queued one is replaced by the next
+ *               SetPlayBuffer on its channel. */
 void ASIOCHAN_CALL StopPlayback(void);
-/* 1 when a further buffer may be queued on `channel`; 0 while one is queued, and for
- * channels above 63. */
+
+/* Tells whether a further buffer may be queued on output `channel`.
+ * Returns:      1 when it may; 0 while one is queued, and for channels above 63.
+ * Thread:       any.
+ * Out of order: until the first Prepare or StopPlayback, 1 only for channel 0. */
 uint8_t ASIOCHAN_CALL IsCanSendNextPlaybackBuffer(uint32_t channel);
-/* 1 while `channel` holds a buffer; 0 when idle or above 63. */
+
+/* Tells whether output `channel` holds a buffer (playing or waiting for StartPlayback).
+ * Returns:      1 while it does; 0 when idle, and for channels above 63.
+ * Thread:       any.
+ * Out of order: 1 for a channel not reset since load: Prepare and Finish reset the
+ *               device's channels, a StopPlayback that finds playback running all 64. */
 uint8_t ASIOCHAN_CALL IsPortPlaybackRunning(uint32_t channel);
 
 /* ---- File players ------------------------------------------------------------------------
- * Each player streams a PCM WAV file (8, 16 or 24 bits; its first channel) to output
- * channels in blocks of two seconds, once or in a loop, on a worker thread of its own.
- * File names are ANSI paths of at most 199 bytes. The starts answer 0 while no run
- * is prepared. A file removed or locked while it loops ends the player at the end
- * of the pass under way. */
+ * Each player streams the first channel of a PCM WAV file (8, 16 or 24 bits) through
+ * SetPlayBuffer and StartPlayback, once or in a loop, in blocks of two seconds, on a
+ * worker thread of its own. Samples go out as 32-bit signed little-endian (ASIO type
+ * 18), right for drivers whose outputs have that type. File names are ANSI paths of at
+ * most 199 bytes; a file that does not read prints the reader's message on standard
+ * output. A file removed or locked while it loops ends the player after the pass under
+ * way. Finish does not stop a player: it waits, silent, and goes on in the next run
+ * (the blocks it had queued are dropped); stop the players before Finish. */
 
 /* Plays `path` on every output channel whose bit is set in `mask` (channels 0..31).
- * 1 when started; 0 when no run is prepared, when in play, the mask is empty or
- * names a channel the driver does not have, the channels are still held by an
- * earlier run, or the file is not playable. */
+ * A start right after a stop waits (at most 3 s) for the stopped worker to end.
+ * Returns:      1 when the worker started; 0 when no run is prepared, while this
+ *               player is in play or starting on another thread, when the mask is
+ *               empty or names a channel at or above the output count, while an
+ *               earlier worker still holds its channels or has not ended after the
+ *               wait, for a null, too long or unplayable file name (missing, a folder,
+ *               not 8/16/24 bits, rate 0), or when no thread can be made.
+ * Thread:       any.
+ * Out of order: 0 before Prepare and after Finish, changing nothing. */
 uint8_t ASIOCHAN_CALL MultipleChanelPlayStart(const char* path, uint32_t mask, uint8_t loop);
+
+/* Stops the multi-channel player: IsMultipleInPlay answers 0 at once; the worker drops
+ * its channels' buffers (while playback runs) and ends within moments.
+ * Returns:      nothing.
+ * Thread:       any.
+ * Out of order: harmless when the player is not in play. */
 void ASIOCHAN_CALL MultipleChanelPlayStop(void);
-/* Gain for the multi-channel player (1.0 = unchanged). 0 for negative or non-finite values. */
+
+/* Sets the multi-channel player's gain (1.0 = unchanged, the value at load), applied to
+ * the blocks converted from then on (those already handed over keep the old gain);
+ * kept across starts.
+ * Returns:      1 when taken; 0 for a negative, NaN or infinite value (nothing changes).
+ * Thread:       any.
+ * Out of order: taken at any time, also while the player is not in play. */
 uint8_t ASIOCHAN_CALL MultipleChanelSetVolume(float volume);
+
+/* Tells whether the multi-channel player is in play.
+ * Returns:      1 from the moment its worker has read the file (shortly after a start
+ *               answering 1) until about two seconds after its last block was queued,
+ *               or until a stop; else 0.
+ * Thread:       any.
+ * Out of order: 0 before any start. */
 uint8_t ASIOCHAN_CALL IsMultipleInPlay(void);
 
-/* Plays `path` on one output `channel`. 1 when started; 0 when no run is prepared,
- * when in play, the channel is not below the output channel count, or the file is
- * not playable. */
+/* Plays `path` on output `channel`. A start right after a stop waits (at most 3 s) for
+ * the stopped worker to end.
+ * Returns:      1 when the worker started; 0 when no run is prepared, while this
+ *               player is in play or starting on another thread, when the channel is
+ *               at or above the output count, while an earlier worker has not ended
+ *               after the wait, for a null, too long or unplayable file name, or when
+ *               no thread can be made.
+ * Thread:       any.
+ * Out of order: 0 before Prepare and after Finish, changing nothing. */
 uint8_t ASIOCHAN_CALL SingleChanelPlayStart(const char* path, uint32_t channel, uint8_t loop);
+
+/* Stops the single-channel player: IsSingleInPlay answers 0 at once; the worker drops
+ * its channel's buffers (while playback runs) and ends within moments.
+ * Returns:      nothing.
+ * Thread:       any.
+ * Out of order: harmless when the player is not in play. */
 void ASIOCHAN_CALL SingleChanelPlayStop(void);
-/* Gain for the single-channel player. 0 for negative or non-finite values. */
+
+/* Sets the single-channel player's gain, as MultipleChanelSetVolume does for its own.
+ * Returns:      1 when taken; 0 for a negative, NaN or infinite value (nothing changes).
+ * Thread:       any.
+ * Out of order: taken at any time, also while the player is not in play. */
 uint8_t ASIOCHAN_CALL SingleChanelSetVolume(float volume);
+
+/* Tells whether the single-channel player is in play, as IsMultipleInPlay does.
+ * Returns:      1 while in play; else 0.
+ * Thread:       any.
+ * Out of order: 0 before any start. */
 uint8_t ASIOCHAN_CALL IsSingleInPlay(void);
 
 #ifdef __cplusplus

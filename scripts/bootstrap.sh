@@ -17,13 +17,25 @@ have_pkg libbenchmark-dev || need+=(libbenchmark-dev)
 have_pkg libclang-rt-14-dev || need+=(libclang-rt-14-dev)
 have_cmd i686-w64-mingw32-g++ || need+=(g++-mingw-w64-i686)
 have_cmd i686-w64-mingw32-gcc || need+=(gcc-mingw-w64-i686)
+have_cmd x86_64-w64-mingw32-g++ || need+=(g++-mingw-w64-x86-64)
+have_cmd x86_64-w64-mingw32-gcc || need+=(gcc-mingw-w64-x86-64)
 have_pkg python3 || need+=(python3)
 
+# The suite against WineASIO: the driver's build (32-bit tools; 64-bit import
+# libraries for `make 64`, since wine64-tools conflicts with wine32-tools) and JACK.
+have_cmd make || need+=(make)
+for pkg in gcc-multilib wine32-tools:i386 libwine-dev:i386 libwine-dev:amd64 jackd2 libjack-jackd2-0:i386; do
+    have_pkg "$pkg" || need+=("$pkg")
+done
+
+# One 64-bit Wine prefix runs both builds: wine64 for the 64-bit one, wine32
+# for the 32-bit one (through WoW64).
 wine_ok=1
 have_cmd wine || wine_ok=0
 have_pkg wine32:i386 || wine_ok=0
+have_pkg wine64 || wine_ok=0
 if [ "$wine_ok" = 0 ]; then
-    need+=(wine wine32:i386)
+    need+=(wine wine32:i386 wine64)
 fi
 
 if [ ${#need[@]} -eq 0 ]; then

@@ -4,15 +4,28 @@
 # prefix with the simulated driver registered, then lists the drivers, shows the
 # first one's capabilities, writes a short tone, and plays it on two channels while
 # capturing the loopback, saying whether the capture matches what was played.
+#
+#   demo.sh          the 64-bit product (build/mingw64)
+#   demo.sh --x86    the 32-bit product (build/mingw)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
+preset=mingw64
+case "${1:-}" in
+    "") ;;
+    --x86) preset=mingw ;;
+    --x64) preset=mingw64 ;;
+    *) echo "usage: demo.sh [--x86]" >&2; exit 2 ;;
+esac
+
 "$root/scripts/bootstrap.sh"
-echo "== building the product (build/mingw)"
-cmake --preset mingw >/dev/null
-cmake --build --preset mingw >/dev/null
-bin="$root/build/mingw/bin"
+echo "== building the product (build/$preset)"
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" >/dev/null
+bin="$root/build/$preset/bin"
+bits=32
+[ "$preset" = mingw64 ] && bits=64
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/asiochan-demo.XXXXXX")
 export ASIOCHAN_WINEPREFIX="$work/wineprefix"
@@ -22,9 +35,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-echo "== making a Wine prefix in $work and registering asiochan_sim.dll"
+echo "== making a Wine prefix in $work and registering asiochan_sim.dll ($bits-bit)"
 "$root/scripts/wine-prefix.sh" >/dev/null
-(cd "$bin" && "$root/scripts/wine-run.sh" regsvr32 /s asiochan_sim.dll)
+# The regsvr32 of the driver's own bitness registers it in that bitness's view.
+(cd "$bin" && ASIOCHAN_WINE_BITS=$bits "$root/scripts/wine-run.sh" regsvr32 /s asiochan_sim.dll)
 
 asiochan() {
     echo

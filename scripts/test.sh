@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds every preset and runs every test suite: the
-# host build plain, under ASan/UBSan and under TSan, and the product DLL under
-# 32-bit Wine in a throw-away prefix.
+# host build plain, under ASan/UBSan and under TSan, and the product DLL, 32-bit
+# (mingw) and 64-bit (mingw64), under Wine in one throw-away 64-bit prefix.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -20,13 +20,16 @@ trap cleanup EXIT
 "$root/scripts/wine-prefix.sh" >"$work/wineprefix.log" 2>&1 &
 prefix_job=$!
 
-presets=(${ASIOCHAN_PRESETS:-native asan tsan mingw})
+presets=(${ASIOCHAN_PRESETS:-native asan tsan mingw mingw64})
 for preset in "${presets[@]}"; do
     echo "=== $preset: build"
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"
-    if [ "$preset" = mingw ]; then
-        wait "$prefix_job" || { cat "$work/wineprefix.log"; exit 1; }
+    if [ "$preset" = mingw ] || [ "$preset" = mingw64 ]; then
+        if [ -n "$prefix_job" ]; then
+            wait "$prefix_job" || { cat "$work/wineprefix.log"; exit 1; }
+            prefix_job=""
+        fi
     fi
     echo "=== $preset: test"
     case "$preset" in

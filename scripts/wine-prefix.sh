@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
-# Makes (or refreshes) the throw-away 32-bit Wine prefix named by
-# ASIOCHAN_WINEPREFIX. Never touches the user's own prefix.
+# Makes (or refreshes) the throw-away Wine prefix named by ASIOCHAN_WINEPREFIX: a
+# 64-bit prefix, which runs the 32-bit build too (through WoW64) and keeps the
+# two registry views apart. Never touches the user's own prefix.
 #
 #   wine-prefix.sh [--register-sim <bin-folder>] [--map-d <folder>]
 #
 # --register-sim  registers the simulated driver asiochan_sim.dll of a build's bin
-#                 folder with regsvr32, and adds more driver entries for the
+#                 folder with the regsvr32 of its own bitness (so in the registry
+#                 view of that bitness), and adds more driver entries for the
 #                 same DLL under other class ids: one whose driver objects run
 #                 their periods only when a test steps them, one the server
 #                 refuses to create, one that asks for a reset and one that
 #                 stops delivering periods, both about half a second into a run.
 # --map-d         makes <folder> the prefix's D: drive.
 set -eu
+here=$(cd "$(dirname "$0")" && pwd)
 prefix="${ASIOCHAN_WINEPREFIX:?set ASIOCHAN_WINEPREFIX to a temporary folder}"
 bin=""
 drive_d=""
@@ -24,10 +27,14 @@ while [ $# -gt 0 ]; do
 done
 
 mkdir -p "$prefix"
-export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. "$here/wine-env.sh"
 if [ ! -f "$prefix/system.reg" ]; then
-    wineboot --init >/dev/null 2>&1 || true
+    "$(wine_for_bits 64)" wineboot --init >/dev/null 2>&1 || true
     wineserver -w
+fi
+if grep -q '^#arch=win32' "$prefix/system.reg" 2>/dev/null; then
+    echo "wine-prefix.sh: $prefix is a 32-bit-only prefix; remove it to get a 64-bit one" >&2
+    exit 1
 fi
 
 if [ -n "$drive_d" ]; then
@@ -38,15 +45,17 @@ fi
 if [ -n "$bin" ]; then
     dll="$(cd "$bin" && pwd)/asiochan_sim.dll"
     [ -f "$dll" ] || { echo "wine-prefix.sh: no $dll" >&2; exit 1; }
-    (cd "$(dirname "$dll")" && wine regsvr32 /s asiochan_sim.dll)
-    windll=$(winepath -w "$dll" 2>/dev/null)
+    bits=$(pe_bits "$dll")
+    wine=$(wine_for_bits "$bits")
+    (cd "$(dirname "$dll")" && "$wine" regsvr32 /s asiochan_sim.dll)
+    windll=$("$wine" winepath -w "$dll" 2>/dev/null)
     # The class ids and names the simulated driver's server knows
     # (tools/simdriver/com/sim_classes.cpp).
     add_driver() {  # class id, ASIO subkey, description
-        wine reg add "HKCR\\CLSID\\$1\\InprocServer32" /ve /d "$windll" /f >/dev/null
-        wine reg add "HKCR\\CLSID\\$1\\InprocServer32" /v ThreadingModel /d Apartment /f >/dev/null
-        wine reg add "HKLM\\SOFTWARE\\ASIO\\$2" /v CLSID /d "$1" /f >/dev/null
-        wine reg add "HKLM\\SOFTWARE\\ASIO\\$2" /v Description /d "$3" /f >/dev/null
+        "$wine" reg add "HKCR\\CLSID\\$1\\InprocServer32" /ve /d "$windll" /f /reg:"$bits" >/dev/null
+        "$wine" reg add "HKCR\\CLSID\\$1\\InprocServer32" /v ThreadingModel /d Apartment /f /reg:"$bits" >/dev/null
+        "$wine" reg add "HKLM\\SOFTWARE\\ASIO\\$2" /v CLSID /d "$1" /f /reg:"$bits" >/dev/null
+        "$wine" reg add "HKLM\\SOFTWARE\\ASIO\\$2" /v Description /d "$3" /f /reg:"$bits" >/dev/null
     }
     add_driver "{5A1C0002-7E57-4A51-8C0D-A510C4A20002}" asiochan_sim_stepped "asiochan sim (stepped)"
     add_driver "{5A1C0003-7E57-4A51-8C0D-A510C4A20003}" asiochan_sim_refused "asiochan sim (refused)"

@@ -153,10 +153,11 @@ enum : AsioLong {
     kAsioSupportsInputMonitor = 10,
 };
 
-#if ASIOCHAN_WIN32_X86
+// The layouts drivers expect. Only the structures holding pointers differ
+// between 32-bit and 64-bit Windows; the rest hold in both.
+#if ASIOCHAN_WIN32
 static_assert(sizeof(ASIOSamples) == 8 && sizeof(ASIOTimeStamp) == 8);
 static_assert(offsetof(ASIOSamples, hi) == 0 && offsetof(ASIOSamples, lo) == 4);
-static_assert(sizeof(ASIODriverInfo) == 168);
 static_assert(offsetof(ASIODriverInfo, asioVersion) == 0 && offsetof(ASIODriverInfo, driverVersion) == 4);
 static_assert(offsetof(ASIODriverInfo, name) == 8 && offsetof(ASIODriverInfo, errorMessage) == 40);
 static_assert(offsetof(ASIODriverInfo, sysRef) == 164);
@@ -167,9 +168,7 @@ static_assert(sizeof(ASIOChannelInfo) == 52);
 static_assert(offsetof(ASIOChannelInfo, isInput) == 4 && offsetof(ASIOChannelInfo, isActive) == 8);
 static_assert(offsetof(ASIOChannelInfo, channelGroup) == 12 && offsetof(ASIOChannelInfo, type) == 16);
 static_assert(offsetof(ASIOChannelInfo, name) == 20);
-static_assert(sizeof(ASIOBufferInfo) == 16);
 static_assert(offsetof(ASIOBufferInfo, channelNum) == 4 && offsetof(ASIOBufferInfo, buffers) == 8);
-static_assert(sizeof(ASIOCallbacks) == 16);
 static_assert(sizeof(AsioTimeInfo) == 48);
 static_assert(offsetof(AsioTimeInfo, systemTime) == 8 && offsetof(AsioTimeInfo, samplePosition) == 16);
 static_assert(offsetof(AsioTimeInfo, sampleRate) == 24 && offsetof(AsioTimeInfo, flags) == 32);
@@ -179,6 +178,18 @@ static_assert(offsetof(ASIOTimeCode, timeCodeSamples) == 8 && offsetof(ASIOTimeC
 static_assert(offsetof(ASIOTimeCode, future) == 20);
 static_assert(sizeof(ASIOTime) == 148);
 static_assert(offsetof(ASIOTime, timeInfo) == 16 && offsetof(ASIOTime, timeCode) == 64);
+static_assert(offsetof(ASIOCallbacks, sampleRateDidChange) == sizeof(void*));
+static_assert(offsetof(ASIOCallbacks, asioMessage) == 2 * sizeof(void*));
+static_assert(offsetof(ASIOCallbacks, bufferSwitchTimeInfo) == 3 * sizeof(void*));
+#if ASIOCHAN_WIN32_X86
+static_assert(sizeof(ASIODriverInfo) == 168);
+static_assert(sizeof(ASIOBufferInfo) == 16);
+static_assert(sizeof(ASIOCallbacks) == 16);
+#else
+static_assert(sizeof(ASIODriverInfo) == 172);
+static_assert(sizeof(ASIOBufferInfo) == 24);
+static_assert(sizeof(ASIOCallbacks) == 32);
+#endif
 #endif
 
 }  // namespace asiochan

@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "driver/driver_list.h"
-
 namespace asiochan {
 
 namespace {
@@ -47,8 +45,3 @@ bool scanForCard() {
 }
 
 }  // namespace asiochan
-
-extern "C" std::uint8_t ASIOCHAN_CDECL IsLxcardInsert() {
-    asiochan::driverList();
-    return asiochan::scanForCard() ? 1 : 0;
-}

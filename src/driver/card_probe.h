@@ -4,7 +4,6 @@
 
 #include <cstdint>
 
-#include "platform/abi.h"
 #include "platform/platform.h"
 
 namespace asiochan {
@@ -17,7 +16,3 @@ constexpr platform::ClassId kUsbDeviceInterfaceClass = {
 bool scanForCard();
 
 }  // namespace asiochan
-
-extern "C" {
-std::uint8_t ASIOCHAN_CDECL IsLxcardInsert();
-}

@@ -3,10 +3,6 @@
 #include <cstring>
 #include <new>
 
-#include "driver/call_layer.h"
-#include "engine/engine_state.h"
-#include "engine/run_control.h"
-
 namespace asiochan {
 
 namespace {
@@ -15,8 +11,6 @@ constexpr std::uint32_t kSubkeyNameSize = 128;
 constexpr std::uint32_t kValueTextSize = 256;
 constexpr std::uint32_t kServerPathSize = 512;
 constexpr std::uint32_t kClassKeyNameSize = 512;
-
-DriverList* theList = nullptr;
 
 // Copies `text` into `to` (capacity bytes), shortening it so that the
 // terminator always fits.
@@ -188,54 +182,21 @@ void DriverList::releaseCurrent() {
     currentIndex_ = -1;
 }
 
-bool DriverList::loadByName(const char* name) {
-    if (name == nullptr) return false;
+std::int32_t DriverList::findByName(const char* name) const {
+    if (name == nullptr) return -1;
     char candidate[kDriverNameLimit];
-    std::int32_t found = -1;
     for (std::int32_t i = 0; i < count_; ++i) {
         if (copyDriverName(i, candidate, sizeof candidate) != 0) continue;
-        if (std::strcmp(candidate, name) == 0) {
-            found = i;
-            break;
-        }
+        if (std::strcmp(candidate, name) == 0) return i;
     }
-    if (found < 0) return false;
+    return -1;
+}
 
-    char previous[kDriverNameLimit];
-    copyCurrentName(previous);
-    finishPreparedRun();
-    // The call layer must never reach the object being released.
-    currentDriver.store(nullptr, std::memory_order_release);
-    releaseCurrent();
-
+IASIO* DriverList::makeCurrent(std::int32_t index) {
     IASIO* made = nullptr;
-    if (createDriverObject(found, &made) == 0) {
-        currentIndex_ = found;
-        currentDriver.store(made, std::memory_order_release);
-        return true;
-    }
-    currentDriver.store(nullptr, std::memory_order_release);
-    if (previous[0] == '\0') return false;
-    if (std::strcmp(previous, candidate) != 0) loadByName(previous);
-    return false;
-}
-
-void finishPreparedRun() {
-    if (engine.runPrepared.load(std::memory_order_seq_cst) != 0) Finish();
-}
-
-DriverList* existingDriverList() { return theList; }
-
-DriverList* driverList() {
-    if (theList == nullptr) theList = new (std::nothrow) DriverList;
-    return theList;
-}
-
-void resetDriverListForTests() {
-    finishPreparedRun();
-    delete theList;
-    theList = nullptr;
-    currentDriver.store(nullptr, std::memory_order_release);
+    if (createDriverObject(index, &made) != 0) return nullptr;
+    currentIndex_ = index;
+    return made;
 }
 
 }  // namespace asiochan

@@ -1,6 +1,6 @@
-// The installed ASIO drivers as the registry lists them, and the loading and
-// releasing of one of them at a time. One process-wide list, made by the first
-// export that needs it and kept until the process ends.
+// The installed ASIO drivers as the registry lists them, and the creating and
+// releasing of their driver objects. Which driver is current, and the order of a
+// switch, belong to the driver session above this folder.
 #pragma once
 
 #include <cstdint>
@@ -20,10 +20,10 @@ constexpr std::int32_t kDriverListNoEntry = -5003;
 
 // One installed driver.
 struct DriverEntry {
-    std::int32_t index;             // position in the chain, from 0
-    platform::ClassId classId;      // all zero when the "clsid" text did not parse
-    char driverName[128];           // the "description" value, else the subkey name
-    IASIO* driverObject;            // the created object (one reference), or null
+    std::int32_t index;         // position in the chain, from 0
+    platform::ClassId classId;  // all zero when the "clsid" text did not parse
+    char driverName[128];       // the "description" value, else the subkey name
+    IASIO* driverObject;        // the created object (one reference), or null
     DriverEntry* nextEntry;
 };
 
@@ -46,8 +46,13 @@ public:
     std::int32_t createDriverObject(std::int32_t index, IASIO** object);
     std::int32_t releaseDriverObject(std::int32_t index);
     bool copyCurrentName(char* buffer) const;
+    // Releases the current entry's object; no entry is current afterwards.
     void releaseCurrent();
-    bool loadByName(const char* name);
+    // The index of the entry whose (shortened) name is `name`, or -1.
+    std::int32_t findByName(const char* name) const;
+    // Creates the object of entry `index` and makes the entry current; null (and
+    // nothing current) when it cannot be created.
+    IASIO* makeCurrent(std::int32_t index);
 
     // Registry walk helpers, public for the tests of their rules.
     static DriverEntry* appendEntry(platform::RegistryKey key, const char* subkeyName, std::int32_t index,
@@ -62,25 +67,4 @@ private:
     std::int32_t currentIndex_ = -1;
 };
 
-// Finishes a prepared run (as Finish does) so that the driver about to be
-// released is stopped and no period of it reaches the engine any more.
-void finishPreparedRun();
-
-// The process-wide list, or null while no export has needed it yet.
-DriverList* existingDriverList();
-// The process-wide list, made (and the registry read) on first use; null only
-// when there was no memory for it.
-DriverList* driverList();
-
-// Destroys the process-wide list so the next use reads the registry again. For
-// tests only: the library itself never destroys the list.
-void resetDriverListForTests();
-
 }  // namespace asiochan
-
-extern "C" {
-std::int32_t ASIOCHAN_CDECL getAsioDriverCount();
-std::int32_t ASIOCHAN_CDECL getAsioDriverName(std::int32_t index, char* name);
-std::uint8_t ASIOCHAN_CDECL loadAsioDriver(const char* name);
-void ASIOCHAN_CDECL releaseAsioDriver();
-}

@@ -1,24 +1,43 @@
-#include "engine/buffer_switch.h"
-
+// The per-period processing, run by the driver on its own real-time thread:
+// input half-buffers into armed capture channels, busy playback channels into
+// output half-buffers, then the channels' bookkeeping. No lock, wait or
+// allocation here; the only file work is the capture dump.
 #include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 
-#include "driver/call_layer.h"
 #include "engine/channel_blocks.h"
-#include "engine/channel_reset.h"
-#include "engine/engine_state.h"
-#include "engine/period_guard.h"
-#include "engine/run_flags.h"
+#include "engine/engine.h"
 #include "platform/platform.h"
 
 namespace asiochan {
 
 namespace {
 
+void writeDumpFile(const char* path, const std::uint8_t* bytes, std::int32_t byteLength) {
+    std::FILE* file = platform::openFile(path, "wb");
+    if (file == nullptr) return;
+    if (bytes != nullptr && byteLength > 0) {
+        std::fwrite(bytes, 1, static_cast<std::size_t>(byteLength), file);
+        std::fflush(file);
+    }
+    std::fclose(file);
+}
+
+// Both sides store, then load the other side's field (all sequentially
+// consistent): either the start sees the clear and its own store wins, or the
+// clearing side sees the start and sets the flag again.
+void clearUnlessRestarted(std::atomic<std::uint8_t>& flag, const std::atomic<std::uint32_t>& starts,
+                          std::uint32_t seen) {
+    flag.store(0, std::memory_order_seq_cst);
+    if (starts.load(std::memory_order_seq_cst) != seen) flag.store(1, std::memory_order_seq_cst);
+}
+
+}  // namespace
+
 // What one period works with, taken once at its start.
-struct Period {
+struct Engine::Period {
     std::int64_t frames;
     std::int64_t captureBytes;
     std::int64_t playbackBytes;
@@ -42,9 +61,9 @@ struct Period {
     std::int64_t joinedBytes[kMaxChannels];
 };
 
-void fillOutput(Period& period, AsioLong ch, std::uint8_t* half) {
+void Engine::fillOutput(Period& period, AsioLong ch, std::uint8_t* half) {
     const std::size_t bytes = static_cast<std::size_t>(period.playbackBytes);
-    PlaybackChannel& p = engine.playbackChannels[ch];
+    PlaybackChannel& p = state_.playbackChannels[ch];
     const bool mine = period.playbackRunning && !hasChannel(period.outWithdrawn, static_cast<std::uint32_t>(ch));
     std::uint8_t* readPos = mine ? p.readPos.load(std::memory_order_acquire) : nullptr;
     if (readPos == nullptr || p.idle.load(std::memory_order_acquire) != 0) {
@@ -60,7 +79,8 @@ void fillOutput(Period& period, AsioLong ch, std::uint8_t* half) {
     }
     // The playing block ends inside this period: its tail, then the head of the
     // queued block, then silence for whatever neither holds.
-    const std::size_t rem = static_cast<std::size_t>(std::clamp<std::int64_t>(length - offset, 0, period.playbackBytes));
+    const std::size_t rem =
+        static_cast<std::size_t>(std::clamp<std::int64_t>(length - offset, 0, period.playbackBytes));
     std::memcpy(half, readPos, rem);
     std::size_t fromNext = 0;
     std::uint8_t* next = p.next.load(std::memory_order_acquire);
@@ -74,15 +94,16 @@ void fillOutput(Period& period, AsioLong ch, std::uint8_t* half) {
     std::memset(half + rem + fromNext, 0, bytes - rem - fromNext);
 }
 
-void drainInput(Period& period, AsioLong ch, std::uint8_t* half) {
+void Engine::drainInput(Period& period, AsioLong ch, std::uint8_t* half) {
     if (hasChannel(period.inWithdrawn, static_cast<std::uint32_t>(ch))) return;
-    CaptureChannel& c = engine.captureChannels[ch];
+    CaptureChannel& c = state_.captureChannels[ch];
     std::uint8_t* writePos = c.writePos.load(std::memory_order_acquire);
     if (writePos == nullptr) return;
     period.servedIn[ch] = writePos;
     const std::int64_t framesLeft = c.framesLeft.load(std::memory_order_relaxed);
-    const std::int64_t count =
-        framesLeft >= period.frames ? period.captureBytes : std::max<std::int64_t>(framesLeft, 0) * period.inputSampleSize;
+    const std::int64_t count = framesLeft >= period.frames
+                                   ? period.captureBytes
+                                   : std::max<std::int64_t>(framesLeft, 0) * period.inputSampleSize;
     std::memcpy(writePos, half, static_cast<std::size_t>(count));
     if (std::uint8_t* copyPos = c.copyPos.load(std::memory_order_relaxed))
         std::memcpy(copyPos, half, static_cast<std::size_t>(count));
@@ -90,8 +111,8 @@ void drainInput(Period& period, AsioLong ch, std::uint8_t* half) {
 }
 
 // The playing block is used up: move on to the queued block, or end.
-void finishBlock(const Period& period, std::uint32_t i, PlaybackChannel& p, std::int64_t offset,
-                 std::int64_t length) {
+void Engine::finishBlock(const Period& period, std::uint32_t i, PlaybackChannel& p, std::int64_t offset,
+                         std::int64_t length) {
     // Take the queued block, or close the queue when there is none; the
     // compare-exchange decides against a SetPlayBuffer queueing right now.
     std::uint8_t* next = p.next.load(std::memory_order_acquire);
@@ -110,8 +131,8 @@ void finishBlock(const Period& period, std::uint32_t i, PlaybackChannel& p, std:
         // queued block shorter than that is simply used up. On a channel with a
         // driver buffer those are exactly the bytes the join copied from this block.
         const std::int64_t nextLength = std::max<std::int64_t>(p.nextLength.load(std::memory_order_relaxed), 0);
-        const std::int64_t played = period.hasOut[i] ? (period.joinedNext[i] == next ? period.joinedBytes[i] : 0)
-                                                     : offset - length;
+        const std::int64_t played =
+            period.hasOut[i] ? (period.joinedNext[i] == next ? period.joinedBytes[i] : 0) : offset - length;
         const std::int64_t over = std::min(played, nextLength);
         releaseBlock(p.current.load(std::memory_order_relaxed));
         p.current.store(next, std::memory_order_relaxed);
@@ -119,8 +140,7 @@ void finishBlock(const Period& period, std::uint32_t i, PlaybackChannel& p, std:
         p.length.store(static_cast<std::int32_t>(nextLength - over), std::memory_order_relaxed);
         p.nextLength.store(0, std::memory_order_relaxed);
         p.readOffset.store(0, std::memory_order_relaxed);
-        p.staged.store(nullptr, std::memory_order_relaxed);
-        engine.canSendNext[i].store(1, std::memory_order_seq_cst);
+        state_.canSendNext[i].store(1, std::memory_order_seq_cst);
         return;
     }
 
@@ -131,17 +151,16 @@ void finishBlock(const Period& period, std::uint32_t i, PlaybackChannel& p, std:
     p.length.store(0, std::memory_order_relaxed);
     p.nextLength.store(0, std::memory_order_relaxed);
     p.readOffset.store(0, std::memory_order_relaxed);
-    p.staged.store(nullptr, std::memory_order_relaxed);
-    engine.canSendNext[i].store(1, std::memory_order_seq_cst);
+    state_.canSendNext[i].store(1, std::memory_order_seq_cst);
     p.idle.store(1, std::memory_order_seq_cst);
 }
 
-void advancePlayback(Period& period) {
-    const std::uint32_t starts = playbackStartCount();
+void Engine::advancePlayback(Period& period) {
+    const std::uint32_t starts = state_.playbackStarts.load(std::memory_order_seq_cst);
     bool anyBusy = false;
     for (std::uint32_t i = 0; i < kMaxChannels; ++i) {
         if (hasChannel(period.outWithdrawn, i)) continue;
-        PlaybackChannel& p = engine.playbackChannels[i];
+        PlaybackChannel& p = state_.playbackChannels[i];
         std::uint8_t* readPos = p.readPos.load(std::memory_order_acquire);
         if (readPos == nullptr) continue;
         if (period.hasOut[i] && period.servedOut[i] != readPos) {
@@ -158,11 +177,11 @@ void advancePlayback(Period& period) {
         }
         if (p.idle.load(std::memory_order_acquire) == 0) anyBusy = true;
     }
-    if (!anyBusy) clearPlaybackRunningUnlessRestarted(starts);
+    if (!anyBusy) clearUnlessRestarted(state_.playbackRunning, state_.playbackStarts, starts);
 }
 
-void completeCapture(std::uint32_t i, CaptureChannel& c) {
-    WriteCaptureDump(i, c.userStart.load(std::memory_order_relaxed), c.copyStart.load(std::memory_order_relaxed),
+void Engine::completeCapture(std::uint32_t i, CaptureChannel& c) {
+    writeCaptureDump(i, c.userStart.load(std::memory_order_relaxed), c.copyStart.load(std::memory_order_relaxed),
                      c.byteLength.load(std::memory_order_relaxed));
     releaseBlock(c.copyStart.load(std::memory_order_relaxed));
     c.copyStart.store(nullptr, std::memory_order_relaxed);
@@ -172,12 +191,12 @@ void completeCapture(std::uint32_t i, CaptureChannel& c) {
     c.done.store(1, std::memory_order_seq_cst);  // hands the channel back last
 }
 
-void advanceCapture(Period& period) {
-    const std::uint32_t starts = captureStartCount();
+void Engine::advanceCapture(Period& period) {
+    const std::uint32_t starts = state_.captureStarts.load(std::memory_order_seq_cst);
     bool stillRunning = false;
     for (std::uint32_t i = 0; i < kMaxChannels; ++i) {
         if (hasChannel(period.inWithdrawn, i)) continue;
-        CaptureChannel& c = engine.captureChannels[i];
+        CaptureChannel& c = state_.captureChannels[i];
         std::uint8_t* writePos = c.writePos.load(std::memory_order_acquire);
         if (writePos == nullptr) continue;
         if (period.hasIn[i] && period.servedIn[i] != writePos) {
@@ -195,21 +214,21 @@ void advanceCapture(Period& period) {
             completeCapture(i, c);
         }
     }
-    if (!stillRunning) clearCaptureRunningUnlessRestarted(starts);
+    if (!stillRunning) clearUnlessRestarted(state_.captureRunning, state_.captureStarts, starts);
 }
 
-void runPeriod(AsioLong doubleBufferIndex) {
-    PeriodScope scope;
+void Engine::runPeriod(AsioLong doubleBufferIndex) {
+    PeriodScope scope(periods_);
     // Only between a Prepare that created buffers and the Finish of that run do
     // the tables describe live driver buffers.
-    if (engine.runPrepared.load(std::memory_order_acquire) == 0) return;
+    if (state_.runPrepared.load(std::memory_order_acquire) == 0) return;
     if (doubleBufferIndex != 0 && doubleBufferIndex != 1) return;
 
     Period period;
-    period.frames = engine.bufferSizePreferred.load(std::memory_order_relaxed);
-    period.inputSampleSize = engine.sampleSize[0].load(std::memory_order_relaxed);
+    period.frames = state_.bufferSizePreferred.load(std::memory_order_relaxed);
+    period.inputSampleSize = state_.sampleSize[0].load(std::memory_order_relaxed);
     period.captureBytes = period.frames * period.inputSampleSize;
-    period.playbackBytes = period.frames * engine.sampleSize[1].load(std::memory_order_relaxed);
+    period.playbackBytes = period.frames * state_.sampleSize[1].load(std::memory_order_relaxed);
     // A driver with a period this large (or a size that is not positive) cannot be
     // served by 32-bit byte counts: such a period is not run.
     if (period.frames <= 0 || period.captureBytes > INT32_MAX || period.playbackBytes > INT32_MAX ||
@@ -218,12 +237,12 @@ void runPeriod(AsioLong doubleBufferIndex) {
     // After a reset request the driver's sizes may have changed under the run: no
     // audio moves until the application prepares a new run. The half-buffers are
     // still those of this run, so silencing them at its sizes is safe.
-    const bool held = engine.requests.resetPending();
-    if (!held) engine.requests.notePeriod();
-    period.playbackRunning = !held && engine.playbackRunning.load(std::memory_order_acquire) != 0;
-    period.captureRunning = !held && engine.captureRunning.load(std::memory_order_acquire) != 0;
-    period.outWithdrawn = playbackWithdrawn.load(std::memory_order_acquire);
-    period.inWithdrawn = captureWithdrawn.load(std::memory_order_acquire);
+    const bool held = state_.requests.resetPending();
+    if (!held) state_.requests.notePeriod();
+    period.playbackRunning = !held && state_.playbackRunning.load(std::memory_order_acquire) != 0;
+    period.captureRunning = !held && state_.captureRunning.load(std::memory_order_acquire) != 0;
+    period.outWithdrawn = state_.playbackWithdrawn.load(std::memory_order_acquire);
+    period.inWithdrawn = state_.captureWithdrawn.load(std::memory_order_acquire);
     std::memset(period.servedOut, 0, sizeof period.servedOut);
     std::memset(period.servedIn, 0, sizeof period.servedIn);
     std::memset(period.hasOut, 0, sizeof period.hasOut);
@@ -231,19 +250,19 @@ void runPeriod(AsioLong doubleBufferIndex) {
     std::memset(period.joinedNext, 0, sizeof period.joinedNext);
     std::memset(period.joinedBytes, 0, sizeof period.joinedBytes);
 
-    const std::int64_t entries = std::clamp<std::int64_t>(
-        std::int64_t{engine.inputBufferCount.load(std::memory_order_relaxed)} +
-            engine.outputBufferCount.load(std::memory_order_relaxed),
-        0, kMaxBufferInfos);
+    const std::int64_t entries =
+        std::clamp<std::int64_t>(std::int64_t{state_.inputBufferCount.load(std::memory_order_relaxed)} +
+                                     state_.outputBufferCount.load(std::memory_order_relaxed),
+                                 0, kMaxBufferInfos);
     for (std::int64_t k = 0; k < entries; ++k) {
-        const ASIOBufferInfo& info = engine.bufferInfoTable[k];
+        const ASIOBufferInfo& info = state_.bufferInfoTable[k];
         auto* half = static_cast<std::uint8_t*>(info.buffers[doubleBufferIndex]);
         const AsioLong ch = info.channelNum;
         if (half == nullptr || ch < 0 || ch >= kMaxChannels) continue;
         // A channel of another sample width than the rest of its direction: its
         // half-buffer does not hold a period of the direction's width.
-        const std::int32_t width = engine.entryWidth[k].load(std::memory_order_relaxed);
-        if (width != 0 && width != engine.sampleSize[info.isInput != ASIOFalse ? 0 : 1].load(std::memory_order_relaxed))
+        const std::int32_t width = state_.entryWidth[k].load(std::memory_order_relaxed);
+        if (width != 0 && width != state_.sampleSize[info.isInput != ASIOFalse ? 0 : 1].load(std::memory_order_relaxed))
             continue;
         if (info.isInput != ASIOFalse) {
             period.hasIn[ch] = true;
@@ -254,44 +273,18 @@ void runPeriod(AsioLong doubleBufferIndex) {
         }
     }
 
-    if (engine.outputReadySupported.load(std::memory_order_relaxed) != 0) ASIOOutputReady();
+    if (state_.outputReadySupported.load(std::memory_order_relaxed) != 0) calls_.ASIOOutputReady();
     if (period.playbackRunning) advancePlayback(period);
     if (period.captureRunning) advanceCapture(period);
 }
 
-void writeDumpFile(const char* path, const std::uint8_t* bytes, std::int32_t byteLength) {
-    std::FILE* file = platform::openFile(path, "wb");
-    if (file == nullptr) return;
-    if (bytes != nullptr && byteLength > 0) {
-        std::fwrite(bytes, 1, static_cast<std::size_t>(byteLength), file);
-        std::fflush(file);
-    }
-    std::fclose(file);
-}
-
-}  // namespace
-
-void WriteCaptureDump(std::uint32_t channel, const std::uint8_t* userStart, const std::uint8_t* copyStart,
+void writeCaptureDump(std::uint32_t channel, const std::uint8_t* userStart, const std::uint8_t* copyStart,
                       std::int32_t byteLength) {
     char path[64];
     std::snprintf(path, sizeof path, "D:\\buffer_debug_%d_output.dat", static_cast<int>(channel));
     writeDumpFile(path, userStart, byteLength);
     std::snprintf(path, sizeof path, "D:\\buffer_debug_%d_internal.dat", static_cast<int>(channel));
     writeDumpFile(path, copyStart, byteLength);
-}
-
-ASIOTime* ASIOCHAN_CDECL bufferSwitchTimeInfo(ASIOTime* /*timeInfo*/, AsioLong doubleBufferIndex,
-                                              ASIOBool /*directProcess*/) {
-    runPeriod(doubleBufferIndex);
-    return nullptr;
-}
-
-void ASIOCHAN_CDECL bufferSwitch(AsioLong doubleBufferIndex, ASIOBool directProcess) {
-    ASIOTime time;
-    std::memset(&time, 0, sizeof time);
-    if (ASIOGetSamplePosition(&time.timeInfo.samplePosition, &time.timeInfo.systemTime) == ASE_OK)
-        time.timeInfo.flags = kSystemTimeValid | kSamplePositionValid;
-    bufferSwitchTimeInfo(&time, doubleBufferIndex, directProcess);
 }
 
 }  // namespace asiochan

@@ -1,25 +1,20 @@
-#include "engine/capture.h"
-
+// Capture channels: per input channel, one application buffer filled period by
+// period until it is full.
 #include <cstring>
 
-#include "driver/asio_types.h"
 #include "engine/channel_blocks.h"
 #include "engine/channel_reset.h"
-#include "engine/engine_state.h"
-#include "engine/run_flags.h"
 
-using namespace asiochan;
-
-namespace {
+namespace asiochan {
 
 // Takes a record back from the period processing (withdrawn, so no period
 // works on it) and drops the blocks of an earlier capture. A record that is free
 // (`done` 1) with no block needs nothing. The caller arms it and then returns it.
-bool takeBackForArming(std::uint32_t channel) {
-    CaptureChannel& c = engine.captureChannels[channel];
+bool Engine::takeBackForArming(std::uint32_t channel) {
+    CaptureChannel& c = state_.captureChannels[channel];
     if (c.done.load(std::memory_order_acquire) != 0 && c.copyStart.load(std::memory_order_acquire) == nullptr)
         return false;
-    const bool quiet = withdrawChannels(captureWithdrawn, ChannelMask{1} << channel);
+    const bool quiet = withdrawChannels(state_.captureWithdrawn, ChannelMask{1} << channel);
     c.writePos.store(nullptr, std::memory_order_seq_cst);
     std::uint8_t* copy = c.copyStart.exchange(nullptr, std::memory_order_acq_rel);
     c.copyPos.store(nullptr, std::memory_order_relaxed);
@@ -29,10 +24,9 @@ bool takeBackForArming(std::uint32_t channel) {
 
 // Stores the record's fields for a capture into `buffer` and hands it to the
 // period processing (key field last).
-void arm(std::uint32_t channel, std::uint8_t* buffer, std::int32_t byteLength, std::uint8_t* copy) {
-    CaptureChannel& c = engine.captureChannels[channel];
-    c.framesLeft.store(byteLength / engine.sampleSize[0].load(std::memory_order_relaxed),
-                       std::memory_order_relaxed);
+void Engine::arm(std::uint32_t channel, std::uint8_t* buffer, std::int32_t byteLength, std::uint8_t* copy) {
+    CaptureChannel& c = state_.captureChannels[channel];
+    c.framesLeft.store(byteLength / state_.sampleSize[0].load(std::memory_order_relaxed), std::memory_order_relaxed);
     c.userStart.store(buffer, std::memory_order_relaxed);
     c.byteLength.store(byteLength, std::memory_order_relaxed);
     c.copyStart.store(copy, std::memory_order_relaxed);
@@ -41,16 +35,12 @@ void arm(std::uint32_t channel, std::uint8_t* buffer, std::int32_t byteLength, s
     c.writePos.store(buffer, std::memory_order_seq_cst);
 }
 
-}  // namespace
-
-namespace asiochan {
-
-void resetCaptureChannels(ChannelMask channels) {
-    const ChannelClaim claim(captureClaims, channels);
-    const bool quiet = withdrawChannels(captureWithdrawn, channels);
+void Engine::resetCaptureChannels(ChannelMask channels) {
+    const ChannelClaim claim(captureClaims_, channels);
+    const bool quiet = withdrawChannels(state_.captureWithdrawn, channels);
     for (std::uint32_t i = 0; i < kMaxChannels; ++i) {
         if (!hasChannel(channels, i)) continue;
-        CaptureChannel& c = engine.captureChannels[i];
+        CaptureChannel& c = state_.captureChannels[i];
         c.writePos.store(nullptr, std::memory_order_seq_cst);
         std::uint8_t* copy = c.copyStart.exchange(nullptr, std::memory_order_acq_rel);
         c.copyPos.store(nullptr, std::memory_order_relaxed);
@@ -58,20 +48,22 @@ void resetCaptureChannels(ChannelMask channels) {
         c.framesLeft.store(0, std::memory_order_relaxed);
         c.done.store(1, std::memory_order_seq_cst);  // hands the channel back last
     }
-    returnChannels(captureWithdrawn, channels);
+    returnChannels(state_.captureWithdrawn, channels);
 }
 
-}  // namespace asiochan
+void Engine::markCaptureStarted() {
+    state_.captureStarts.fetch_add(1, std::memory_order_seq_cst);
+    state_.captureRunning.store(1, std::memory_order_seq_cst);
+}
 
-extern "C" std::int32_t ASIOCHAN_CDECL SetCaptureBuffer(void* buffer, std::int32_t byteLength,
-                                                        std::uint32_t channel) {
+std::int32_t Engine::setCaptureBuffer(void* buffer, std::int32_t byteLength, std::uint32_t channel) {
     if (buffer == nullptr || channel >= kMaxChannels || byteLength < 0) return ASE_InvalidParameter;
-    const ChannelClaim claim(captureClaims, ChannelMask{1} << channel);
-    CaptureChannel& c = engine.captureChannels[channel];
+    const ChannelClaim claim(captureClaims_, ChannelMask{1} << channel);
+    CaptureChannel& c = state_.captureChannels[channel];
     if (c.done.load(std::memory_order_acquire) == 0) return ASE_NotPresent;
     // Frames are counted in input samples; before a run has told the sample width
     // there is no way to count them.
-    if (engine.sampleSize[0].load(std::memory_order_relaxed) <= 0) return ASE_InvalidMode;
+    if (state_.sampleSize[0].load(std::memory_order_relaxed) <= 0) return ASE_InvalidMode;
     const bool withdrawn = takeBackForArming(channel);
 
     auto* bytes = static_cast<std::uint8_t*>(buffer);
@@ -80,45 +72,45 @@ extern "C" std::int32_t ASIOCHAN_CDECL SetCaptureBuffer(void* buffer, std::int32
     std::uint8_t* copy = allocateBlock(byteLength);
     if (copy != nullptr) std::memset(copy, 0, static_cast<std::size_t>(byteLength));
     arm(channel, bytes, byteLength, copy);
-    if (withdrawn) returnChannels(captureWithdrawn, ChannelMask{1} << channel);
+    if (withdrawn) returnChannels(state_.captureWithdrawn, ChannelMask{1} << channel);
     return ASE_OK;
 }
 
-extern "C" std::int32_t ASIOCHAN_CDECL CaptureBuff(const CaptureRequest* requests, std::int32_t count) {
+std::int32_t Engine::captureBuff(const CaptureRequest* requests, std::int32_t count) {
     if (requests == nullptr) return ASE_InvalidParameter;
     for (std::int32_t i = 0; i < count; ++i) {
         const CaptureRequest& r = requests[i];
         if (r.channel >= kMaxChannels || r.buffer == nullptr || r.byteLength < 0) return ASE_InvalidParameter;
-        if (engine.sampleSize[0].load(std::memory_order_relaxed) <= 0) return ASE_InvalidMode;
-        const ChannelClaim claim(captureClaims, ChannelMask{1} << r.channel);
+        if (state_.sampleSize[0].load(std::memory_order_relaxed) <= 0) return ASE_InvalidMode;
+        const ChannelClaim claim(captureClaims_, ChannelMask{1} << r.channel);
         // Re-targeting a channel: the capture it had ends here, without a dump,
         // and its shadow copy is released; this capture keeps no copy of its own.
         const bool withdrawn = takeBackForArming(r.channel);
         auto* bytes = static_cast<std::uint8_t*>(r.buffer);
         if (r.byteLength > 0) bytes[0] = 0;  // an empty buffer has no first byte
         arm(r.channel, bytes, r.byteLength, nullptr);
-        if (withdrawn) returnChannels(captureWithdrawn, ChannelMask{1} << r.channel);
+        if (withdrawn) returnChannels(state_.captureWithdrawn, ChannelMask{1} << r.channel);
     }
     markCaptureStarted();
     return ASE_OK;
 }
 
-extern "C" void ASIOCHAN_CDECL StartCapture() { markCaptureStarted(); }
+void Engine::startCapture() { markCaptureStarted(); }
 
-extern "C" void ASIOCHAN_CDECL StopCapture() {
-    if (engine.captureRunning.load(std::memory_order_acquire) == 0) return;
-    engine.captureRunning.store(0, std::memory_order_seq_cst);
+void Engine::stopCapture() {
+    if (state_.captureRunning.load(std::memory_order_acquire) == 0) return;
+    state_.captureRunning.store(0, std::memory_order_seq_cst);
     resetCaptureChannels(kAllChannels);
     // A period that was deciding to clear the flag as the stop began may have set
     // it again for a start it saw; nothing is left to capture.
-    engine.captureRunning.store(0, std::memory_order_seq_cst);
+    state_.captureRunning.store(0, std::memory_order_seq_cst);
 }
 
-extern "C" std::uint8_t ASIOCHAN_CDECL IsCaptureRunning() {
-    return engine.captureRunning.load(std::memory_order_acquire);
-}
+std::uint8_t Engine::isCaptureRunning() const { return state_.captureRunning.load(std::memory_order_acquire); }
 
-extern "C" std::uint8_t ASIOCHAN_CDECL IsPortCaptureRunning(std::uint32_t channel) {
+std::uint8_t Engine::isPortCaptureRunning(std::uint32_t channel) const {
     if (channel >= kMaxChannels) return 0;
-    return engine.captureChannels[channel].done.load(std::memory_order_acquire) == 0 ? 1 : 0;
+    return state_.captureChannels[channel].done.load(std::memory_order_acquire) == 0 ? 1 : 0;
 }
+
+}  // namespace asiochan

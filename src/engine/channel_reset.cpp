@@ -1,37 +1,47 @@
+// Taking channel records back from the period processing without a lock on the
+// callback thread. The application marks the channels as withdrawn and waits for
+// the periods in flight; every later period leaves a withdrawn channel alone
+// (silence on its output, its input untouched, no bookkeeping). The records can
+// then be reset and their blocks released, and the channels are returned.
 #include "engine/channel_reset.h"
-
-#include "engine/period_guard.h"
-#include "platform/platform.h"
 
 namespace asiochan {
 
-std::atomic<ChannelMask> playbackWithdrawn{0};
-std::atomic<ChannelMask> captureWithdrawn{0};
+namespace {
+// The channel of a mask of exactly one channel, else -1.
+int onlyChannel(ChannelMask channels) {
+    if (channels == 0 || (channels & (channels - 1)) != 0) return -1;
+    int i = 0;
+    while (!hasChannel(channels, static_cast<std::uint32_t>(i))) ++i;
+    return i;
+}
+}  // namespace
 
-std::atomic<std::uint8_t> playbackClaims[64]{};
-std::atomic<std::uint8_t> captureClaims[64]{};
-
-ChannelClaim::ChannelClaim(std::atomic<std::uint8_t>* claims, ChannelMask channels)
-    : claims_(claims), channels_(channels) {
-    for (std::uint32_t i = 0; i < 64; ++i) {
-        if (!hasChannel(channels, i)) continue;
-        // Held only for the few stores of one call (and a bounded wait for a
-        // period), so a short spin with yields serves.
-        while (claims_[i].exchange(1, std::memory_order_acquire) != 0) platform::yieldThread();
+Engine::ChannelClaim::ChannelClaim(ChannelClaims& claims, ChannelMask channels)
+    : claims_(claims), channel_(onlyChannel(channels)) {
+    if (channel_ < 0) {
+        claims_.direction.lock();
+    } else {
+        claims_.direction.lockShared();
+        claims_.channel[channel_].lock();
     }
 }
 
-ChannelClaim::~ChannelClaim() {
-    for (std::uint32_t i = 0; i < 64; ++i)
-        if (hasChannel(channels_, i)) claims_[i].store(0, std::memory_order_release);
+Engine::ChannelClaim::~ChannelClaim() {
+    if (channel_ < 0) {
+        claims_.direction.unlock();
+    } else {
+        claims_.channel[channel_].unlock();
+        claims_.direction.unlockShared();
+    }
 }
 
-bool withdrawChannels(std::atomic<ChannelMask>& withdrawn, ChannelMask channels) {
+bool Engine::withdrawChannels(std::atomic<ChannelMask>& withdrawn, ChannelMask channels) {
     withdrawn.fetch_or(channels, std::memory_order_seq_cst);
-    return waitForPeriodsInFlight();
+    return periods_.waitForPeriodsInFlight();
 }
 
-void returnChannels(std::atomic<ChannelMask>& withdrawn, ChannelMask channels) {
+void Engine::returnChannels(std::atomic<ChannelMask>& withdrawn, ChannelMask channels) {
     withdrawn.fetch_and(~channels, std::memory_order_release);
 }
 

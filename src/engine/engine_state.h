@@ -1,7 +1,8 @@
-// The one process-wide record of the streaming engine. Fields that the driver's
-// callback thread shares with application threads are atomics; the tables handed
-// to the driver by address (`bufferInfoTable`, `channelInfoTable`, `callbacks`)
-// are plain, because the driver writes them in its own format.
+// The records of the streaming engine. Fields that the driver's callback thread
+// shares with application threads are atomics; the tables handed to the driver by
+// address (`bufferInfoTable`, `channelInfoTable`, `callbacks`) are plain, because
+// the driver writes them in its own format. Which thread writes and which reads
+// each shared field is told in engine.h.
 #pragma once
 
 #include <atomic>
@@ -13,13 +14,23 @@
 
 namespace asiochan {
 
-constexpr int kMaxChannels = 64;     // records per direction, channels 0..63
-constexpr int kMaxBufferInfos = 128;  // 64 outputs + 64 inputs
+constexpr int kMaxChannels = 64;                   // records per direction, channels 0..63
+constexpr int kMaxBufferInfos = 2 * kMaxChannels;  // outputs + inputs
+
+using ChannelMask = std::uint64_t;  // bit i = channel i
+static_assert(sizeof(ChannelMask) * 8 == kMaxChannels);
+constexpr ChannelMask kAllChannels = ~ChannelMask{0};
+inline ChannelMask channelsBelow(std::int32_t count) {
+    if (count <= 0) return 0;
+    if (count >= kMaxChannels) return kAllChannels;
+    return (ChannelMask{1} << count) - 1;
+}
+inline bool hasChannel(ChannelMask mask, std::uint32_t channel) { return (mask >> channel) & 1u; }
 
 // The capture state of one input channel.
 struct CaptureChannel {
-    std::atomic<std::uint8_t*> writePos{nullptr};   // key field: null = not armed
-    std::atomic<std::uint8_t*> copyPos{nullptr};    // null = no shadow copy
+    std::atomic<std::uint8_t*> writePos{nullptr};  // key field: null = not armed
+    std::atomic<std::uint8_t*> copyPos{nullptr};   // null = no shadow copy
     std::atomic<std::int32_t> framesLeft{0};
     std::atomic<std::uint8_t> done{0};              // 1 = free; 0 = armed or never reset
     std::atomic<std::uint8_t*> userStart{nullptr};  // the application's buffer
@@ -30,7 +41,6 @@ struct CaptureChannel {
 // The playback state of one output channel.
 struct PlaybackChannel {
     std::atomic<std::uint8_t*> current{nullptr};  // engine-owned block being played
-    std::atomic<std::uint8_t*> staged{nullptr};   // the block of the first handover
     std::atomic<std::uint8_t*> next{nullptr};     // engine-owned block queued behind
     std::atomic<std::uint8_t*> readPos{nullptr};  // key field: null = nothing playing
     std::atomic<std::int32_t> length{0};
@@ -65,33 +75,30 @@ struct EngineState {
     std::atomic<std::int32_t> entryWidth[kMaxBufferInfos]{};
 
     // 1 from a Prepare whose buffer creation succeeded until the next Finish: the
-    // driver may be calling the period processing. The driver list finishes such a
-    // run before it releases the driver.
+    // driver may be calling the period processing. The driver session finishes
+    // such a run before it releases the driver.
     std::atomic<std::uint8_t> runPrepared{0};
 
     // What the driver asked for during the run, and its period count.
     DriverRequests requests;
 
-    // Run flags.
+    // Run flags. Every start is also counted: the period processing clears a flag
+    // when it found nothing left to do, and sets it again when the count moved
+    // while it decided, so a start made meanwhile is not lost.
     std::atomic<std::uint8_t> playbackRunning{0};
     std::atomic<std::uint8_t> captureRunning{0};
+    std::atomic<std::uint32_t> playbackStarts{0};
+    std::atomic<std::uint32_t> captureStarts{0};
+
+    // Channels an application thread is taking back from the period processing:
+    // every period that sees a channel here leaves it alone.
+    std::atomic<ChannelMask> playbackWithdrawn{0};
+    std::atomic<ChannelMask> captureWithdrawn{0};
 
     // Channel records.
     CaptureChannel captureChannels[kMaxChannels]{};
     PlaybackChannel playbackChannels[kMaxChannels]{};
     std::atomic<std::uint8_t> canSendNext[kMaxChannels] = {1};  // flag 0 is 1 at load
 };
-
-// The engine. Statically allocated: it never moves, so the driver may keep the
-// addresses of its tables for the life of the process.
-extern EngineState engine;
-
-// Puts every field back to its load value without releasing anything. Used by
-// tests that need a fresh engine in one process.
-void resetEngineStateForTests();
-
-// Stores the width of `type` for a direction (0 = input, 1 = output); a type
-// without a width leaves the entry as it was.
-void storeSampleSize(int direction, ASIOSampleType type);
 
 }  // namespace asiochan

@@ -1,12 +1,14 @@
-#include "engine/initialization.h"
-
+// Reading a loaded driver's capabilities and setting its sample rate; the
+// engine's life.
 #include <algorithm>
 #include <cmath>
 
-#include "driver/call_layer.h"
-#include "engine/engine_state.h"
+#include "driver/sample_width.h"
+#include "engine/callbacks.h"
+#include "engine/channel_blocks.h"
+#include "engine/engine.h"
 
-using namespace asiochan;
+namespace asiochan {
 
 namespace {
 // The engine holds kMaxChannels records per direction; a driver that reports more
@@ -14,51 +16,64 @@ namespace {
 std::int32_t boundChannelCount(AsioLong reported) { return std::clamp<AsioLong>(reported, 0, kMaxChannels); }
 }  // namespace
 
-extern "C" std::int32_t ASIOCHAN_CDECL Initialize() {
+Engine::Engine(DriverCalls& calls) : calls_(calls) {}
+
+// By the time an engine goes its driver is stopped (the driver session goes
+// first); the blocks its records still hold are released.
+Engine::~Engine() {
+    unrouteCallbacks(this);
+    for (PlaybackChannel& p : state_.playbackChannels) {
+        std::uint8_t* current = p.current.exchange(nullptr);
+        std::uint8_t* next = p.next.exchange(nullptr);
+        releaseBlock(current);
+        if (next != current) releaseBlock(next);
+    }
+    for (CaptureChannel& c : state_.captureChannels) releaseBlock(c.copyStart.exchange(nullptr));
+}
+
+void storeSampleSize(EngineState& state, int direction, ASIOSampleType type) {
+    const std::int32_t width = sampleWidthOf(type);
+    if (width != 0 && (direction == 0 || direction == 1)) state.sampleSize[direction] = width;
+}
+
+std::int32_t Engine::initialize() {
     // The channel counts and the period size are what the prepared run's buffers
     // were made with; they may change only once that run is finished.
-    if (engine.runPrepared.load(std::memory_order_acquire) != 0) return ASE_InvalidMode;
-    ASIOError r = ASIOInit(&engine.initInfo);
+    if (state_.runPrepared.load(std::memory_order_acquire) != 0) return ASE_InvalidMode;
+    ASIOError r = calls_.ASIOInit(&state_.initInfo);
     if (r != ASE_OK) return r;
 
-    AsioLong inputs = engine.inputChannelCount, outputs = engine.outputChannelCount;
-    r = ASIOGetChannels(&inputs, &outputs);
-    engine.inputChannelCount = boundChannelCount(inputs);
-    engine.outputChannelCount = boundChannelCount(outputs);
+    AsioLong inputs = state_.inputChannelCount, outputs = state_.outputChannelCount;
+    r = calls_.ASIOGetChannels(&inputs, &outputs);
+    state_.inputChannelCount = boundChannelCount(inputs);
+    state_.outputChannelCount = boundChannelCount(outputs);
     if (r != ASE_OK) return r;
 
-    AsioLong minSize = engine.bufferSizeMin, maxSize = engine.bufferSizeMax;
-    AsioLong preferred = engine.bufferSizePreferred, granularity = engine.bufferSizeGranularity;
-    r = ASIOGetBufferSize(&minSize, &maxSize, &preferred, &granularity);
-    engine.bufferSizeMin = minSize;
-    engine.bufferSizeMax = maxSize;
-    engine.bufferSizePreferred = preferred;
-    engine.bufferSizeGranularity = granularity;
+    AsioLong minSize = state_.bufferSizeMin, maxSize = state_.bufferSizeMax;
+    AsioLong preferred = state_.bufferSizePreferred, granularity = state_.bufferSizeGranularity;
+    r = calls_.ASIOGetBufferSize(&minSize, &maxSize, &preferred, &granularity);
+    state_.bufferSizeMin = minSize;
+    state_.bufferSizeMax = maxSize;
+    state_.bufferSizePreferred = preferred;
+    state_.bufferSizeGranularity = granularity;
     if (r != ASE_OK) return r;
 
-    r = ASIOGetSampleRate(&engine.currentSampleRate);
+    r = calls_.ASIOGetSampleRate(&state_.currentSampleRate);
     if (r != ASE_OK) return r;
 
-    engine.outputReadySupported = (ASIOOutputReady() == ASE_OK) ? 1 : 0;
+    state_.outputReadySupported = (calls_.ASIOOutputReady() == ASE_OK) ? 1 : 0;
     return ASE_OK;
 }
 
-extern "C" std::int32_t ASIOCHAN_CDECL SetSampleRate(double rate) {
+std::int32_t Engine::setSampleRate(double rate) {
     // A rate that is not a positive finite number is not taken, and no driver is
     // asked for it (what a driver would make of a NaN is anybody's guess).
     if (!std::isfinite(rate) || rate <= 0.0) return ASE_NotPresent;
-    const ASIOError r = ASIOSetSampleRate(rate);
+    const ASIOError r = calls_.ASIOSetSampleRate(rate);
     if (r != ASE_OK) return r;
-    if (ASIOGetSampleRate(&engine.currentSampleRate) != ASE_OK) return ASE_NotPresent;
+    if (calls_.ASIOGetSampleRate(&state_.currentSampleRate) != ASE_OK) return ASE_NotPresent;
     // Exact equality on purpose: a rate that reads back differently was not taken.
-    return engine.currentSampleRate == rate ? ASE_OK : ASE_NotPresent;
+    return state_.currentSampleRate == rate ? ASE_OK : ASE_NotPresent;
 }
 
-extern "C" std::int32_t ASIOCHAN_CDECL GetBufferSizeMax() { return engine.bufferSizeMax; }
-extern "C" std::int32_t ASIOCHAN_CDECL GetBufferSizeMin() { return engine.bufferSizeMin; }
-extern "C" std::int32_t ASIOCHAN_CDECL GetBufferSizePreferred() { return engine.bufferSizePreferred; }
-extern "C" double ASIOCHAN_CDECL GetCurrentSampleRate() { return engine.currentSampleRate; }
-extern "C" std::int32_t ASIOCHAN_CDECL GetInputChannelCount() { return engine.inputChannelCount; }
-extern "C" std::int32_t ASIOCHAN_CDECL GetOutputChannelCount() { return engine.outputChannelCount; }
-extern "C" std::int32_t ASIOCHAN_CDECL GetInputLatency() { return engine.inputLatency; }
-extern "C" std::int32_t ASIOCHAN_CDECL GetOutputLatency() { return engine.outputLatency; }
+}  // namespace asiochan

@@ -8,28 +8,56 @@
 // stop release or reset what those periods could have been using.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
-namespace asiochan {
+#include "platform/platform.h"
 
-// Brackets one run of the period processing on the driver's thread.
-class PeriodScope {
-public:
-    PeriodScope();
-    ~PeriodScope();
-    PeriodScope(const PeriodScope&) = delete;
-    PeriodScope& operator=(const PeriodScope&) = delete;
-};
+namespace asiochan {
 
 // How long a stop waits for a period in flight before it gives up; it then leaks
 // what it would have released rather than free memory a period may still use.
 constexpr std::uint32_t kPeriodWaitLimitMs = 2000;
 
-// A driver runs its periods one after another on one thread; the wait relies on
-// that (it counts periods that have left, not which ones).
-//
-// Application side: true once every period that entered before this call has
-// left (at once when none is running); false when `timeoutMs` passed first.
-bool waitForPeriodsInFlight(std::uint32_t timeoutMs = kPeriodWaitLimitMs);
+class PeriodGuard {
+public:
+    // Driver's thread: around one run of the period processing.
+    void enter();
+    void exit();
+
+    // A driver runs its periods one after another on one thread; the wait relies on
+    // that (it counts periods that have left, not which ones).
+    //
+    // Application side: true once every period that entered before this call has
+    // left (at once when none is running); false when `timeoutMs` passed first.
+    bool waitForPeriodsInFlight(std::uint32_t timeoutMs = kPeriodWaitLimitMs);
+
+private:
+    // Periods are run one after another by the driver's thread, so "exited has
+    // caught up with the entries seen" means every one of those periods has ended.
+    std::atomic<std::uint32_t> entered_{0};
+    std::atomic<std::uint32_t> exited_{0};
+    // Both sides pass through a read-modify-write of this word between their store
+    // and their load. Whichever passes second synchronises with the first: either
+    // the waiter sees the period's entry, or the period sees the waiter's cleared
+    // fields.
+    std::atomic<std::uint32_t> handshake_{0};
+    // Application threads waiting; a period that ends while one waits sets the
+    // event (a set neither locks nor waits).
+    std::atomic<std::uint32_t> waiters_{0};
+    platform::Event periodEnded_;
+};
+
+// Brackets one run of the period processing on the driver's thread.
+class PeriodScope {
+public:
+    explicit PeriodScope(PeriodGuard& guard) : guard_(guard) { guard_.enter(); }
+    ~PeriodScope() { guard_.exit(); }
+    PeriodScope(const PeriodScope&) = delete;
+    PeriodScope& operator=(const PeriodScope&) = delete;
+
+private:
+    PeriodGuard& guard_;
+};
 
 }  // namespace asiochan

@@ -1,87 +1,83 @@
-#include "engine/run_control.h"
-
-#include "driver/call_layer.h"
-#include "engine/buffer_switch.h"
-#include "engine/capture.h"
+// The start and finish of a driver run.
+#include "driver/sample_width.h"
+#include "engine/callbacks.h"
 #include "engine/channel_reset.h"
-#include "engine/driver_messages.h"
-#include "engine/engine_state.h"
-#include "engine/period_guard.h"
-#include "engine/playback.h"
 
-using namespace asiochan;
+namespace asiochan {
 
-extern "C" std::int32_t ASIOCHAN_CDECL Prepare() {
+std::int32_t Engine::prepare() {
     // A second Prepare without Finish: the run under way is finished first (its
     // buffers disposed of, its channels dropped), so the driver is never asked
     // to create buffers on top of live ones.
-    if (engine.runPrepared.load(std::memory_order_acquire) != 0) Finish();
+    if (state_.runPrepared.load(std::memory_order_acquire) != 0) finish();
 
     // A period of an earlier run still under way must not see the tables change.
-    engine.runPrepared.store(0, std::memory_order_seq_cst);
-    waitForPeriodsInFlight();
+    state_.runPrepared.store(0, std::memory_order_seq_cst);
+    periods_.waitForPeriodsInFlight();
 
-    engine.playbackRunning.store(0, std::memory_order_seq_cst);
-    engine.captureRunning.store(0, std::memory_order_seq_cst);
+    state_.playbackRunning.store(0, std::memory_order_seq_cst);
+    state_.captureRunning.store(0, std::memory_order_seq_cst);
     // Requests the driver sends from its buffer creation on belong to the new run.
-    engine.requests.startRun();
-    engine.callbacks.bufferSwitch = &bufferSwitch;
-    engine.callbacks.sampleRateDidChange = &sampleRateDidChange;
-    engine.callbacks.asioMessage = &asioMessage;
-    engine.callbacks.bufferSwitchTimeInfo = &bufferSwitchTimeInfo;
-    for (int i = 0; i < kMaxChannels; ++i) engine.canSendNext[i].store(1, std::memory_order_release);
+    state_.requests.startRun();
+    state_.callbacks = engineCallbacks();
+    // The driver about to get these buffers calls back into this state_.
+    routeCallbacksTo(this);
+    for (int i = 0; i < kMaxChannels; ++i) state_.canSendNext[i].store(1, std::memory_order_release);
 
-    const std::int32_t outputs = engine.outputChannelCount.load();
-    const std::int32_t inputs = engine.inputChannelCount.load();
-    for (std::int32_t i = 0; i < outputs; ++i) engine.bufferInfoTable[i] = ASIOBufferInfo{ASIOFalse, i, {nullptr, nullptr}};
+    const std::int32_t outputs = state_.outputChannelCount.load();
+    const std::int32_t inputs = state_.inputChannelCount.load();
+    for (std::int32_t i = 0; i < outputs; ++i)
+        state_.bufferInfoTable[i] = ASIOBufferInfo{ASIOFalse, i, {nullptr, nullptr}};
     for (std::int32_t j = 0; j < inputs; ++j)
-        engine.bufferInfoTable[outputs + j] = ASIOBufferInfo{ASIOTrue, j, {nullptr, nullptr}};
+        state_.bufferInfoTable[outputs + j] = ASIOBufferInfo{ASIOTrue, j, {nullptr, nullptr}};
     // The records of the device's channels start free; blocks they still hold
     // (queued while playback was not running, a stopped capture's copy) go now.
     resetPlaybackChannels(channelsBelow(outputs));
     resetCaptureChannels(channelsBelow(inputs));
-    engine.inputBufferCount.store(inputs);
-    engine.outputBufferCount.store(outputs);
+    state_.inputBufferCount.store(inputs);
+    state_.outputBufferCount.store(outputs);
 
-    const ASIOError created =
-        ASIOCreateBuffers(engine.bufferInfoTable, inputs + outputs, engine.bufferSizePreferred.load(), &engine.callbacks);
+    const ASIOError created = calls_.ASIOCreateBuffers(state_.bufferInfoTable, inputs + outputs,
+                                                       state_.bufferSizePreferred.load(), &state_.callbacks);
     if (created == ASE_OK) {
         const std::int32_t entries = outputs + inputs;
         ASIOError last = ASE_OK;
         // The widths of this driver's buffers: a direction none of whose channels
         // names a sample type with a width moves no bytes, rather than keep the
         // width of an earlier run's driver and overrun this one's half-buffers.
-        engine.sampleSize[0].store(0);
-        engine.sampleSize[1].store(0);
+        state_.sampleSize[0].store(0);
+        state_.sampleSize[1].store(0);
         for (std::int32_t k = 0; k < entries; ++k) {
-            ASIOChannelInfo& info = engine.channelInfoTable[k];
-            info.channel = engine.bufferInfoTable[k].channelNum;
-            info.isInput = engine.bufferInfoTable[k].isInput;
-            last = ASIOGetChannelInfo(&info);
-            engine.entryWidth[k].store(last == ASE_OK ? sampleWidthOf(info.type) : 0);
-            if (last == ASE_OK) storeSampleSize(info.isInput != ASIOFalse ? 0 : 1, info.type);
+            ASIOChannelInfo& info = state_.channelInfoTable[k];
+            info.channel = state_.bufferInfoTable[k].channelNum;
+            info.isInput = state_.bufferInfoTable[k].isInput;
+            last = calls_.ASIOGetChannelInfo(&info);
+            state_.entryWidth[k].store(last == ASE_OK ? sampleWidthOf(info.type) : 0);
+            if (last == ASE_OK) storeSampleSize(state_, info.isInput != ASIOFalse ? 0 : 1, info.type);
         }
         if (last == ASE_OK) {
-            AsioLong inputLatency = engine.inputLatency.load(), outputLatency = engine.outputLatency.load();
-            ASIOGetLatencies(&inputLatency, &outputLatency);
-            engine.inputLatency.store(inputLatency);
-            engine.outputLatency.store(outputLatency);
+            AsioLong inputLatency = state_.inputLatency.load(), outputLatency = state_.outputLatency.load();
+            calls_.ASIOGetLatencies(&inputLatency, &outputLatency);
+            state_.inputLatency.store(inputLatency);
+            state_.outputLatency.store(outputLatency);
         }
-        engine.runPrepared.store(1, std::memory_order_seq_cst);
+        state_.runPrepared.store(1, std::memory_order_seq_cst);
     }
-    return ASIOStart();
+    return calls_.ASIOStart();
 }
 
-extern "C" std::int32_t ASIOCHAN_CDECL Finish() {
-    StopPlayback();
-    StopCapture();
-    ASIOError r = ASIOStop();
+std::int32_t Engine::finish() {
+    stopPlayback();
+    stopCapture();
+    ASIOError r = calls_.ASIOStop();
     // From here on a period the driver still delivers does nothing, so the
     // buffers may go and the records may be reset under it.
-    engine.runPrepared.store(0, std::memory_order_seq_cst);
-    waitForPeriodsInFlight();
-    if (r == ASE_OK) r = ASIODisposeBuffers();
-    resetPlaybackChannels(channelsBelow(engine.outputChannelCount.load()));
-    resetCaptureChannels(channelsBelow(engine.inputChannelCount.load()));
+    state_.runPrepared.store(0, std::memory_order_seq_cst);
+    periods_.waitForPeriodsInFlight();
+    if (r == ASE_OK) r = calls_.ASIODisposeBuffers();
+    resetPlaybackChannels(channelsBelow(state_.outputChannelCount.load()));
+    resetCaptureChannels(channelsBelow(state_.inputChannelCount.load()));
     return r;
 }
+
+}  // namespace asiochan

@@ -22,19 +22,19 @@ std::int32_t clippedProduct(float product, std::int32_t low, std::int32_t high) 
 
 std::int32_t fileSampleValue(const std::uint8_t* bytes, std::uint32_t bytesPerSample) {
     switch (bytesPerSample) {
-    case 1: {
-        const std::uint8_t b = bytes[0];
-        const auto word = static_cast<std::uint16_t>(((b ^ 0x80u) << 8) | (b < 128 ? 0xFFu : 0x00u));
-        return static_cast<std::int16_t>(word);
-    }
-    case 2:
-        return static_cast<std::int16_t>(static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8)));
-    case 3: {
-        const std::uint32_t raw = bytes[0] | (bytes[1] << 8) | (static_cast<std::uint32_t>(bytes[2]) << 16);
-        return static_cast<std::int32_t>(raw ^ 0x800000u) - 0x800000;
-    }
-    default:
-        return 0;
+        case 1: {
+            const std::uint8_t b = bytes[0];
+            const auto word = static_cast<std::uint16_t>(((b ^ 0x80u) << 8) | (b < 128 ? 0xFFu : 0x00u));
+            return static_cast<std::int16_t>(word);
+        }
+        case 2:
+            return static_cast<std::int16_t>(static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8)));
+        case 3: {
+            const std::uint32_t raw = bytes[0] | (bytes[1] << 8) | (static_cast<std::uint32_t>(bytes[2]) << 16);
+            return static_cast<std::int32_t>(raw ^ 0x800000u) - 0x800000;
+        }
+        default:
+            return 0;
     }
 }
 

@@ -12,7 +12,8 @@ static_assert(std::endian::native == std::endian::little,
 
 namespace {
 
-// Prints the failure message, closes the file and answers false.
+// Prints the failure message, closes the file and answers false. The messages go
+// to standard output as they always have: existing callers read them there.
 bool fail(WavHeader& header, const char* message) {
     std::fputs(message, stdout);
     if (header.file) std::fclose(header.file);
@@ -25,9 +26,20 @@ bool readItems(WavHeader& header, void* into, std::size_t itemSize, std::size_t 
     return std::fread(into, itemSize, count, header.file) == count;
 }
 
+// Compatibility rule: the data chunk is taken to start at the next byte 'd' after
+// the format fields, without walking the chunk list. Files that callers already
+// play rely on it: whatever lies between the format fields and that byte (a
+// longer format chunk, other chunks) is skipped, whatever its size fields say.
+// True with the 'd' consumed; false at the end of the file.
+bool scanToDataChunk(WavHeader& header) {
+    for (int c = std::fgetc(header.file); c != EOF; c = std::fgetc(header.file))
+        if (c == 'd') return true;
+    return false;
+}
+
 }  // namespace
 
-bool ReadWavHeader(const char* path, WavHeader& header) {
+bool readWavHeader(const char* path, WavHeader& header) {
     header.file = path ? platform::openFile(path, "rb") : nullptr;
     if (header.file == nullptr) return fail(header, "file open failure!\n");
 
@@ -43,16 +55,10 @@ bool ReadWavHeader(const char* path, WavHeader& header) {
     if (!readItems(header, &header.byte_samp, 2, 1)) return fail(header, "read byte_samp error!\n");
     if (!readItems(header, &header.bit_samp, 2, 1)) return fail(header, "read bit_samp error!\n");
 
-    // The data chunk is taken to start at the next 'd': whatever lies between the
-    // format fields and it (a longer format chunk, other chunks) is skipped.
-    int c;
-    do {
-        c = std::fgetc(header.file);
-    } while (c != EOF && c != 0x64);
-    if (c == EOF) return fail(header, "data chunk not found!\n");
-    header.data[0] = static_cast<char>(c);
+    if (!scanToDataChunk(header)) return fail(header, "data chunk not found!\n");
+    header.data[0] = 'd';
     for (int i = 1; i < 4; ++i) {
-        c = std::fgetc(header.file);
+        const int c = std::fgetc(header.file);
         if (c == EOF) return fail(header, "read header data error!\n");
         header.data[i] = static_cast<char>(c);
     }
@@ -69,10 +75,14 @@ bool ReadWavHeader(const char* path, WavHeader& header) {
     return true;
 }
 
-bool IsWavPlayable(const char* path) {
+bool isPlayableHeader(const WavHeader& header) {
+    const bool widthOk = header.bit_samp == 8 || header.bit_samp == 16 || header.bit_samp == 24;
+    return widthOk && header.samp_freq != 0;
+}
+
+bool isWavPlayable(const char* path) {
     WavHeader header;
-    if (!ReadWavHeader(path, header)) return false;
-    return header.bit_samp == 8 || header.bit_samp == 16 || header.bit_samp == 24;
+    return readWavHeader(path, header) && isPlayableHeader(header);
 }
 
 }  // namespace asiochan

@@ -22,18 +22,23 @@ struct WavHeader {
     std::uint32_t byte_rate = 0;
     std::uint16_t byte_samp = 0;
     std::uint16_t bit_samp = 0;
-    char data[4] = {};                // the data chunk tag as the scan found it
-    std::uint32_t length = 0;         // bytes of sample data
-    std::int32_t dataOffset = 0;      // file position of the first sample byte
+    char data[4] = {};            // the data chunk tag as the scan found it
+    std::uint32_t length = 0;     // bytes of sample data
+    std::int32_t dataOffset = 0;  // file position of the first sample byte
 };
 
 // Reads the header of `path` into `header`. The RIFF and format fields are read at
 // fixed positions without comparing any tag; the data chunk starts at the first
 // byte 0x64 ('d') at or after offset 36. On failure prints one fixed message to
 // standard output and returns false; the file is closed on every path.
-bool ReadWavHeader(const char* path, WavHeader& header);
+bool readWavHeader(const char* path, WavHeader& header);
 
-// True when the header of `path` reads and it has 8, 16 or 24 bits per sample.
-bool IsWavPlayable(const char* path);
+// True when the players can stream a file with this header: 8, 16 or 24 bits per
+// sample and a nonzero sample rate.
+bool isPlayableHeader(const WavHeader& header);
+
+// True when the header of `path` reads and is playable (the check the players'
+// starts make).
+bool isWavPlayable(const char* path);
 
 }  // namespace asiochan

@@ -5,10 +5,14 @@
 #if defined(_WIN32)
 #define ASIOCHAN_COMCALL __stdcall
 #define ASIOCHAN_CDECL __cdecl
-#define ASIOCHAN_WIN32 1
 #else
 #define ASIOCHAN_COMCALL
 #define ASIOCHAN_CDECL
+#endif
+
+#if defined(_WIN32)
+#define ASIOCHAN_WIN32 1
+#else
 #define ASIOCHAN_WIN32 0
 #endif
 

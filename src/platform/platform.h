@@ -80,4 +80,45 @@ void yieldThread();
 // A monotonic clock in microseconds, for pacing and progress.
 std::uint64_t monotonicMicros();
 
+// ---- Mutex and event ----------------------------------------------------------------
+// Both keep their operating-system object in storage of their own, so making one
+// allocates nothing and the platform's headers stay out of this file. Neither may
+// be copied or moved.
+
+// A lock between application threads and the library's own threads, taken
+// exclusively or shared (many holders at once, none exclusive). Never taken on
+// the driver's callback thread.
+class Mutex {
+public:
+    Mutex();
+    ~Mutex();
+    Mutex(const Mutex&) = delete;
+    Mutex& operator=(const Mutex&) = delete;
+    void lock();
+    void unlock();
+    void lockShared();
+    void unlockShared();
+
+private:
+    alignas(8) unsigned char storage_[64];
+};
+
+// A manual-reset event: once set, it stays set (every wait returns at once) until
+// reset. `set` neither locks nor waits, so the driver's callback thread may call it.
+class Event {
+public:
+    Event();
+    ~Event();
+    Event(const Event&) = delete;
+    Event& operator=(const Event&) = delete;
+    void set();
+    void reset();
+    bool isSet() const;
+    // Waits up to `timeoutMs` for the event to be set; true when it is set.
+    bool wait(std::uint32_t timeoutMs);
+
+private:
+    alignas(8) unsigned char storage_[16];
+};
+
 }  // namespace asiochan::platform

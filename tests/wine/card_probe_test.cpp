@@ -17,8 +17,8 @@ WINE_TEST(card_probe, answers_no_card_and_makes_the_driver_list) {
 
     // The registry was read at the probe: a driver entry added now is not seen.
     HKEY key = nullptr;
-    WCHECK_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\ASIO\\zz_added_late", 0, nullptr, 0, KEY_WRITE,
-                              nullptr, &key, nullptr),
+    WCHECK_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\ASIO\\zz_added_late", 0, nullptr, 0, KEY_WRITE, nullptr,
+                              &key, nullptr),
               ERROR_SUCCESS);
     const char clsid[] = "{5A1C0001-7E57-4A51-8C0D-A510C4A20001}";
     RegSetValueExA(key, "CLSID", 0, REG_SZ, reinterpret_cast<const BYTE*>(clsid), sizeof clsid);

@@ -24,7 +24,8 @@ struct AsiochanDll {
     bool load(const char* path = "asiochan.dll") {
         module = LoadLibraryA(path);
         if (module == nullptr) return false;
-#define ASIOCHAN_EXPORT(ret, name, params) name = reinterpret_cast<decltype(name)>(reinterpret_cast<void*>(GetProcAddress(module, #name)));
+#define ASIOCHAN_EXPORT(ret, name, params) \
+    name = reinterpret_cast<decltype(name)>(reinterpret_cast<void*>(GetProcAddress(module, #name)));
 #include "wine/dll_export_list.h"
 #undef ASIOCHAN_EXPORT
         return true;

@@ -240,7 +240,8 @@ WINE_TEST(hardening, faulty_drivers_are_survived) {
             case 4:  // the null half is skipped; the channel advances all the same
                 WCHECK_EQ(n, 4 * kPeriod);
                 if (n == 4 * kPeriod) {
-                    WCHECK(Bytes(played.begin(), played.begin() + kPeriod) == Bytes(pcm.begin(), pcm.begin() + kPeriod));
+                    WCHECK(Bytes(played.begin(), played.begin() + kPeriod) ==
+                           Bytes(pcm.begin(), pcm.begin() + kPeriod));
                     WCHECK(Bytes(played.begin() + kPeriod, played.begin() + 2 * kPeriod) == Bytes(kPeriod, 0));
                 }
                 WCHECK_EQ(d.IsPortPlaybackRunning(0), 0);

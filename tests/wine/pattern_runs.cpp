@@ -31,7 +31,8 @@ int printPatternRuns(const char* path, int channel, std::uint32_t alignment) {
     // The samples: after the "data" chunk header.
     std::size_t at = 12;
     while (at + 8 <= file.size() && std::memcmp(&file[at], "data", 4) != 0) {
-        const std::uint32_t size = file[at + 4] | file[at + 5] << 8 | file[at + 6] << 16 | std::uint32_t{file[at + 7]} << 24;
+        const std::uint32_t size =
+            file[at + 4] | file[at + 5] << 8 | file[at + 6] << 16 | std::uint32_t{file[at + 7]} << 24;
         at += 8 + size + (size & 1);
     }
     if (at + 8 > file.size()) {
@@ -46,7 +47,8 @@ int printPatternRuns(const char* path, int channel, std::uint32_t alignment) {
     constexpr std::uint32_t kSearch = 64u << 20;
     auto follows = [&](std::size_t start, std::uint32_t offset) {
         std::size_t end = start;
-        while (end < length && data[end] == patternByte(channel, static_cast<std::uint32_t>(offset + (end - start)))) ++end;
+        while (end < length && data[end] == patternByte(channel, static_cast<std::uint32_t>(offset + (end - start))))
+            ++end;
         return end - start;
     };
     int runs = 0;

@@ -32,7 +32,8 @@ Bytes expectedOutput(const std::vector<std::int32_t>& values, int bits, float vo
     Bytes out;
     for (std::int32_t v : values) {
         const auto i = static_cast<std::int32_t>(static_cast<float>(v) * volume);
-        const std::uint32_t word = bits == 24 ? static_cast<std::uint32_t>(i) << 8 : static_cast<std::uint32_t>(i) << 16;
+        const std::uint32_t word =
+            bits == 24 ? static_cast<std::uint32_t>(i) << 8 : static_cast<std::uint32_t>(i) << 16;
         putLe(out, word, 4);
     }
     return out;

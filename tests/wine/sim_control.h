@@ -28,8 +28,8 @@ struct SimControl {
         if (module == nullptr) return false;
         simSetBufferFrames = reinterpret_cast<decltype(simSetBufferFrames)>(
             reinterpret_cast<void*>(GetProcAddress(module, "simSetBufferFrames")));
-        simSetFault = reinterpret_cast<decltype(simSetFault)>(
-            reinterpret_cast<void*>(GetProcAddress(module, "simSetFault")));
+        simSetFault =
+            reinterpret_cast<decltype(simSetFault)>(reinterpret_cast<void*>(GetProcAddress(module, "simSetFault")));
         return simSetBufferFrames != nullptr && simSetFault != nullptr;
     }
 
@@ -44,8 +44,8 @@ struct SimControl {
             reinterpret_cast<void*>(GetProcAddress(module, "simSendNotices")));
         simRequestReset = reinterpret_cast<decltype(simRequestReset)>(
             reinterpret_cast<void*>(GetProcAddress(module, "simRequestReset")));
-        simStallAfter = reinterpret_cast<decltype(simStallAfter)>(
-            reinterpret_cast<void*>(GetProcAddress(module, "simStallAfter")));
+        simStallAfter =
+            reinterpret_cast<decltype(simStallAfter)>(reinterpret_cast<void*>(GetProcAddress(module, "simStallAfter")));
         return simSendNotices != nullptr && simRequestReset != nullptr && simStallAfter != nullptr;
     }
 
@@ -53,26 +53,26 @@ struct SimControl {
     bool resolve() {
         module = GetModuleHandleA("asiochan_sim.dll");
         if (module == nullptr) return false;
-        simLastDriver = reinterpret_cast<decltype(simLastDriver)>(
-            reinterpret_cast<void*>(GetProcAddress(module, "simLastDriver")));
+        simLastDriver =
+            reinterpret_cast<decltype(simLastDriver)>(reinterpret_cast<void*>(GetProcAddress(module, "simLastDriver")));
         simCreatedCount = reinterpret_cast<decltype(simCreatedCount)>(
             reinterpret_cast<void*>(GetProcAddress(module, "simCreatedCount")));
-        simLiveCount = reinterpret_cast<decltype(simLiveCount)>(
-            reinterpret_cast<void*>(GetProcAddress(module, "simLiveCount")));
-        simCallCount = reinterpret_cast<decltype(simCallCount)>(
-            reinterpret_cast<void*>(GetProcAddress(module, "simCallCount")));
+        simLiveCount =
+            reinterpret_cast<decltype(simLiveCount)>(reinterpret_cast<void*>(GetProcAddress(module, "simLiveCount")));
+        simCallCount =
+            reinterpret_cast<decltype(simCallCount)>(reinterpret_cast<void*>(GetProcAddress(module, "simCallCount")));
         simConfigureClock = reinterpret_cast<decltype(simConfigureClock)>(
             reinterpret_cast<void*>(GetProcAddress(module, "simConfigureClock")));
-        simRunPeriods = reinterpret_cast<decltype(simRunPeriods)>(
-            reinterpret_cast<void*>(GetProcAddress(module, "simRunPeriods")));
-        simPeriodsRun = reinterpret_cast<decltype(simPeriodsRun)>(
-            reinterpret_cast<void*>(GetProcAddress(module, "simPeriodsRun")));
+        simRunPeriods =
+            reinterpret_cast<decltype(simRunPeriods)>(reinterpret_cast<void*>(GetProcAddress(module, "simRunPeriods")));
+        simPeriodsRun =
+            reinterpret_cast<decltype(simPeriodsRun)>(reinterpret_cast<void*>(GetProcAddress(module, "simPeriodsRun")));
         simOutputRecording = reinterpret_cast<decltype(simOutputRecording)>(
             reinterpret_cast<void*>(GetProcAddress(module, "simOutputRecording")));
         simInputPatternByte = reinterpret_cast<decltype(simInputPatternByte)>(
             reinterpret_cast<void*>(GetProcAddress(module, "simInputPatternByte")));
-        return simLastDriver && simCreatedCount && simLiveCount && simCallCount && simConfigureClock &&
-               simRunPeriods && simPeriodsRun && simOutputRecording && simInputPatternByte;
+        return simLastDriver && simCreatedCount && simLiveCount && simCallCount && simConfigureClock && simRunPeriods &&
+               simPeriodsRun && simOutputRecording && simInputPatternByte;
     }
 };
 

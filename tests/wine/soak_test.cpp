@@ -193,8 +193,8 @@ WINE_TEST(soak, players_application_and_stops_through_the_dll) {
                 same = w.bytes[i] == sim.simInputPatternByte(ch, at + static_cast<std::uint32_t>(i));
             if (same) return true;
         }
-        std::printf("capture on input %d (%d bytes armed at period %lld) is no stretch of its input\n", ch,
-                    w.length, static_cast<long long>(w.armedAt));
+        std::printf("capture on input %d (%d bytes armed at period %lld) is no stretch of its input\n", ch, w.length,
+                    static_cast<long long>(w.armedAt));
         return false;
     };
 
@@ -210,8 +210,7 @@ WINE_TEST(soak, players_application_and_stops_through_the_dll) {
                     word = appWord(ch, counts[ch]);
                     counts[ch] = nextCount(counts[ch]);
                 }
-                if (d.SetPlayBuffer(words.data(), static_cast<std::int32_t>(words.size() * 4), channel) != 0)
-                    ++refused;
+                if (d.SetPlayBuffer(words.data(), static_cast<std::int32_t>(words.size() * 4), channel) != 0) ++refused;
                 d.StartPlayback();
             }
             Window& w = windows[static_cast<std::size_t>(ch)];

@@ -60,22 +60,22 @@ inline int runGroup(const char* group) {
 
 }  // namespace winecheck
 
-#define WINE_TEST(group, name)                                                            \
-    static void group##_##name();                                                         \
+#define WINE_TEST(group, name)                                                             \
+    static void group##_##name();                                                          \
     static winecheck::Registrar group##_##name##_registrar(#group, #name, group##_##name); \
     static void group##_##name()
 
-#define WCHECK(cond)                                                         \
-    do {                                                                     \
+#define WCHECK(cond)                                                          \
+    do {                                                                      \
         if (!(cond)) winecheck::fail(__FILE__, __LINE__, "CHECK(" #cond ")"); \
     } while (0)
 
-#define WCHECK_EQ(a, b)                                                                                  \
-    do {                                                                                                 \
-        const auto va_ = (a);                                                                            \
-        const auto vb_ = (b);                                                                            \
-        if (!(va_ == vb_))                                                                               \
-            winecheck::fail(__FILE__, __LINE__,                                                          \
-                            std::string("CHECK_EQ(" #a ", " #b "): ") + std::to_string(va_) + " vs " + \
-                                std::to_string(vb_));                                                    \
+#define WCHECK_EQ(a, b)                                                                                          \
+    do {                                                                                                         \
+        const auto va_ = (a);                                                                                    \
+        const auto vb_ = (b);                                                                                    \
+        if (!(va_ == vb_))                                                                                       \
+            winecheck::fail(                                                                                     \
+                __FILE__, __LINE__,                                                                              \
+                std::string("CHECK_EQ(" #a ", " #b "): ") + std::to_string(va_) + " vs " + std::to_string(vb_)); \
     } while (0)

@@ -66,8 +66,10 @@ bool sameInputFormat(unsigned channel, std::int32_t type, double rate) {
 }
 
 void toLittleEndian(std::vector<std::uint8_t>& bytes, int width) {
-    for (std::size_t at = 0; at + static_cast<std::size_t>(width) <= bytes.size(); at += static_cast<std::size_t>(width))
-        std::reverse(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.begin() + static_cast<std::ptrdiff_t>(at) + width);
+    for (std::size_t at = 0; at + static_cast<std::size_t>(width) <= bytes.size();
+         at += static_cast<std::size_t>(width))
+        std::reverse(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                     bytes.begin() + static_cast<std::ptrdiff_t>(at) + width);
 }
 }  // namespace
 
@@ -170,7 +172,8 @@ int runCapture(const Arguments& args) {
                 failed = true;
                 break;
             }
-            if (more && !player.start()) std::fprintf(stderr, "error: the player did not start again after the reset\n");
+            if (more && !player.start())
+                std::fprintf(stderr, "error: the player did not start again after the reset\n");
             continue;
         }
         showProgress("  ", std::min((GetTickCount() - begin) / 1000.0, req.seconds), req.seconds);

@@ -44,10 +44,12 @@ bool ResumablePlayer::inPlay() const { return setup_.multi ? IsMultipleInPlay() 
 
 bool ResumablePlayer::stopAfter(std::uint32_t periods, std::int32_t frames) {
     stop();
-    const std::uint64_t fileFrames = setup_.wav.dataBytes / ((setup_.wav.bitsPerSample / 8u) * (setup_.wav.channels ? setup_.wav.channels : 1u));
+    const std::uint64_t fileFrames =
+        setup_.wav.dataBytes / ((setup_.wav.bitsPerSample / 8u) * (setup_.wav.channels ? setup_.wav.channels : 1u));
     // The player's first block reaches the run a few periods after its start, so
     // this is a little ahead of what was heard.
-    const std::uint64_t played = static_cast<std::uint64_t>(periods - periodsAtStart_) * static_cast<std::uint64_t>(frames > 0 ? frames : 0);
+    const std::uint64_t played =
+        static_cast<std::uint64_t>(periods - periodsAtStart_) * static_cast<std::uint64_t>(frames > 0 ? frames : 0);
     position_ += played;
     if (setup_.loop && fileFrames > 0) position_ %= fileFrames;
     return setup_.loop || position_ < fileFrames;
@@ -88,7 +90,8 @@ bool ResumablePlayer::writeRest(std::string* error) {
     }
     restFiles_.push_back(std::string(folder) + "asiochan-rest-" + std::to_string(GetCurrentProcessId()) + "-" +
                          std::to_string(restFiles_.size()) + ".wav");
-    return writeWav(restFiles_.back(), wav.formatTag == 0xFFFE ? 1 : wav.formatTag, wav.sampleRate, wav.bitsPerSample, rest, error);
+    return writeWav(restFiles_.back(), wav.formatTag == 0xFFFE ? 1 : wav.formatTag, wav.sampleRate, wav.bitsPerSample,
+                    rest, error);
 }
 
 }  // namespace cli

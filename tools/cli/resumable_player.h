@@ -15,9 +15,9 @@ namespace cli {
 struct PlayerSetup {
     std::string file;
     WavInfo wav;
-    bool multi = false;                // MultipleChanel*: every channel of `mask`
+    bool multi = false;  // MultipleChanel*: every channel of `mask`
     std::uint32_t mask = 0;
-    std::uint32_t channel = 0;         // SingleChanel*: this channel
+    std::uint32_t channel = 0;  // SingleChanel*: this channel
     bool loop = false;
     float volume = 1.0f;
 };
@@ -42,8 +42,8 @@ private:
     bool writeRest(std::string* error);
 
     PlayerSetup setup_;
-    std::uint64_t position_ = 0;        // frames of the file played
-    std::uint32_t periodsAtStart_ = 0;  // the run's period count at start
+    std::uint64_t position_ = 0;          // frames of the file played
+    std::uint32_t periodsAtStart_ = 0;    // the run's period count at start
     std::vector<std::string> restFiles_;  // temporary files written, newest last
 };
 

@@ -43,8 +43,8 @@ bool interrupted();
 // The name of an ASIO sample type and its WAV equivalent.
 struct SampleFormat {
     const char* name;
-    int bytes;            // bytes per sample in the driver's buffers
-    std::uint16_t wavTag; // 1 = PCM, 3 = IEEE float, 0 = no WAV equivalent
+    int bytes;             // bytes per sample in the driver's buffers
+    std::uint16_t wavTag;  // 1 = PCM, 3 = IEEE float, 0 = no WAV equivalent
     std::uint16_t wavBits;
     bool bigEndian;
 };

@@ -17,7 +17,8 @@ int runTone(const Arguments& args) {
         return kExitUsage;
     }
     double seconds = 2.0, hz = 440.0, rate = 48000.0;
-    if ((args.has("--seconds") && (!parseDouble(*args.value("--seconds"), &seconds) || seconds <= 0 || seconds > 600)) ||
+    if ((args.has("--seconds") &&
+         (!parseDouble(*args.value("--seconds"), &seconds) || seconds <= 0 || seconds > 600)) ||
         (args.has("--hz") && (!parseDouble(*args.value("--hz"), &hz) || hz <= 0)) ||
         (args.has("--rate") && (!parseDouble(*args.value("--rate"), &rate) || rate < 1000 || rate > 384000))) {
         std::fprintf(stderr, "error: bad --seconds (0..600), --hz (>0) or --rate (1000..384000)\n");
@@ -28,7 +29,8 @@ int runTone(const Arguments& args) {
     bytes.reserve(frames * 2);
     const double pi = 3.14159265358979323846;
     for (std::size_t i = 0; i < frames; ++i) {
-        const auto v = static_cast<std::int16_t>(std::lround(16000.0 * std::sin(2.0 * pi * hz * static_cast<double>(i) / rate)));
+        const auto v =
+            static_cast<std::int16_t>(std::lround(16000.0 * std::sin(2.0 * pi * hz * static_cast<double>(i) / rate)));
         bytes.push_back(static_cast<std::uint8_t>(v & 0xFF));
         bytes.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
     }

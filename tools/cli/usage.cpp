@@ -8,39 +8,44 @@ void printUsage(const std::string& command) {
     if (command == "drivers") {
         std::printf("usage: asiochan drivers\n\nLists the installed ASIO drivers, numbered.\n");
     } else if (command == "info") {
-        std::printf("usage: asiochan info [DRIVER]\n\n"
-                    "Shows a driver's channel counts, buffer sizes, sample rate, latencies and\n"
-                    "sample formats. Without DRIVER, the first installed driver.\n");
+        std::printf(
+            "usage: asiochan info [DRIVER]\n\n"
+            "Shows a driver's channel counts, buffer sizes, sample rate, latencies and\n"
+            "sample formats. Without DRIVER, the first installed driver.\n");
     } else if (command == "play") {
-        std::printf("usage: asiochan play FILE.wav [--driver NAME] [--channels 0,2 | --channel N]\n"
-                    "                    [--volume V] [--loop]\n\n"
-                    "Plays the first channel of a PCM WAV file (8, 16 or 24 bits) on one output\n"
-                    "channel (default 0) or on several (0..31), at a volume (default 1.0), once or\n"
-                    "in a loop, until it ends or Ctrl+C stops it. When the driver asks for a\n"
-                    "reset, restarts the run and plays on from where the file was.\n");
+        std::printf(
+            "usage: asiochan play FILE.wav [--driver NAME] [--channels 0,2 | --channel N]\n"
+            "                    [--volume V] [--loop]\n\n"
+            "Plays the first channel of a PCM WAV file (8, 16 or 24 bits) on one output\n"
+            "channel (default 0) or on several (0..31), at a volume (default 1.0), once or\n"
+            "in a loop, until it ends or Ctrl+C stops it. When the driver asks for a\n"
+            "reset, restarts the run and plays on from where the file was.\n");
     } else if (command == "capture") {
-        std::printf("usage: asiochan capture OUT.wav [--driver NAME] --channel N --seconds S\n"
-                    "                        [--play FILE.wav --play-channels 0,1]\n\n"
-                    "Records input channel N for S seconds into a mono WAV file in the driver's\n"
-                    "input format. With --play, plays FILE.wav on the given outputs meanwhile and\n"
-                    "checks that the capture holds what was played (for loopback set-ups).\n"
-                    "When the driver asks for a reset, restarts the run and captures on into\n"
-                    "the same file, with the gap of the restart.\n");
+        std::printf(
+            "usage: asiochan capture OUT.wav [--driver NAME] --channel N --seconds S\n"
+            "                        [--play FILE.wav --play-channels 0,1]\n\n"
+            "Records input channel N for S seconds into a mono WAV file in the driver's\n"
+            "input format. With --play, plays FILE.wav on the given outputs meanwhile and\n"
+            "checks that the capture holds what was played (for loopback set-ups).\n"
+            "When the driver asks for a reset, restarts the run and captures on into\n"
+            "the same file, with the gap of the restart.\n");
     } else if (command == "tone") {
-        std::printf("usage: asiochan tone OUT.wav [--seconds S] [--hz F] [--rate R]\n\n"
-                    "Writes a mono 16-bit sine tone (default 2 s of 440 Hz at 48000 Hz) to try\n"
-                    "the players with.\n");
+        std::printf(
+            "usage: asiochan tone OUT.wav [--seconds S] [--hz F] [--rate R]\n\n"
+            "Writes a mono 16-bit sine tone (default 2 s of 440 Hz at 48000 Hz) to try\n"
+            "the players with.\n");
     } else {
-        std::printf("asiochan - channel-oriented access to ASIO audio interfaces\n\n"
-                    "usage: asiochan <command> [options]\n\n"
-                    "commands:\n"
-                    "  drivers                  list the installed ASIO drivers\n"
-                    "  info [DRIVER]            show a driver's capabilities\n"
-                    "  play FILE.wav ...        play a WAV file to output channels\n"
-                    "  capture OUT.wav ...      record an input channel to a WAV file\n"
-                    "  tone OUT.wav ...         write a test tone WAV file\n\n"
-                    "'asiochan <command> --help' tells more. Without --driver, the first\n"
-                    "installed driver is used.\n");
+        std::printf(
+            "asiochan - channel-oriented access to ASIO audio interfaces\n\n"
+            "usage: asiochan <command> [options]\n\n"
+            "commands:\n"
+            "  drivers                  list the installed ASIO drivers\n"
+            "  info [DRIVER]            show a driver's capabilities\n"
+            "  play FILE.wav ...        play a WAV file to output channels\n"
+            "  capture OUT.wav ...      record an input channel to a WAV file\n"
+            "  tone OUT.wav ...         write a test tone WAV file\n\n"
+            "'asiochan <command> --help' tells more. Without --driver, the first\n"
+            "installed driver is used.\n");
     }
 }
 

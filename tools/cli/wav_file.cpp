@@ -95,9 +95,11 @@ bool readFirstChannel(const std::string& path, const WavInfo& info, std::vector<
         std::int32_t v = 0;
         if (width == 1) v = (static_cast<std::int32_t>(p[0]) - 128) * 256;
         if (width == 2) v = static_cast<std::int16_t>(le16(p));
-        if (width == 3) v = static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) << 8 |
-                                                      static_cast<std::uint32_t>(p[1]) << 16 |
-                                                      static_cast<std::uint32_t>(p[2]) << 24) >> 8;
+        if (width == 3)
+            v = static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) << 8 |
+                                          static_cast<std::uint32_t>(p[1]) << 16 |
+                                          static_cast<std::uint32_t>(p[2]) << 24) >>
+                8;
         samples->push_back(v);
     }
     return true;

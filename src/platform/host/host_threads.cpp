@@ -53,9 +53,9 @@ void sleepMs(std::uint32_t milliseconds) { std::this_thread::sleep_for(std::chro
 void yieldThread() { std::this_thread::yield(); }
 
 std::uint64_t monotonicMicros() {
-    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                          std::chrono::steady_clock::now().time_since_epoch())
-                                          .count());
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
 }
 
 }  // namespace asiochan::platform

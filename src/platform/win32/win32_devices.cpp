@@ -10,9 +10,15 @@ namespace asiochan::platform {
 
 namespace {
 // The fixed parts of SP_DEVICE_INTERFACE_DATA and SP_DEVICE_INTERFACE_DETAIL_DATA_A
-// in a 32-bit process.
-constexpr DWORD kInterfaceDataSize = 28;
-constexpr DWORD kDetailDataSize = 5;
+// as the set-up service checks them: 28 and 5 in a 32-bit process, 32 and 8 in a
+// 64-bit one, so taken from the headers' own layouts.
+constexpr DWORD kInterfaceDataSize = sizeof(SP_DEVICE_INTERFACE_DATA);
+constexpr DWORD kDetailDataSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+#if defined(_WIN64)
+static_assert(kInterfaceDataSize == 32 && kDetailDataSize == 8);
+#else
+static_assert(kInterfaceDataSize == 28 && kDetailDataSize == 5);
+#endif
 
 GUID toGuid(const ClassId& id) {
     GUID g;

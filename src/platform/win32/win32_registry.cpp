@@ -6,7 +6,9 @@
 namespace asiochan::platform {
 
 namespace {
-HKEY rootHandle(RegistryRoot root) { return root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CLASSES_ROOT; }
+HKEY rootHandle(RegistryRoot root) {
+    return root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CLASSES_ROOT;
+}
 }  // namespace
 
 bool openRootKey(RegistryRoot root, const char* path, RegistryKey* key) {
@@ -31,8 +33,8 @@ bool queryValue(RegistryKey key, const char* valueName, char* data, std::uint32_
     if (data == nullptr || size == 0) return false;
     DWORD type = 0;
     DWORD length = size;
-    if (RegQueryValueExA(static_cast<HKEY>(key), valueName, nullptr, &type, reinterpret_cast<BYTE*>(data),
-                         &length) != ERROR_SUCCESS)
+    if (RegQueryValueExA(static_cast<HKEY>(key), valueName, nullptr, &type, reinterpret_cast<BYTE*>(data), &length) !=
+        ERROR_SUCCESS)
         return false;
     // A value stored without its terminator gets one when there is room; a value
     // that fills the buffer without any terminator does not fit.

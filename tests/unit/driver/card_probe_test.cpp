@@ -65,10 +65,10 @@ TEST_F(CardProbe, NoDeviceSetAnswersFalse) {
 
 TEST_F(CardProbe, TheExportCreatesTheDriverList) {
     install(1, "sim", "Sim");
-    ASSERT_EQ(existingDriverList(), nullptr);
+    ASSERT_EQ(testing::library().session.existingList(), nullptr);
     EXPECT_EQ(IsLxcardInsert(), 0);
-    ASSERT_NE(existingDriverList(), nullptr);
-    EXPECT_EQ(existingDriverList()->count(), 1);
+    ASSERT_NE(testing::library().session.existingList(), nullptr);
+    EXPECT_EQ(testing::library().session.existingList()->count(), 1);
     EXPECT_EQ(host::comInitializeCount(), 1);
 
     host::setDeviceInterfacePaths({kPrefix + "vid_4f2a&pid_0a17"});

@@ -2,10 +2,7 @@
 #include <string>
 
 #include "driver/installed_drivers_fixture.h"
-#include "engine/capture.h"
-#include "engine/initialization.h"
-#include "engine/playback.h"
-#include "engine/run_control.h"
+#include "asiochan.h"
 
 namespace asiochan {
 namespace {
@@ -65,7 +62,7 @@ TEST_P(SkippedEntry, GivesNoEntryAndUsesUpNoNumber) {
     EXPECT_EQ(nameAt(0), "Second");
     EXPECT_EQ(nameAt(1), "Third");
     EXPECT_EQ(nameAt(2), "<none>");
-    const DriverEntry* first = existingDriverList()->entries();
+    const DriverEntry* first = testing::library().session.existingList()->entries();
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->index, 0);
     ASSERT_NE(first->nextEntry, nullptr);
@@ -86,7 +83,7 @@ TEST_F(InstalledDriversTest, NoAsioKeyGivesAnEmptyListWithoutCom) {
     EXPECT_EQ(getAsioDriverName(0, name), kDriverListNoEntry);
     EXPECT_EQ(loadAsioDriver("anything"), 0);
     EXPECT_EQ(comInitializeCount(), 0);
-    resetDriverListForTests();
+    dropLibrary();
     EXPECT_EQ(comUninitializeCount(), 0);
 }
 
@@ -98,7 +95,7 @@ TEST_F(InstalledDriversTest, TheRegistryIsReadOnceAndComBalancedWhenTheListGoes)
     EXPECT_EQ(getAsioDriverCount(), 1);
     EXPECT_EQ(platform::host::registryCallCount(), reads);
     ASSERT_TRUE(loadAsioDriver("Sim"));
-    resetDriverListForTests();
+    dropLibrary();
     EXPECT_EQ(destroyed_, 1);
     EXPECT_EQ(comInitializeCount(), 1);
     EXPECT_EQ(comUninitializeCount(), 1);
@@ -124,9 +121,9 @@ TEST_F(InstalledDriversTest, NamesOf32CharactersOrMoreAreShortenedAndLoadOnlySho
     EXPECT_FALSE(loadAsioDriver(n40.c_str()));
     EXPECT_EQ(created_, 0);
     EXPECT_TRUE(loadAsioDriver((n40.substr(0, 28) + "...").c_str()));
-    EXPECT_EQ(existingDriverList()->currentIndex(), 2);
+    EXPECT_EQ(testing::library().session.existingList()->currentIndex(), 2);
     EXPECT_TRUE(loadAsioDriver(n31.c_str()));
-    EXPECT_EQ(existingDriverList()->currentIndex(), 0);
+    EXPECT_EQ(testing::library().session.existingList()->currentIndex(), 0);
 }
 
 TEST_F(InstalledDriversTest, LongDescriptionsAreCutToWhatTheEntryHolds) {
@@ -134,7 +131,7 @@ TEST_F(InstalledDriversTest, LongDescriptionsAreCutToWhatTheEntryHolds) {
     install(2, "k200", std::string(200, 'q'));
     install(3, "too long to read", std::string(300, 'r'));  // does not fit the 256-byte read
     ASSERT_EQ(getAsioDriverCount(), 3);
-    const DriverEntry* e = existingDriverList()->entries();
+    const DriverEntry* e = testing::library().session.existingList()->entries();
     EXPECT_EQ(std::string(e->driverName), std::string(127, 'p'));
     EXPECT_EQ(std::string(e->nextEntry->driverName), std::string(127, 'q'));
     EXPECT_EQ(std::string(e->nextEntry->nextEntry->driverName), "too long to read");
@@ -146,8 +143,7 @@ TEST_F(InstalledDriversTest, UnterminatedRegistryTextIsReadSafely) {
     platform::host::setRegistryBytes(Root::LocalMachine, "SOFTWARE\\ASIO\\sim", "Description", "Raw name");
     // A value that fills the whole 256-byte buffer with no terminator does not fit.
     install(2, "full", "");
-    platform::host::setRegistryBytes(Root::LocalMachine, "SOFTWARE\\ASIO\\full", "Description",
-                                     std::string(256, 'z'));
+    platform::host::setRegistryBytes(Root::LocalMachine, "SOFTWARE\\ASIO\\full", "Description", std::string(256, 'z'));
     EXPECT_EQ(nameAt(0), "Raw name");
     EXPECT_EQ(nameAt(1), "full");
 }
@@ -170,9 +166,9 @@ TEST_F(InstalledDriversTest, UnparsableClassIdGivesAnEntryThatCannotBeCreated) {
     addAsioKey("odd", "not-a-class-id", "Odd");
     registerServer("NOT-A-CLASS-ID", serverPath_);
     ASSERT_EQ(getAsioDriverCount(), 1);
-    EXPECT_EQ(existingDriverList()->entries()->classId, platform::ClassId{});
+    EXPECT_EQ(testing::library().session.existingList()->entries()->classId, platform::ClassId{});
     EXPECT_FALSE(loadAsioDriver("Odd"));
-    EXPECT_EQ(currentDriver.load(), nullptr);
+    EXPECT_EQ(driverCalls().current(), nullptr);
 }
 
 TEST_F(InstalledDriversTest, BadArgumentsGetCodesNotCrashes) {
@@ -184,7 +180,7 @@ TEST_F(InstalledDriversTest, BadArgumentsGetCodesNotCrashes) {
     EXPECT_EQ(getAsioDriverName(1, name), kDriverListNoEntry);
     EXPECT_EQ(loadAsioDriver(nullptr), 0);
 
-    DriverList& list = *existingDriverList();
+    DriverList& list = *testing::library().session.existingList();
     IASIO* object = nullptr;
     EXPECT_EQ(list.createDriverObject(0, nullptr), kDriverListNullPointer);
     EXPECT_EQ(list.createDriverObject(5, &object), kDriverListNoEntry);
@@ -198,11 +194,11 @@ TEST_F(InstalledDriversTest, BadArgumentsGetCodesNotCrashes) {
 TEST_F(InstalledDriversTest, LoadingIsCaseSensitiveAndAMissChangesNothing) {
     install(1, "sim", "Sim Driver");
     ASSERT_TRUE(loadAsioDriver("Sim Driver"));
-    IASIO* loaded = currentDriver.load();
+    IASIO* loaded = driverCalls().current();
     EXPECT_FALSE(loadAsioDriver("sim driver"));
     EXPECT_FALSE(loadAsioDriver("Sim Driver "));
-    EXPECT_EQ(currentDriver.load(), loaded);
-    EXPECT_EQ(existingDriverList()->currentIndex(), 0);
+    EXPECT_EQ(driverCalls().current(), loaded);
+    EXPECT_EQ(testing::library().session.existingList()->currentIndex(), 0);
     EXPECT_EQ(created_, 1);
     EXPECT_EQ(destroyed_, 0);
 }
@@ -213,7 +209,7 @@ TEST_F(InstalledDriversTest, LoadingTheLoadedDriverAgainMakesAFreshObject) {
     ASSERT_TRUE(loadAsioDriver("Sim"));
     EXPECT_EQ(created_, 2);
     EXPECT_EQ(destroyed_, 1);
-    EXPECT_EQ(currentDriver.load(), static_cast<IASIO*>(last_));
+    EXPECT_EQ(driverCalls().current(), static_cast<IASIO*>(last_));
 }
 
 TEST_F(InstalledDriversTest, AFailedCreationBringsThePreviousDriverBack) {
@@ -224,8 +220,8 @@ TEST_F(InstalledDriversTest, AFailedCreationBringsThePreviousDriverBack) {
     EXPECT_FALSE(loadAsioDriver("B"));
     EXPECT_EQ(created_, 2);  // A, then A again
     EXPECT_EQ(destroyed_, 1);
-    EXPECT_EQ(currentDriver.load(), static_cast<IASIO*>(last_));
-    EXPECT_EQ(existingDriverList()->currentIndex(), 0);
+    EXPECT_EQ(driverCalls().current(), static_cast<IASIO*>(last_));
+    EXPECT_EQ(testing::library().session.existingList()->currentIndex(), 0);
     const auto asked = platform::host::createdClasses();
     ASSERT_EQ(asked.size(), 3u);
     EXPECT_EQ(asked[1], classId(2));
@@ -239,8 +235,8 @@ TEST_F(InstalledDriversTest, WhenThePreviousDriverFailsTooNoneIsLoaded) {
     platform::host::clearClasses();  // no class can be created any more
     refusing_ = 2;
     EXPECT_FALSE(loadAsioDriver("B"));
-    EXPECT_EQ(currentDriver.load(), nullptr);
-    EXPECT_EQ(existingDriverList()->currentIndex(), -1);
+    EXPECT_EQ(driverCalls().current(), nullptr);
+    EXPECT_EQ(testing::library().session.existingList()->currentIndex(), -1);
     EXPECT_EQ(destroyed_, 1);
     ASSERT_EQ(platform::host::createdClasses().size(), 2u);  // B, then A
 }
@@ -249,7 +245,7 @@ TEST_F(InstalledDriversTest, AFailedCreationWithNothingLoadedBeforeLoadsNothing)
     install(1, "a", "A");
     refusing_ = 1;
     EXPECT_FALSE(loadAsioDriver("A"));
-    EXPECT_EQ(currentDriver.load(), nullptr);
+    EXPECT_EQ(driverCalls().current(), nullptr);
     EXPECT_EQ(platform::host::createdClasses().size(), 1u);
 }
 
@@ -257,7 +253,7 @@ TEST_F(InstalledDriversTest, ReleaseBeforeAnyOtherExportReadsNothing) {
     install(1, "a", "A");
     const auto before = platform::host::registryCallCount();
     releaseAsioDriver();
-    EXPECT_EQ(existingDriverList(), nullptr);
+    EXPECT_EQ(testing::library().session.existingList(), nullptr);
     EXPECT_EQ(platform::host::registryCallCount(), before);
     EXPECT_EQ(comInitializeCount(), 0);
 }
@@ -267,11 +263,11 @@ TEST_F(InstalledDriversTest, ReleaseLeavesEveryDriverCallAnsweringNotPresent) {
     ASSERT_TRUE(loadAsioDriver("A"));
     releaseAsioDriver();
     EXPECT_EQ(destroyed_, 1);
-    EXPECT_EQ(currentDriver.load(), nullptr);
-    EXPECT_EQ(existingDriverList()->currentIndex(), -1);
+    EXPECT_EQ(driverCalls().current(), nullptr);
+    EXPECT_EQ(testing::library().session.existingList()->currentIndex(), -1);
     ASIODriverInfo info{};
-    EXPECT_EQ(ASIOInit(&info), ASE_NotPresent);
-    EXPECT_EQ(ASIOStart(), ASE_NotPresent);
+    EXPECT_EQ(driverCalls().ASIOInit(&info), ASE_NotPresent);
+    EXPECT_EQ(driverCalls().ASIOStart(), ASE_NotPresent);
     releaseAsioDriver();  // twice is harmless
     EXPECT_EQ(destroyed_, 1);
 }
@@ -282,15 +278,15 @@ TEST_F(InstalledDriversTest, TheObjectOfARefusedInitIsReleasedLater) {
     install(1, "a", "A", refusing);
     ASSERT_TRUE(loadAsioDriver("A"));
     ASIODriverInfo info{};
-    EXPECT_EQ(ASIOInit(&info), ASE_NotPresent);
-    EXPECT_EQ(currentDriver.load(), nullptr);
+    EXPECT_EQ(driverCalls().ASIOInit(&info), ASE_NotPresent);
+    EXPECT_EQ(driverCalls().current(), nullptr);
     EXPECT_EQ(destroyed_, 0);  // the list still holds it
     releaseAsioDriver();
     EXPECT_EQ(destroyed_, 1);
 
     // The next load releases a refused object as well.
     ASSERT_TRUE(loadAsioDriver("A"));
-    EXPECT_EQ(ASIOInit(&info), ASE_NotPresent);
+    EXPECT_EQ(driverCalls().ASIOInit(&info), ASE_NotPresent);
     ASSERT_TRUE(loadAsioDriver("A"));
     EXPECT_EQ(destroyed_, 2);
 }
@@ -335,7 +331,7 @@ protected:
         StartPlayback();
         ASSERT_EQ(SetCaptureBuffer(capture_, sizeof capture_, 1), ASE_OK);
         StartCapture();
-        ASSERT_EQ(engine.runPrepared.load(), 1);
+        ASSERT_EQ(engine().runPrepared.load(), 1);
     }
 
     std::uint8_t capture_[1 << 16];
@@ -347,22 +343,22 @@ TEST_F(ReleaseWhilePrepared, ReleaseFinishesTheRunBeforeTheDriverGoes) {
     EXPECT_EQ(destroyed_, 1);
     EXPECT_TRUE(fates_.stoppedBeforeRelease);
     EXPECT_FALSE(fates_.clockRunningAtRelease);
-    EXPECT_EQ(engine.runPrepared.load(), 0);
-    EXPECT_EQ(engine.playbackRunning.load(), 0);
-    EXPECT_EQ(engine.captureRunning.load(), 0);
+    EXPECT_EQ(engine().runPrepared.load(), 0);
+    EXPECT_EQ(engine().playbackRunning.load(), 0);
+    EXPECT_EQ(engine().captureRunning.load(), 0);
     EXPECT_EQ(Prepare(), ASE_NotPresent);
 }
 
 TEST_F(ReleaseWhilePrepared, LoadingAnotherDriverFinishesTheRunFirst) {
     prepareRunningDriver();
     EXPECT_FALSE(loadAsioDriver("no such driver"));  // nothing changes: the run goes on
-    EXPECT_EQ(engine.runPrepared.load(), 1);
+    EXPECT_EQ(engine().runPrepared.load(), 1);
     EXPECT_TRUE(last_->clock().running());
 
     ASSERT_TRUE(loadAsioDriver("B"));
     EXPECT_EQ(destroyed_, 1);
     EXPECT_TRUE(fates_.stoppedBeforeRelease);
-    EXPECT_EQ(engine.runPrepared.load(), 0);
+    EXPECT_EQ(engine().runPrepared.load(), 0);
     // The new driver starts a run of its own.
     ASSERT_EQ(Initialize(), ASE_OK);
     EXPECT_EQ(Prepare(), ASE_OK);

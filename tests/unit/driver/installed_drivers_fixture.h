@@ -15,6 +15,7 @@
 #include "engine/engine_state.h"
 #include "platform/host/host_system_control.h"
 #include "simdriver/core/sim_driver.h"
+#include "support/test_library.h"
 
 namespace asiochan::testing {
 
@@ -49,8 +50,7 @@ protected:
     using Root = platform::RegistryRoot;
 
     void SetUp() override {
-        resetDriverListForTests();
-        resetEngineStateForTests();
+        freshLibrary();
         platform::host::clearRegistry();
         platform::host::clearClasses();
         char name[] = "/tmp/asiochan-server-XXXXXX";
@@ -61,11 +61,10 @@ protected:
     }
 
     void TearDown() override {
-        resetDriverListForTests();
+        dropLibrary();
         EXPECT_EQ(platform::host::openRegistryKeyCount(), 0);
         platform::host::clearRegistry();
         platform::host::clearClasses();
-        resetEngineStateForTests();
         std::remove(serverPath_.c_str());
     }
 

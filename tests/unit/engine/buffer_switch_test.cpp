@@ -1,9 +1,8 @@
-#include "engine/buffer_switch.h"
+#include "engine/callbacks.h"
 
 #include <cstring>
 
-#include "engine/capture.h"
-#include "engine/playback.h"
+#include "asiochan.h"
 #include "support/allocation_counter.h"
 #include "support/stream_fixture.h"
 
@@ -41,7 +40,7 @@ TEST_F(BufferSwitchTest, BothEntriesAndAFailingPositionQueryPlayTheSame) {
         EXPECT_EQ(played(1), a);
         EXPECT_EQ(d.callCount(Slot::getSamplePosition), k.timeInfo ? 0u : 3u);
         Finish();
-        resetEngineStateForTests();
+        testing::freshLibrary();
     }
 }
 
@@ -54,7 +53,7 @@ TEST_F(BufferSwitchTest, OutputReadyOnlyWhenTheDriverTakesIt) {
         step(4);
         EXPECT_EQ(d.callCount(Slot::outputReady), supported ? 4u : 0u);
         Finish();
-        resetEngineStateForTests();
+        testing::freshLibrary();
     }
 }
 
@@ -69,7 +68,7 @@ TEST_F(BufferSwitchTest, RecordsWithoutDriverBufferAdvanceSilently) {
     EXPECT_EQ(IsPortPlaybackRunning(7), 1);
     step();
     EXPECT_EQ(IsPortPlaybackRunning(7), 0);
-    EXPECT_EQ(engine.playbackRunning.load(), 0);
+    EXPECT_EQ(engine().playbackRunning.load(), 0);
     EXPECT_EQ(played(0), Bytes(2 * kPeriod, 0));
 }
 
@@ -94,29 +93,29 @@ TEST_F(BufferSwitchTest, FaultyDriverCallsAreHarmless) {
         bufferSwitchTimeInfo(nullptr, index, ASIOTrue);
     }
     EXPECT_TRUE(stillUntouched());
-    EXPECT_EQ(engine.playbackChannels[0].readOffset.load(), 0);
+    EXPECT_EQ(engine().playbackChannels[0].readOffset.load(), 0);
 
     // A period size that is not positive, or whose byte count does not fit 32 bits.
     for (std::int32_t frames : {0, -64, 0x20000000}) {
-        engine.bufferSizePreferred = frames;
+        engine().bufferSizePreferred = frames;
         bufferSwitch(0, ASIOTrue);
         EXPECT_TRUE(stillUntouched()) << frames;
     }
-    engine.bufferSizePreferred = 64;
+    engine().bufferSizePreferred = 64;
 
     // A missing half-buffer is skipped; the other channels go on.
-    void* saved = engine.bufferInfoTable[0].buffers[0];
-    engine.bufferInfoTable[0].buffers[0] = nullptr;
+    void* saved = engine().bufferInfoTable[0].buffers[0];
+    engine().bufferInfoTable[0].buffers[0] = nullptr;
     bufferSwitch(0, ASIOTrue);
-    engine.bufferInfoTable[0].buffers[0] = saved;
+    engine().bufferInfoTable[0].buffers[0] = saved;
     EXPECT_TRUE(stillUntouched());
     EXPECT_EQ(Bytes(d.buffers()[1].halves[0]), Bytes(a.begin(), a.begin() + kPeriod));
-    EXPECT_EQ(engine.playbackChannels[0].readOffset.load(), static_cast<std::int32_t>(kPeriod));
+    EXPECT_EQ(engine().playbackChannels[0].readOffset.load(), static_cast<std::int32_t>(kPeriod));
 
     // A channel number outside the records is ignored.
-    engine.bufferInfoTable[0].channelNum = 64;
+    engine().bufferInfoTable[0].channelNum = 64;
     bufferSwitch(1, ASIOTrue);
-    engine.bufferInfoTable[0].channelNum = 0;
+    engine().bufferInfoTable[0].channelNum = 0;
     EXPECT_TRUE(stillUntouched());
 
     // After Finish (the driver keeps calling) nothing is touched.
@@ -135,8 +134,8 @@ TEST_F(BufferSwitchTest, CallbackBeforeAnyPrepareDoesNothing) {
     StartCapture();
     bufferSwitch(0, ASIOTrue);
     bufferSwitchTimeInfo(nullptr, 1, ASIOFalse);
-    EXPECT_EQ(engine.playbackRunning.load(), 1);
-    EXPECT_EQ(engine.captureRunning.load(), 1);
+    EXPECT_EQ(engine().playbackRunning.load(), 1);
+    EXPECT_EQ(engine().captureRunning.load(), 1);
 }
 
 TEST_F(BufferSwitchTest, SteadyStatePeriodAllocatesNothing) {
@@ -157,8 +156,8 @@ TEST_F(BufferSwitchTest, SteadyStatePeriodAllocatesNothing) {
     testing::startCountingAllocations();
     for (int n = 0; n < 50; ++n) bufferSwitch(n & 1, ASIOTrue);
     EXPECT_EQ(testing::stopCountingAllocations(), 0u);
-    EXPECT_EQ(engine.playbackChannels[0].readOffset.load(), static_cast<std::int32_t>(50 * kPeriod));
-    EXPECT_EQ(engine.captureChannels[7].framesLeft.load(), 50 * 64);
+    EXPECT_EQ(engine().playbackChannels[0].readOffset.load(), static_cast<std::int32_t>(50 * kPeriod));
+    EXPECT_EQ(engine().captureChannels[7].framesLeft.load(), 50 * 64);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-#include "engine/capture.h"
+#include "asiochan.h"
 
-#include "engine/buffer_switch.h"
+#include "engine/callbacks.h"
 
 #include <unistd.h>
 
@@ -62,7 +62,7 @@ TEST_F(CaptureTest, RefusesBadArgumentsAndBusyChannels) {
     EXPECT_EQ(SetCaptureBuffer(a.data(), 64, 0), ASE_OK);
     Bytes b(64, 0x22);
     EXPECT_EQ(SetCaptureBuffer(b.data(), 64, 0), ASE_NotPresent);
-    EXPECT_EQ(engine.captureChannels[0].userStart.load(), a.data());
+    EXPECT_EQ(engine().captureChannels[0].userStart.load(), a.data());
     EXPECT_EQ(b, Bytes(64, 0x22));
     EXPECT_EQ(IsPortCaptureRunning(64), 0);
     EXPECT_EQ(IsPortCaptureRunning(0xffffffffu), 0);
@@ -75,7 +75,7 @@ TEST_F(CaptureTest, TenThousandBytesAreFourPeriodsAndATail) {
     Bytes target(10000, 0xaa);
     ASSERT_EQ(SetCaptureBuffer(target.data(), 10000, 2), ASE_OK);
     EXPECT_EQ(target, Bytes(10000, 0));
-    EXPECT_EQ(engine.captureChannels[2].framesLeft.load(), 2500);
+    EXPECT_EQ(engine().captureChannels[2].framesLeft.load(), 2500);
     step(2);  // not started: nothing captured
     EXPECT_EQ(target, Bytes(10000, 0));
     StartCapture();
@@ -90,7 +90,7 @@ TEST_F(CaptureTest, TenThousandBytesAreFourPeriodsAndATail) {
     EXPECT_EQ(target, expected);
     EXPECT_EQ(dump("buffer_debug_2_output.dat"), expected);
     EXPECT_EQ(dump("buffer_debug_2_internal.dat"), expected);
-    EXPECT_EQ(engine.captureChannels[2].copyStart.load(), nullptr);
+    EXPECT_EQ(engine().captureChannels[2].copyStart.load(), nullptr);
     // The copied half-buffer was cleared; an unarmed channel's half keeps its input.
     const int lastHalf = static_cast<int>((periodsRun() - 1) & 1);
     EXPECT_EQ(driver_->buffers()[4 + 2].halves[lastHalf], Bytes(kPeriod, 0));
@@ -174,14 +174,14 @@ TEST_F(CaptureTest, CaptureBuffNeverUsesAnEarlierCapturesBuffers) {
     StartCapture();
     step();
     StopCapture();
-    EXPECT_EQ(engine.captureChannels[0].copyStart.load(), nullptr);  // released at the stop
+    EXPECT_EQ(engine().captureChannels[0].copyStart.load(), nullptr);  // released at the stop
     const Bytes firstAfterStop = first;
     EXPECT_FALSE(dumpExists("buffer_debug_0_output.dat"));
     // ... then re-armed by CaptureBuff: no copy, dumps only of the new buffer.
     const CaptureRequest request{second.data(), kPeriod, 0};
     const std::uint64_t start = periodsRun();
     ASSERT_EQ(CaptureBuff(&request, 1), ASE_OK);
-    EXPECT_EQ(engine.captureChannels[0].copyPos.load(), nullptr);
+    EXPECT_EQ(engine().captureChannels[0].copyPos.load(), nullptr);
     step();
     EXPECT_EQ(first, firstAfterStop);
     EXPECT_EQ(second, inputStream(0, start, kPeriod));
@@ -195,7 +195,7 @@ TEST_F(CaptureTest, CaptureBuffRetargetsAnArmedChannel) {
     const CaptureRequest request{fresh.data(), kPeriod, 1};
     const std::uint64_t start = periodsRun();
     ASSERT_EQ(CaptureBuff(&request, 1), ASE_OK);
-    EXPECT_EQ(engine.captureChannels[1].copyStart.load(), nullptr);
+    EXPECT_EQ(engine().captureChannels[1].copyStart.load(), nullptr);
     step();
     EXPECT_EQ(old, Bytes(kPeriod, 0));
     EXPECT_EQ(fresh, inputStream(1, start, kPeriod));
@@ -211,7 +211,7 @@ TEST_F(CaptureTest, StopFreesEveryChannelWithoutDumps) {
     StopCapture();
     EXPECT_EQ(IsCaptureRunning(), 0);
     for (int ch : {0, 1, 6, 63}) EXPECT_EQ(IsPortCaptureRunning(ch), 0) << ch;
-    EXPECT_EQ(engine.captureChannels[0].copyStart.load(), nullptr);
+    EXPECT_EQ(engine().captureChannels[0].copyStart.load(), nullptr);
     step();
     const Bytes expected = inputStream(0, first, kPeriod);
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), a.begin()));
@@ -240,7 +240,7 @@ TEST_F(CaptureTest, UnwritableDumpFolderDoesNotStopCompletion) {
         step();
         EXPECT_EQ(IsPortCaptureRunning(3), 0);
         EXPECT_EQ(a, inputStream(3, first, kPeriod));
-        EXPECT_EQ(engine.captureChannels[3].copyStart.load(), nullptr);
+        EXPECT_EQ(engine().captureChannels[3].copyStart.load(), nullptr);
     }
 }
 
@@ -249,8 +249,8 @@ TEST(CaptureDump, NamesAndContents) {
     ASSERT_NE(mkdtemp(dir), nullptr);
     platform::host::mapDrive('D', dir);
     const Bytes user = {1, 2, 3, 4, 5}, copy = {9, 8, 7, 6, 5};
-    WriteCaptureDump(63, user.data(), copy.data(), 5);
-    WriteCaptureDump(0, nullptr, copy.data(), 5);
+    writeCaptureDump(63, user.data(), copy.data(), 5);
+    writeCaptureDump(0, nullptr, copy.data(), 5);
     auto read = [&](const std::string& name) {
         std::ifstream in(std::string(dir) + "/" + name, std::ios::binary);
         EXPECT_TRUE(in.good()) << name;
@@ -261,7 +261,7 @@ TEST(CaptureDump, NamesAndContents) {
     EXPECT_EQ(read("buffer_debug_0_output.dat"), Bytes{});  // no buffer: an empty file
     EXPECT_EQ(read("buffer_debug_0_internal.dat"), copy);
     // An existing file is overwritten.
-    WriteCaptureDump(63, copy.data(), user.data(), 2);
+    writeCaptureDump(63, copy.data(), user.data(), 2);
     EXPECT_EQ(read("buffer_debug_63_output.dat"), Bytes({9, 8}));
     platform::host::mapDrive('D', "");
     std::filesystem::remove_all(dir);
@@ -273,7 +273,7 @@ TEST_F(CaptureWithoutSampleWidthTest, ArmingIsRefusedWhileTheInputWidthIsUnknown
     sim::SimConfig c = smallDriver(2, 2, 64);
     c.inputType = ASIOSTDSDInt8LSB1;  // no width: sampleSize[0] stays 0
     prepareRun(c);
-    ASSERT_EQ(engine.sampleSize[0].load(), 0);
+    ASSERT_EQ(engine().sampleSize[0].load(), 0);
     Bytes a(64, 0x42);
     EXPECT_EQ(SetCaptureBuffer(a.data(), 64, 0), ASE_InvalidMode);
     const CaptureRequest request{a.data(), 64, 1};

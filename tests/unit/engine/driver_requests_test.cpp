@@ -2,9 +2,7 @@
 // thread: the request bits, the period count, and a reset holding the stream.
 #include <algorithm>
 
-#include "engine/capture.h"
-#include "engine/playback.h"
-#include "engine/request_queries.h"
+#include "asiochan.h"
 #include "support/stream_fixture.h"
 
 namespace asiochan {
@@ -66,7 +64,7 @@ TEST_F(DriverRequestsTest, EachNoticeIsReportedOnceAndOnlyAResetHoldsTheStream) 
         EXPECT_EQ(GetDriverRequests(), row.bits);
         EXPECT_EQ(GetDriverRequests(), 0u);
         if (row.bits & kRequestSampleRate) {
-            EXPECT_EQ(engine.requests.lastSampleRate(), 44100.0);
+            EXPECT_EQ(engine().requests.lastSampleRate(), 44100.0);
         }
 
         const Bytes& out = played(0);

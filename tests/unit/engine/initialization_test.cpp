@@ -1,8 +1,8 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/driver_messages.h"
-#include "engine/initialization.h"
+#include "engine/callbacks.h"
+#include "asiochan.h"
 #include "support/sim_fixture.h"
 
 namespace asiochan {
@@ -21,8 +21,8 @@ TEST_F(InitializeTest, BeforeInitializeEveryGetterReadsZero) {
     EXPECT_EQ(GetOutputChannelCount(), 0);
     EXPECT_EQ(GetInputLatency(), 0);
     EXPECT_EQ(GetOutputLatency(), 0);
-    EXPECT_EQ(engine.canSendNext[0].load(), 1);
-    for (int i = 1; i < kMaxChannels; ++i) EXPECT_EQ(engine.canSendNext[i].load(), 0);
+    EXPECT_EQ(engine().canSendNext[0].load(), 1);
+    for (int i = 1; i < kMaxChannels; ++i) EXPECT_EQ(engine().canSendNext[i].load(), 0);
 }
 
 TEST_F(InitializeTest, WithoutDriverAnswersNotPresent) { EXPECT_EQ(Initialize(), ASE_NotPresent); }
@@ -43,9 +43,9 @@ TEST_F(InitializeTest, ReadsEveryCapabilityOfTheDriver) {
     EXPECT_EQ(GetBufferSizeMin(), 64);
     EXPECT_EQ(GetBufferSizeMax(), 2048);
     EXPECT_EQ(GetBufferSizePreferred(), 512);
-    EXPECT_EQ(engine.bufferSizeGranularity.load(), 64);
+    EXPECT_EQ(engine().bufferSizeGranularity.load(), 64);
     EXPECT_EQ(GetCurrentSampleRate(), 96000.0);
-    EXPECT_EQ(engine.outputReadySupported.load(), 1);
+    EXPECT_EQ(engine().outputReadySupported.load(), 1);
     EXPECT_EQ(GetInputLatency(), 0);  // latencies are read by Prepare
     EXPECT_EQ(driver_->callCount(Slot::getLatencies), 0u);
 }
@@ -57,11 +57,11 @@ TEST_F(InitializeTest, StopsAtTheFirstFailingStepAndKeepsLaterFieldsAsTheyWere) 
         double rate;
     };
     // Each case fails one step; fields of earlier steps take new values, the rest keep old ones.
-    const Step steps[] = {{Slot::getChannels, 0, 0, 0.0}, {Slot::getBufferSize, 8, 0, 0.0},
-                          {Slot::getSampleRate, 8, 256, 0.0}};
+    const Step steps[] = {
+        {Slot::getChannels, 0, 0, 0.0}, {Slot::getBufferSize, 8, 0, 0.0}, {Slot::getSampleRate, 8, 256, 0.0}};
     for (const Step& s : steps) {
         SCOPED_TRACE(sim::slotName(s.slot));
-        resetEngineStateForTests();
+        testing::freshLibrary();
         sim::SimConfig config;
         config.failures = {{s.slot, -999}};
         install(config);
@@ -69,7 +69,7 @@ TEST_F(InitializeTest, StopsAtTheFirstFailingStepAndKeepsLaterFieldsAsTheyWere) 
         EXPECT_EQ(GetOutputChannelCount(), s.channels);
         EXPECT_EQ(GetBufferSizePreferred(), s.preferred);
         EXPECT_EQ(GetCurrentSampleRate(), s.rate);
-        EXPECT_EQ(engine.outputReadySupported.load(), 0);
+        EXPECT_EQ(engine().outputReadySupported.load(), 0);
     }
 }
 
@@ -79,7 +79,7 @@ TEST_F(InitializeTest, RefusedInitReturnsNotPresentAndReadsNothing) {
     install(config);
     EXPECT_EQ(Initialize(), ASE_NotPresent);
     EXPECT_EQ(driver_->callCount(Slot::getChannels), 0u);
-    EXPECT_EQ(currentDriver.load(), nullptr);
+    EXPECT_EQ(driverCalls().current(), nullptr);
 }
 
 TEST_F(InitializeTest, OutputReadyNotSupportedStillInitializes) {
@@ -87,7 +87,7 @@ TEST_F(InitializeTest, OutputReadyNotSupportedStillInitializes) {
     config.outputReadySupported = false;
     install(config);
     EXPECT_EQ(Initialize(), ASE_OK);
-    EXPECT_EQ(engine.outputReadySupported.load(), 0);
+    EXPECT_EQ(engine().outputReadySupported.load(), 0);
 }
 
 TEST_F(InitializeTest, ChannelCountsAreBoundedToTheTables) {
@@ -147,30 +147,30 @@ TEST(SampleWidth, TableOfWidths) {
         ASIOSampleType type;
         std::int32_t width;
     };
-    const Row rows[] = {{0, 2},  {16, 2}, {1, 3},  {17, 3}, {2, 4},  {18, 4},  {3, 4},  {19, 4},
-                        {4, 8},  {20, 8}, {8, 4},  {11, 4}, {24, 4}, {27, 4},  {5, 0},  {7, 0},
-                        {12, 0}, {15, 0}, {21, 0}, {23, 0}, {28, 0}, {32, 0},  {33, 0}, {40, 0},
-                        {-1, 0}, {-16, 0}};
+    const Row rows[] = {{0, 2},  {16, 2}, {1, 3},  {17, 3}, {2, 4},  {18, 4}, {3, 4},  {19, 4}, {4, 8},
+                        {20, 8}, {8, 4},  {11, 4}, {24, 4}, {27, 4}, {5, 0},  {7, 0},  {12, 0}, {15, 0},
+                        {21, 0}, {23, 0}, {28, 0}, {32, 0}, {33, 0}, {40, 0}, {-1, 0}, {-16, 0}};
     for (const Row& r : rows) EXPECT_EQ(sampleWidthOf(r.type), r.width) << "type " << r.type;
 }
 
 TEST(SampleWidth, StoreKeepsThePreviousWidthForTypesWithoutOne) {
-    resetEngineStateForTests();
-    storeSampleSize(0, ASIOSTInt24LSB);
-    storeSampleSize(1, ASIOSTInt32LSB);
-    EXPECT_EQ(engine.sampleSize[0].load(), 3);
-    EXPECT_EQ(engine.sampleSize[1].load(), 4);
-    storeSampleSize(1, ASIOSTDSDInt8LSB1);
-    EXPECT_EQ(engine.sampleSize[1].load(), 4);
-    storeSampleSize(0, ASIOSTFloat64LSB);
-    EXPECT_EQ(engine.sampleSize[0].load(), 8);
-    resetEngineStateForTests();
-    storeSampleSize(0, 32);
-    EXPECT_EQ(engine.sampleSize[0].load(), 0);
+    testing::freshLibrary();
+    storeSampleSize(engine(), 0, ASIOSTInt24LSB);
+    storeSampleSize(engine(), 1, ASIOSTInt32LSB);
+    EXPECT_EQ(engine().sampleSize[0].load(), 3);
+    EXPECT_EQ(engine().sampleSize[1].load(), 4);
+    storeSampleSize(engine(), 1, ASIOSTDSDInt8LSB1);
+    EXPECT_EQ(engine().sampleSize[1].load(), 4);
+    storeSampleSize(engine(), 0, ASIOSTFloat64LSB);
+    EXPECT_EQ(engine().sampleSize[0].load(), 8);
+    testing::freshLibrary();
+    storeSampleSize(engine(), 0, 32);
+    EXPECT_EQ(engine().sampleSize[0].load(), 0);
 }
 
 TEST(AsioMessage, AnswersFromItsTable) {
-    for (AsioLong v : {2, 3, 5, 6, 7, 8, 10}) EXPECT_EQ(asioMessage(kAsioSelectorSupported, v, nullptr, nullptr), 1) << v;
+    for (AsioLong v : {2, 3, 5, 6, 7, 8, 10})
+        EXPECT_EQ(asioMessage(kAsioSelectorSupported, v, nullptr, nullptr), 1) << v;
     for (AsioLong v : {0, 1, 4, 9, 11, -1}) EXPECT_EQ(asioMessage(kAsioSelectorSupported, v, nullptr, nullptr), 0) << v;
     EXPECT_EQ(asioMessage(kAsioEngineVersion, 12345, nullptr, nullptr), 2);
     EXPECT_EQ(asioMessage(kAsioResetRequest, 0, nullptr, nullptr), 1);

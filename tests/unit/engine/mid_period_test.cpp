@@ -4,8 +4,7 @@
 // application thread.
 #include <functional>
 
-#include "engine/capture.h"
-#include "engine/playback.h"
+#include "asiochan.h"
 #include "support/stream_fixture.h"
 
 namespace asiochan {
@@ -33,7 +32,7 @@ protected:
         StreamTest::SetUp();
         mid_ = new MidPeriodDriver(smallDriver(2, 2, 64));
         driver_ = mid_;
-        currentDriver = mid_;
+        driverCalls().setCurrent(mid_);
         ASSERT_EQ(Initialize(), ASE_OK);
         ASSERT_EQ(Prepare(), ASE_OK);
     }

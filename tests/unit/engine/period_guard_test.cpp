@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "engine/channel_blocks.h"
-#include "engine/playback.h"
+#include "asiochan.h"
 #include "support/stream_fixture.h"
 
 namespace asiochan {
@@ -26,7 +26,7 @@ protected:
     // Stands for a period that has begun on the driver's thread and ends when told.
     void holdPeriodOpen() {
         holder_ = std::thread([this] {
-            PeriodScope period;
+            PeriodScope period(testing::library().engine.periods());
             entered_ = true;
             while (!release_.load()) std::this_thread::yield();
             ended_ = true;
@@ -44,24 +44,24 @@ protected:
 
 TEST_F(PeriodGuardTest, ReleaseWaitsForThePeriodUnderWay) {
     holdPeriodOpen();
-    std::thread stopper([] { ReleasePlaybackChannel(0); });
+    std::thread stopper([] { testing::library().engine.releasePlaybackChannel(0); });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(IsPortPlaybackRunning(0), 1);  // still waiting: nothing reset yet
     endPeriod();
     stopper.join();
     EXPECT_TRUE(ended_.load());
     EXPECT_EQ(IsPortPlaybackRunning(0), 0);
-    EXPECT_EQ(engine.playbackChannels[0].current.load(), nullptr);
+    EXPECT_EQ(engine().playbackChannels[0].current.load(), nullptr);
 }
 
 TEST_F(PeriodGuardTest, APeriodThatNeverEndsMakesTheStopLeakInsteadOfFree) {
-    std::uint8_t* current = engine.playbackChannels[0].current.load();
-    std::uint8_t* next = engine.playbackChannels[0].next.load();
+    std::uint8_t* current = engine().playbackChannels[0].current.load();
+    std::uint8_t* next = engine().playbackChannels[0].next.load();
     holdPeriodOpen();
     StopPlayback();  // gives up after the wait limit
     EXPECT_FALSE(ended_.load());
     EXPECT_EQ(IsPortPlaybackRunning(0), 0);
-    EXPECT_EQ(engine.playbackChannels[0].current.load(), nullptr);
+    EXPECT_EQ(engine().playbackChannels[0].current.load(), nullptr);
     // Still readable: the blocks were dropped, not released.
     EXPECT_EQ(current[0], 1);
     EXPECT_EQ(next[1023], 1);

@@ -1,4 +1,4 @@
-#include "engine/playback.h"
+#include "asiochan.h"
 
 #include <algorithm>
 
@@ -28,7 +28,7 @@ protected:
         prepareRun(smallDriver(4, 2, 512));
     }
     static constexpr std::size_t kPeriod = 2048;
-    PlaybackChannel& record(int ch) { return engine.playbackChannels[ch]; }
+    PlaybackChannel& record(int ch) { return engine().playbackChannels[ch]; }
 };
 
 TEST_F(PlaybackTest, RefusesNullDataAndChannelsOutsideTheTable) {
@@ -80,7 +80,7 @@ TEST_F(PlaybackTest, JoinOfTheWorkedExampleByteForByte) {
     step();
     EXPECT_EQ(lastPeriod(2), concat({slice(b, 3072, 1024), zeros(1024)}));
     EXPECT_EQ(IsPortPlaybackRunning(2), 0);
-    EXPECT_EQ(engine.playbackRunning.load(), 0);
+    EXPECT_EQ(engine().playbackRunning.load(), 0);
     // Other channels were silent all along.
     EXPECT_EQ(played(0), zeros(4 * kPeriod));
 }
@@ -106,7 +106,7 @@ TEST_F(PlaybackTest, ShortLastBufferEndsInSilenceAndStopsTheRun) {
     step(2);
     EXPECT_EQ(played(3), concat({a, zeros(kPeriod / 2)}));
     EXPECT_EQ(IsPortPlaybackRunning(3), 0);
-    EXPECT_EQ(engine.playbackRunning.load(), 0);
+    EXPECT_EQ(engine().playbackRunning.load(), 0);
     EXPECT_EQ(record(3).current.load(), nullptr);
 }
 
@@ -150,9 +150,9 @@ TEST_F(PlaybackTest, BufferHandedOverBeforeStartWaitsForIt) {
 
 TEST_F(PlaybackTest, StartWithNothingToPlayIsUndoneAfterOnePeriod) {
     StartPlayback();
-    EXPECT_EQ(engine.playbackRunning.load(), 1);
+    EXPECT_EQ(engine().playbackRunning.load(), 1);
     step();
-    EXPECT_EQ(engine.playbackRunning.load(), 0);
+    EXPECT_EQ(engine().playbackRunning.load(), 0);
 }
 
 TEST_F(PlaybackTest, StopWhileNotRunningOnlyReopensTheQueues) {
@@ -180,7 +180,7 @@ TEST_F(PlaybackTest, StopWhileRunningReleasesEverythingAndSilencesAtOnce) {
     StartPlayback();
     step();
     StopPlayback();
-    EXPECT_EQ(engine.playbackRunning.load(), 0);
+    EXPECT_EQ(engine().playbackRunning.load(), 0);
     for (int ch = 0; ch < 4; ++ch) {
         EXPECT_EQ(IsPortPlaybackRunning(ch), 0);
         EXPECT_EQ(IsCanSendNextPlaybackBuffer(ch), 1);
@@ -196,19 +196,19 @@ TEST_F(PlaybackTest, ReleasingAChannelLeavesTheOthersPlaying) {
     ASSERT_EQ(SetPlayBuffer(a.data(), static_cast<std::int32_t>(a.size()), 0), ASE_OK);
     ASSERT_EQ(SetPlayBuffer(a.data(), static_cast<std::int32_t>(a.size()), 1), ASE_OK);
     ASSERT_EQ(SetPlayBuffer(a.data(), kPeriod, 1), ASE_OK);
-    ReleasePlaybackChannel(1);  // not running: only the flag
+    testing::library().engine.releasePlaybackChannel(1);  // not running: only the flag
     EXPECT_EQ(IsPortPlaybackRunning(1), 1);
     EXPECT_EQ(IsCanSendNextPlaybackBuffer(1), 1);
     StartPlayback();
     step();
-    ReleasePlaybackChannel(1);
+    testing::library().engine.releasePlaybackChannel(1);
     EXPECT_EQ(IsPortPlaybackRunning(1), 0);
     EXPECT_EQ(record(1).current.load(), nullptr);
     EXPECT_EQ(record(1).next.load(), nullptr);
     step();
     EXPECT_EQ(lastPeriod(1), zeros(kPeriod));
     EXPECT_EQ(lastPeriod(0), slice(a, kPeriod, kPeriod));
-    EXPECT_EQ(engine.playbackRunning.load(), 1);
+    EXPECT_EQ(engine().playbackRunning.load(), 1);
 }
 
 TEST_F(PlaybackTest, ChannelAboveTheDeviceQueuesButNeverPlays) {
@@ -234,7 +234,7 @@ TEST_F(PlaybackTest, AChannelThatFellIdleStartsAgainWithTheNextHandover) {
     StartPlayback();
     step(2);
     EXPECT_EQ(IsPortPlaybackRunning(0), 0);
-    EXPECT_EQ(engine.playbackRunning.load(), 0);
+    EXPECT_EQ(engine().playbackRunning.load(), 0);
     ASSERT_EQ(SetPlayBuffer(b.data(), kPeriod, 0), ASE_OK);
     StartPlayback();
     step();

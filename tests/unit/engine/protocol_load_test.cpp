@@ -8,8 +8,7 @@
 #include <shared_mutex>
 #include <thread>
 
-#include "engine/capture.h"
-#include "engine/playback.h"
+#include "asiochan.h"
 #include "platform/host/host_control.h"
 #include "support/stream_fixture.h"
 
@@ -70,7 +69,7 @@ TEST_F(ProtocolLoadTest, ApplicationThreadsAndTheDriverThreadNeverTrip) {
                     }
                     break;
                 case 3:
-                    ReleasePlaybackChannel(static_cast<std::uint32_t>(ch));
+                    testing::library().engine.releasePlaybackChannel(static_cast<std::uint32_t>(ch));
                     break;
                 case 4:
                     if (IsPortCaptureRunning(ch) == 0) {
@@ -148,12 +147,12 @@ TEST_F(ProtocolLoadTest, ApplicationThreadsAndTheDriverThreadNeverTrip) {
     // Everything is back in the application's hands.
     for (int ch = 0; ch < kOutputs; ++ch) {
         EXPECT_EQ(IsPortPlaybackRunning(ch), 0);
-        EXPECT_EQ(engine.playbackChannels[ch].current.load(), nullptr);
-        EXPECT_EQ(engine.playbackChannels[ch].next.load(), nullptr);
+        EXPECT_EQ(engine().playbackChannels[ch].current.load(), nullptr);
+        EXPECT_EQ(engine().playbackChannels[ch].next.load(), nullptr);
     }
     for (int ch = 0; ch < kInputs; ++ch) {
         EXPECT_EQ(IsPortCaptureRunning(ch), 0);
-        EXPECT_EQ(engine.captureChannels[ch].copyStart.load(), nullptr);
+        EXPECT_EQ(engine().captureChannels[ch].copyStart.load(), nullptr);
     }
 }
 

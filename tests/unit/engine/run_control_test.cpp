@@ -1,9 +1,6 @@
-#include "engine/run_control.h"
+#include "asiochan.h"
 
-#include "engine/buffer_switch.h"
-#include "engine/capture.h"
-#include "engine/driver_messages.h"
-#include "engine/playback.h"
+#include "engine/callbacks.h"
 #include "support/stream_fixture.h"
 
 namespace asiochan {
@@ -32,30 +29,30 @@ TEST_F(RunControlTest, PrepareLaysOutOutputsThenInputsAndStarts) {
     sim::SimDriver& d = prepareRun(twoOutFourIn());
     const sim::CallRecord* create = lastCall(Slot::createBuffers);
     ASSERT_NE(create, nullptr);
-    EXPECT_EQ(create->args[0], reinterpret_cast<std::uintptr_t>(engine.bufferInfoTable));
+    EXPECT_EQ(create->args[0], reinterpret_cast<std::uintptr_t>(engine().bufferInfoTable));
     EXPECT_EQ(create->args[1], 6u);
     EXPECT_EQ(create->args[2], 128u);
-    EXPECT_EQ(create->args[3], reinterpret_cast<std::uintptr_t>(&engine.callbacks));
+    EXPECT_EQ(create->args[3], reinterpret_cast<std::uintptr_t>(&engine().callbacks));
     const std::pair<ASIOBool, AsioLong> expected[] = {{0, 0}, {0, 1}, {1, 0}, {1, 1}, {1, 2}, {1, 3}};
     for (int k = 0; k < 6; ++k) {
-        EXPECT_EQ(engine.bufferInfoTable[k].isInput, expected[k].first) << k;
-        EXPECT_EQ(engine.bufferInfoTable[k].channelNum, expected[k].second) << k;
-        const void* half = engine.bufferInfoTable[k].buffers[0];  // a copy: the packed field is misaligned here
+        EXPECT_EQ(engine().bufferInfoTable[k].isInput, expected[k].first) << k;
+        EXPECT_EQ(engine().bufferInfoTable[k].channelNum, expected[k].second) << k;
+        const void* half = engine().bufferInfoTable[k].buffers[0];  // a copy: the packed field is misaligned here
         EXPECT_NE(half, nullptr) << k;
-        EXPECT_EQ(engine.channelInfoTable[k].channel, expected[k].second) << k;
+        EXPECT_EQ(engine().channelInfoTable[k].channel, expected[k].second) << k;
     }
-    EXPECT_EQ(engine.inputBufferCount.load(), 4);
-    EXPECT_EQ(engine.outputBufferCount.load(), 2);
-    EXPECT_EQ(engine.sampleSize[0].load(), 3);
-    EXPECT_EQ(engine.sampleSize[1].load(), 2);
+    EXPECT_EQ(engine().inputBufferCount.load(), 4);
+    EXPECT_EQ(engine().outputBufferCount.load(), 2);
+    EXPECT_EQ(engine().sampleSize[0].load(), 3);
+    EXPECT_EQ(engine().sampleSize[1].load(), 2);
     EXPECT_EQ(GetInputLatency(), 256);
     EXPECT_EQ(GetOutputLatency(), 512);
-    const ASIOCallbacks callbacks = engine.callbacks;  // a copy: packed fields are misaligned here
+    const ASIOCallbacks callbacks = engine().callbacks;  // a copy: packed fields are misaligned here
     EXPECT_TRUE(callbacks.bufferSwitch == &bufferSwitch);
     EXPECT_TRUE(callbacks.sampleRateDidChange == &sampleRateDidChange);
     EXPECT_TRUE(callbacks.asioMessage == &asioMessage);
     EXPECT_TRUE(callbacks.bufferSwitchTimeInfo == &bufferSwitchTimeInfo);
-    EXPECT_EQ(engine.runPrepared.load(), 1);
+    EXPECT_EQ(engine().runPrepared.load(), 1);
     EXPECT_TRUE(d.started());
     for (int i = 0; i < kMaxChannels; ++i) EXPECT_EQ(IsCanSendNextPlaybackBuffer(i), 1);
     for (int i = 0; i < 2; ++i) EXPECT_EQ(IsPortPlaybackRunning(i), 0);
@@ -74,8 +71,8 @@ TEST_F(RunControlTest, RefusedBufferCreationIsNotReportedAndNothingIsLearnt) {
     EXPECT_EQ(driver_->callCount(Slot::getChannelInfo), 0u);
     EXPECT_EQ(driver_->callCount(Slot::getLatencies), 0u);
     EXPECT_EQ(driver_->callCount(Slot::start), 1u);
-    EXPECT_EQ(engine.sampleSize[0].load(), 0);
-    EXPECT_EQ(engine.runPrepared.load(), 0);
+    EXPECT_EQ(engine().sampleSize[0].load(), 0);
+    EXPECT_EQ(engine().runPrepared.load(), 0);
 }
 
 TEST_F(RunControlTest, LatenciesAreReadOnlyWhenTheLastChannelQueryWorked) {
@@ -93,7 +90,7 @@ TEST_F(RunControlTest, LatenciesAreReadOnlyWhenTheLastChannelQueryWorked) {
         EXPECT_EQ(driver_->callCount(Slot::getLatencies), k.latenciesRead ? 1u : 0u);
         EXPECT_EQ(GetInputLatency(), k.latenciesRead ? 256 : 0);
         EXPECT_EQ(Finish(), ASE_OK);
-        resetEngineStateForTests();
+        testing::freshLibrary();
     }
 }
 
@@ -108,12 +105,12 @@ TEST_F(RunControlTest, FinishStopsDisposesAndFreesTheRecords) {
     EXPECT_EQ(d.callCount(Slot::stop), 1u);
     EXPECT_EQ(d.callCount(Slot::disposeBuffers), 1u);
     EXPECT_FALSE(d.clock().running());
-    EXPECT_EQ(engine.runPrepared.load(), 0);
+    EXPECT_EQ(engine().runPrepared.load(), 0);
     EXPECT_EQ(IsPortPlaybackRunning(0), 0);
-    EXPECT_EQ(engine.playbackChannels[0].current.load(), nullptr);
-    EXPECT_EQ(engine.playbackChannels[0].next.load(), nullptr);
+    EXPECT_EQ(engine().playbackChannels[0].current.load(), nullptr);
+    EXPECT_EQ(engine().playbackChannels[0].next.load(), nullptr);
     EXPECT_EQ(IsPortCaptureRunning(1), 0);
-    EXPECT_EQ(engine.captureChannels[1].copyStart.load(), nullptr);
+    EXPECT_EQ(engine().captureChannels[1].copyStart.load(), nullptr);
     EXPECT_EQ(IsCanSendNextPlaybackBuffer(0), 1);
 
     // A new run without a new Initialize.
@@ -131,7 +128,7 @@ TEST_F(RunControlTest, RefusedStopSkipsDisposingButResetsTheRecords) {
     EXPECT_EQ(Finish(), ASE_HWMalfunction);
     EXPECT_EQ(d.callCount(Slot::disposeBuffers), 0u);
     EXPECT_EQ(IsPortPlaybackRunning(1), 0);
-    EXPECT_EQ(engine.runPrepared.load(), 0);
+    EXPECT_EQ(engine().runPrepared.load(), 0);
     // The driver goes on calling; a finished run does nothing with those periods.
     auto& in = d.buffers()[2].halves[0];
     std::fill(in.begin(), in.end(), std::uint8_t{0x5a});
@@ -144,9 +141,9 @@ TEST_F(RunControlTest, RefusedStopSkipsDisposingButResetsTheRecords) {
 TEST_F(RunControlTest, WithoutDriverBothAnswerNotPresent) {
     EXPECT_EQ(Prepare(), ASE_NotPresent);
     for (int i = 0; i < kMaxChannels; ++i) EXPECT_EQ(IsCanSendNextPlaybackBuffer(i), 1);
-    EXPECT_EQ(engine.playbackRunning.load(), 0);
-    EXPECT_EQ(engine.captureRunning.load(), 0);
-    EXPECT_EQ(engine.runPrepared.load(), 0);
+    EXPECT_EQ(engine().playbackRunning.load(), 0);
+    EXPECT_EQ(engine().captureRunning.load(), 0);
+    EXPECT_EQ(engine().runPrepared.load(), 0);
     EXPECT_EQ(Finish(), ASE_NotPresent);
 }
 

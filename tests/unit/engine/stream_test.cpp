@@ -2,7 +2,7 @@
 // the driver's recorded half-buffers out, byte for byte.
 #include <random>
 
-#include "engine/playback.h"
+#include "asiochan.h"
 #include "support/stream_fixture.h"
 
 namespace asiochan {

@@ -11,7 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "fileplay/player_worker.h"
+#include "engine/playback_port.h"
+#include "support/test_library.h"
 
 namespace asiochan::testing {
 
@@ -21,18 +22,19 @@ struct ServiceCall {
     std::vector<std::uint8_t> bytes;  // what SetPlayBuffer was handed
 };
 
-class FakePlaybackService {
+class FakePlaybackService final : public PlaybackPort {
 public:
     static FakePlaybackService& instance() {
         static FakePlaybackService service;
         return service;
     }
 
+    // A fresh library whose players hand their blocks to this service.
     void install() {
         reset();
-        setPlaybackServiceForTests(&table_);
+        freshLibrary(this);
     }
-    void uninstall() { setPlaybackServiceForTests(nullptr); }
+    void uninstall() { dropLibrary(); }
 
     void reset() {
         std::lock_guard<std::mutex> guard(lock_);
@@ -60,8 +62,8 @@ public:
 private:
     FakePlaybackService() = default;
 
-    static std::int32_t ASIOCHAN_CDECL setPlayBuffer(const void* data, std::int32_t length, std::uint32_t channel) {
-        auto& s = instance();
+    std::int32_t setPlayBuffer(const void* data, std::int32_t length, std::uint32_t channel) override {
+        auto& s = *this;
         if (s.held_[channel].load() >= 2) return -997;
         const auto* bytes = static_cast<const std::uint8_t*>(data);
         std::lock_guard<std::mutex> guard(s.lock_);
@@ -69,22 +71,19 @@ private:
         ++s.held_[channel];
         return 0;
     }
-    static std::uint8_t ASIOCHAN_CDECL canSendNext(std::uint32_t channel) {
-        return instance().held_[channel].load() < 2 ? 1 : 0;
-    }
-    static void ASIOCHAN_CDECL startPlayback() {
-        auto& s = instance();
+    std::uint8_t canSendNext(std::uint32_t channel) override { return held_[channel].load() < 2 ? 1 : 0; }
+    void startPlayback() override {
+        auto& s = *this;
         std::lock_guard<std::mutex> guard(s.lock_);
         s.calls_.push_back({ServiceCall::Start, 0, {}});
     }
-    static void releaseChannel(std::uint32_t channel) {
-        auto& s = instance();
+    void releasePlaybackChannel(std::uint32_t channel) override {
+        auto& s = *this;
         std::lock_guard<std::mutex> guard(s.lock_);
         s.calls_.push_back({ServiceCall::Release, channel, {}});
         s.held_[channel] = 0;
     }
 
-    const PlaybackService table_{setPlayBuffer, canSendNext, startPlayback, releaseChannel};
     mutable std::mutex lock_;
     std::vector<ServiceCall> calls_;
     std::atomic<int> held_[64]{};

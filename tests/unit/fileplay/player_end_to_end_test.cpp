@@ -3,10 +3,9 @@
 // included.
 #include <gtest/gtest.h>
 
-#include "engine/playback.h"
+#include "asiochan.h"
 #include "fileplay/fake_playback_service.h"
-#include "fileplay/multi_channel_player.h"
-#include "fileplay/single_channel_player.h"
+#include "fileplay/file_player.h"
 #include "fileplay/wav_files.h"
 #include "support/stream_fixture.h"
 
@@ -16,7 +15,7 @@ namespace {
 using testing::waitUntil;
 using testing::WavFormat;
 
-constexpr AsioLong kFrames = 50;        // frames per period
+constexpr AsioLong kFrames = 50;          // frames per period
 constexpr std::uint32_t kFileRate = 100;  // blocks of 200 samples: four periods
 
 // 16-bit mono sample bytes and the output bytes they give at volume 1.
@@ -24,7 +23,8 @@ std::vector<std::uint8_t> pcm(const std::vector<std::int16_t>& values) { return 
 std::vector<std::uint8_t> output(const std::vector<std::int16_t>& values) {
     std::vector<std::uint8_t> out;
     for (std::int16_t v : values)
-        out.insert(out.end(), {0, 0, static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) >> 8)});
+        out.insert(out.end(),
+                   {0, 0, static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) >> 8)});
     return out;
 }
 std::vector<std::int16_t> series(int count, int first, int stride = 1) {
@@ -44,15 +44,10 @@ class PlayerEndToEndTest : public testing::StreamTest {
 protected:
     void SetUp() override {
         StreamTest::SetUp();
-        setPlayerTimingForTests(2, 20);
+        testing::setPlayerTiming(2, 20);
         prepareRun(smallDriver(4, 0, kFrames));
     }
-    void TearDown() override {
-        resetPlayerForTests(singleChannelPlayer.core);
-        resetPlayerForTests(multiChannelPlayer.core);
-        setPlayerTimingForTests(kPlayerPollMs, kPlayerFinalWaitMs);
-        StreamTest::TearDown();
-    }
+    void TearDown() override { StreamTest::TearDown(); }
 
     std::string file(const std::string& name, const std::vector<std::int16_t>& values) {
         return folder_.write(name, testing::wavBytes(WavFormat{1, kFileRate, 16}, pcm(values)));
@@ -97,7 +92,7 @@ TEST_F(PlayerEndToEndTest, StopSilencesTheChannelAtTheNextPeriod) {
     step(2);
     MultipleChanelPlayStop();
     ASSERT_TRUE(waitUntil([] { return IsPortPlaybackRunning(1) == 0 && IsPortPlaybackRunning(2) == 0; }));
-    ASSERT_TRUE(waitUntil([] { return multiChannelPlayer.channelMask.load() == 0; }));
+    ASSERT_TRUE(waitUntil([] { return testing::library().multiple.heldChannels() == 0; }));
     step(2);
     const auto expected = joined(output(series(100, 5)), silence(100));
     EXPECT_EQ(played(1), expected);

@@ -8,9 +8,9 @@
 
 #include "engine/engine_state.h"
 #include "fileplay/fake_playback_service.h"
-#include "fileplay/multi_channel_player.h"
-#include "fileplay/single_channel_player.h"
+#include "fileplay/file_player.h"
 #include "fileplay/wav_files.h"
+#include "support/test_library.h"
 
 namespace asiochan {
 namespace {
@@ -34,7 +34,8 @@ std::vector<std::uint8_t> ramp16(int frames, int channels = 1) {
 // The output bytes of 16-bit values from..to-1 (at volume 1), then `silent` zero samples.
 std::vector<std::uint8_t> rampOutput(int from, int to, int silent = 0) {
     std::vector<std::uint8_t> out;
-    for (int v = from; v < to; ++v) out.insert(out.end(), {0, 0, static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)});
+    for (int v = from; v < to; ++v)
+        out.insert(out.end(), {0, 0, static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)});
     out.insert(out.end(), std::size_t(silent) * 4, 0);
     return out;
 }
@@ -48,19 +49,12 @@ std::vector<std::uint32_t> sizesOf(const std::vector<ServiceCall>& calls) {
 class PlayerProtocolTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetEngineStateForTests();
-        engine.outputChannelCount = 8;
-        engine.runPrepared = 1;  // the players start only into a prepared run
         service().install();
-        setPlayerTimingForTests(kTestPollMs, kTestFinalWaitMs);
+        engine().outputChannelCount = 8;
+        engine().runPrepared = 1;  // the players start only into a prepared run
+        testing::setPlayerTiming(kTestPollMs, kTestFinalWaitMs);
     }
-    void TearDown() override {
-        resetPlayerForTests(singleChannelPlayer.core);
-        resetPlayerForTests(multiChannelPlayer.core);
-        service().uninstall();
-        setPlayerTimingForTests(kPlayerPollMs, kPlayerFinalWaitMs);
-        resetEngineStateForTests();
-    }
+    void TearDown() override { service().uninstall(); }
 
     static FakePlaybackService& service() { return FakePlaybackService::instance(); }
 
@@ -102,7 +96,7 @@ TEST_F(PlayerProtocolTest, MultiQueuesEachBlockOnEveryChannelLowestFirst) {
     // A stereo file: only its first channel plays.
     const auto path = folder_.write("stereo.wav", testing::wavBytes(WavFormat{2, 100, 16}, ramp16(450, 2)));
     ASSERT_EQ(MultipleChanelPlayStart(path.c_str(), 0x5, 0), 1);
-    EXPECT_EQ(multiChannelPlayer.channelMask.load(), 0x5u);
+    EXPECT_EQ(testing::library().multiple.heldChannels(), 0x5u);
     ASSERT_TRUE(waitUntil([&] { return setCount() == 4; }));
     // While channel 2 cannot take a further block, neither channel gets one.
     service().finishBlock(0);
@@ -110,7 +104,7 @@ TEST_F(PlayerProtocolTest, MultiQueuesEachBlockOnEveryChannelLowestFirst) {
     EXPECT_EQ(setCount(), 4u);
     service().finishBlock(2);
     ASSERT_TRUE(waitUntil([&] { return setCount() == 6; }));
-    ASSERT_TRUE(waitUntil([] { return multiChannelPlayer.channelMask.load() == 0; }));
+    ASSERT_TRUE(waitUntil([] { return testing::library().multiple.heldChannels() == 0; }));
     EXPECT_EQ(IsMultipleInPlay(), 0);
 
     const auto calls = service().calls();
@@ -131,7 +125,7 @@ TEST_F(PlayerProtocolTest, MultiQueuesEachBlockOnEveryChannelLowestFirst) {
 }
 
 TEST_F(PlayerProtocolTest, StopGivesTheChannelsBackWithinAPoll) {
-    setPlayerTimingForTests(kPlayerPollMs, kPlayerFinalWaitMs);  // the real pauses
+    testing::setPlayerTiming(kPlayerPollMs, kPlayerFinalWaitMs);  // the real pauses
     ASSERT_EQ(MultipleChanelPlayStart(rampFile(2000).c_str(), 0x6, 1), 1);
     ASSERT_TRUE(waitUntil([&] { return setCount() == 4; }));  // both channels full: the worker waits
     ASSERT_TRUE(waitUntil([] { return IsMultipleInPlay() == 1; }));
@@ -144,7 +138,7 @@ TEST_F(PlayerProtocolTest, StopGivesTheChannelsBackWithinAPoll) {
     const auto releases = service().calls(ServiceCall::Release);
     EXPECT_EQ(releases[0].channel, 1u);
     EXPECT_EQ(releases[1].channel, 2u);
-    EXPECT_TRUE(waitUntil([] { return multiChannelPlayer.channelMask.load() == 0; }, 2000));
+    EXPECT_TRUE(waitUntil([] { return testing::library().multiple.heldChannels() == 0; }, 2000));
     EXPECT_EQ(setCount(), 4u);
 }
 
@@ -158,11 +152,11 @@ TEST_F(PlayerProtocolTest, StartsRefusedAndNothingChanged) {
 
     EXPECT_EQ(SingleChanelPlayStart(longName.c_str(), 0, 0), 0);
     EXPECT_EQ(MultipleChanelPlayStart(longName.c_str(), 0x1, 0), 0);
-    EXPECT_EQ(singleChannelPlayer.core.path[0], '\0');  // the long name was not taken
-    EXPECT_EQ(multiChannelPlayer.core.path[0], '\0');
+    EXPECT_EQ(testing::library().single.path()[0], '\0');  // the long name was not taken
+    EXPECT_EQ(testing::library().multiple.path()[0], '\0');
 
     ::testing::internal::CaptureStdout();
-    EXPECT_EQ(SingleChanelPlayStart(good.c_str(), 8, 0), 0);   // beyond 8 outputs
+    EXPECT_EQ(SingleChanelPlayStart(good.c_str(), 8, 0), 0);  // beyond 8 outputs
     EXPECT_EQ(SingleChanelPlayStart(good.c_str(), 64, 0), 0);
     EXPECT_EQ(SingleChanelPlayStart(good.c_str(), 0xFFFFFFFFu, 0), 0);
     EXPECT_EQ(SingleChanelPlayStart(nullptr, 0, 0), 0);
@@ -176,13 +170,13 @@ TEST_F(PlayerProtocolTest, StartsRefusedAndNothingChanged) {
     EXPECT_EQ(MultipleChanelPlayStart(thirtyTwo.c_str(), 0x3, 0), 0);
     EXPECT_EQ(MultipleChanelPlayStart(absent.c_str(), 0x3, 0), 0);
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "file open failure!\nfile open failure!\n");
-    EXPECT_EQ(multiChannelPlayer.channelMask.load(), 0u);
+    EXPECT_EQ(testing::library().multiple.heldChannels(), 0u);
     EXPECT_EQ(service().calls().size(), 0u);
 
-    engine.outputChannelCount = 0;  // engine not initialized: every start is refused
+    engine().outputChannelCount = 0;  // engine not initialized: every start is refused
     EXPECT_EQ(SingleChanelPlayStart(good.c_str(), 0, 0), 0);
     EXPECT_EQ(MultipleChanelPlayStart(good.c_str(), 0x1, 0), 0);
-    engine.outputChannelCount = 8;
+    engine().outputChannelCount = 8;
 
     // A refused file does not keep the mask: the same mask starts with a good one.
     EXPECT_EQ(SingleChanelPlayStart(good.c_str(), 7, 1), 1);
@@ -191,17 +185,18 @@ TEST_F(PlayerProtocolTest, StartsRefusedAndNothingChanged) {
     // In play: a second start is refused whatever its channel or mask.
     EXPECT_EQ(SingleChanelPlayStart(good.c_str(), 5, 0), 0);
     EXPECT_EQ(MultipleChanelPlayStart(good.c_str(), 0x30, 0), 0);
-    EXPECT_EQ(multiChannelPlayer.channelMask.load(), 0x3u);
-    EXPECT_EQ(singleChannelPlayer.channel.load(), 7u);
+    EXPECT_EQ(testing::library().multiple.heldChannels(), 0x3u);
+    EXPECT_EQ(testing::library().single.channels(), ChannelMask{1} << 7);
 }
 
 TEST_F(PlayerProtocolTest, ANameOf199BytesFits) {
     std::string name = folder_.path() + "/";
     name += std::string(199 - name.size() - 4, 'n') + ".wav";
     ASSERT_EQ(name.size(), 199u);
-    const auto path = folder_.write(name.substr(folder_.path().size() + 1), testing::wavBytes(WavFormat{1, 100, 16}, ramp16(10)));
+    const auto path =
+        folder_.write(name.substr(folder_.path().size() + 1), testing::wavBytes(WavFormat{1, 100, 16}, ramp16(10)));
     EXPECT_EQ(SingleChanelPlayStart(path.c_str(), 0, 0), 1);
-    EXPECT_STREQ(singleChannelPlayer.core.path, path.c_str());
+    EXPECT_STREQ(testing::library().single.path(), path.c_str());
 }
 
 TEST_F(PlayerProtocolTest, AStartRightAfterAStopWaitsForTheOldWorkerAndKeepsItsState) {
@@ -219,8 +214,8 @@ TEST_F(PlayerProtocolTest, AStartRightAfterAStopWaitsForTheOldWorkerAndKeepsItsS
         std::this_thread::sleep_for(std::chrono::milliseconds(3 * kTestFinalWaitMs));
         EXPECT_EQ(IsMultipleInPlay(), 1);
         EXPECT_EQ(IsSingleInPlay(), 1);
-        EXPECT_EQ(multiChannelPlayer.channelMask.load(), 0x6u);
-        EXPECT_EQ(multiChannelPlayer.core.run.load(), 1);
+        EXPECT_EQ(testing::library().multiple.heldChannels(), 0x6u);
+        EXPECT_EQ(testing::library().multiple.running(), 1);
     }
 }
 
@@ -231,11 +226,11 @@ TEST_F(PlayerProtocolTest, VolumesAreTheirOwnAndOnlyFiniteNonNegativeOnesAreTake
         EXPECT_EQ(SingleChanelSetVolume(v), 0) << v;
         EXPECT_EQ(MultipleChanelSetVolume(v), 0) << v;
     }
-    EXPECT_EQ(singleChannelPlayer.core.volume.load(), 1.0f);
-    EXPECT_EQ(multiChannelPlayer.core.volume.load(), 1.0f);
+    EXPECT_EQ(testing::library().single.volume(), 1.0f);
+    EXPECT_EQ(testing::library().multiple.volume(), 1.0f);
     EXPECT_EQ(SingleChanelSetVolume(0.5f), 1);
     EXPECT_EQ(SingleChanelSetVolume(-1.0f), 0);
-    EXPECT_EQ(singleChannelPlayer.core.volume.load(), 0.5f);
+    EXPECT_EQ(testing::library().single.volume(), 0.5f);
 
     // Both players at once on different channels; only the single one is halved.
     const auto path = folder_.write("v.wav", testing::wavBytes(WavFormat{1, 100, 16}, testing::pcm16({1000, -1000})));
@@ -252,9 +247,9 @@ TEST_F(PlayerProtocolTest, VolumesAreTheirOwnAndOnlyFiniteNonNegativeOnesAreTake
 TEST_F(PlayerProtocolTest, ARateTooLargeForABlockEndsTheWorkerCleanly) {
     const auto path = folder_.write("huge.wav", testing::wavBytes(WavFormat{1, 0x10000000, 16}, ramp16(10)));
     ASSERT_EQ(MultipleChanelPlayStart(path.c_str(), 0x3, 1), 1);
-    ASSERT_TRUE(waitUntil([] { return multiChannelPlayer.channelMask.load() == 0; }));
+    ASSERT_TRUE(waitUntil([] { return testing::library().multiple.heldChannels() == 0; }));
     EXPECT_EQ(IsMultipleInPlay(), 0);
-    EXPECT_EQ(multiChannelPlayer.core.run.load(), 0);
+    EXPECT_EQ(testing::library().multiple.running(), 0);
     EXPECT_EQ(service().calls().size(), 0u);
     // The player is idle again: a usable file starts.
     EXPECT_EQ(MultipleChanelPlayStart(rampFile(10).c_str(), 0x3, 0), 1);

@@ -62,8 +62,9 @@ TEST(SampleConversion, TableOfWidthsAndVolumes) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(convertOne(c.sample, c.volume), c.expected)
-            << c.sample.size() << "-byte sample 0x" << std::hex << fileSampleValue(c.sample.data(), static_cast<std::uint32_t>(c.sample.size()))
-            << " at volume " << c.volume;
+            << c.sample.size() << "-byte sample 0x" << std::hex
+            << fileSampleValue(c.sample.data(), static_cast<std::uint32_t>(c.sample.size())) << " at volume "
+            << c.volume;
     }
 }
 
@@ -115,8 +116,7 @@ protected:
 TEST_F(FrameConverterTest, PlaysTheFirstChannelOfEveryFrame) {
     // Stereo 16 bits: left 1, 2, 3 and right -1, -2, -3.
     const auto stereo = testing::pcm16({1, -1, 2, -2, 3, -3});
-    EXPECT_EQ(convertFile(stereo, 2, 2, 3, 3),
-              (std::vector<std::uint8_t>{0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3, 0}));
+    EXPECT_EQ(convertFile(stereo, 2, 2, 3, 3), (std::vector<std::uint8_t>{0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3, 0}));
     // Five channels of 8 bits and three channels of 24 bits play their first one too.
     const std::vector<std::uint8_t> five = {0x81, 1, 2, 3, 4, 0x82, 5, 6, 7, 8};
     EXPECT_EQ(convertFile(five, 1, 5, 2, 1), (std::vector<std::uint8_t>{0, 0, 0, 1, 0, 0, 0, 2}));
@@ -147,8 +147,8 @@ TEST_F(FrameConverterTest, FramesBeyondTheEndOfTheFileAreSilent) {
     // Two whole stereo frames, then a frame with only its first sample, then half a sample.
     const std::vector<std::uint8_t> data = {0x10, 0, 0x11, 0, 0x20, 0, 0x21, 0, 0x30, 0, 0x31, 0x40};
     const auto out = convertFile(data, 2, 2, 6, 4);
-    EXPECT_EQ(out, (std::vector<std::uint8_t>{0, 0, 0x10, 0, 0, 0, 0x20, 0, 0, 0, 0x30, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                              0, 0, 0, 0}));
+    EXPECT_EQ(out, (std::vector<std::uint8_t>{0, 0, 0x10, 0, 0, 0, 0x20, 0, 0, 0, 0x30, 0,
+                                              0, 0, 0,    0, 0, 0, 0,    0, 0, 0, 0,    0}));
     // An 8-bit file's silence is 0, not the converted value of a zero byte.
     EXPECT_EQ(convertFile({}, 1, 1, 2, 2), std::vector<std::uint8_t>(8, 0));
 }

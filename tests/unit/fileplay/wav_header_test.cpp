@@ -11,13 +11,13 @@ namespace asiochan {
 namespace {
 
 using testing::TempFolder;
-using testing::WavFormat;
 using testing::wavBytes;
+using testing::WavFormat;
 
 // Reads the header of `path`, returning the result and what was printed.
 std::pair<bool, std::string> readCapturing(const std::string& path, WavHeader& header) {
     ::testing::internal::CaptureStdout();
-    const bool ok = ReadWavHeader(path.c_str(), header);
+    const bool ok = readWavHeader(path.c_str(), header);
     return {ok, ::testing::internal::GetCapturedStdout()};
 }
 
@@ -58,12 +58,10 @@ TEST_F(WavHeaderTest, EachTruncationPrintsTheMessageOfTheFieldItCuts) {
         const char* message;
     };
     const Cut cuts[] = {
-        {0, 4, "read riff error!\n"},          {4, 8, "read size error!\n"},
-        {8, 12, "read wave_flag error!\n"},    {12, 16, "read fmt error!\n"},
-        {16, 20, "read fmt_len error!\n"},     {20, 22, "read tag error!\n"},
-        {22, 24, "read channels error!\n"},    {24, 28, "read samp_freq error!\n"},
-        {28, 32, "read byte_rate error!\n"},   {32, 34, "read byte_samp error!\n"},
-        {34, 36, "read bit_samp error!\n"},    {36, 37, "data chunk not found!\n"},
+        {0, 4, "read riff error!\n"},          {4, 8, "read size error!\n"},        {8, 12, "read wave_flag error!\n"},
+        {12, 16, "read fmt error!\n"},         {16, 20, "read fmt_len error!\n"},   {20, 22, "read tag error!\n"},
+        {22, 24, "read channels error!\n"},    {24, 28, "read samp_freq error!\n"}, {28, 32, "read byte_rate error!\n"},
+        {32, 34, "read byte_samp error!\n"},   {34, 36, "read bit_samp error!\n"},  {36, 37, "data chunk not found!\n"},
         {37, 40, "read header data error!\n"}, {40, 44, "read length error!\n"},
     };
     for (const Cut& cut : cuts) {
@@ -80,16 +78,17 @@ TEST_F(WavHeaderTest, EachTruncationPrintsTheMessageOfTheFieldItCuts) {
 
 TEST_F(WavHeaderTest, MissingFileAndNullNameAreOpenFailures) {
     WavHeader h;
-    EXPECT_EQ(readCapturing(folder_.path() + "/absent.wav", h), std::make_pair(false, std::string("file open failure!\n")));
+    EXPECT_EQ(readCapturing(folder_.path() + "/absent.wav", h),
+              std::make_pair(false, std::string("file open failure!\n")));
     ::testing::internal::CaptureStdout();
-    EXPECT_FALSE(ReadWavHeader(nullptr, h));
+    EXPECT_FALSE(readWavHeader(nullptr, h));
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "file open failure!\n");
 }
 
 TEST_F(WavHeaderTest, EighteenByteFormatChunkPutsTheDataAtOffset46) {
     auto bytes = wavBytes(WavFormat{}, {1, 2, 3, 4});
-    bytes[16] = 18;                                        // fmt_len
-    bytes.insert(bytes.begin() + 36, {0x00, 0x00});        // extension size 0
+    bytes[16] = 18;                                  // fmt_len
+    bytes.insert(bytes.begin() + 36, {0x00, 0x00});  // extension size 0
     WavHeader h;
     const auto [ok, printed] = readCapturing(folder_.write("ext.wav", bytes), h);
     ASSERT_TRUE(ok) << printed;
@@ -102,8 +101,8 @@ TEST_F(WavHeaderTest, EighteenByteFormatChunkPutsTheDataAtOffset46) {
 TEST_F(WavHeaderTest, AStray0x64BeforeTheDataChunkIsTakenForItsTag) {
     // A chunk "LIST" of 6 bytes whose second byte is 0x64 stands before "data".
     auto bytes = wavBytes(WavFormat{}, {9, 9});
-    const std::vector<std::uint8_t> list = {'L', 'I', 'S', 'T', 6, 0, 0, 0, 0x10, 0x64, 0xAA, 0xBB, 0xCC,
-                                            0x01, 0x02, 0x03};
+    const std::vector<std::uint8_t> list = {'L',  'I',  'S',  'T',  6,    0,    0,    0,
+                                            0x10, 0x64, 0xAA, 0xBB, 0xCC, 0x01, 0x02, 0x03};
     bytes.insert(bytes.begin() + 36, list.begin(), list.end());
     WavHeader h;
     const auto [ok, printed] = readCapturing(folder_.write("stray.wav", bytes), h);
@@ -131,21 +130,25 @@ TEST_F(WavHeaderTest, TagsAreNotCompared) {
     EXPECT_EQ(h.dataOffset, 44);
 }
 
-TEST_F(WavHeaderTest, PlayableOnlyFor8To24BitsAndSilentAboutTheWidth) {
+// The same check the players' starts make: the width and a nonzero rate.
+TEST_F(WavHeaderTest, PlayableOnlyFor8To24BitsWithARateAndSilentAboutIt) {
     const struct {
         std::uint16_t bits;
+        std::uint32_t rate;
         bool playable;
-    } cases[] = {{8, true}, {16, true}, {24, true}, {32, false}, {12, false}, {0, false}};
+    } cases[] = {{8, 1000, true},   {16, 1000, true}, {24, 1000, true}, {32, 1000, false},
+                 {12, 1000, false}, {0, 1000, false}, {16, 0, false}};
     for (const auto& c : cases) {
         WavFormat format;
         format.bits = c.bits;
+        format.sampFreq = c.rate;
         const auto path = folder_.write("w.wav", wavBytes(format, {0, 0, 0, 0}));
         ::testing::internal::CaptureStdout();
-        EXPECT_EQ(IsWavPlayable(path.c_str()), c.playable) << c.bits << " bits";
+        EXPECT_EQ(isWavPlayable(path.c_str()), c.playable) << c.bits << " bits at " << c.rate;
         EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
     }
     ::testing::internal::CaptureStdout();
-    EXPECT_FALSE(IsWavPlayable((folder_.path() + "/absent.wav").c_str()));
+    EXPECT_FALSE(isWavPlayable((folder_.path() + "/absent.wav").c_str()));
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "file open failure!\n");
 }
 

@@ -10,14 +10,9 @@
 #include "driver/call_layer.h"
 #include "driver/card_probe.h"
 #include "driver/driver_list.h"
-#include "engine/capture.h"
-#include "engine/initialization.h"
-#include "engine/playback.h"
-#include "engine/request_queries.h"
-#include "engine/run_control.h"
+#include "asiochan.h"
 #include "fileplay/fake_playback_service.h"
-#include "fileplay/multi_channel_player.h"
-#include "fileplay/single_channel_player.h"
+#include "fileplay/file_player.h"
 #include "fileplay/wav_files.h"
 #include "hardening/careless_calls.h"
 #include "driver/installed_drivers_fixture.h"
@@ -46,7 +41,7 @@ class CarelessCallerTest : public testing::InstalledDriversTest {
 protected:
     void SetUp() override {
         InstalledDriversTest::SetUp();
-        setPlayerTimingForTests(2, 20);
+        testing::setPlayerTiming(2, 20);
         files_.playable = folder_.write("ok.wav", testing::wavBytes({1, 100, 16}, testing::pcm16({1, 2, 3, 4})));
         files_.name199 = std::string(199, 'n');
         files_.name200 = std::string(200, 'n');
@@ -55,9 +50,6 @@ protected:
         files_.directory = folder_.path();
     }
     void TearDown() override {
-        resetPlayerForTests(singleChannelPlayer.core);
-        resetPlayerForTests(multiChannelPlayer.core);
-        setPlayerTimingForTests(kPlayerPollMs, kPlayerFinalWaitMs);
         releaseAsioDriver();
         testing::releaseEngineBlocksForTests();
         InstalledDriversTest::TearDown();
@@ -100,8 +92,8 @@ protected:
     void runTable(const char* phase) {
         HostApi api;
         Bytes scratch(256, 0xa5);
-        const float singleVolume = singleChannelPlayer.core.volume.load();
-        const float multiVolume = multiChannelPlayer.core.volume.load();
+        const float singleVolume = testing::library().single.volume();
+        const float multiVolume = testing::library().multiple.volume();
         const double rate = GetCurrentSampleRate();
         const std::uint64_t rateCalls = last_ ? last_->callCount(Slot::setSampleRate) : 0;
         const auto before = hardening::visibleState(api);
@@ -112,8 +104,8 @@ protected:
             EXPECT_TRUE(hardening::visibleState(api) == before) << phase << ": " << row.what << " changed the state";
         }
         EXPECT_EQ(scratch, Bytes(256, 0xa5)) << phase;
-        EXPECT_EQ(singleChannelPlayer.core.volume.load(), singleVolume);
-        EXPECT_EQ(multiChannelPlayer.core.volume.load(), multiVolume);
+        EXPECT_EQ(testing::library().single.volume(), singleVolume);
+        EXPECT_EQ(testing::library().multiple.volume(), multiVolume);
         EXPECT_EQ(GetCurrentSampleRate(), rate);
         if (last_) {
             EXPECT_EQ(last_->callCount(Slot::setSampleRate), rateCalls) << "a bad rate reached the driver";
@@ -170,7 +162,7 @@ TEST_F(CarelessCallerTest, FileNamesUpTo199BytesPlayLongerOnesAreRefused) {
     EXPECT_EQ(SingleChanelPlayStart((dir200 + file).c_str(), 3, 0), 0);
     EXPECT_EQ(MultipleChanelPlayStart((dir200 + file).c_str(), 0x8, 0), 0);
     EXPECT_EQ(SingleChanelPlayStart((dir199 + file).c_str(), 3, 0), 1);
-    EXPECT_EQ(std::string(singleChannelPlayer.core.path), dir199 + file);
+    EXPECT_EQ(std::string(testing::library().single.path()), dir199 + file);
     SingleChanelPlayStop();
 }
 
@@ -190,7 +182,7 @@ TEST_F(CarelessCallerTest, AFileRemovedWhileItLoopsEndsThePlayer) {
     ASSERT_TRUE(waitUntil([] { return IsSingleInPlay() == 1 && IsMultipleInPlay() == 1; }));
     std::filesystem::remove(path);
     EXPECT_TRUE(waitUntil([] { return IsSingleInPlay() == 0 && IsMultipleInPlay() == 0; }));
-    EXPECT_TRUE(waitUntil([] { return multiChannelPlayer.channelMask.load() == 0; }));
+    EXPECT_TRUE(waitUntil([] { return testing::library().multiple.heldChannels() == 0; }));
     stop = true;
     clock.join();
     EXPECT_EQ(Finish(), ASE_OK);
@@ -203,11 +195,11 @@ TEST_F(CarelessCallerTest, EveryCallBeforeAnyDriverIsLoaded) {
     EXPECT_EQ(Initialize(), ASE_NotPresent);
     EXPECT_EQ(SetSampleRate(48000.0), ASE_NotPresent);
     EXPECT_EQ(ASIOControlPanel(), ASE_NotPresent);
-    ASIOChannelInfo info{};
+    AsiochanChannelInfo info{};
     EXPECT_EQ(ASIOGetChannelInfo(&info), ASE_NotPresent);
     EXPECT_EQ(GetOutputChannelCount() + GetInputChannelCount() + GetBufferSizePreferred(), 0);
     EXPECT_EQ(Prepare(), ASE_NotPresent);
-    EXPECT_EQ(engine.runPrepared.load(), 0);
+    EXPECT_EQ(engine().runPrepared.load(), 0);
     // No input width is known: capture cannot be armed.
     const CaptureRequest request{target_.data(), 64, 0};
     EXPECT_EQ(CaptureBuff(&request, 1), ASE_InvalidMode);
@@ -216,12 +208,12 @@ TEST_F(CarelessCallerTest, EveryCallBeforeAnyDriverIsLoaded) {
     EXPECT_EQ(SetPlayBuffer(data.data(), 64, 0), ASE_OK);
     StartPlayback();
     StopPlayback();
-    EXPECT_EQ(engine.playbackChannels[0].next.load(), nullptr);
+    EXPECT_EQ(engine().playbackChannels[0].next.load(), nullptr);
     EXPECT_EQ(SingleChanelPlayStart(files_.playable.c_str(), 0, 0), 0);
     EXPECT_EQ(MultipleChanelPlayStart(files_.playable.c_str(), 1, 0), 0);
     EXPECT_EQ(Finish(), ASE_NotPresent);
     releaseAsioDriver();  // no list yet: nothing happens
-    EXPECT_EQ(existingDriverList(), nullptr);
+    EXPECT_EQ(testing::library().session.existingList(), nullptr);
     EXPECT_EQ(IsLxcardInsert(), 0);
 }
 
@@ -239,7 +231,7 @@ TEST_F(CarelessCallerTest, ChannelCallsBeforePrepareAndAfterFinish) {
     EXPECT_EQ(target, Bytes(kPeriod, 0x5a));
     ASSERT_EQ(Prepare(), ASE_OK);  // drops it
     EXPECT_EQ(IsPortPlaybackRunning(0), 0);
-    EXPECT_EQ(engine.playbackChannels[0].next.load(), nullptr);
+    EXPECT_EQ(engine().playbackChannels[0].next.load(), nullptr);
     ASSERT_EQ(Finish(), ASE_OK);
 
     // After Finish: taken, but nothing moves until the next run, which drops them.
@@ -266,11 +258,11 @@ TEST_F(CarelessCallerTest, PrepareBeforeInitializeRunsNoPeriod) {
     ASSERT_EQ(loadAsioDriver(kDriverName), 1);
     // Counts and period size are still 0: the driver refuses the buffers.
     Prepare();
-    EXPECT_EQ(engine.runPrepared.load(), 0);
+    EXPECT_EQ(engine().runPrepared.load(), 0);
     EXPECT_EQ(SingleChanelPlayStart(files_.playable.c_str(), 0, 0), 0);
     EXPECT_EQ(Initialize(), ASE_OK);  // nothing is prepared: allowed
     EXPECT_EQ(Prepare(), ASE_OK);
-    EXPECT_EQ(engine.runPrepared.load(), 1);
+    EXPECT_EQ(engine().runPrepared.load(), 1);
     EXPECT_EQ(Finish(), ASE_OK);
 }
 
@@ -316,7 +308,7 @@ TEST_F(CarelessCallerTest, LoadAndReleaseWhileStreamingFinishTheRunFirst) {
     EXPECT_EQ(destroyed_.load(), 1);
     EXPECT_TRUE(fates_.stoppedBeforeRelease.load());
     EXPECT_FALSE(fates_.clockRunningAtRelease.load());
-    EXPECT_EQ(engine.runPrepared.load(), 0);
+    EXPECT_EQ(engine().runPrepared.load(), 0);
     EXPECT_EQ(IsPortPlaybackRunning(0), 0);
     EXPECT_EQ(Prepare(), ASE_NotPresent);
     // Loaded again, prepared again, and loading again while streaming.
@@ -386,8 +378,7 @@ TEST_F(CarelessCallerTest, PlayersStartOnlyIntoAPreparedRun) {
     SingleChanelPlayStop();
     MultipleChanelPlayStop();
     EXPECT_EQ(Finish(), ASE_OK);
-    ASSERT_TRUE(waitUntil([] { return multiChannelPlayer.channelMask.load() == 0; }));
-    resetPlayerForTests(singleChannelPlayer.core);
+    ASSERT_TRUE(waitUntil([] { return testing::library().multiple.heldChannels() == 0; }));
     EXPECT_EQ(SingleChanelPlayStart(files_.playable.c_str(), 0, 0), 0);
     EXPECT_EQ(MultipleChanelPlayStart(files_.playable.c_str(), 0x3, 0), 0);
 }

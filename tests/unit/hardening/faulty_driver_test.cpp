@@ -6,8 +6,7 @@
 #include <climits>
 #include <cstring>
 
-#include "engine/capture.h"
-#include "engine/playback.h"
+#include "asiochan.h"
 #include "support/stream_fixture.h"
 
 namespace asiochan {
@@ -21,9 +20,9 @@ constexpr AsioLong kFrames = 32;
 constexpr std::size_t kPeriod = kFrames * 4;
 
 bool engineHoldsNoBlock() {
-    for (const auto& p : engine.playbackChannels)
+    for (const auto& p : engine().playbackChannels)
         if (p.current.load() != nullptr || p.next.load() != nullptr || p.readPos.load() != nullptr) return false;
-    for (const auto& c : engine.captureChannels)
+    for (const auto& c : engine().captureChannels)
         if (c.copyStart.load() != nullptr || c.writePos.load() != nullptr) return false;
     return true;
 }
@@ -66,7 +65,7 @@ TEST_F(FaultyDriverTest, NullHalfBuffersAreSkippedEveryPeriod) {
     sim::SimConfig c = smallDriver(2, 2, kFrames);
     c.nullHalves = {{false, 0, 1}, {true, 1, 0}};
     prepareRun(c);
-    const void* missing = engine.bufferInfoTable[0].buffers[1];  // a packed table: read by value
+    const void* missing = engine().bufferInfoTable[0].buffers[1];  // a packed table: read by value
     EXPECT_TRUE(missing == nullptr);
     const Bytes a = ramp(4 * kPeriod, 1);
     ASSERT_EQ(SetPlayBuffer(a.data(), static_cast<std::int32_t>(a.size()), 0), ASE_OK);
@@ -141,7 +140,7 @@ TEST_F(FaultyDriverTest, ChannelCountsOutsideTheTablesAreBounded) {
         }
         EXPECT_EQ(Finish(), ASE_OK);
         EXPECT_TRUE(engineHoldsNoBlock());
-        resetEngineStateForTests();
+        testing::freshLibrary();
     }
     finishAndRecover();
 }
@@ -157,30 +156,30 @@ TEST_F(FaultyDriverTest, PeriodSizesNoByteCountCanServeRunNothing) {
         Bytes target(1024);
         ASSERT_EQ(SetPlayBuffer(a.data(), static_cast<std::int32_t>(a.size()), 0), ASE_OK);
         ASSERT_EQ(SetCaptureBuffer(target.data(), static_cast<std::int32_t>(target.size()), 0), ASE_OK);
-        const std::int32_t framesArmed = engine.captureChannels[0].framesLeft.load();
+        const std::int32_t framesArmed = engine().captureChannels[0].framesLeft.load();
         StartPlayback();
         StartCapture();
         paint(0x7e);
         step(4);
         EXPECT_TRUE(outputsStill(0x7e)) << frames;
         EXPECT_EQ(target, Bytes(1024, 0)) << frames;
-        EXPECT_EQ(engine.playbackChannels[0].readOffset.load(), 0) << frames;
-        EXPECT_EQ(engine.captureChannels[0].framesLeft.load(), framesArmed) << frames;
+        EXPECT_EQ(engine().playbackChannels[0].readOffset.load(), 0) << frames;
+        EXPECT_EQ(engine().captureChannels[0].framesLeft.load(), framesArmed) << frames;
         EXPECT_EQ(Finish(), ASE_OK);
         EXPECT_TRUE(engineHoldsNoBlock());
-        resetEngineStateForTests();
+        testing::freshLibrary();
     }
     finishAndRecover();
 }
 
 TEST_F(FaultyDriverTest, UnlistedSampleTypesLeaveTheWidthsAtZero) {
     sim::SimConfig c = smallDriver(2, 2, kFrames);
-    c.inputType = 5;        // unassigned
-    c.outputType = -7;      // negative
-    c.outputTypes = {33};   // a DSD type for output 0
+    c.inputType = 5;       // unassigned
+    c.outputType = -7;     // negative
+    c.outputTypes = {33};  // a DSD type for output 0
     prepareRun(c);
-    EXPECT_EQ(engine.sampleSize[0].load(), 0);
-    EXPECT_EQ(engine.sampleSize[1].load(), 0);
+    EXPECT_EQ(engine().sampleSize[0].load(), 0);
+    EXPECT_EQ(engine().sampleSize[1].load(), 0);
     Bytes target(kPeriod);
     EXPECT_EQ(SetCaptureBuffer(target.data(), static_cast<std::int32_t>(target.size()), 0), ASE_InvalidMode);
     const CaptureRequest request{target.data(), static_cast<std::int32_t>(target.size()), 0};
@@ -204,14 +203,14 @@ TEST_F(FaultyDriverTest, UnlistedTypesDoNotInheritAnEarlierRunsWidths) {
     // sample; the next driver's types have no width and its halves are one byte
     // a sample. Nothing may be written with the old width.
     prepareRun(smallDriver(2, 2, kFrames));
-    EXPECT_EQ(engine.sampleSize[1].load(), 4);
+    EXPECT_EQ(engine().sampleSize[1].load(), 4);
     EXPECT_EQ(Finish(), ASE_OK);
     sim::SimConfig c = smallDriver(2, 2, kFrames);
     c.inputType = 5;
     c.outputType = 5;
     prepareRun(c);
-    EXPECT_EQ(engine.sampleSize[0].load(), 0);
-    EXPECT_EQ(engine.sampleSize[1].load(), 0);
+    EXPECT_EQ(engine().sampleSize[0].load(), 0);
+    EXPECT_EQ(engine().sampleSize[1].load(), 0);
     EXPECT_EQ(driver_->buffers()[0].halves[0].size(), static_cast<std::size_t>(kFrames));
     const Bytes a = ramp(4 * kPeriod, 1);
     ASSERT_EQ(SetPlayBuffer(a.data(), static_cast<std::int32_t>(a.size()), 0), ASE_OK);
@@ -230,8 +229,8 @@ TEST_F(FaultyDriverTest, AChannelOfAnotherWidthIsSkipped) {
     c.outputTypes = {ASIOSTInt16LSB};
     c.inputTypes = {ASIOSTInt32LSB, ASIOSTInt24LSB};
     prepareRun(c);
-    EXPECT_EQ(engine.sampleSize[1].load(), 4);
-    EXPECT_EQ(engine.sampleSize[0].load(), 3);
+    EXPECT_EQ(engine().sampleSize[1].load(), 4);
+    EXPECT_EQ(engine().sampleSize[0].load(), 3);
     const Bytes a = ramp(2 * kPeriod, 1);
     ASSERT_EQ(SetPlayBuffer(a.data(), static_cast<std::int32_t>(a.size()), 0), ASE_OK);
     ASSERT_EQ(SetPlayBuffer(a.data(), static_cast<std::int32_t>(a.size()), 1), ASE_OK);
@@ -265,9 +264,9 @@ TEST_F(FaultyDriverTest, WrongBufferIndexIsIgnored) {
             step(3);
             EXPECT_TRUE(outputsStill(0x7e)) << index;
             EXPECT_EQ(target, Bytes(2 * kPeriod, 0)) << index;
-            EXPECT_EQ(engine.playbackChannels[0].readOffset.load(), 0);
+            EXPECT_EQ(engine().playbackChannels[0].readOffset.load(), 0);
             EXPECT_EQ(Finish(), ASE_OK);
-            resetEngineStateForTests();
+            testing::freshLibrary();
         }
     }
     finishAndRecover();
@@ -356,9 +355,9 @@ TEST_F(FaultyDriverTest, RefusedInitLeavesEveryCallDefined) {
     c.refuseInit = true;
     install(c);
     EXPECT_EQ(Initialize(), ASE_NotPresent);
-    EXPECT_EQ(currentDriver.load(), nullptr);
+    EXPECT_EQ(driverCalls().current(), nullptr);
     EXPECT_EQ(Prepare(), ASE_NotPresent);
-    EXPECT_EQ(engine.runPrepared.load(), 0);
+    EXPECT_EQ(engine().runPrepared.load(), 0);
     EXPECT_EQ(Finish(), ASE_NotPresent);
     EXPECT_EQ(GetOutputChannelCount(), 0);
     finishAndRecover();
@@ -370,7 +369,7 @@ TEST_F(FaultyDriverTest, FailedStartAfterGoodBuffersStillNeedsAndTakesFinish) {
     sim::SimDriver& d = install(c);
     ASSERT_EQ(Initialize(), ASE_OK);
     EXPECT_EQ(Prepare(), ASE_HWMalfunction);
-    EXPECT_EQ(engine.runPrepared.load(), 1);  // the buffers exist: the run is there to finish
+    EXPECT_EQ(engine().runPrepared.load(), 1);  // the buffers exist: the run is there to finish
     EXPECT_EQ(Initialize(), ASE_InvalidMode);
     const Bytes a = ramp(kPeriod, 1);
     ASSERT_EQ(SetPlayBuffer(a.data(), static_cast<std::int32_t>(a.size()), 0), ASE_OK);

@@ -16,10 +16,8 @@
 #include <cstring>
 #include <random>
 
-#include "engine/capture.h"
-#include "engine/playback.h"
-#include "fileplay/multi_channel_player.h"
-#include "fileplay/single_channel_player.h"
+#include "asiochan.h"
+#include "fileplay/file_player.h"
 #include "fileplay/wav_files.h"
 #include "hardening/stream_checker.h"
 #include "support/allocation_counter.h"
@@ -72,20 +70,14 @@ struct Checker {
 
 class SoakTest : public testing::StreamTest {
 protected:
-    void TearDown() override {
-        resetPlayerForTests(singleChannelPlayer.core);
-        resetPlayerForTests(multiChannelPlayer.core);
-        setPlayerTimingForTests(kPlayerPollMs, kPlayerFinalWaitMs);
-        StreamTest::TearDown();
-    }
+    void TearDown() override { StreamTest::TearDown(); }
 };
 
 TEST_F(SoakTest, MillionPeriodsPlayersApplicationAndStops) {
     const std::uint64_t target = soakPeriods();
-    setPlayerTimingForTests(1, 5);
+    testing::setPlayerTiming(1, 5);
     testing::TempFolder folder;
-    const std::string file =
-        folder.write("soak.wav", testing::wavBytes({1, kFileRate, 24}, soakFileSamples<Bytes>()));
+    const std::string file = folder.write("soak.wav", testing::wavBytes({1, kFileRate, 24}, soakFileSamples<Bytes>()));
 
     Checker checker;
     sim::SimConfig c = smallDriver(8, 8, kFrames);
@@ -133,8 +125,7 @@ TEST_F(SoakTest, MillionPeriodsPlayersApplicationAndStops) {
         for (std::uint64_t p = w.armedAt; p <= now; ++p) {
             const std::uint64_t at = p * kPeriodBytes;
             bool same = true;
-            for (std::size_t i = 0; i < bytes && same; ++i)
-                same = w.bytes[i] == sim::inputPatternByte(ch, at + i);
+            for (std::size_t i = 0; i < bytes && same; ++i) same = w.bytes[i] == sim::inputPatternByte(ch, at + i);
             if (same) return true;
         }
         std::snprintf(why, sizeof why, "capture on input %d (%d bytes armed at period %llu) is no stretch of its input",
@@ -205,8 +196,8 @@ TEST_F(SoakTest, MillionPeriodsPlayersApplicationAndStops) {
     // The end: players stopped and their workers gone, the run finished.
     SingleChanelPlayStop();
     MultipleChanelPlayStop();
-    resetPlayerForTests(singleChannelPlayer.core);
-    resetPlayerForTests(multiChannelPlayer.core);
+    EXPECT_TRUE(testing::library().single.retire());
+    EXPECT_TRUE(testing::library().multiple.retire());
     EXPECT_EQ(Finish(), ASE_OK);
     const long long peak = testing::peakHeapBytes() - heapAtStart;
     // Threads that just ended (the clock's, the players' workers) free their own

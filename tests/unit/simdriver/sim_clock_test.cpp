@@ -5,8 +5,7 @@
 #include <algorithm>
 #include <atomic>
 
-#include "engine/capture.h"
-#include "engine/playback.h"
+#include "asiochan.h"
 #include "simdriver/core/sim_driver.h"
 #include "support/stream_fixture.h"
 

@@ -21,8 +21,8 @@ void* allocate(std::size_t n) {
     auto* base = static_cast<unsigned char*>(std::malloc(n + kHeader));
     if (base == nullptr) return nullptr;
     std::memcpy(base, &n, sizeof n);
-    const long long now = liveBytes.fetch_add(static_cast<long long>(n), std::memory_order_relaxed) +
-                          static_cast<long long>(n);
+    const long long now =
+        liveBytes.fetch_add(static_cast<long long>(n), std::memory_order_relaxed) + static_cast<long long>(n);
     long long peak = peakBytes.load(std::memory_order_relaxed);
     while (now > peak && !peakBytes.compare_exchange_weak(peak, now, std::memory_order_relaxed)) {
     }

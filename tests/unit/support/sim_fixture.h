@@ -6,24 +6,25 @@
 #include "driver/call_layer.h"
 #include "engine/engine_state.h"
 #include "simdriver/core/sim_driver.h"
+#include "support/test_library.h"
 
 namespace asiochan::testing {
 
 class SimDriverTest : public ::testing::Test {
 protected:
-    void SetUp() override { resetEngineStateForTests(); }
+    void SetUp() override { testing::freshLibrary(); }
     void TearDown() override {
-        currentDriver = nullptr;
+        driverCalls().setCurrent(nullptr);
         if (driver_) driver_->Release();
         driver_ = nullptr;
-        resetEngineStateForTests();
+        dropLibrary();
     }
 
     // Makes a driver with `config` and makes it the current driver.
     sim::SimDriver& install(sim::SimConfig config = {}) {
         if (driver_) driver_->Release();
         driver_ = new sim::SimDriver(std::move(config));
-        currentDriver = driver_;
+        driverCalls().setCurrent(driver_);
         return *driver_;
     }
 

@@ -7,21 +7,20 @@
 #include <vector>
 
 #include "engine/channel_blocks.h"
-#include "engine/initialization.h"
-#include "engine/run_control.h"
+#include "asiochan.h"
 #include "support/sim_fixture.h"
 
 namespace asiochan::testing {
 
 inline void releaseEngineBlocksForTests() {
-    for (auto& p : engine.playbackChannels) {
+    for (auto& p : engine().playbackChannels) {
         std::uint8_t* current = p.current.exchange(nullptr);
         std::uint8_t* next = p.next.exchange(nullptr);
         releaseBlock(current);
         if (next != current) releaseBlock(next);
         p.readPos = nullptr;
     }
-    for (auto& c : engine.captureChannels) {
+    for (auto& c : engine().captureChannels) {
         c.writePos = nullptr;
         c.copyPos = nullptr;
         releaseBlock(c.copyStart.exchange(nullptr));
@@ -31,6 +30,9 @@ inline void releaseEngineBlocksForTests() {
 class StreamTest : public SimDriverTest {
 protected:
     void TearDown() override {
+        // The players' workers end before the run does.
+        testing::library().single.retire();
+        testing::library().multiple.retire();
         if (driver_) {
             driver_->config().failures.clear();
             Finish();

@@ -42,8 +42,9 @@ std::int32_t __cdecl simConfigureClock(std::int32_t freeRunning, std::int32_t pe
     o.freeRunning = freeRunning != 0;
     d->realTimePacing = periodMicros < 0;
     o.periodMicros = periodMicros < 0 ? 0 : static_cast<std::uint32_t>(periodMicros);
-    o.inputFill = inputFill == 0 ? sim::InputFill::pattern
-                                 : inputFill == 1 ? sim::InputFill::loopback : sim::InputFill::none;
+    o.inputFill = inputFill == 0   ? sim::InputFill::pattern
+                  : inputFill == 1 ? sim::InputFill::loopback
+                                   : sim::InputFill::none;
     o.recordOutputs = recordOutputs != 0;
     return 1;
 }
@@ -73,7 +74,8 @@ std::int32_t __cdecl simOutputRecording(std::int32_t channel, void* dest, std::i
     for (std::size_t i = 0; i < buffers.size(); ++i) {
         if (buffers[i].isInput || buffers[i].channel != channel) continue;
         const std::vector<std::uint8_t>& r = d->clock().recorded(i);
-        const std::size_t n = r.size() < static_cast<std::size_t>(capacity) ? r.size() : static_cast<std::size_t>(capacity);
+        const std::size_t n =
+            r.size() < static_cast<std::size_t>(capacity) ? r.size() : static_cast<std::size_t>(capacity);
         if (dest != nullptr && n > 0) std::memcpy(dest, r.data(), n);
         return static_cast<std::int32_t>(r.size());
     }
@@ -144,8 +146,12 @@ std::int32_t __cdecl simSetFault(std::int32_t fault, std::int32_t value) {
         if (value != 0) c.failures.push_back({slot, value});
     };
     switch (fault) {
-        case 0: setFailure(sim::Slot::stop); return 1;
-        case 1: setFailure(sim::Slot::start); return 1;
+        case 0:
+            setFailure(sim::Slot::stop);
+            return 1;
+        case 1:
+            setFailure(sim::Slot::start);
+            return 1;
         case 2:
             d->clock().options().overrideIndex = true;
             d->clock().options().indexOverride = value;
@@ -154,15 +160,24 @@ std::int32_t __cdecl simSetFault(std::int32_t fault, std::int32_t value) {
             c.acceptAnyBufferSize = true;
             c.bufferPreferred = value;
             return 1;
-        case 4: c.nullHalves.push_back({false, value, 1}); return 1;
-        case 5: c.callbackInsideCreateBuffers = value != 0; return 1;
-        case 6: c.inputs = value; return 1;
-        case 7: c.outputs = value; return 1;
+        case 4:
+            c.nullHalves.push_back({false, value, 1});
+            return 1;
+        case 5:
+            c.callbackInsideCreateBuffers = value != 0;
+            return 1;
+        case 6:
+            c.inputs = value;
+            return 1;
+        case 7:
+            c.outputs = value;
+            return 1;
         case 8:
             c.inputType = value;
             c.outputType = value;
             return 1;
-        default: return 0;
+        default:
+            return 0;
     }
 }
 

@@ -10,18 +10,22 @@ namespace asiochan::sim {
 namespace {
 const std::vector<std::uint8_t> kNothing;
 
-// Waits for `done` with a short spin, then with sleeps; false at the deadline.
+// The longest single wait on an event: two waiters may reset each other's
+// wake-up, and the slice bounds what that costs.
+constexpr std::uint32_t kWaitSliceMs = 10;
+
+// Waits on `event` until `done`; false at the deadline.
 template <typename Done>
-bool waitUntil(Done done, std::uint32_t timeoutMs) {
+bool waitUntil(Done done, platform::Event& event, std::uint32_t timeoutMs) {
     const std::uint64_t deadline = platform::monotonicMicros() + std::uint64_t{timeoutMs} * 1000u;
-    for (unsigned spins = 0; !done(); ++spins) {
-        if (platform::monotonicMicros() >= deadline) return false;
-        if (spins < 200)
-            platform::yieldThread();
-        else
-            platform::sleepMs(1);
+    for (;;) {
+        if (done()) return true;
+        event.reset();
+        if (done()) return true;
+        const std::uint64_t now = platform::monotonicMicros();
+        if (now >= deadline) return false;
+        event.wait(std::min<std::uint32_t>(static_cast<std::uint32_t>((deadline - now + 999) / 1000), kWaitSliceMs));
     }
-    return true;
 }
 }  // namespace
 
@@ -54,6 +58,7 @@ bool SimClock::start(std::vector<ClockBuffer> buffers, ASIOCallbacks* callbacks,
 void SimClock::stop() {
     if (thread_ == nullptr) return;
     stopRequested_.store(true, std::memory_order_release);
+    work_.set();
     // A period under way is finished first; the host must not be left inside one.
     while (!platform::waitThread(thread_, 1000)) {
     }
@@ -64,11 +69,12 @@ void SimClock::stop() {
 bool SimClock::step(std::uint64_t count, std::uint32_t timeoutMs) {
     if (thread_ == nullptr) return false;
     const std::uint64_t target = requested_.fetch_add(count, std::memory_order_acq_rel) + count;
+    work_.set();
     return waitForPeriods(target, timeoutMs);
 }
 
 bool SimClock::waitForPeriods(std::uint64_t total, std::uint32_t timeoutMs) const {
-    return waitUntil([&] { return completed_.load(std::memory_order_acquire) >= total; }, timeoutMs);
+    return waitUntil([&] { return completed_.load(std::memory_order_acquire) >= total; }, periodDone_, timeoutMs);
 }
 
 const std::vector<std::uint8_t>& SimClock::recorded(std::size_t index) const {
@@ -90,8 +96,9 @@ void SimClock::deliverNotices() {
     if ((notices & kNoticeSampleRate) && callbacks_->sampleRateDidChange)
         callbacks_->sampleRateDidChange(std::bit_cast<double>(noticeRate_.load(std::memory_order_acquire)));
     if (callbacks_->asioMessage == nullptr) return;
-    const std::pair<std::uint32_t, AsioLong> messages[] = {
-        {kNoticeResync, kAsioResyncRequest}, {kNoticeLatencies, kAsioLatenciesChanged}, {kNoticeReset, kAsioResetRequest}};
+    const std::pair<std::uint32_t, AsioLong> messages[] = {{kNoticeResync, kAsioResyncRequest},
+                                                           {kNoticeLatencies, kAsioLatenciesChanged},
+                                                           {kNoticeReset, kAsioResetRequest}};
     for (const auto& [bit, selector] : messages)
         if ((notices & bit) && callbacks_->asioMessage(kAsioSelectorSupported, selector, nullptr, nullptr) == 1)
             callbacks_->asioMessage(selector, 0, nullptr, nullptr);
@@ -100,7 +107,6 @@ void SimClock::deliverNotices() {
 void SimClock::threadMain(void* self) {
     auto& clock = *static_cast<SimClock*>(self);
     std::uint64_t due = platform::monotonicMicros();
-    unsigned idleSpins = 0;
     while (!clock.stopRequested_.load(std::memory_order_acquire)) {
         if (clock.stalled()) {
             platform::sleepMs(1);
@@ -119,13 +125,16 @@ void SimClock::threadMain(void* self) {
                 if (now > due + 100u * clock.active_.periodMicros) due = now;  // fell far behind: no burst
             }
             clock.runPeriod();
-        } else if (clock.completed_.load(std::memory_order_relaxed) < clock.requested_.load(std::memory_order_acquire)) {
+        } else if (clock.completed_.load(std::memory_order_relaxed) <
+                   clock.requested_.load(std::memory_order_acquire)) {
             clock.runPeriod();
-            idleSpins = 0;
-        } else if (++idleSpins < 200) {
-            platform::yieldThread();
         } else {
-            platform::sleepMs(1);
+            // Stepped and idle: sleep until a step or a stop.
+            clock.work_.reset();
+            if (clock.completed_.load(std::memory_order_relaxed) < clock.requested_.load(std::memory_order_acquire) ||
+                clock.stopRequested_.load(std::memory_order_acquire))
+                continue;
+            clock.work_.wait(kWaitSliceMs);
         }
     }
 }
@@ -165,8 +174,7 @@ void SimClock::runPeriod() {
         time.timeInfo.samplePosition.hi = static_cast<std::uint32_t>(position >> 32);
         time.timeInfo.samplePosition.lo = static_cast<std::uint32_t>(position);
         time.timeInfo.flags = kSamplePositionValid;
-        if (callbacks_ && callbacks_->bufferSwitchTimeInfo)
-            callbacks_->bufferSwitchTimeInfo(&time, passed, ASIOTrue);
+        if (callbacks_ && callbacks_->bufferSwitchTimeInfo) callbacks_->bufferSwitchTimeInfo(&time, passed, ASIOTrue);
     } else if (callbacks_ && callbacks_->bufferSwitch) {
         callbacks_->bufferSwitch(passed, ASIOTrue);
     }
@@ -179,9 +187,11 @@ void SimClock::runPeriod() {
             record.insert(record.end(), buffer.halves[index], buffer.halves[index] + buffer.bytesPerHalf);
         }
     }
-    if (active_.periodObserver) active_.periodObserver(active_.observerContext, buffers_.data(), buffers_.size(), index);
+    if (active_.periodObserver)
+        active_.periodObserver(active_.observerContext, buffers_.data(), buffers_.size(), index);
     if (samplePosition_) samplePosition_->fetch_add(static_cast<std::uint64_t>(frames_), std::memory_order_relaxed);
     completed_.store(n + 1, std::memory_order_release);
+    periodDone_.set();
 }
 
 }  // namespace asiochan::sim

@@ -91,7 +91,9 @@ public:
     // calling the host without being told, as a hung driver does; its thread stays
     // until stop. The next start clears it.
     void stallAfter(std::uint64_t total) { stallAt_.store(total, std::memory_order_release); }
-    bool stalled() const { return completed_.load(std::memory_order_acquire) >= stallAt_.load(std::memory_order_acquire); }
+    bool stalled() const {
+        return completed_.load(std::memory_order_acquire) >= stallAt_.load(std::memory_order_acquire);
+    }
 
     // What the host wrote into output buffer `index` (in the order of the buffers
     // handed to start), period after period. Read while no period runs (after
@@ -120,6 +122,8 @@ private:
     std::atomic<std::uint64_t> stallAt_{UINT64_MAX};
     std::atomic<std::uint32_t> notices_{0};
     std::atomic<std::uint64_t> noticeRate_{0};  // the double's bit pattern
+    platform::Event work_;                      // set by a step or a stop
+    mutable platform::Event periodDone_;        // set after every period
 };
 
 }  // namespace asiochan::sim

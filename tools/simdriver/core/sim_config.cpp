@@ -4,10 +4,10 @@ namespace asiochan::sim {
 
 const char* slotName(Slot slot) {
     static const char* const names[kSlotCount] = {
-        "init",          "getDriverName",   "getDriverVersion", "getErrorMessage",   "start",
-        "stop",          "getChannels",     "getLatencies",     "getBufferSize",     "canSampleRate",
-        "getSampleRate", "setSampleRate",   "getClockSources",  "setClockSource",    "getSamplePosition",
-        "getChannelInfo", "createBuffers",  "disposeBuffers",   "controlPanel",      "future",
+        "init",           "getDriverName", "getDriverVersion", "getErrorMessage", "start",
+        "stop",           "getChannels",   "getLatencies",     "getBufferSize",   "canSampleRate",
+        "getSampleRate",  "setSampleRate", "getClockSources",  "setClockSource",  "getSamplePosition",
+        "getChannelInfo", "createBuffers", "disposeBuffers",   "controlPanel",    "future",
         "outputReady"};
     const int i = static_cast<int>(slot);
     return (i >= 0 && i < kSlotCount) ? names[i] : "?";

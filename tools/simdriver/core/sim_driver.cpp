@@ -38,27 +38,24 @@ void SimDriver::record(Slot slot, std::uintptr_t a0, std::uintptr_t a1, std::uin
                        double rate) {
     counts_[static_cast<std::size_t>(slot)].fetch_add(1, std::memory_order_relaxed);
     if (!config_.keepCallLog) return;
-    while (logLock_.test_and_set(std::memory_order_acquire)) {
-    }
+    logLock_.lock();
     if (log_.size() < kCallLogLimit) log_.push_back(CallRecord{slot, {a0, a1, a2, a3}, rate});
-    logLock_.clear(std::memory_order_release);
+    logLock_.unlock();
 }
 
 std::vector<CallRecord> SimDriver::calls() const {
-    while (logLock_.test_and_set(std::memory_order_acquire)) {
-    }
+    logLock_.lock();
     std::vector<CallRecord> copy = log_;
-    logLock_.clear(std::memory_order_release);
+    logLock_.unlock();
     return copy;
 }
 
 std::uint64_t SimDriver::callCount(Slot slot) const { return counts_[static_cast<std::size_t>(slot)].load(); }
 
 void SimDriver::clearCalls() {
-    while (logLock_.test_and_set(std::memory_order_acquire)) {
-    }
+    logLock_.lock();
     log_.clear();
-    logLock_.clear(std::memory_order_release);
+    logLock_.unlock();
     for (auto& c : counts_) c = 0;
 }
 
@@ -103,7 +100,9 @@ ASIOError SimDriver::start() {
         std::vector<ClockBuffer> halves;
         halves.reserve(buffers_.size());
         for (auto& b : buffers_)
-            halves.push_back(ClockBuffer{b.isInput, b.channel, static_cast<std::size_t>(b.bytesPerHalf),
+            halves.push_back(ClockBuffer{b.isInput,
+                                         b.channel,
+                                         static_cast<std::size_t>(b.bytesPerHalf),
                                          {b.halves[0].data(), b.halves[1].data()}});
         if (!clock_.start(std::move(halves), callbacks_, bufferFrames_, &samplePosition_)) return ASE_HWMalfunction;
     }
@@ -258,9 +257,10 @@ ASIOError SimDriver::createBuffers(ASIOBufferInfo* bufferInfos, AsioLong numChan
         if (info.channelNum < 0 || info.channelNum >= count) return ASE_InvalidParameter;
         const AsioLong width = std::max<AsioLong>(sampleWidthOf(config_.typeOf(isInput, info.channelNum)), 1);
         const std::int64_t wanted = std::int64_t{width} * bufferSize;
-        const AsioLong halfBytes = config_.acceptAnyBufferSize
-                                       ? static_cast<AsioLong>(std::clamp<std::int64_t>(wanted, 1, config_.uncheckedHalfBytes))
-                                       : static_cast<AsioLong>(wanted);
+        const AsioLong halfBytes =
+            config_.acceptAnyBufferSize
+                ? static_cast<AsioLong>(std::clamp<std::int64_t>(wanted, 1, config_.uncheckedHalfBytes))
+                : static_cast<AsioLong>(wanted);
         Buffer b{isInput, info.channelNum, halfBytes, {}};
         b.halves[0].assign(static_cast<std::size_t>(b.bytesPerHalf), 0);
         b.halves[1].assign(static_cast<std::size_t>(b.bytesPerHalf), 0);
@@ -271,8 +271,8 @@ ASIOError SimDriver::createBuffers(ASIOBufferInfo* bufferInfos, AsioLong numChan
         bufferInfos[i].buffers[0] = buffers_[static_cast<std::size_t>(i)].halves[0].data();
         bufferInfos[i].buffers[1] = buffers_[static_cast<std::size_t>(i)].halves[1].data();
         for (const auto& missing : config_.nullHalves)
-            if (missing.isInput == (bufferInfos[i].isInput != ASIOFalse) && missing.channel == bufferInfos[i].channelNum &&
-                (missing.half == 0 || missing.half == 1))
+            if (missing.isInput == (bufferInfos[i].isInput != ASIOFalse) &&
+                missing.channel == bufferInfos[i].channelNum && (missing.half == 0 || missing.half == 1))
                 bufferInfos[i].buffers[missing.half] = nullptr;
     }
     callbacks_ = callbacks;

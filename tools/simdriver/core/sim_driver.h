@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "driver/asio_driver.h"
+#include "platform/platform.h"
 #include "simdriver/core/sim_clock.h"
 #include "simdriver/core/sim_config.h"
 
@@ -95,8 +96,8 @@ protected:
     virtual ~SimDriver();
     // Returns true (and stores the chosen result) when `slot` is set to fail.
     bool failing(Slot slot, ASIOError* result) const;
-    void record(Slot slot, std::uintptr_t a0 = 0, std::uintptr_t a1 = 0, std::uintptr_t a2 = 0,
-                std::uintptr_t a3 = 0, double rate = 0.0);
+    void record(Slot slot, std::uintptr_t a0 = 0, std::uintptr_t a1 = 0, std::uintptr_t a2 = 0, std::uintptr_t a3 = 0,
+                double rate = 0.0);
 
     SimConfig config_;
     std::atomic<std::uint32_t> refs_{1};
@@ -110,7 +111,7 @@ protected:
     std::atomic<AsioLong> changedPreferred_{0};  // 0: the configured size holds
 
 private:
-    mutable std::atomic_flag logLock_ = ATOMIC_FLAG_INIT;
+    mutable platform::Mutex logLock_;
     std::vector<CallRecord> log_;
     std::array<std::atomic<std::uint64_t>, kSlotCount> counts_{};
 };

@@ -1,0 +1,17 @@
+# Fails when a built Windows binary imports a MinGW runtime DLL (libgcc, libstdc++,
+# winpthread) that users would have to ship beside it: those are linked statically.
+foreach(file ${FILES})
+    execute_process(COMMAND ${OBJDUMP} -p ${file} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "objdump failed on ${file}")
+    endif()
+    string(REGEX MATCHALL "DLL Name: [^\n]+" names "${dump}")
+    foreach(name ${names})
+        string(REPLACE "DLL Name: " "" name "${name}")
+        string(TOLOWER "${name}" lower)
+        if(lower MATCHES "^lib(gcc|stdc|winpthread)")
+            message(FATAL_ERROR "${file} imports the MinGW runtime DLL ${name}")
+        endif()
+    endforeach()
+    message(STATUS "${file}: no MinGW runtime imports")
+endforeach()

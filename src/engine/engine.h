@@ -1,0 +1,154 @@
+// The streaming engine: the driver's capabilities, the run start and finish, the
+// capture and playback channel services, and the per-period processing the
+// driver calls on its own real-time thread.
+//
+// Threads and shared fields (E = the engine state, see engine_state.h):
+//
+// | field                                   | written by                            | read by            |
+// |-----------------------------------------|---------------------------------------|--------------------|
+// | E.runPrepared                           | app (Prepare, Finish)                 | callback, app      |
+// | counts, sizes, latencies, entryWidth,   | app (Initialize, Prepare)             | callback, app      |
+// |   sampleSize, buffer/channel tables     |                                       |                    |
+// | E.playbackRunning, E.captureRunning     | app (start, stop); callback (clears   | callback, app      |
+// |                                         |   when nothing is left, unless a      |                    |
+// |                                         |   start was counted meanwhile)        |                    |
+// | E.playbackStarts, E.captureStarts       | app (start)                           | callback           |
+// | E.playbackWithdrawn, E.captureWithdrawn | app (taking channels back)            | callback           |
+// | playback record, key field `readPos`    | app while `idle` is 1; callback once  | both               |
+// |                                         |   `readPos` is set                    |                    |
+// | playback record `next`, `nextLength`    | app while canSendNext is 1 (queue);   | both               |
+// |                                         |   callback (promotion, closing)       |                    |
+// | E.canSendNext[ch]                       | app (queue, stop, release);           | app                |
+// |                                         |   callback (block taken over)         |                    |
+// | capture record, key field `writePos`    | app while `done` is 1; callback once  | both               |
+// |                                         |   `writePos` is set                   |                    |
+// | period counters (PeriodGuard)           | callback                              | app (stop waits)   |
+// | E.requests (bits, reset held, periods)  | driver's threads (notices, periods);  | app, callback      |
+// |                                         |   app (cleared at Prepare, bits read) |                    |
+//
+// The callback never locks or waits. Application threads among themselves: a call
+// on one channel and a call covering many must not interleave on a record, so each
+// holds a claim on its channels (see channel_reset.h) while it changes the record.
+#pragma once
+
+#include <cstdint>
+
+#include "asiochan.h"
+#include "driver/asio_types.h"
+#include "driver/call_layer.h"
+#include "engine/engine_state.h"
+#include "engine/period_guard.h"
+#include "engine/playback_port.h"
+#include "platform/platform.h"
+
+namespace asiochan {
+
+class Engine final : public PlaybackPort {
+public:
+    explicit Engine(DriverCalls& calls);
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    EngineState& state() { return state_; }
+    const EngineState& state() const { return state_; }
+    PeriodGuard& periods() { return periods_; }
+
+    // Driver capabilities.
+    std::int32_t initialize();
+    std::int32_t setSampleRate(double rate);
+    std::int32_t bufferSizeMax() const { return state_.bufferSizeMax; }
+    std::int32_t bufferSizeMin() const { return state_.bufferSizeMin; }
+    std::int32_t bufferSizePreferred() const { return state_.bufferSizePreferred; }
+    double currentSampleRate() const { return state_.currentSampleRate; }
+    std::int32_t inputChannelCount() const { return state_.inputChannelCount; }
+    std::int32_t outputChannelCount() const { return state_.outputChannelCount; }
+    std::int32_t inputLatency() const { return state_.inputLatency; }
+    std::int32_t outputLatency() const { return state_.outputLatency; }
+
+    // Run start and finish.
+    std::int32_t prepare();
+    std::int32_t finish();
+    bool runPrepared() const { return state_.runPrepared.load(std::memory_order_acquire) != 0; }
+
+    // What the driver asked for since the last call (request bits), cleared; and
+    // the periods processed in the prepared run (0 without one).
+    std::uint32_t takeDriverRequests() { return state_.requests.take(); }
+    std::uint32_t periodCount() const { return runPrepared() ? state_.requests.periods() : 0; }
+
+    // Capture channels.
+    std::int32_t setCaptureBuffer(void* buffer, std::int32_t byteLength, std::uint32_t channel);
+    std::int32_t captureBuff(const CaptureRequest* requests, std::int32_t count);
+    void startCapture();
+    void stopCapture();
+    std::uint8_t isCaptureRunning() const;
+    std::uint8_t isPortCaptureRunning(std::uint32_t channel) const;
+
+    // Playback channels.
+    std::int32_t setPlayBuffer(const void* data, std::int32_t byteLength, std::uint32_t channel) override;
+    void startPlayback() override;
+    void stopPlayback();
+    std::uint8_t canSendNext(std::uint32_t channel) override;
+    std::uint8_t isPortPlaybackRunning(std::uint32_t channel) const;
+    void releasePlaybackChannel(std::uint32_t channel) override;
+
+    // The driver's callback thread: one period on half `doubleBufferIndex`, and the
+    // sample position asked of the driver for a period that comes without time
+    // information.
+    void runPeriod(AsioLong doubleBufferIndex);
+    ASIOError samplePosition(ASIOSamples* position, ASIOTimeStamp* stamp) {
+        return calls_.ASIOGetSamplePosition(position, stamp);
+    }
+
+private:
+    struct Period;
+    class ChannelClaim;
+    struct ChannelClaims {
+        platform::Mutex direction;
+        platform::Mutex channel[kMaxChannels];
+    };
+
+    void markPlaybackStarted();
+    void markCaptureStarted();
+
+    // Taking channels back: marks them withdrawn and waits for the periods in
+    // flight; true when none is left, false when the wait gave up (then blocks are
+    // dropped unreleased: a leak, never a release of memory a period may use).
+    bool withdrawChannels(std::atomic<ChannelMask>& withdrawn, ChannelMask channels);
+    void returnChannels(std::atomic<ChannelMask>& withdrawn, ChannelMask channels);
+    // Each chosen record ends free with no block (playback: idle, canSendNext 1).
+    // Take the channels' claims themselves.
+    void resetPlaybackChannels(ChannelMask channels);
+    void resetCaptureChannels(ChannelMask channels);
+
+    bool takeBackForArming(std::uint32_t channel);
+    void arm(std::uint32_t channel, std::uint8_t* buffer, std::int32_t byteLength, std::uint8_t* copy);
+    void startPlaying(PlaybackChannel& p, std::uint8_t* block, std::int32_t byteLength);
+    std::int32_t queueBehind(std::uint32_t channel, std::uint8_t* block, std::int32_t byteLength);
+
+    void fillOutput(Period& period, AsioLong channel, std::uint8_t* half);
+    void drainInput(Period& period, AsioLong channel, std::uint8_t* half);
+    void finishBlock(const Period& period, std::uint32_t channel, PlaybackChannel& p, std::int64_t offset,
+                     std::int64_t length);
+    void advancePlayback(Period& period);
+    void advanceCapture(Period& period);
+    void completeCapture(std::uint32_t channel, CaptureChannel& c);
+
+    DriverCalls& calls_;
+    EngineState state_;
+    PeriodGuard periods_;
+    ChannelClaims playbackClaims_;
+    ChannelClaims captureClaims_;
+};
+
+// Stores the width of `type` for a direction (0 = input, 1 = output); a type
+// without a width leaves the entry as it was.
+void storeSampleSize(EngineState& state, int direction, ASIOSampleType type);
+
+// Writes "D:\buffer_debug_<channel>_output.dat" from `userStart` and
+// "D:\buffer_debug_<channel>_internal.dat" from `copyStart`, `byteLength` bytes
+// each; a null start makes an empty file, a file that cannot be opened is skipped.
+void writeCaptureDump(std::uint32_t channel, const std::uint8_t* userStart, const std::uint8_t* copyStart,
+                      std::int32_t byteLength);
+
+}  // namespace asiochan

@@ -1,0 +1,239 @@
+#include "fileplay/file_player.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "engine/engine.h"
+
+namespace asiochan {
+
+namespace {
+
+// How long a start waits for a stopped worker to wind down. A stopped worker ends
+// at once from a pause, or after the block it is converting.
+constexpr std::uint32_t kRetireWaitMs = 3000;
+// How long a player going away waits for its worker.
+constexpr std::uint32_t kEndWaitMs = 60000;
+
+// The length of `text` when it is below `limit`, else `limit`; reads no further.
+std::size_t boundedLength(const char* text, std::size_t limit) {
+    std::size_t n = 0;
+    while (n < limit && text[n] != '\0') ++n;
+    return n;
+}
+
+// Calls `action(channel)` for every channel of `channels`, lowest first.
+template <typename Action>
+void forEachChannel(ChannelMask channels, Action action) {
+    for (std::uint32_t i = 0; i < kMaxChannels; ++i)
+        if (hasChannel(channels, i)) action(i);
+}
+
+}  // namespace
+
+bool streamFormatOf(const WavHeader& header, StreamFormat& format) {
+    format.bytesPerSample = header.bit_samp / 8u;
+    if (header.bit_samp % 8 != 0 || format.bytesPerSample < 1 || format.bytesPerSample > 3) return false;
+    format.channels = std::max<std::uint32_t>(header.channels, 1);
+    const std::uint64_t frameBytes = std::uint64_t{format.bytesPerSample} * format.channels;
+    format.passBytes = header.length / frameBytes * kOutputSampleBytes;
+    const std::uint64_t block = std::uint64_t{header.samp_freq} * 2 * kOutputSampleBytes;
+    if (block == 0 || block > INT32_MAX) return false;
+    format.blockBytes = static_cast<std::uint32_t>(block);
+    return true;
+}
+
+FilePlayer::FilePlayer(const Engine& engine, PlaybackPort& port) : engine_(engine), port_(port) {}
+
+FilePlayer::~FilePlayer() { retire(kEndWaitMs); }
+
+bool FilePlayer::retire(std::uint32_t timeoutMs) {
+    stop();
+    platform::ThreadHandle t = thread_.load();
+    if (t == nullptr) return true;
+    if (!platform::waitThread(t, timeoutMs)) return false;
+    platform::closeThread(thread_.exchange(nullptr));
+    return true;
+}
+
+void FilePlayer::setTiming(std::uint32_t pollMs, std::uint32_t finalWaitMs) {
+    pollMs_.store(pollMs);
+    finalWaitMs_.store(finalWaitMs);
+}
+
+std::uint8_t FilePlayer::startOnChannel(const char* path, std::uint32_t channel, std::uint8_t loop) {
+    if (channel >= kMaxChannels) return 0;
+    return start(path, ChannelMask{1} << channel, loop);
+}
+
+std::uint8_t FilePlayer::start(const char* path, ChannelMask channels, std::uint8_t loop) {
+    if (inPlay()) return 0;
+    // Without a prepared run no period would ever take the blocks.
+    if (!engine_.runPrepared()) return 0;
+    const std::int32_t outputs = engine_.outputChannelCount();
+    if (channels == 0 || outputs <= 0 || (channels & ~channelsBelow(outputs)) != 0) return 0;
+    if (path == nullptr || boundedLength(path, kPlayerPathBytes) >= kPlayerPathBytes) return 0;
+    if (!beginStart()) return 0;
+    bool started = false;
+    // A worker that ended gave its channels back; one that still holds them is
+    // the only reason the set can be taken here.
+    ChannelMask none = 0;
+    if (heldChannels_.compare_exchange_strong(none, channels)) {
+        std::memset(path_, 0, sizeof path_);
+        std::memcpy(path_, path, boundedLength(path, kPlayerPathBytes - 1));
+        WavHeader header;
+        if (readWavHeader(path_, header) && isPlayableHeader(header)) {
+            channels_ = channels;
+            started = launchWorker(loop);
+        }
+        if (!started) heldChannels_.store(0);
+    }
+    starting_.store(false);
+    return started ? 1 : 0;
+}
+
+void FilePlayer::stop() {
+    run_.store(0);
+    inPlay_.store(0);
+    stopped_.set();
+}
+
+std::uint8_t FilePlayer::setVolume(float volume) {
+    if (!std::isfinite(volume) || volume < 0.0f) return 0;
+    volume_.store(volume);
+    return 1;
+}
+
+// Claims the start for this caller and makes sure no earlier worker of the player
+// still runs: a worker that was stopped and is winding down is waited for (a
+// bounded wait); one that is starting or playing makes the start fail.
+bool FilePlayer::beginStart() {
+    if (starting_.exchange(true)) return false;
+    platform::ThreadHandle previous = thread_.load();
+    if (previous != nullptr) {
+        if (!platform::waitThread(previous, 0)) {
+            // Alive with run set: starting or playing. Alive with run clear: stopped
+            // and winding down, which takes no longer than the block it converts.
+            if (run_.load() || !platform::waitThread(previous, kRetireWaitMs)) {
+                starting_.store(false);
+                return false;
+            }
+        }
+        platform::closeThread(previous);
+        thread_.store(nullptr);
+    }
+    return true;
+}
+
+// Sets loop and run and creates the worker; false (run cleared again) when the
+// thread cannot be created.
+bool FilePlayer::launchWorker(std::uint8_t loop) {
+    loop_.store(loop ? 1 : 0);
+    stopped_.reset();
+    run_.store(1);
+    platform::ThreadHandle handle = platform::startThread(workerMain, this, nullptr);
+    if (handle == nullptr) {
+        run_.store(0);
+        return false;
+    }
+    thread_.store(handle);
+    return true;
+}
+
+// Waits `ms`, or less once the player has been stopped: a stopped worker only
+// winds down, so nothing it does after a pause depends on the pause's length.
+void FilePlayer::pause(std::uint32_t ms) {
+    if (run_.load()) stopped_.wait(ms);
+}
+
+// Waits until every channel can take a further block. False when the player was
+// stopped while a channel could not: then nothing is to be queued.
+bool FilePlayer::waitForChannels() {
+    for (;;) {
+        bool ready = true;
+        for (std::uint32_t i = 0; i < kMaxChannels && ready; ++i)
+            if (hasChannel(channels_, i) && port_.canSendNext(i) != 1) ready = false;
+        if (ready) return true;
+        if (!run_.load()) return false;
+        pause(pollMs_.load());
+    }
+}
+
+// Plays one pass from the converter's stream. Returns after the last block of the
+// pass, or after giving the channels back when the player was stopped.
+void FilePlayer::playPass(const StreamFormat& format, FrameConverter& converter, std::uint8_t* block) {
+    std::uint64_t produced = 0;
+    while (produced < format.passBytes) {
+        if (waitForChannels()) {
+            const auto count =
+                static_cast<std::uint32_t>(std::min<std::uint64_t>(format.passBytes - produced, format.blockBytes));
+            converter.convert(block, count / kOutputSampleBytes, volume_);
+            forEachChannel(channels_,
+                           [&](std::uint32_t i) { port_.setPlayBuffer(block, static_cast<std::int32_t>(count), i); });
+            port_.startPlayback();
+            produced += count;
+        }
+        if (!run_.load()) {
+            forEachChannel(channels_, [&](std::uint32_t i) { port_.releasePlaybackChannel(i); });
+            heldChannels_.store(0);
+            return;
+        }
+        pause(pollMs_.load());
+    }
+}
+
+// The end of every worker: the player reads idle again. `run` goes before
+// `inPlay`, so a start that sees inPlay 0 and this worker still alive also sees
+// run 0 and waits for it rather than refusing.
+void FilePlayer::endWorker() {
+    run_.store(0);
+    heldChannels_.store(0);
+    inPlay_.store(0);
+}
+
+void FilePlayer::workerMain(void* self) {
+    FilePlayer& player = *static_cast<FilePlayer*>(self);
+
+    WavHeader header;
+    StreamFormat format{};
+    if (!readWavHeader(player.path_, header) || !streamFormatOf(header, format)) {
+        player.endWorker();
+        return;
+    }
+    std::uint8_t* block = new (std::nothrow) std::uint8_t[format.blockBytes];
+    FrameConverter converter;
+    if (block == nullptr || !converter.init(format.bytesPerSample, format.channels)) {
+        delete[] block;
+        player.endWorker();
+        return;
+    }
+
+    // In play from here. Raised before run is read: a stop that lands in between
+    // clears it after us, and a stop seen here ends the worker within moments.
+    player.inPlay_.store(1);
+    bool again = player.run_.load() != 0;
+    if (!again) player.pause(player.pollMs_.load());
+
+    std::FILE* stream = nullptr;
+    while (again) {
+        if (stream) std::fclose(stream);
+        stream = platform::openFile(player.path_, "rb");
+        // A file that went away (or cannot be positioned) ends the playing as if
+        // the last pass had been played.
+        if (stream == nullptr || std::fseek(stream, header.dataOffset, SEEK_SET) != 0) break;
+        converter.reset(stream);
+        player.playPass(format, converter, block);
+        player.pause(player.pollMs_.load());
+        again = player.run_.load() && player.loop_.load();
+    }
+
+    player.pause(player.finalWaitMs_.load());
+    player.endWorker();
+    if (stream) std::fclose(stream);
+    delete[] block;
+}
+
+}  // namespace asiochan

@@ -1,0 +1,75 @@
+#include "session/driver_session.h"
+
+#include <cstring>
+#include <new>
+
+#include "driver/card_probe.h"
+#include "engine/engine.h"
+
+namespace asiochan {
+
+DriverSession::DriverSession(DriverCalls& calls, Engine& engine) : calls_(calls), engine_(engine) {}
+
+DriverSession::~DriverSession() {
+    finishPreparedRun();
+    calls_.setCurrent(nullptr);
+    delete list_;
+}
+
+DriverList* DriverSession::list() {
+    if (list_ == nullptr) list_ = new (std::nothrow) DriverList;
+    return list_;
+}
+
+std::int32_t DriverSession::driverCount() {
+    DriverList* l = list();
+    return l ? l->count() : 0;
+}
+
+std::int32_t DriverSession::driverName(std::int32_t index, char* name) {
+    DriverList* l = list();
+    if (l == nullptr) return name ? kDriverListNoEntry : kDriverListNullPointer;
+    return l->copyDriverName(index, name, kDriverNameLimit);
+}
+
+void DriverSession::finishPreparedRun() {
+    if (engine_.runPrepared()) engine_.finish();
+}
+
+bool DriverSession::load(const char* name) {
+    DriverList* l = list();
+    if (l == nullptr || name == nullptr) return false;
+    const std::int32_t found = l->findByName(name);
+    if (found < 0) return false;
+
+    char previous[kDriverNameLimit];
+    l->copyCurrentName(previous);
+    char wanted[kDriverNameLimit];
+    l->copyDriverName(found, wanted, sizeof wanted);
+
+    finishPreparedRun();
+    // The call layer must never reach the object being released.
+    calls_.setCurrent(nullptr);
+    l->releaseCurrent();
+
+    if (IASIO* made = l->makeCurrent(found)) {
+        calls_.setCurrent(made);
+        return true;
+    }
+    if (previous[0] != '\0' && std::strcmp(previous, wanted) != 0) load(previous);
+    return false;
+}
+
+void DriverSession::release() {
+    if (list_ == nullptr) return;
+    finishPreparedRun();
+    calls_.setCurrent(nullptr);
+    list_->releaseCurrent();
+}
+
+bool DriverSession::cardPresent() {
+    list();
+    return scanForCard();
+}
+
+}  // namespace asiochan
