@@ -59,8 +59,8 @@ if [ -n "$bin" ]; then
     }
     add_driver "{5A1C0002-7E57-4A51-8C0D-A510C4A20002}" asiochan_sim_stepped "asiochan sim (stepped)"
     add_driver "{5A1C0003-7E57-4A51-8C0D-A510C4A20003}" asiochan_sim_refused "asiochan sim (refused)"
-    add_driver "{5A1C0004-7E57-4A51-8C0D-A510C4A20004}" asiochan_sim_resets "asiochan sim (resets)"
-    add_driver "{5A1C0005-7E57-4A51-8C0D-A510C4A20005}" asiochan_sim_stalls "asiochan sim (stalls)"
+    add_driver "{5A1C0006-7E57-4A51-8C0D-A510C4A20006}" asiochan_sim_resets "asiochan sim (resets)"
+    add_driver "{5A1C0007-7E57-4A51-8C0D-A510C4A20007}" asiochan_sim_stalls "asiochan sim (stalls)"
     wineserver -w
 fi
 echo "$prefix"
