@@ -56,7 +56,9 @@ bool restartRun(const char* driverName) {
 }
 
 void reportStall() {
+    // Ends the progress line first: the error goes to the other stream.
     std::printf("\n");
+    std::fflush(stdout);
     std::fprintf(stderr, "error: the driver stopped delivering periods\n");
 }
 
