@@ -1,7 +1,7 @@
 // What the driver asked of the host while a run streams: a reset, a resync, new
 // latencies or a new sample rate. The driver's threads note them with one atomic
 // operation each (no lock, no allocation, no wait); the application reads and
-// clears them. Also counts the period callbacks of the run and remembers that a
+// clears them. Also counts the periods the run processed and remembers that a
 // reset was asked for until the next run is prepared.
 #pragma once
 
@@ -38,7 +38,8 @@ public:
     // Periods processed since startRun, wrapping at 2^32.
     std::uint32_t periods() const { return periods_.load(std::memory_order_relaxed); }
 
-    // Application, while no period runs: a new run starts with nothing asked.
+    // Application, at Prepare once no period runs: a new run starts with nothing
+    // asked and no period counted.
     void startRun();
 
 private:
