@@ -10,6 +10,7 @@
 #include "fileplay/fake_playback_service.h"
 #include "fileplay/file_player.h"
 #include "fileplay/wav_files.h"
+#include "support/open_files.h"
 #include "support/test_library.h"
 
 namespace asiochan {
@@ -54,7 +55,10 @@ protected:
         engine().runPrepared = 1;  // the players start only into a prepared run
         testing::setPlayerTiming(kTestPollMs, kTestFinalWaitMs);
     }
-    void TearDown() override { service().uninstall(); }
+    void TearDown() override {
+        service().uninstall();
+        EXPECT_EQ(testing::openDescriptors(), descriptorsAtStart_) << "a file was left open";
+    }
 
     static FakePlaybackService& service() { return FakePlaybackService::instance(); }
 
@@ -65,6 +69,7 @@ protected:
     std::size_t setCount() const { return service().calls(ServiceCall::Set).size(); }
 
     testing::TempFolder folder_;
+    const std::ptrdiff_t descriptorsAtStart_ = testing::openDescriptors();
 };
 
 TEST_F(PlayerProtocolTest, SingleHandsOverTwoSecondBlocksTwoDeep) {

@@ -144,11 +144,15 @@ TEST_F(FrameConverterTest, MatchesByteByByteConversionAcrossReadChunks) {
 }
 
 TEST_F(FrameConverterTest, FramesBeyondTheEndOfTheFileAreSilent) {
-    // Two whole stereo frames, then a frame with only its first sample, then half a sample.
-    const std::vector<std::uint8_t> data = {0x10, 0, 0x11, 0, 0x20, 0, 0x21, 0, 0x30, 0, 0x31, 0x40};
-    const auto out = convertFile(data, 2, 2, 6, 4);
-    EXPECT_EQ(out, (std::vector<std::uint8_t>{0, 0, 0x10, 0, 0, 0, 0x20, 0, 0, 0, 0x30, 0,
-                                              0, 0, 0,    0, 0, 0, 0,    0, 0, 0, 0,    0}));
+    // Stereo 16 bits: two whole frames, then a frame cut after its first sample (10
+    // bytes) or inside it (9 bytes); the cut frame plays only a whole first sample.
+    const std::vector<std::uint8_t> data = {0x10, 0, 0x11, 0, 0x20, 0, 0x21, 0, 0x30, 0};
+    for (const std::size_t length : {10, 9}) {
+        const std::vector<std::uint8_t> cut(data.begin(), data.begin() + static_cast<long>(length));
+        EXPECT_EQ(convertFile(cut, 2, 2, 6, 4), referenceConvert(cut, 2, 2, 6, 1.0f)) << length << " bytes";
+    }
+    EXPECT_EQ(convertFile(data, 2, 2, 4, 4), (std::vector<std::uint8_t>{0, 0, 0x10, 0, 0, 0, 0x20, 0,  //
+                                                                        0, 0, 0x30, 0, 0, 0, 0, 0}));
     // An 8-bit file's silence is 0, not the converted value of a zero byte.
     EXPECT_EQ(convertFile({}, 1, 1, 2, 2), std::vector<std::uint8_t>(8, 0));
 }
