@@ -69,7 +69,7 @@ extern "C" {
 
 /* ---- Types ------------------------------------------------------------------------------- */
 
-/* 32-bit and 64-bit: asiochan.dll comes in both, with the same 39 undecorated
+/* 32-bit and 64-bit: asiochan.dll comes in both, with the same 41 undecorated
  * exports; on 64-bit Windows every function uses the one x64 calling convention.
  * Use the DLL of the application's own bitness: it lists and loads only the
  * drivers installed for that bitness. The one layout that differs between the two
@@ -232,6 +232,49 @@ int32_t ASIOCHAN_CALL Prepare(void);
  * Out of order: without a prepared run, or twice, it still asks the driver to stop
  *               (and dispose) and answers what the driver says. */
 int32_t ASIOCHAN_CALL Finish(void);
+
+/* ---- What the driver asks for ------------------------------------------------------------
+ * A driver tells the host, on a thread of its own, when something changed under a
+ * run. The library answers it as it always did, notes what it said, and reports it
+ * here; acting on it is the application's decision.
+ *
+ * ASIOCHAN_REQUEST_RESET        the driver asks to be restarted, typically because its
+ *                               period size or format changed. From that moment until
+ *                               the next Prepare no audio moves: every output the run
+ *                               serves plays silence, captures and queued playback stay
+ *                               where they were. Do: Finish, Initialize (it reads the
+ *                               new sizes), Prepare, then queue the playback and arm
+ *                               the captures again. What a capture held so far stays in
+ *                               its buffer.
+ * ASIOCHAN_REQUEST_RESYNC       the driver lost its timing (dropped periods, say); the
+ *                               stream goes on. Worth a note in a log.
+ * ASIOCHAN_REQUEST_LATENCIES    the driver's latencies changed; the stream goes on.
+ *                               GetInputLatency and GetOutputLatency keep what the last
+ *                               Prepare read: Prepare again to read the new ones.
+ * ASIOCHAN_REQUEST_SAMPLE_RATE  the driver's sample rate changed; the stream goes on.
+ *                               GetCurrentSampleRate keeps what was last read: Finish,
+ *                               Initialize and Prepare to run at the new rate. */
+#define ASIOCHAN_REQUEST_RESET 1u
+#define ASIOCHAN_REQUEST_RESYNC 2u
+#define ASIOCHAN_REQUEST_LATENCIES 4u
+#define ASIOCHAN_REQUEST_SAMPLE_RATE 8u
+
+/* What the driver asked for since the last call, then clears it. Poll it while a run
+ * streams.
+ * Returns:      the ASIOCHAN_REQUEST_* bits; 0 when nothing was asked.
+ * Thread:       any.
+ * Out of order: Prepare clears the bits; what the driver asks while Prepare creates
+ *               its buffers and starts it belongs to the new run. With no driver, 0. */
+uint32_t ASIOCHAN_CALL GetDriverRequests(void);
+
+/* The periods processed since the last Prepare, wrapping at 2^32. Periods held after
+ * a reset request are not counted, so this is also the number of periods that moved
+ * audio. A count that stops rising while the run streams, with no reset asked for,
+ * means the driver stopped delivering periods (its device was unplugged, its audio
+ * server ended): Finish and report it.
+ * Returns:      the count; 0 while no run is prepared (before Prepare, after Finish).
+ * Thread:       any. */
+uint32_t ASIOCHAN_CALL GetPeriodCount(void);
 
 /* ---- Capture ----------------------------------------------------------------------------- */
 

@@ -23,6 +23,8 @@
 // | capture record, key field `writePos`    | app while `done` is 1; callback once  | both               |
 // |                                         |   `writePos` is set                   |                    |
 // | period counters (PeriodGuard)           | callback                              | app (stop waits)   |
+// | E.requests (bits, reset held, periods)  | driver's threads (notices, periods);  | app, callback      |
+// |                                         |   app (cleared at Prepare, bits read) |                    |
 //
 // The callback never locks or waits. Application threads among themselves: a call
 // on one channel and a call covering many must not interleave on a record, so each
@@ -73,6 +75,11 @@ public:
     // its query failed, its type has no width, or its width differs from the other
     // outputs' (the period processing skips such a channel).
     bool fedOutputType(std::uint32_t channel, ASIOSampleType& type) const;
+
+    // What the driver asked for since the last call (request bits), cleared; and
+    // the periods processed in the prepared run (0 without one).
+    std::uint32_t takeDriverRequests() { return state_.requests.take(); }
+    std::uint32_t periodCount() const { return runPrepared() ? state_.requests.periods() : 0; }
 
     // Capture channels.
     std::int32_t setCaptureBuffer(void* buffer, std::int32_t byteLength, std::uint32_t channel);

@@ -10,6 +10,7 @@
 
 #include "driver/asio_types.h"
 #include "driver/sample_width.h"
+#include "engine/driver_requests.h"
 
 namespace asiochan {
 
@@ -80,6 +81,9 @@ struct EngineState {
     // driver may be calling the period processing. The driver session finishes
     // such a run before it releases the driver.
     std::atomic<std::uint8_t> runPrepared{0};
+
+    // What the driver asked for during the run, and its period count.
+    DriverRequests requests;
 
     // Run flags. Every start is also counted: the period processing clears a flag
     // when it found nothing left to do, and sets it again when the count moved

@@ -17,6 +17,8 @@ std::int32_t Engine::prepare() {
 
     state_.playbackRunning.store(0, std::memory_order_seq_cst);
     state_.captureRunning.store(0, std::memory_order_seq_cst);
+    // Requests the driver sends from its buffer creation on belong to the new run.
+    state_.requests.startRun();
     state_.callbacks = engineCallbacks();
     // The driver about to get these buffers calls back into this state_.
     routeCallbacksTo(this);

@@ -195,13 +195,49 @@ else
     verdict 3 PASS "play finishes; capture --play holds exactly the floats played ($(grep -o '[0-9]* samples compared' "$dir/capture.txt"))"
 fi
 
-# --- cases 4-5 wait for work the command-line host does not have yet ----------
-verdict 4 SKIP "period change mid-capture: the host does not restart on the driver's reset request yet"
-verdict 5 SKIP "server killed mid-play: the host has no stalled-driver timeout yet"
+
+# --- case 4: the period changes mid-capture: the driver asks for a reset ----------
+dir="$tmp/reset"
+mkdir -p "$dir"
+(cd "$dir" && wine_run "$dir/output.txt" "$bin/asiochan.exe" capture take.wav --driver "$driver" --channel 0 --seconds 3) &
+host_job=$!
+sleep 1.5
+jack_bufsize 512 >/dev/null 2>&1
+wait "$host_job"
+reset_line="driver asked for a reset (buffer ${periods[0]} -> 512 frames); restarting"
+if ! grep -qF "$reset_line" "$dir/output.txt"; then
+    verdict 4 FAIL "no \"$reset_line\""
+elif grep -q "^error:" "$dir/output.txt" || ! grep -qF "wrote take.wav (576000 bytes of samples), with the gap of the driver's reset" "$dir/output.txt"; then
+    verdict 4 FAIL "the capture did not carry on into its file after the restart"
+else
+    verdict 4 PASS "restarted at 512 frames and captured on into the same file"
+fi
+jack_bufsize "${periods[0]}" >/dev/null 2>&1
 
 # --- case 6: load, Initialize, Prepare, Finish, release three times ---------------
 wine_run "$tmp/cycles.txt" "$bin/wineasio_host.exe" cycles "$driver" 3
 judge 6 "$tmp/cycles.txt"
+
+# --- case 5 (last: it ends the server): the server is killed mid-play ------------
+dir="$tmp/stall"
+mkdir -p "$dir"
+(cd "$dir" && wine_run "$dir/tone.txt" "$bin/asiochan.exe" tone long.wav --seconds 20 &&
+    wine_run "$dir/output.txt" "$bin/asiochan.exe" play long.wav --driver "$driver") &
+host_job=$!
+for _ in $(seq 100); do grep -q "^playing" "$dir/output.txt" 2>/dev/null && break; sleep 0.1; done
+sleep 1
+stop_jackd
+killed=$SECONDS
+wait "$host_job"
+took=$((SECONDS - killed))
+if ! grep -q "^error: the driver stopped delivering periods" "$dir/output.txt"; then
+    verdict 5 FAIL "no \"error: the driver stopped delivering periods\""
+    tr "\r" "\n" <"$dir/output.txt" | grep -v "^  *00:\|Server is not running" | tail -25 | sed "s/^/    | /"
+elif [ "$took" -gt 4 ]; then
+    verdict 5 FAIL "the command ended $took s after the server"
+else
+    verdict 5 PASS "the command ended with the error within $took s of the server"
+fi
 
 echo "took $((SECONDS - started)) s"
 echo "wineasio: $passed passed, $failed failed, $skipped skipped"

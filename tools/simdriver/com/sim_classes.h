@@ -14,6 +14,10 @@ enum class SimClass {
     Stepped,       // periods run only when a test asks for them
     Refused,       // the server refuses to create it
     SteppedFloat,  // stepped, with 32-bit float samples in both directions
+    Resets,        // like Default, inputs fed the known pattern; about half a second into
+                   // its first run it doubles its period size and asks for a reset
+    Stalls,        // like Default, but it stops calling the host about half a second
+                   // into every run
 };
 
 struct SimClassInfo {
