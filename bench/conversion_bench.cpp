@@ -2,7 +2,8 @@
 // beside a baseline that only reads the same file into memory. Compare the
 // bytes_per_second of each conversion with its baseline in the same run:
 //   Baseline_ReadIntoMemory/<bits>  the file read whole with one request
-//   Convert_Buffered/<bits>         the frame converter the players use
+//   Convert_Int32LSB/<bits>         the players' path: values, laid out as Int32LSB
+//   Convert_Float32LSB/<bits>       the same, laid out as Float32LSB
 //   Convert_ByteRequests/<bits>     one read request per byte, for reference
 #include <benchmark/benchmark.h>
 
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "fileplay/sample_conversion.h"
+#include "fileplay/sample_layout.h"
 #include "fileplay/wav_header.h"
 
 using namespace asiochan;
@@ -85,13 +87,14 @@ void Baseline_ReadIntoMemory(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
 }
 
-void Convert_Buffered(benchmark::State& state) {
+// Two-second blocks of values, each laid out in `type`, as a player does.
+void convertInto(benchmark::State& state, ASIOSampleType type) {
     const std::string& path = stereoFile(static_cast<std::uint16_t>(state.range(0)));
     const WavHeader h = headerOf(path);
     const std::uint32_t width = h.bit_samp / 8u;
     const std::size_t frames = h.length / (width * h.channels);
     const std::size_t blockFrames = std::size_t{h.samp_freq} * 2;
-    std::vector<std::uint8_t> block(blockFrames * kOutputSampleBytes);
+    std::vector<std::uint8_t> block(blockFrames * sampleLayoutWidth(type));
     std::atomic<float> volume{0.7f};
     FrameConverter converter;
     converter.init(width, h.channels);
@@ -100,13 +103,17 @@ void Convert_Buffered(benchmark::State& state) {
         std::fseek(f, h.dataOffset, SEEK_SET);
         converter.reset(f);
         for (std::size_t done = 0; done < frames; done += blockFrames) {
-            converter.convert(block.data(), std::min(blockFrames, frames - done), volume);
+            const FrameConverter::Target target{type, block.data()};
+            converter.convertInto(&target, 1, std::min(blockFrames, frames - done), volume);
             benchmark::DoNotOptimize(block.data());
         }
         std::fclose(f);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * std::filesystem::file_size(path)));
 }
+
+void Convert_Int32LSB(benchmark::State& state) { convertInto(state, ASIOSTInt32LSB); }
+void Convert_Float32LSB(benchmark::State& state) { convertInto(state, ASIOSTFloat32LSB); }
 
 void Convert_ByteRequests(benchmark::State& state) {
     const std::string& path = stereoFile(static_cast<std::uint16_t>(state.range(0)));
@@ -139,5 +146,6 @@ void Convert_ByteRequests(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(Baseline_ReadIntoMemory)->Arg(16)->Arg(24)->Unit(benchmark::kMillisecond);
-BENCHMARK(Convert_Buffered)->Arg(16)->Arg(24)->Unit(benchmark::kMillisecond);
+BENCHMARK(Convert_Int32LSB)->Arg(16)->Arg(24)->Unit(benchmark::kMillisecond);
+BENCHMARK(Convert_Float32LSB)->Arg(16)->Arg(24)->Unit(benchmark::kMillisecond);
 BENCHMARK(Convert_ByteRequests)->Arg(16)->Arg(24)->Unit(benchmark::kMillisecond);

@@ -1,7 +1,7 @@
 /*
  * A first asiochan program in plain C: loads the first installed ASIO driver,
- * prints its capabilities, plays one second of a 1 kHz tone on output 0 and
- * captures input 0 meanwhile.
+ * prints its capabilities, plays one second of a 1 kHz tone on output 0 in that
+ * channel's own sample type and captures input 0 meanwhile.
  *
  * Build (MinGW):  i686-w64-mingw32-gcc -I include tone_and_capture.c -L. -lasiochan
  * Build (MSVC):   lib /def:asiochan.def /machine:x86 /out:asiochan.lib
@@ -10,12 +10,52 @@
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <windows.h>
 
 #include "asiochan.h"
 
 #define TONE_HZ 1000.0
-#define INT32_LSB 18 /* ASIO sample type of 32-bit signed little-endian samples */
+
+/* Writes x (-1.0 to 1.0) as one sample of ASIO sample type `type` and returns its
+ * width in bytes; 0 for a type this example does not write (DSD, unknown codes).
+ * Integer types take x scaled to their range; the 32-bit containers of 16, 18, 20
+ * or 24 bits hold the value in their low bits; the MSB types (codes below 16) store
+ * the most significant byte first. */
+static int put_sample(double x, int32_t type, unsigned char* out) {
+    int width, bits, i;
+    unsigned char le[8];
+    int big_endian = type < 16;
+    switch (type) {
+        case 0: case 16: width = 2; bits = 16; break;
+        case 1: case 17: width = 3; bits = 24; break;
+        case 2: case 18: width = 4; bits = 32; break;
+        case 8: case 24: width = 4; bits = 16; break;
+        case 9: case 25: width = 4; bits = 18; break;
+        case 10: case 26: width = 4; bits = 20; break;
+        case 11: case 27: width = 4; bits = 24; break;
+        case 3: case 19: width = 4; bits = 0; break;  /* float */
+        case 4: case 20: width = 8; bits = 0; break;  /* double */
+        default: return 0;
+    }
+    if (bits == 0 && width == 4) {
+        float f = (float)x;
+        uint32_t u;
+        memcpy(&u, &f, 4);
+        for (i = 0; i < 4; ++i) le[i] = (unsigned char)(u >> (8 * i));
+    } else if (bits == 0) {
+        uint64_t u;
+        memcpy(&u, &x, 8);
+        for (i = 0; i < 8; ++i) le[i] = (unsigned char)(u >> (8 * i));
+    } else {
+        /* Two's complement of x scaled to `bits` bits, sign-extended to the width. */
+        double full = ldexp(1.0, bits - 1) - 1.0;
+        int64_t v = (int64_t)(x * full);
+        for (i = 0; i < width; ++i) le[i] = (unsigned char)((uint64_t)v >> (8 * i));
+    }
+    for (i = 0; i < width; ++i) out[i] = big_endian ? le[width - 1 - i] : le[i];
+    return width;
+}
 
 static int fail(const char* what, int code) {
     fprintf(stderr, "%s failed (code %d)\n", what, code);
@@ -26,11 +66,12 @@ static int fail(const char* what, int code) {
 int main(void) {
     char name[32];
     int32_t r;
-    AsiochanChannelInfo out0 = {0};
+    AsiochanChannelInfo out0 = {0}, in0 = {0};
     double rate;
-    int32_t frames, period, i, bytes;
-    int32_t* tone;
-    int32_t* captured;
+    int32_t frames, period, i, j, bytes, captureBytes;
+    int out_width, in_width;
+    unsigned char* tone;
+    unsigned char* captured;
     int32_t heard = 0;
     DWORD start;
 
@@ -54,8 +95,17 @@ int main(void) {
     out0.channel = 0;
     out0.isInput = 0;
     ASIOGetChannelInfo(&out0);
-    if (out0.type != INT32_LSB) {
-        fprintf(stderr, "this example writes 32-bit samples; output 0 has type %d\n", (int)out0.type);
+    in0.channel = 0;
+    in0.isInput = 1;
+    ASIOGetChannelInfo(&in0);
+    {
+        unsigned char probe[8];
+        out_width = put_sample(0.0, out0.type, probe);
+        in_width = put_sample(0.0, in0.type, probe);
+    }
+    if (out_width == 0 || in_width == 0) {
+        fprintf(stderr, "output 0 (type %d) or input 0 (type %d) has a sample type without a width\n", (int)out0.type,
+                (int)in0.type);
         releaseAsioDriver();
         return 1;
     }
@@ -67,14 +117,15 @@ int main(void) {
     /* One second of tone, rounded up to whole periods so no period is joined. */
     frames = (int32_t)rate;
     if (period > 0) frames = (frames + period - 1) / period * period;
-    bytes = frames * 4;
-    tone = (int32_t*)malloc((size_t)bytes);
-    captured = (int32_t*)calloc((size_t)frames, 4);
+    bytes = frames * out_width;
+    captureBytes = frames * in_width;
+    tone = (unsigned char*)malloc((size_t)bytes);
+    captured = (unsigned char*)calloc((size_t)captureBytes, 1);
     if (!tone || !captured) return fail("malloc", 0);
     for (i = 0; i < frames; ++i)
-        tone[i] = (int32_t)(0.25 * 2147483647.0 * sin(2.0 * 3.14159265358979 * TONE_HZ * i / rate));
+        put_sample(0.25 * sin(2.0 * 3.14159265358979 * TONE_HZ * i / rate), out0.type, tone + (size_t)i * out_width);
 
-    r = SetCaptureBuffer(captured, bytes, 0);
+    r = SetCaptureBuffer(captured, captureBytes, 0);
     if (r != ASIOCHAN_OK) return fail("SetCaptureBuffer", r);
     r = SetPlayBuffer(tone, bytes, 0);
     if (r != ASIOCHAN_OK) return fail("SetPlayBuffer", r);
@@ -84,7 +135,11 @@ int main(void) {
     start = GetTickCount();
     while ((IsPortPlaybackRunning(0) || IsPortCaptureRunning(0)) && GetTickCount() - start < 10000) Sleep(20);
 
-    for (i = 0; i < frames; ++i) heard += captured[i] != 0;
+    for (i = 0; i < frames; ++i) {
+        int loud = 0;
+        for (j = 0; j < in_width; ++j) loud |= captured[(size_t)i * in_width + j] != 0;
+        heard += loud;
+    }
     printf("played %d frames on output 0; captured %d frames on input 0, %d of them not silent\n", (int)frames,
            (int)frames, (int)heard);
 

@@ -82,7 +82,7 @@ extern "C" {
 
 /* ---- Types ------------------------------------------------------------------------------- */
 
-/* 32-bit and 64-bit: asiochan.dll comes in both, with the same 39 undecorated
+/* 32-bit and 64-bit: asiochan.dll comes in both, with the same 41 undecorated
  * exports; on 64-bit Windows every function uses the one x64 calling convention.
  * Use the DLL of the application's own bitness: it lists and loads only the
  * drivers installed for that bitness. The one layout that differs between the two
@@ -246,6 +246,49 @@ int32_t ASIOCHAN_CALL Prepare(void);
  *               (and dispose) and answers what the driver says. */
 int32_t ASIOCHAN_CALL Finish(void);
 
+/* ---- What the driver asks for ------------------------------------------------------------
+ * A driver tells the host, on a thread of its own, when something changed under a
+ * run. The library answers it as it always did, notes what it said, and reports it
+ * here; acting on it is the application's decision.
+ *
+ * ASIOCHAN_REQUEST_RESET        the driver asks to be restarted, typically because its
+ *                               period size or format changed. From that moment until
+ *                               the next Prepare no audio moves: every output the run
+ *                               serves plays silence, captures and queued playback stay
+ *                               where they were. Do: Finish, Initialize (it reads the
+ *                               new sizes), Prepare, then queue the playback and arm
+ *                               the captures again. What a capture held so far stays in
+ *                               its buffer.
+ * ASIOCHAN_REQUEST_RESYNC       the driver lost its timing (dropped periods, say); the
+ *                               stream goes on. Worth a note in a log.
+ * ASIOCHAN_REQUEST_LATENCIES    the driver's latencies changed; the stream goes on.
+ *                               GetInputLatency and GetOutputLatency keep what the last
+ *                               Prepare read: Prepare again to read the new ones.
+ * ASIOCHAN_REQUEST_SAMPLE_RATE  the driver's sample rate changed; the stream goes on.
+ *                               GetCurrentSampleRate keeps what was last read: Finish,
+ *                               Initialize and Prepare to run at the new rate. */
+#define ASIOCHAN_REQUEST_RESET 1u
+#define ASIOCHAN_REQUEST_RESYNC 2u
+#define ASIOCHAN_REQUEST_LATENCIES 4u
+#define ASIOCHAN_REQUEST_SAMPLE_RATE 8u
+
+/* What the driver asked for since the last call, then clears it. Poll it while a run
+ * streams.
+ * Returns:      the ASIOCHAN_REQUEST_* bits; 0 when nothing was asked.
+ * Thread:       any.
+ * Out of order: Prepare clears the bits; what the driver asks while Prepare creates
+ *               its buffers and starts it belongs to the new run. With no driver, 0. */
+uint32_t ASIOCHAN_CALL GetDriverRequests(void);
+
+/* The periods processed since the last Prepare, wrapping at 2^32. Periods held after
+ * a reset request are not counted, so this is also the number of periods that moved
+ * audio. A count that stops rising while the run streams, with no reset asked for,
+ * means the driver stopped delivering periods (its device was unplugged, its audio
+ * server ended): Finish and report it.
+ * Returns:      the count; 0 while no run is prepared (before Prepare, after Finish).
+ * Thread:       any. */
+uint32_t ASIOCHAN_CALL GetPeriodCount(void);
+
 /* ---- Capture ----------------------------------------------------------------------------- */
 
 /* Arms input `channel` to record `byteLength` bytes into `buffer`, zeroed first, from
@@ -382,8 +425,15 @@ uint8_t ASIOCHAN_CALL IsPortPlaybackRunning(uint32_t channel);
 /* ---- File players ------------------------------------------------------------------------
  * Each player streams the first channel of a PCM WAV file (8, 16 or 24 bits) through
  * SetPlayBuffer and StartPlayback, once or in a loop, in blocks of two seconds, on a
- * worker thread of its own. Samples go out as 32-bit signed little-endian (ASIO type
- * 18), right for drivers whose outputs have that type. File names are ANSI paths of at
+ * worker thread of its own. Each output channel gets the samples in its own sample type
+ * (as ASIOGetChannelInfo tells it at Prepare): 16-, 24- and 32-bit integers, the 32-bit
+ * containers of 16, 18, 20 and 24 bits, and 32- and 64-bit floats (full scale +-1.0),
+ * little- or big-endian. A file sample s of b bits (after the volume, clipped to the
+ * b-bit range; 8-bit files count as 16-bit) becomes the 32-bit value s << (32 - b),
+ * laid out in the type: the integer types keep its top bits, the floats hold it
+ * divided by 2^31. On an Int32LSB output (type 18) the bytes are that value. Blocks are
+ * two seconds of samples in each channel's width. There is no resampling: a file of
+ * another rate than the driver's plays at the driver's. File names are ANSI paths of at
  * most 199 bytes; a file that does not read prints the reader's message on standard
  * output. A file removed or locked while it loops ends the player after the pass under
  * way. Finish does not stop a player: it waits, silent, and goes on in the next run
@@ -393,7 +443,9 @@ uint8_t ASIOCHAN_CALL IsPortPlaybackRunning(uint32_t channel);
  * A start right after a stop waits (at most 3 s) for the stopped worker to end.
  * Returns:      1 when the worker started; 0 when no run is prepared, while this
  *               player is in play or starting on another thread, when the mask is
- *               empty or names a channel at or above the output count, while an
+ *               empty or names a channel at or above the output count or one whose
+ *               type has no width (DSD, unassigned codes) or whose width differs from
+ *               the other outputs' (the periods skip such a channel), while an
  *               earlier worker still holds its channels or has not ended after the
  *               wait, for a null, too long or unplayable file name (missing, a folder,
  *               not 8/16/24 bits, rate 0), or when no thread can be made.
@@ -428,7 +480,8 @@ uint8_t ASIOCHAN_CALL IsMultipleInPlay(void);
  * the stopped worker to end.
  * Returns:      1 when the worker started; 0 when no run is prepared, while this
  *               player is in play or starting on another thread, when the channel is
- *               at or above the output count, while an earlier worker has not ended
+ *               at or above the output count or cannot be played (as for
+ *               MultipleChanelPlayStart), while an earlier worker has not ended
  *               after the wait, for a null, too long or unplayable file name, or when
  *               no thread can be made.
  * Thread:       any.

@@ -7,10 +7,12 @@
 #
 # --register-sim  registers the simulated driver asiochan_sim.dll of a build's bin
 #                 folder with the regsvr32 of its own bitness (so in the registry
-#                 view of that bitness), and adds two more driver entries for the
+#                 view of that bitness), and adds more driver entries for the
 #                 same DLL under other class ids: one whose driver objects run
-#                 their periods only when a test steps them, and one the server
-#                 refuses to create.
+#                 their periods only when a test steps them, the same with float
+#                 samples, one the server refuses to create, one that asks for a
+#                 reset and one that stops delivering periods, both about half a
+#                 second into a run.
 # --map-d         makes <folder> the prefix's D: drive.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -58,6 +60,9 @@ if [ -n "$bin" ]; then
     }
     add_driver "{5A1C0002-7E57-4A51-8C0D-A510C4A20002}" asiochan_sim_stepped "asiochan sim (stepped)"
     add_driver "{5A1C0003-7E57-4A51-8C0D-A510C4A20003}" asiochan_sim_refused "asiochan sim (refused)"
+    add_driver "{5A1C0008-7E57-4A51-8C0D-A510C4A20008}" asiochan_sim_stepped_float "asiochan sim (stepped, float)"
+    add_driver "{5A1C0006-7E57-4A51-8C0D-A510C4A20006}" asiochan_sim_resets "asiochan sim (resets)"
+    add_driver "{5A1C0007-7E57-4A51-8C0D-A510C4A20007}" asiochan_sim_stalls "asiochan sim (stalls)"
     wineserver -w
 fi
 echo "$prefix"

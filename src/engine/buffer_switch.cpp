@@ -225,8 +225,13 @@ void Engine::runPeriod(AsioLong doubleBufferIndex) {
     if (period.frames <= 0 || period.captureBytes > INT32_MAX || period.playbackBytes > INT32_MAX ||
         period.captureBytes < 0 || period.playbackBytes < 0)
         return;
-    period.playbackRunning = state_.playbackRunning.load(std::memory_order_acquire) != 0;
-    period.captureRunning = state_.captureRunning.load(std::memory_order_acquire) != 0;
+    // After a reset request the driver's sizes may have changed under the run: no
+    // audio moves until the application prepares a new run. The half-buffers are
+    // still those of this run, so silencing them at its sizes is safe.
+    const bool held = state_.requests.resetPending();
+    if (!held) state_.requests.notePeriod();
+    period.playbackRunning = !held && state_.playbackRunning.load(std::memory_order_acquire) != 0;
+    period.captureRunning = !held && state_.captureRunning.load(std::memory_order_acquire) != 0;
     period.outWithdrawn = state_.playbackWithdrawn.load(std::memory_order_acquire);
     period.inWithdrawn = state_.captureWithdrawn.load(std::memory_order_acquire);
     std::memset(period.servedOut, 0, sizeof period.servedOut);

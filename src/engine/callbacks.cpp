@@ -43,6 +43,14 @@ void ASIOCHAN_CDECL bufferSwitch(AsioLong doubleBufferIndex, ASIOBool directProc
     bufferSwitchTimeInfo(&time, doubleBufferIndex, directProcess);
 }
 
+namespace {
+// The driver's notices are kept for the application (see DriverRequests); the
+// answers below do not depend on them.
+void note(std::uint32_t request) {
+    if (Engine* engine = routedEngine.load(std::memory_order_acquire)) engine->state().requests.note(request);
+}
+}  // namespace
+
 AsioLong ASIOCHAN_CDECL asioMessage(AsioLong selector, AsioLong value, void* /*message*/, double* /*opt*/) {
     switch (selector) {
         case kAsioSelectorSupported:
@@ -61,8 +69,14 @@ AsioLong ASIOCHAN_CDECL asioMessage(AsioLong selector, AsioLong value, void* /*m
         case kAsioEngineVersion:
             return 2;
         case kAsioResetRequest:
+            note(kRequestReset);
+            return 1;
         case kAsioResyncRequest:
+            note(kRequestResync);
+            return 1;
         case kAsioLatenciesChanged:
+            note(kRequestLatencies);
+            return 1;
         case kAsioSupportsTimeInfo:
             return 1;
         default:
@@ -73,7 +87,9 @@ AsioLong ASIOCHAN_CDECL asioMessage(AsioLong selector, AsioLong value, void* /*m
 }
 
 // The engine keeps the rate it last read; a change announced by the driver is
-// not acted on.
-void ASIOCHAN_CDECL sampleRateDidChange(ASIOSampleRate /*rate*/) {}
+// noted for the application, which decides what to do about it.
+void ASIOCHAN_CDECL sampleRateDidChange(ASIOSampleRate rate) {
+    if (Engine* engine = routedEngine.load(std::memory_order_acquire)) engine->state().requests.noteSampleRate(rate);
+}
 
 }  // namespace asiochan

@@ -15,7 +15,7 @@ struct BlockHeader {
     std::atomic<BlockHeader*> nextRetired{nullptr};
     unsigned char padding[16 - sizeof(std::atomic<BlockHeader*>)];
 };
-static_assert(sizeof(BlockHeader) == 16);
+static_assert(sizeof(BlockHeader) == kBlockOverheadBytes);
 
 BlockHeader* headerOf(std::uint8_t* block) { return reinterpret_cast<BlockHeader*>(block - sizeof(BlockHeader)); }
 }  // namespace

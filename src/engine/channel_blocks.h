@@ -3,12 +3,16 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 namespace asiochan {
 
+constexpr std::size_t kBlockOverheadBytes = 16;
+
 // A block of `bytes` bytes (at least one, so an empty buffer still has an
-// address); null when `bytes` is negative or memory is short.
+// address), with kBlockOverheadBytes of header in front (see RetiredBlocks); null
+// when `bytes` is negative or memory is short.
 std::uint8_t* allocateBlock(std::int64_t bytes);
 // Releases a block from allocateBlock; null and the closed-queue marker are ignored.
 // Never on the driver's thread: that thread retires blocks instead.

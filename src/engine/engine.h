@@ -23,6 +23,8 @@
 // | capture record, key field `writePos`    | app while `done` is 1; callback once  | both               |
 // |                                         |   `writePos` is set                   |                    |
 // | period counters (PeriodGuard)           | callback                              | app (stop waits)   |
+// | E.requests (bits, reset held, periods)  | driver's threads (notices, periods);  | app, callback      |
+// |                                         |   app (cleared at Prepare, bits read) |                    |
 //
 // | capture dump slots (CaptureDumps)       | callback (post); library thread or    | app                |
 // |                                         |   app (write, then the channel's done)|                    |
@@ -74,6 +76,16 @@ public:
     std::int32_t prepare();
     std::int32_t finish();
     bool runPrepared() const { return state_.runPrepared.load(std::memory_order_acquire) != 0; }
+    // The sample type of output `channel` as the last Prepare learnt it, when the
+    // periods feed that channel whole: false when the channel is beyond the outputs,
+    // its query failed, its type has no width, or its width differs from the other
+    // outputs' (the period processing skips such a channel).
+    bool fedOutputType(std::uint32_t channel, ASIOSampleType& type) const;
+
+    // What the driver asked for since the last call (request bits), cleared; and
+    // the periods processed in the prepared run (0 without one).
+    std::uint32_t takeDriverRequests() { return state_.requests.take(); }
+    std::uint32_t periodCount() const { return runPrepared() ? state_.requests.periods() : 0; }
 
     // Capture channels.
     std::int32_t setCaptureBuffer(void* buffer, std::int32_t byteLength, std::uint32_t channel);

@@ -10,6 +10,7 @@
 
 #include "driver/asio_types.h"
 #include "driver/sample_width.h"
+#include "engine/driver_requests.h"
 
 namespace asiochan {
 
@@ -72,11 +73,17 @@ struct EngineState {
     // known and differs from its direction's sampleSize has a half-buffer of
     // another size than a period's byte count: the period processing skips it.
     std::atomic<std::int32_t> entryWidth[kMaxBufferInfos]{};
+    // The sample type of each entry as its channel query told it at Prepare
+    // (meaningful where entryWidth is not 0).
+    std::atomic<ASIOSampleType> entryType[kMaxBufferInfos]{};
 
     // 1 from a Prepare whose buffer creation succeeded until the next Finish: the
     // driver may be calling the period processing. The driver session finishes
     // such a run before it releases the driver.
     std::atomic<std::uint8_t> runPrepared{0};
+
+    // What the driver asked for during the run, and its period count.
+    DriverRequests requests;
 
     // Run flags. Every start is also counted: the period processing clears a flag
     // when it found nothing left to do, and sets it again when the count moved

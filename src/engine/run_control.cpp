@@ -17,6 +17,8 @@ std::int32_t Engine::prepare() {
 
     state_.playbackRunning.store(0, std::memory_order_seq_cst);
     state_.captureRunning.store(0, std::memory_order_seq_cst);
+    // Requests the driver sends from its buffer creation on belong to the new run.
+    state_.requests.startRun();
     state_.callbacks = engineCallbacks();
     // The driver about to get these buffers calls back into this state_.
     routeCallbacksTo(this);
@@ -50,6 +52,7 @@ std::int32_t Engine::prepare() {
             info.channel = state_.bufferInfoTable[k].channelNum;
             info.isInput = state_.bufferInfoTable[k].isInput;
             last = calls_.ASIOGetChannelInfo(&info);
+            state_.entryType[k].store(info.type);
             state_.entryWidth[k].store(last == ASE_OK ? sampleWidthOf(info.type) : 0);
             if (last == ASE_OK) storeSampleSize(state_, info.isInput != ASIOFalse ? 0 : 1, info.type);
         }
@@ -65,6 +68,15 @@ std::int32_t Engine::prepare() {
         housekeeper_.ensureRunning();
     }
     return calls_.ASIOStart();
+}
+
+bool Engine::fedOutputType(std::uint32_t channel, ASIOSampleType& type) const {
+    // Prepare puts output i at entry i of the buffer table.
+    if (channel >= kMaxChannels || static_cast<std::int32_t>(channel) >= state_.outputBufferCount.load()) return false;
+    const std::int32_t width = state_.entryWidth[channel].load();
+    if (width == 0 || width != state_.sampleSize[1].load()) return false;
+    type = state_.entryType[channel].load();
+    return true;
 }
 
 std::int32_t Engine::finish() {

@@ -32,6 +32,8 @@ int32_t ASIOCHAN_CALL GetOutputLatency(void) { return theLibrary().engine.output
 
 int32_t ASIOCHAN_CALL Prepare(void) { return theLibrary().engine.prepare(); }
 int32_t ASIOCHAN_CALL Finish(void) { return theLibrary().engine.finish(); }
+uint32_t ASIOCHAN_CALL GetDriverRequests(void) { return theLibrary().engine.takeDriverRequests(); }
+uint32_t ASIOCHAN_CALL GetPeriodCount(void) { return theLibrary().engine.periodCount(); }
 
 int32_t ASIOCHAN_CALL SetCaptureBuffer(void* buffer, int32_t byteLength, uint32_t channel) {
     return theLibrary().engine.setCaptureBuffer(buffer, byteLength, channel);

@@ -34,15 +34,15 @@ void forEachChannel(ChannelMask channels, Action action) {
 
 }  // namespace
 
-bool streamFormatOf(const WavHeader& header, StreamFormat& format) {
+bool streamFormatOf(const WavHeader& header, std::uint32_t sampleBytes, StreamFormat& format) {
     format.bytesPerSample = header.bit_samp / 8u;
     if (header.bit_samp % 8 != 0 || format.bytesPerSample < 1 || format.bytesPerSample > 3) return false;
     format.channels = std::max<std::uint32_t>(header.channels, 1);
     const std::uint64_t frameBytes = std::uint64_t{format.bytesPerSample} * format.channels;
-    format.passBytes = header.length / frameBytes * kOutputSampleBytes;
-    const std::uint64_t block = std::uint64_t{header.samp_freq} * 2 * kOutputSampleBytes;
-    if (block == 0 || block > INT32_MAX) return false;
-    format.blockBytes = static_cast<std::uint32_t>(block);
+    format.passFrames = header.length / frameBytes;
+    const std::uint64_t blockFrames = std::uint64_t{header.samp_freq} * 2;
+    if (blockFrames == 0 || sampleBytes == 0 || blockFrames * sampleBytes > INT32_MAX) return false;
+    format.blockFrames = static_cast<std::uint32_t>(blockFrames);
     return true;
 }
 
@@ -76,6 +76,11 @@ std::uint8_t FilePlayer::start(const char* path, ChannelMask channels, std::uint
     const std::int32_t outputs = engine_.outputChannelCount();
     if (channels == 0 || outputs <= 0 || (channels & ~channelsBelow(outputs)) != 0) return 0;
     if (path == nullptr || boundedLength(path, kPlayerPathBytes) >= kPlayerPathBytes) return 0;
+    // Every channel must be one the periods feed, in a type the samples can take.
+    ASIOSampleType types[kMaxChannels] = {};
+    for (std::uint32_t i = 0; i < kMaxChannels; ++i)
+        if (hasChannel(channels, i) && (!engine_.fedOutputType(i, types[i]) || sampleLayoutWidth(types[i]) == 0))
+            return 0;
     if (!beginStart()) return 0;
     bool started = false;
     // A worker that ended gave its channels back; one that still holds them is
@@ -87,6 +92,7 @@ std::uint8_t FilePlayer::start(const char* path, ChannelMask channels, std::uint
         WavHeader header;
         if (readWavHeader(path_, header) && isPlayableHeader(header)) {
             channels_ = channels;
+            std::memcpy(types_, types, sizeof types_);
             started = launchWorker(loop);
         }
         if (!started) heldChannels_.store(0);
@@ -162,19 +168,48 @@ bool FilePlayer::waitForChannels() {
     }
 }
 
+// One block per sample type among the channels, two seconds long in that type's
+// width. False when a block cannot be allocated (those made are freed).
+bool FilePlayer::makeBlocks(const StreamFormat& format, Blocks& blocks) const {
+    for (std::uint32_t i = 0; i < kMaxChannels; ++i) {
+        if (!hasChannel(channels_, i)) continue;
+        std::uint32_t t = 0;
+        while (t < blocks.count && blocks.targets[t].type != types_[i]) ++t;
+        if (t == blocks.count) {
+            const std::uint32_t width = sampleLayoutWidth(types_[i]);
+            std::uint8_t* block = width != 0 && t < FrameConverter::kMaxTargets
+                                      ? new (std::nothrow) std::uint8_t[std::size_t{format.blockFrames} * width]
+                                      : nullptr;
+            if (block == nullptr) {
+                for (std::uint32_t k = 0; k < blocks.count; ++k) delete[] blocks.targets[k].out;
+                blocks.count = 0;
+                return false;
+            }
+            blocks.targets[t] = {types_[i], block};
+            blocks.widths[t] = width;
+            ++blocks.count;
+        }
+        blocks.targetOf[i] = t;
+    }
+    return true;
+}
+
 // Plays one pass from the converter's stream. Returns after the last block of the
 // pass, or after giving the channels back when the player was stopped.
-void FilePlayer::playPass(const StreamFormat& format, FrameConverter& converter, std::uint8_t* block) {
+void FilePlayer::playPass(const StreamFormat& format, FrameConverter& converter, const Blocks& blocks) {
     std::uint64_t produced = 0;
-    while (produced < format.passBytes) {
+    while (produced < format.passFrames) {
         if (waitForChannels()) {
-            const auto count =
-                static_cast<std::uint32_t>(std::min<std::uint64_t>(format.passBytes - produced, format.blockBytes));
-            converter.convert(block, count / kOutputSampleBytes, volume_);
-            forEachChannel(channels_,
-                           [&](std::uint32_t i) { port_.setPlayBuffer(block, static_cast<std::int32_t>(count), i); });
+            const auto frames =
+                static_cast<std::uint32_t>(std::min<std::uint64_t>(format.passFrames - produced, format.blockFrames));
+            // The file's samples are converted once, then laid out once per type.
+            converter.convertInto(blocks.targets, blocks.count, frames, volume_);
+            forEachChannel(channels_, [&](std::uint32_t i) {
+                const std::uint32_t t = blocks.targetOf[i];
+                port_.setPlayBuffer(blocks.targets[t].out, static_cast<std::int32_t>(frames * blocks.widths[t]), i);
+            });
             port_.startPlayback();
-            produced += count;
+            produced += frames;
         }
         if (!run_.load()) {
             forEachChannel(channels_, [&](std::uint32_t i) { port_.releasePlaybackChannel(i); });
@@ -197,16 +232,18 @@ void FilePlayer::endWorker() {
 void FilePlayer::workerMain(void* self) {
     FilePlayer& player = *static_cast<FilePlayer*>(self);
 
+    std::uint32_t sampleBytes = 0;
+    forEachChannel(player.channels_,
+                   [&](std::uint32_t i) { sampleBytes = std::max(sampleBytes, sampleLayoutWidth(player.types_[i])); });
     WavHeader header;
     StreamFormat format{};
-    if (!readWavHeader(player.path_, header) || !streamFormatOf(header, format)) {
+    if (!readWavHeader(player.path_, header) || !streamFormatOf(header, sampleBytes, format)) {
         player.endWorker();
         return;
     }
-    std::uint8_t* block = new (std::nothrow) std::uint8_t[format.blockBytes];
+    Blocks blocks;
     FrameConverter converter;
-    if (block == nullptr || !converter.init(format.bytesPerSample, format.channels)) {
-        delete[] block;
+    if (!converter.init(format.bytesPerSample, format.channels) || !player.makeBlocks(format, blocks)) {
         player.endWorker();
         return;
     }
@@ -225,7 +262,7 @@ void FilePlayer::workerMain(void* self) {
         // the last pass had been played.
         if (stream == nullptr || std::fseek(stream, header.dataOffset, SEEK_SET) != 0) break;
         converter.reset(stream);
-        player.playPass(format, converter, block);
+        player.playPass(format, converter, blocks);
         player.pause(player.pollMs_.load());
         again = player.run_.load() && player.loop_.load();
     }
@@ -233,7 +270,7 @@ void FilePlayer::workerMain(void* self) {
     player.pause(player.finalWaitMs_.load());
     player.endWorker();
     if (stream) std::fclose(stream);
-    delete[] block;
+    for (std::uint32_t t = 0; t < blocks.count; ++t) delete[] blocks.targets[t].out;
 }
 
 }  // namespace asiochan

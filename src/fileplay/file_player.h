@@ -25,19 +25,19 @@ constexpr std::uint32_t kPlayerPathBytes = 200;  // the file name with its NUL
 constexpr std::uint32_t kPlayerPollMs = 100;
 constexpr std::uint32_t kPlayerFinalWaitMs = 2000;
 
-// What the worker derives from a header. Pass lengths are 64-bit: a file of 2^29
-// frames or more has a pass of 2^31 output bytes or more.
+// What the worker derives from a header. Pass lengths are 64-bit: a file may hold
+// 2^32 frames and more.
 struct StreamFormat {
     std::uint32_t bytesPerSample;
-    std::uint32_t channels;    // a channel count of 0 counts as 1
-    std::uint64_t passBytes;   // output bytes of one pass: whole frames x 4
-    std::uint32_t blockBytes;  // two seconds of output samples: samp_freq x 8
+    std::uint32_t channels;     // a channel count of 0 counts as 1
+    std::uint64_t passFrames;   // whole frames of one pass
+    std::uint32_t blockFrames;  // two seconds: samp_freq x 2
 };
-// False when the header cannot be streamed: a width other than 8, 16 or 24 bits
-// (the file may have changed since the start looked at it), a sample rate of 0, or
-// a block beyond what the channel service takes in one buffer (a signed 32-bit
-// byte count).
-bool streamFormatOf(const WavHeader& header, StreamFormat& format);
+// False when the header cannot be streamed into samples of `sampleBytes` bytes: a
+// width other than 8, 16 or 24 bits (the file may have changed since the start
+// looked at it), a sample rate of 0, or a block beyond what the channel service
+// takes in one buffer (a signed 32-bit byte count).
+bool streamFormatOf(const WavHeader& header, std::uint32_t sampleBytes, StreamFormat& format);
 
 // Threads: start, stop, setVolume and inPlay are called by application threads;
 // the worker reads the record and writes `run`, `inPlay` and `heldChannels_`.
@@ -53,8 +53,10 @@ public:
 
     // 1 when the worker was started; 0 when the player is in play or still busy,
     // no run is prepared, the set is empty or names a channel at or beyond the
-    // engine's output channel count, an earlier worker still holds its channels,
-    // the name is null or 200 bytes or longer, or the file is not playable.
+    // engine's output channel count or one the periods do not feed (see
+    // Engine::fedOutputType), an earlier worker still holds its channels, the name
+    // is null or 200 bytes or longer, or the file is not playable. Each channel
+    // gets the file's samples in its own sample type.
     std::uint8_t start(const char* path, ChannelMask channels, std::uint8_t loop);
     // The same for one channel: 0 for a channel at or beyond the output count.
     std::uint8_t startOnChannel(const char* path, std::uint32_t channel, std::uint8_t loop);
@@ -84,7 +86,15 @@ private:
     bool launchWorker(std::uint8_t loop);
     void pause(std::uint32_t ms);
     bool waitForChannels();
-    void playPass(const StreamFormat& format, FrameConverter& converter, std::uint8_t* block);
+    // The blocks of one pass's conversion: one per sample type among the channels.
+    struct Blocks {
+        FrameConverter::Target targets[FrameConverter::kMaxTargets];
+        std::uint32_t widths[FrameConverter::kMaxTargets];
+        std::uint32_t count = 0;
+        std::uint32_t targetOf[kMaxChannels];  // which block feeds a channel
+    };
+    bool makeBlocks(const StreamFormat& format, Blocks& blocks) const;
+    void playPass(const StreamFormat& format, FrameConverter& converter, const Blocks& blocks);
     void endWorker();
 
     const Engine& engine_;
@@ -93,7 +103,8 @@ private:
     // Written by start only while no worker of this player runs, before it creates
     // the worker; read by the worker.
     char path_[kPlayerPathBytes] = {};
-    ChannelMask channels_ = 0;  // bit i: output channel i is fed
+    ChannelMask channels_ = 0;                 // bit i: output channel i is fed
+    ASIOSampleType types_[kMaxChannels] = {};  // the sample type of each fed channel
 
     std::atomic<std::uint8_t> loop_{0};
     std::atomic<std::uint8_t> run_{0};     // set by a start, cleared by a stop

@@ -1,59 +1,236 @@
 #include "fileplay/sample_conversion.h"
 
 #include <algorithm>
-#include <cmath>
+#include <bit>
 #include <cstring>
+#include <limits>
 #include <new>
+#include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace asiochan {
 
 namespace {
 constexpr std::size_t kReadChunk = 64 * 1024;
+// Bytes past the read buffer's end that a run may load: a sample is loaded as a
+// 4-byte word whose top bytes are dropped.
+constexpr std::size_t kLoadSlack = 4;
 
-// Truncation toward zero, clipped to [low, high]. Float comparisons are exact here:
-// both bounds are representable.
-std::int32_t clippedProduct(float product, std::int32_t low, std::int32_t high) {
-    if (std::isnan(product)) return 0;
-    if (product <= static_cast<float>(low)) return low;
-    if (product >= static_cast<float>(high)) return high;
-    return static_cast<std::int32_t>(product);
+// What differs between file sample widths: how a sample is read, the range a scaled
+// sample is clipped to, and the shift that brings it to the 32-bit range.
+template <std::uint32_t Width>
+struct FileWidth;
+
+template <>
+struct FileWidth<1> {
+    static constexpr float kLow = -32768.0f;
+    static constexpr float kHigh = 32767.0f;
+    static constexpr int kShift = 16;
+    // 8-bit samples are unsigned: the high byte is b ^ 0x80, the low byte 0xFF
+    // below 128 and 0x00 from 128 on.
+    static std::int32_t load(const std::uint8_t* p) {
+        const std::uint32_t b = p[0];
+        const std::uint32_t low = ((b >> 7) - 1u) & 0xFFu;
+        return static_cast<std::int16_t>(static_cast<std::uint16_t>(((b ^ 0x80u) << 8) | low));
+    }
+};
+
+template <>
+struct FileWidth<2> {
+    static constexpr float kLow = -32768.0f;
+    static constexpr float kHigh = 32767.0f;
+    static constexpr int kShift = 16;
+    static std::int32_t load(const std::uint8_t* p) {
+        if constexpr (std::endian::native == std::endian::little) {
+            std::int16_t v;
+            std::memcpy(&v, p, sizeof v);
+            return v;
+        } else {
+            return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
+        }
+    }
+};
+
+template <>
+struct FileWidth<3> {
+    static constexpr float kLow = -8388608.0f;
+    static constexpr float kHigh = 8388607.0f;
+    static constexpr int kShift = 8;
+    static std::int32_t load(const std::uint8_t* p) {
+        std::uint32_t word;
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(&word, p, sizeof word);  // the fourth byte is shifted out below
+        } else {
+            word = p[0] | (p[1] << 8) | (static_cast<std::uint32_t>(p[2]) << 16);
+        }
+        return static_cast<std::int32_t>(word << 8) >> 8;
+    }
+};
+
+// Scales, clips and widens one file value: truncation toward zero, clipped to the
+// file's range, shifted to the 32-bit range. A product that is not a number gives
+// silence. Clipping in floating point before truncating gives the same result as
+// truncating and then clipping, since both bounds are integers.
+template <std::uint32_t Width>
+inline SampleValue scaledNumber(std::int32_t value, float volume) {
+    using W = FileWidth<Width>;
+    // Assigning to a float rounds to single precision even where the FPU keeps more.
+    float product = static_cast<float>(value) * volume;
+    product = product < W::kLow ? W::kLow : product;
+    product = product > W::kHigh ? W::kHigh : product;
+    return static_cast<SampleValue>(static_cast<std::uint32_t>(static_cast<std::int32_t>(product)) << W::kShift);
+}
+
+// A volume whose products are all numbers, giving the same clipped results: NaN
+// silences, and an infinite volume clips like the largest finite one, also for a
+// value of 0 (whose product with infinity would not be a number).
+inline float numericVolume(float volume) {
+    if (volume != volume) return 0.0f;
+    return std::clamp(volume, -std::numeric_limits<float>::max(), std::numeric_limits<float>::max());
+}
+
+template <std::uint32_t Width>
+inline SampleValue scaled(std::int32_t value, float volume) {
+    return scaledNumber<Width>(value, numericVolume(volume));
+}
+
+#if defined(__SSE2__)
+// Four frames at a time: the first sample of each as a plain value in a lane.
+template <std::uint32_t Width, std::uint32_t Channels>
+inline __m128i loadFour(const std::uint8_t* p, std::size_t stride) {
+    __m128i words;
+    if constexpr (Width * Channels == 4) {
+        words = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    } else {
+        // Each sample loaded as a 32-bit word; bytes above the sample are dropped
+        // below. The read buffer has room for the bytes past its last sample.
+        const auto word = [](const std::uint8_t* at) {
+            std::int32_t w;
+            std::memcpy(&w, at, sizeof w);
+            return _mm_cvtsi32_si128(w);
+        };
+        const __m128i low = _mm_unpacklo_epi32(word(p), word(p + stride));
+        const __m128i high = _mm_unpacklo_epi32(word(p + 2 * stride), word(p + 3 * stride));
+        words = _mm_unpacklo_epi64(low, high);
+    }
+    if constexpr (Width == 1) {
+        // High byte b ^ 0x80, low byte 0xFF below 128: the low byte is 0xFF exactly
+        // when the high byte's top bit is set.
+        const __m128i high =
+            _mm_slli_epi32(_mm_xor_si128(_mm_and_si128(words, _mm_set1_epi32(0xFF)), _mm_set1_epi32(0x80)), 24);
+        const __m128i sign = _mm_srai_epi32(high, 31);
+        const __m128i low = _mm_and_si128(sign, _mm_set1_epi32(0xFF));
+        return _mm_or_si128(_mm_srai_epi32(high, 16), low);
+    } else {
+        constexpr int kDrop = 32 - 8 * static_cast<int>(Width);
+        return _mm_srai_epi32(_mm_slli_epi32(words, kDrop), kDrop);
+    }
+}
+#endif
+
+// What a run writes, 4 bytes per frame in the machine's byte order: the value, or
+// the value as a single-precision float of full scale +-1.0 (so on a little-endian
+// machine, Int32LSB or Float32LSB samples).
+enum class RunOutput { Value, Float };
+
+constexpr float kFloatScale = 1.0f / 2147483648.0f;
+
+template <RunOutput Output>
+inline void storeOne(SampleValue value, std::uint8_t* out) {
+    if constexpr (Output == RunOutput::Value) {
+        std::memcpy(out, &value, sizeof value);
+    } else {
+        const float sample = static_cast<float>(value) * kFloatScale;
+        std::memcpy(out, &sample, sizeof sample);
+    }
+}
+
+// Converts the first sample of `frames` frames, without a branch per sample. A
+// fixed channel count lets the compiler see the stride; 0 takes the frame size given
+// at run time.
+template <std::uint32_t Width, std::uint32_t Channels, RunOutput Output>
+void convertRun(const std::uint8_t* in, std::size_t frameBytes, std::uint8_t* out, std::size_t frames, float volume) {
+    const std::size_t stride = Channels != 0 ? std::size_t{Width} * Channels : frameBytes;
+    volume = numericVolume(volume);
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // A volume from 0 to 1 keeps every product within the file's range (rounding
+    // cannot pass the sample it scales), so the run leaves the clipping out.
+    const bool clip = !(volume >= 0.0f && volume <= 1.0f);
+    const auto run = [&](auto clipping) {
+        using W = FileWidth<Width>;
+        const __m128 factor = _mm_set1_ps(volume);
+        const __m128 low = _mm_set1_ps(W::kLow);
+        const __m128 high = _mm_set1_ps(W::kHigh);
+        for (; i + 4 <= frames; i += 4) {
+            __m128 product = _mm_mul_ps(_mm_cvtepi32_ps(loadFour<Width, Channels>(in + i * stride, stride)), factor);
+            if constexpr (decltype(clipping)::value) product = _mm_min_ps(_mm_max_ps(product, low), high);
+            const __m128i clipped = _mm_cvttps_epi32(product);
+            if constexpr (Output == RunOutput::Value) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), _mm_slli_epi32(clipped, W::kShift));
+            } else {
+                // The shift folded into the scale: both are exact powers of two.
+                constexpr float kScale = kFloatScale * static_cast<float>(1u << W::kShift);
+                _mm_storeu_ps(reinterpret_cast<float*>(out + 4 * i),
+                              _mm_mul_ps(_mm_cvtepi32_ps(clipped), _mm_set1_ps(kScale)));
+            }
+        }
+    };
+    if (clip)
+        run(std::true_type{});
+    else
+        run(std::false_type{});
+#endif
+    for (; i < frames; ++i)
+        storeOne<Output>(scaledNumber<Width>(FileWidth<Width>::load(in + i * stride), volume), out + 4 * i);
+}
+
+template <std::uint32_t Width, RunOutput Output>
+FrameConverter::Run runFor(std::uint32_t channels) {
+    switch (channels) {
+        case 1:
+            return convertRun<Width, 1, Output>;
+        case 2:
+            return convertRun<Width, 2, Output>;
+        default:
+            return convertRun<Width, 0, Output>;
+    }
+}
+
+template <RunOutput Output>
+FrameConverter::Run runFor(std::uint32_t width, std::uint32_t channels) {
+    return width == 1   ? runFor<1, Output>(channels)
+           : width == 2 ? runFor<2, Output>(channels)
+                        : runFor<3, Output>(channels);
 }
 }  // namespace
 
 std::int32_t fileSampleValue(const std::uint8_t* bytes, std::uint32_t bytesPerSample) {
     switch (bytesPerSample) {
-        case 1: {
-            const std::uint8_t b = bytes[0];
-            const auto word = static_cast<std::uint16_t>(((b ^ 0x80u) << 8) | (b < 128 ? 0xFFu : 0x00u));
-            return static_cast<std::int16_t>(word);
-        }
+        case 1:
+            return FileWidth<1>::load(bytes);
         case 2:
-            return static_cast<std::int16_t>(static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8)));
+            return FileWidth<2>::load(bytes);
         case 3: {
+            // Not through the 4-byte load: the caller's sample may be the last bytes it has.
             const std::uint32_t raw = bytes[0] | (bytes[1] << 8) | (static_cast<std::uint32_t>(bytes[2]) << 16);
-            return static_cast<std::int32_t>(raw ^ 0x800000u) - 0x800000;
+            return static_cast<std::int32_t>(raw << 8) >> 8;
         }
         default:
             return 0;
     }
 }
 
+SampleValue scaledSampleValue(std::int32_t value, float volume, std::uint32_t bytesPerSample) {
+    return bytesPerSample == 3 ? scaled<3>(value, volume) : scaled<2>(value, volume);
+}
+
 void writeOutputSample(std::int32_t value, float volume, std::uint32_t bytesPerSample, std::uint8_t* out) {
-    // Assigning to a float rounds to single precision even where the FPU keeps more.
-    const float product = static_cast<float>(value) * volume;
-    if (bytesPerSample == 3) {
-        const auto i = static_cast<std::uint32_t>(clippedProduct(product, -8388608, 8388607));
-        out[0] = 0;
-        out[1] = static_cast<std::uint8_t>(i);
-        out[2] = static_cast<std::uint8_t>(i >> 8);
-        out[3] = static_cast<std::uint8_t>(i >> 16);
-    } else {
-        const auto i = static_cast<std::uint32_t>(clippedProduct(product, -32768, 32767));
-        out[0] = 0;
-        out[1] = 0;
-        out[2] = static_cast<std::uint8_t>(i);
-        out[3] = static_cast<std::uint8_t>(i >> 8);
-    }
+    const SampleValue v = scaledSampleValue(value, volume, bytesPerSample);
+    layOutSamples(ASIOSTInt32LSB, &v, 1, out);
 }
 
 FrameConverter::~FrameConverter() { delete[] buffer_; }
@@ -61,12 +238,15 @@ FrameConverter::~FrameConverter() { delete[] buffer_; }
 bool FrameConverter::init(std::uint32_t bytesPerSample, std::uint32_t channels) {
     if (bytesPerSample < 1 || bytesPerSample > 3) return false;
     bytesPerSample_ = bytesPerSample;
-    frameBytes_ = bytesPerSample * std::max<std::uint32_t>(channels, 1);
+    channels = std::max<std::uint32_t>(channels, 1);
+    frameBytes_ = bytesPerSample * channels;
+    valueRun_ = runFor<RunOutput::Value>(bytesPerSample, channels);
+    floatRun_ = runFor<RunOutput::Float>(bytesPerSample, channels);
     // Room for whole frames plus a chunk to read into, however wide the frame.
     const std::size_t capacity = std::max<std::size_t>(kReadChunk, 2 * static_cast<std::size_t>(frameBytes_));
     if (capacity != capacity_) {
         delete[] buffer_;
-        buffer_ = new (std::nothrow) std::uint8_t[capacity];
+        buffer_ = new (std::nothrow) std::uint8_t[capacity + kLoadSlack]();
         capacity_ = buffer_ ? capacity : 0;
     }
     reset(nullptr);
@@ -91,32 +271,68 @@ bool FrameConverter::refill() {
     return got > 0;
 }
 
-void FrameConverter::convert(std::uint8_t* out, std::size_t frames, const std::atomic<float>& volume) {
+void FrameConverter::convertValues(SampleValue* out, std::size_t frames, const std::atomic<float>& volume) {
+    convertWith(valueRun_, false, reinterpret_cast<std::uint8_t*>(out), frames, volume);
+}
+
+void FrameConverter::convertWith(Run run, bool floats, std::uint8_t* out, std::size_t frames,
+                                 const std::atomic<float>& volume) {
     const std::uint32_t width = bytesPerSample_;
     const std::size_t frameBytes = frameBytes_;
     while (frames > 0) {
         std::size_t whole = (end_ - pos_) / frameBytes;
         if (whole == 0 && !refill()) break;
-        whole = std::min((end_ - pos_) / frameBytes, frames);
-        const std::uint8_t* in = buffer_ + pos_;
-        for (std::size_t f = 0; f < whole; ++f) {
-            writeOutputSample(fileSampleValue(in, width), volume.load(std::memory_order_relaxed), width, out);
-            in += frameBytes;
-            out += kOutputSampleBytes;
-        }
+        whole = std::min({(end_ - pos_) / frameBytes, frames, kVolumeRunFrames});
+        run(buffer_ + pos_, frameBytes, out, whole, volume.load(std::memory_order_relaxed));
+        out += 4 * whole;
         pos_ += whole * frameBytes;
         frames -= whole;
     }
     if (frames == 0) return;
     // The stream ended inside a frame: its first sample still plays when it arrived
-    // whole, and everything after is silence.
+    // whole, and everything after is silence (all bytes 0 in both outputs).
     if (end_ - pos_ >= width) {
-        writeOutputSample(fileSampleValue(buffer_ + pos_, width), volume.load(std::memory_order_relaxed), width, out);
-        out += kOutputSampleBytes;
+        const SampleValue value =
+            scaledSampleValue(fileSampleValue(buffer_ + pos_, width), volume.load(std::memory_order_relaxed), width);
+        floats ? storeOne<RunOutput::Float>(value, out) : storeOne<RunOutput::Value>(value, out);
+        out += 4;
         --frames;
     }
     pos_ = end_;
-    std::memset(out, 0, frames * kOutputSampleBytes);
+    std::memset(out, 0, 4 * frames);
+}
+
+bool FrameConverter::convertInto(const Target* targets, std::size_t count, std::size_t frames,
+                                 const std::atomic<float>& volume) {
+    if (count > kMaxTargets) return false;
+    SampleLayoutFunction layOut[kMaxTargets];
+    std::size_t width[kMaxTargets];
+    for (std::size_t t = 0; t < count; ++t) {
+        layOut[t] = sampleLayoutFor(targets[t].type);
+        width[t] = sampleLayoutWidth(targets[t].type);
+        if (layOut[t] == nullptr) return false;
+    }
+    // Int32LSB or Float32LSB alone on a little-endian machine: the runs write the
+    // samples themselves.
+    if (count == 1 && std::endian::native == std::endian::little &&
+        (targets[0].type == ASIOSTInt32LSB || targets[0].type == ASIOSTFloat32LSB)) {
+        const bool floats = targets[0].type == ASIOSTFloat32LSB;
+        convertWith(floats ? floatRun_ : valueRun_, floats, targets[0].out, frames, volume);
+        return true;
+    }
+    SampleValue values[kVolumeRunFrames];
+    for (std::size_t done = 0; done < frames;) {
+        const std::size_t n = std::min(frames - done, kVolumeRunFrames);
+        convertValues(values, n, volume);
+        for (std::size_t t = 0; t < count; ++t) layOut[t](values, n, targets[t].out + done * width[t]);
+        done += n;
+    }
+    return true;
+}
+
+void FrameConverter::convert(std::uint8_t* out, std::size_t frames, const std::atomic<float>& volume) {
+    const Target target{ASIOSTInt32LSB, out};
+    convertInto(&target, 1, frames, volume);
 }
 
 }  // namespace asiochan

@@ -1,11 +1,15 @@
-// Conversion of a WAV file's first channel to the players' output samples: signed
-// 32-bit little-endian (the layout of ASIOSTInt32LSB), scaled by a volume.
+// Conversion of a WAV file's first channel to the players' sample values, scaled by
+// a volume. A value is a signed 32-bit integer whose full scale is the whole 32-bit
+// range; sample_layout.h lays values out in an output channel's own type. Laid out
+// as ASIOSTInt32LSB, a value is the 4 bytes the players have always written.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+
+#include "fileplay/sample_layout.h"
 
 namespace asiochan {
 
@@ -18,8 +22,12 @@ std::int32_t fileSampleValue(const std::uint8_t* bytes, std::uint32_t bytesPerSa
 
 // Multiplies `value` by `volume` in single precision, truncates toward zero and
 // clips to the file's range (-32768..32767 for 8 and 16 bits, -8388608..8388607 for
-// 24 bits), then writes the 4 output bytes: 00 00 lo hi for 8 and 16 bits,
-// 00 b0 b1 b2 for 24 bits. A product that is not a number gives silence.
+// 24 bits), then scales the result to the 32-bit range (<< 16 for 8 and 16 bits,
+// << 8 for 24 bits). A product that is not a number gives silence.
+SampleValue scaledSampleValue(std::int32_t value, float volume, std::uint32_t bytesPerSample);
+
+// The same value as 4 little-endian bytes: 00 00 lo hi for 8 and 16 bits,
+// 00 b0 b1 b2 for 24 bits.
 void writeOutputSample(std::int32_t value, float volume, std::uint32_t bytesPerSample, std::uint8_t* out);
 
 // Reads whole frames of interleaved samples from a stream through a buffer of its
@@ -28,6 +36,8 @@ void writeOutputSample(std::int32_t value, float volume, std::uint32_t bytesPerS
 // says) come out silent.
 class FrameConverter {
 public:
+    static constexpr std::size_t kMaxTargets = 18;  // every sample type with a width
+
     FrameConverter() = default;
     FrameConverter(const FrameConverter&) = delete;
     FrameConverter& operator=(const FrameConverter&) = delete;
@@ -42,17 +52,44 @@ public:
     // keeps ownership of the stream.
     void reset(std::FILE* stream);
 
-    // Converts the next `frames` frames into `out`, 4 bytes per frame. The volume is
-    // read again for every sample, so a change applies from the next sample on.
+    // Converts the next `frames` frames into one value each. The volume is read once
+    // for every run of kVolumeRunFrames frames (about 21 ms at 48 kHz), so a change
+    // applies from the next run on; within a run the loop has no branch per sample.
+    void convertValues(SampleValue* out, std::size_t frames, const std::atomic<float>& volume);
+
+    // Where convertInto writes one sample type: `out` receives frames x the type's
+    // width bytes.
+    struct Target {
+        ASIOSampleType type;
+        std::uint8_t* out;
+    };
+    // Converts the next `frames` frames once and lays them out in each target's
+    // type, a run at a time, so that the values stay in the cache between the two.
+    // The types are looked up once per call. False, writing nothing, when a target's
+    // type has no width.
+    bool convertInto(const Target* targets, std::size_t count, std::size_t frames, const std::atomic<float>& volume);
+
+    // Converts into ASIOSTInt32LSB samples: 4 bytes per frame.
     void convert(std::uint8_t* out, std::size_t frames, const std::atomic<float>& volume);
+
+    static constexpr std::size_t kVolumeRunFrames = 1024;
 
     std::uint32_t frameBytes() const { return frameBytes_; }
 
+    // One run's loop: `frames` frames from `in` to 4 bytes each at `out`.
+    using Run = void (*)(const std::uint8_t* in, std::size_t frameBytes, std::uint8_t* out, std::size_t frames,
+                         float volume);
+
 private:
+    // Converts through `run`, which writes values, or floats when `floats` is set.
+    void convertWith(Run run, bool floats, std::uint8_t* out, std::size_t frames, const std::atomic<float>& volume);
+
     // Moves unread bytes to the front and reads more; false when nothing more came.
     bool refill();
 
     std::FILE* stream_ = nullptr;
+    Run valueRun_ = nullptr;  // the loops for this sample width and frame size
+    Run floatRun_ = nullptr;
     std::uint8_t* buffer_ = nullptr;
     std::size_t capacity_ = 0;
     std::size_t pos_ = 0;  // next unread byte

@@ -2,7 +2,7 @@
 // each with the answer it must give, and the state every such call must leave as
 // it was. One table for the host build (the exports called directly) and for the
 // DLL under Wine (called through GetProcAddress): `Api` is any struct whose
-// members are named after the 39 exports and can be called like them.
+// members are named after the exports and can be called like them.
 #pragma once
 
 #include <cmath>

@@ -47,6 +47,8 @@ run "$cli" tone bad.wav --hz -3;   expect "tone with a bad frequency" 2 "bad --s
 run "$cli" play tone.wav --channels 0,1; expect "play on two channels" 0 "^done$"
 grep -qE "01\.0 / 00:01\.0|00:01\.0 / 00:01\.0" <<<"$out" || { echo "FAIL: play shows progress"; failures=$((failures + 1)); }
 run "$cli" play tone.wav --channel 3 --volume 0.5; expect "play on one channel at a volume" 0 "on asiochan simulated driver channel\(s\) 3"
+run "$cli" tone slow.wav --seconds 1 --rate 22050 >/dev/null
+run "$cli" play slow.wav --channel 1; expect "play says the rates differ and plays anyway" 0 "22050 Hz but the driver runs at 48000 Hz"
 run "$cli" play missing.wav;       expect "a file that does not exist" 2 "cannot open missing.wav"
 printf 'not a wav file at all' >junk.wav
 run "$cli" play junk.wav;          expect "a file that is not WAV" 2 "not a RIFF/WAVE file"
@@ -60,6 +62,32 @@ expect "capture of the loopback matches what was played" 0 "loopback check: the 
 run "$cli" capture take.wav --seconds 1; expect "capture without --channel" 2 "needs --channel"
 run "$cli" capture take.wav --channel 9 --seconds 1; expect "an input channel the driver lacks" 2 "input channel 9 does not exist"
 run "$cli" capture take.wav --channel 0 --seconds 0; expect "capture of no time" 2 "needs --seconds"
+
+# Drivers that ask for a reset (doubling their period size) or stop calling the
+# host, about half a second into a run.
+run "$cli" capture reset.wav --channel 2 --seconds 2 --driver "asiochan sim (resets)"
+expect "a reset mid-capture restarts the run" 0 "driver asked for a reset \(buffer 256 -> 512 frames\); restarting"
+grep -q "with the gap of the driver's reset" <<<"$out" || { echo "FAIL: the capture notes its gap"; failures=$((failures + 1)); }
+run "$bin/asiochan_wine_tests.exe" pattern_runs reset.wav 2 1024
+expect "the capture is the driver's input before and after the restart, nothing else" 0 "^2 run\(s\)"
+run "$cli" play tone.wav --driver "asiochan sim (resets)"
+expect "a reset mid-play restarts and plays on" 0 "restarting"
+grep -q "^done$" <<<"$out" && ! grep -q "failure" <<<"$out" ||
+    { echo "FAIL: play after a reset plays the rest of the file"; failures=$((failures + 1)); }
+run "$cli" tone long.wav --seconds 10
+started=$(date +%s%N)
+run "$cli" play long.wav --driver "asiochan sim (stalls)"
+took=$(( ($(date +%s%N) - started) / 1000000 ))
+expect "a driver that stops mid-play ends the command" 1 "error: the driver stopped delivering periods"
+# It stops about 0.5 s in; the command must end within 3 s of that (plus Wine's start).
+last=$(grep -oE "00:0[0-9]\.[0-9] /" <<<"$out" | tail -1 | cut -c4-7)
+tenths=999
+[ -n "$last" ] && tenths=$(( 10#${last%.*} * 10 + 10#${last#*.} ))
+if [ "$tenths" -ge 35 ] || [ "$took" -ge 6000 ]; then
+    echo "FAIL: the stalled play ended late (last progress $last s, $took ms in all)"; failures=$((failures + 1))
+else
+    echo "ok:   the stalled play ended ${last} s into playing ($took ms with Wine's start)"
+fi
 
 run "$bin/tone_and_capture.exe";   expect "the C example plays a tone and hears it back" 0 "captured [0-9]+ frames on input 0, [1-9][0-9]* of them not silent"
 

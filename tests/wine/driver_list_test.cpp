@@ -1,5 +1,5 @@
 // The installed-driver list of the real DLL over Wine's registry and COM, with
-// the simulated driver registered under three class ids (one refused).
+// the simulated driver registered under four class ids (one refused).
 #include <set>
 #include <string>
 
@@ -19,15 +19,18 @@ std::string nameAt(int index) {
 
 WINE_TEST(drivers, the_list_holds_what_the_registry_holds) {
     AsiochanDll& d = dll();
-    WCHECK_EQ(d.getAsioDriverCount(), 3);
+    WCHECK_EQ(d.getAsioDriverCount(), 6);
     std::set<std::string> names;
     for (int i = 0; i < d.getAsioDriverCount(); ++i) names.insert(nameAt(i));
     WCHECK(names.count(kSimDriverName) == 1);
     WCHECK(names.count(kSteppedDriverName) == 1);
     WCHECK(names.count(kRefusedDriverName) == 1);
+    WCHECK(names.count(kSteppedFloatDriverName) == 1);
+    WCHECK(names.count(kResettingDriverName) == 1);
+    WCHECK(names.count(kStallingDriverName) == 1);
     char name[32];
     WCHECK_EQ(d.getAsioDriverName(-1, name), -5003);
-    WCHECK_EQ(d.getAsioDriverName(3, name), -5003);
+    WCHECK_EQ(d.getAsioDriverName(6, name), -5003);
     WCHECK_EQ(d.getAsioDriverName(0, nullptr), -5001);
     WCHECK_EQ(d.loadAsioDriver(nullptr), 0);
 }

@@ -87,9 +87,21 @@ bool playedExactly(const Bytes& recorded, const Bytes& expected) {
     return true;
 }
 
-bool openStepped(AsiochanDll& d, SimControl& sim) {
-    if (d.loadAsioDriver(kSteppedDriverName) != 1 || !sim.resolve()) return false;
+bool openStepped(AsiochanDll& d, SimControl& sim, const char* name = kSteppedDriverName) {
+    if (d.loadAsioDriver(name) != 1 || !sim.resolve()) return false;
     return d.Initialize() == 0 && d.Prepare() == 0;
+}
+
+// The Float32LSB samples of 16-bit values at a volume: the scaled value over 32768.
+Bytes expectedFloats(const std::vector<std::int32_t>& values, float volume) {
+    Bytes out;
+    for (std::int32_t v : values) {
+        const float f = static_cast<float>(static_cast<std::int32_t>(static_cast<float>(v) * volume)) / 32768.0f;
+        std::uint32_t bits;
+        std::memcpy(&bits, &f, sizeof bits);
+        putLe(out, bits, 4);
+    }
+    return out;
 }
 
 }  // namespace
@@ -134,4 +146,27 @@ WINE_TEST(players, multi_channel_player_feeds_every_channel_of_the_mask) {
     WCHECK_EQ(d.Finish(), 0);
     d.releaseAsioDriver();
     DeleteFileA("players_multi.wav");
+}
+
+WINE_TEST(players, both_players_write_floats_to_a_float_driver) {
+    AsiochanDll& d = dll();
+    SimControl sim;
+    WCHECK(openStepped(d, sim, kSteppedFloatDriverName));
+    if (sim.module == nullptr) return;
+    const auto values = ramp(2500, -32768, 26);  // full scale negative to near positive
+    WCHECK(writeWav("players_float.wav", 16, values, 1000));
+    WCHECK_EQ(d.SingleChanelSetVolume(1.0f), 1);
+    WCHECK_EQ(d.MultipleChanelSetVolume(0.5f), 1);
+    WCHECK_EQ(d.SingleChanelPlayStart("players_float.wav", 1, 0), 1);
+    WCHECK_EQ(d.MultipleChanelPlayStart("players_float.wav", 0x5, 0), 1);
+    stepUntilPlayedOut(d, sim, {0, 1, 2});
+    WCHECK(playedExactly(recording(sim, 1), expectedFloats(values, 1.0f)));
+    WCHECK(playedExactly(recording(sim, 0), expectedFloats(values, 0.5f)));
+    WCHECK(playedExactly(recording(sim, 2), expectedFloats(values, 0.5f)));
+    d.SingleChanelPlayStop();
+    d.MultipleChanelPlayStop();
+    WCHECK_EQ(d.MultipleChanelSetVolume(1.0f), 1);
+    WCHECK_EQ(d.Finish(), 0);
+    d.releaseAsioDriver();
+    DeleteFileA("players_float.wav");
 }

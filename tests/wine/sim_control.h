@@ -33,6 +33,22 @@ struct SimControl {
         return simSetBufferFrames != nullptr && simSetFault != nullptr;
     }
 
+    // Resolved apart from the others: what a driver says to the host mid-stream.
+    std::int32_t(__cdecl* simSendNotices)(std::uint32_t notices, double rate) = nullptr;
+    std::int32_t(__cdecl* simRequestReset)(std::int32_t frames) = nullptr;
+    std::int32_t(__cdecl* simStallAfter)(std::uint32_t periods) = nullptr;
+    bool resolveNotices() {
+        if (module == nullptr) module = GetModuleHandleA("asiochan_sim.dll");
+        if (module == nullptr) return false;
+        simSendNotices = reinterpret_cast<decltype(simSendNotices)>(
+            reinterpret_cast<void*>(GetProcAddress(module, "simSendNotices")));
+        simRequestReset = reinterpret_cast<decltype(simRequestReset)>(
+            reinterpret_cast<void*>(GetProcAddress(module, "simRequestReset")));
+        simStallAfter =
+            reinterpret_cast<decltype(simStallAfter)>(reinterpret_cast<void*>(GetProcAddress(module, "simStallAfter")));
+        return simSendNotices != nullptr && simRequestReset != nullptr && simStallAfter != nullptr;
+    }
+
     // False while the module is not loaded in this process.
     bool resolve() {
         module = GetModuleHandleA("asiochan_sim.dll");
@@ -64,3 +80,6 @@ struct SimControl {
 inline constexpr char kSimDriverName[] = "asiochan simulated driver";
 inline constexpr char kSteppedDriverName[] = "asiochan sim (stepped)";
 inline constexpr char kRefusedDriverName[] = "asiochan sim (refused)";
+inline constexpr char kSteppedFloatDriverName[] = "asiochan sim (stepped, float)";
+inline constexpr char kResettingDriverName[] = "asiochan sim (resets)";
+inline constexpr char kStallingDriverName[] = "asiochan sim (stalls)";

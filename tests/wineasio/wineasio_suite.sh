@@ -156,14 +156,88 @@ for period in "${periods[@]}"; do
 done
 jack_bufsize "${periods[0]}" >/dev/null 2>&1
 
-# --- cases 3-5 wait for work the command-line host does not have yet ----------
-verdict 3 SKIP "play / capture --play exact floats: the file players write 32-bit integers to every channel"
-verdict 4 SKIP "period change mid-capture: the host does not restart on the driver's reset request yet"
-verdict 5 SKIP "server killed mid-play: the host has no stalled-driver timeout yet"
+# --- case 3: play, and capture --play through a JACK loopback, exact floats ------
+dir="$tmp/play"
+mkdir -p "$dir"
+le32() { printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $((($1 >> 8) & 255)) $((($1 >> 16) & 255)) $((($1 >> 24) & 255)); }
+# A 48000 Hz 16-bit tone after 1.5 s of silence: time to connect the loopback.
+(cd "$dir" && wine_run "$dir/tone.txt" "$bin/asiochan.exe" tone tone.wav --seconds 1)
+if [ -s "$dir/tone.wav" ]; then
+    length=$((72000 * 2 + $(stat -c %s "$dir/tone.wav") - 44))
+    {
+        printf 'RIFF'; printf "$(le32 $((36 + length)))"; printf 'WAVEfmt '; printf "$(le32 16)"
+        printf '\x01\x00\x01\x00'; printf "$(le32 48000)"; printf "$(le32 96000)"; printf '\x02\x00\x10\x00'
+        printf 'data'; printf "$(le32 "$length")"
+        head -c 144000 /dev/zero
+        tail -c +45 "$dir/tone.wav"
+    } >"$dir/lead.wav"
+fi
+(cd "$dir" && wine_run "$dir/play.txt" "$bin/asiochan.exe" play tone.wav --driver "$driver" --channel 0)
+(cd "$dir" && wine_run "$dir/capture.txt" "$bin/asiochan.exe" capture take.wav --driver "$driver" --channel 0 \
+    --seconds 4 --play lead.wav --play-channels 0) &
+capture_job=$!
+connected=""
+for _ in $(seq 100); do
+    if jack_connect asiochan:out_1 asiochan:in_1 >/dev/null 2>&1; then connected=yes && break; fi
+    kill -0 "$capture_job" 2>/dev/null || break
+    sleep 0.1
+done
+wait "$capture_job"
+if ! grep -q "^done" "$dir/play.txt"; then
+    verdict 3 FAIL "play did not finish"
+    tail -5 "$dir/play.txt" | sed 's/^/    | /'
+elif [ -z "$connected" ]; then
+    verdict 3 FAIL "the loopback asiochan:out_1 -> asiochan:in_1 could not be connected"
+elif ! grep -q "loopback check: the capture matches" "$dir/capture.txt"; then
+    verdict 3 FAIL "capture --play does not hold the played floats"
+    tail -5 "$dir/capture.txt" | sed 's/^/    | /'
+else
+    verdict 3 PASS "play finishes; capture --play holds exactly the floats played ($(grep -o '[0-9]* samples compared' "$dir/capture.txt"))"
+fi
+
+
+# --- case 4: the period changes mid-capture: the driver asks for a reset ----------
+dir="$tmp/reset"
+mkdir -p "$dir"
+(cd "$dir" && wine_run "$dir/output.txt" "$bin/asiochan.exe" capture take.wav --driver "$driver" --channel 0 --seconds 3) &
+host_job=$!
+sleep 1.5
+jack_bufsize 512 >/dev/null 2>&1
+wait "$host_job"
+reset_line="driver asked for a reset (buffer ${periods[0]} -> 512 frames); restarting"
+if ! grep -qF "$reset_line" "$dir/output.txt"; then
+    verdict 4 FAIL "no \"$reset_line\""
+elif grep -q "^error:" "$dir/output.txt" || ! grep -qF "wrote take.wav (576000 bytes of samples), with the gap of the driver's reset" "$dir/output.txt"; then
+    verdict 4 FAIL "the capture did not carry on into its file after the restart"
+else
+    verdict 4 PASS "restarted at 512 frames and captured on into the same file"
+fi
+jack_bufsize "${periods[0]}" >/dev/null 2>&1
 
 # --- case 6: load, Initialize, Prepare, Finish, release three times ---------------
 wine_run "$tmp/cycles.txt" "$bin/wineasio_host.exe" cycles "$driver" 3
 judge 6 "$tmp/cycles.txt"
+
+# --- case 5 (last: it ends the server): the server is killed mid-play ------------
+dir="$tmp/stall"
+mkdir -p "$dir"
+(cd "$dir" && wine_run "$dir/tone.txt" "$bin/asiochan.exe" tone long.wav --seconds 20 &&
+    wine_run "$dir/output.txt" "$bin/asiochan.exe" play long.wav --driver "$driver") &
+host_job=$!
+for _ in $(seq 100); do grep -q "^playing" "$dir/output.txt" 2>/dev/null && break; sleep 0.1; done
+sleep 1
+stop_jackd
+killed=$SECONDS
+wait "$host_job"
+took=$((SECONDS - killed))
+if ! grep -q "^error: the driver stopped delivering periods" "$dir/output.txt"; then
+    verdict 5 FAIL "no \"error: the driver stopped delivering periods\""
+    tr "\r" "\n" <"$dir/output.txt" | grep -v "^  *00:\|Server is not running" | tail -25 | sed "s/^/    | /"
+elif [ "$took" -gt 4 ]; then
+    verdict 5 FAIL "the command ended $took s after the server"
+else
+    verdict 5 PASS "the command ended with the error within $took s of the server"
+fi
 
 echo "took $((SECONDS - started)) s"
 echo "wineasio: $passed passed, $failed failed, $skipped skipped"

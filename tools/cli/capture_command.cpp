@@ -9,7 +9,10 @@
 #include "commands.h"
 #include "loopback_check.h"
 #include "progress.h"
+#include "resumable_capture.h"
+#include "resumable_player.h"
 #include "session.h"
+#include "stream_watch.h"
 #include "wav_file.h"
 
 namespace cli {
@@ -48,6 +51,18 @@ bool parseCapture(const Arguments& args, CaptureRequestArgs* req) {
         }
     }
     return true;
+}
+
+// A capture goes on in one file only while the input's sample type and the rate
+// stay what its first part had.
+bool sameInputFormat(unsigned channel, std::int32_t type, double rate) {
+    AsiochanChannelInfo info{};
+    info.channel = static_cast<std::int32_t>(channel);
+    info.isInput = 1;
+    if (ASIOGetChannelInfo(&info) == ASIOCHAN_OK && info.type == type && GetCurrentSampleRate() == rate) return true;
+    std::fprintf(stderr, "error: after its reset the driver changed the format of input %u; the capture ends here\n",
+                 channel);
+    return false;
 }
 
 void toLittleEndian(std::vector<std::uint8_t>& bytes, int width) {
@@ -108,45 +123,89 @@ int runCapture(const Arguments& args) {
 
     if (!session.prepare()) return kExitFailure;
     installInterruptHandler();
-    const std::int32_t armed = SetCaptureBuffer(bytes.data(), static_cast<std::int32_t>(bytes.size()), req.channel);
+    ResumableCapture capture(bytes, req.channel);
+    const std::int32_t armed = capture.arm();
     if (armed != ASIOCHAN_OK) {
         std::fprintf(stderr, "error: input channel %u could not be armed (code %d)\n", req.channel, int(armed));
         return kExitFailure;
     }
-    StartCapture();
     // The capture runs before the player starts, so it hears the played sound whole.
-    if (!req.playFile.empty()) {
-        MultipleChanelSetVolume(1.0f);
-        if (!MultipleChanelPlayStart(req.playFile.c_str(), mask, 0)) {
-            std::fprintf(stderr, "error: the player refused %s\n", req.playFile.c_str());
-            StopCapture();
-            return kExitFailure;
-        }
+    PlayerSetup setup{req.playFile, played, true, mask, 0, false, 1.0f};
+    ResumablePlayer player(setup);
+    const bool playing = !req.playFile.empty();
+    if (playing && !player.start()) {
+        std::fprintf(stderr, "error: the player refused %s\n", req.playFile.c_str());
+        StopCapture();
+        return kExitFailure;
     }
     std::printf("capturing input %u of %s: %.1f s, %s at %.0f Hz\n", req.channel, session.driverName().c_str(),
                 req.seconds, format.name, rate);
     const DWORD begin = GetTickCount();
+    bool restarted = false;
+    bool failed = false;
+    StreamWatch watch;
+    watch.restart();
     while (IsPortCaptureRunning(req.channel) && !interrupted()) {
+        const StreamWatch::Event event = watch.poll();
+        if (event == StreamWatch::Event::stalled) {
+            if (playing) player.stop();
+            reportStall();
+            session.close();
+            return kExitFailure;
+        }
+        if (event == StreamWatch::Event::reset) {
+            const std::size_t periodBytes = static_cast<std::size_t>(GetBufferSizePreferred()) * format.bytes;
+            const bool more = playing && player.stopAfter(watch.periodsAtReset(), GetBufferSizePreferred());
+            if (!restartRun(session.driverName().c_str())) return kExitFailure;
+            watch.restart();
+            restarted = true;
+            capture.settle(periodBytes);
+            if (!sameInputFormat(req.channel, info.type, rate)) {
+                failed = true;
+                break;
+            }
+            if (capture.complete()) break;
+            const std::int32_t rearmed = capture.arm();
+            if (rearmed != ASIOCHAN_OK) {
+                std::fprintf(stderr, "error: input channel %u could not be armed again (code %d)\n", req.channel,
+                             int(rearmed));
+                failed = true;
+                break;
+            }
+            if (more && !player.start())
+                std::fprintf(stderr, "error: the player did not start again after the reset\n");
+            continue;
+        }
         showProgress("  ", std::min((GetTickCount() - begin) / 1000.0, req.seconds), req.seconds);
         Sleep(100);
     }
-    const bool complete = !IsPortCaptureRunning(req.channel);
-    if (!complete) StopCapture();
+    if (IsPortCaptureRunning(req.channel)) StopCapture();
+    capture.settle(static_cast<std::size_t>(GetBufferSizePreferred()) * format.bytes);
+    const bool complete = capture.complete();
     showProgress("  ", complete ? req.seconds : (GetTickCount() - begin) / 1000.0, req.seconds);
     endProgress();
-    if (!req.playFile.empty()) MultipleChanelPlayStop();
+    if (playing) player.stop();
 
     if (format.bigEndian) toLittleEndian(bytes, format.bytes);
     if (!writeWav(req.out, format.wavTag, static_cast<std::uint32_t>(rate), format.wavBits, bytes, &error)) {
         std::fprintf(stderr, "error: %s\n", error.c_str());
         return kExitFailure;
     }
-    std::printf("wrote %s (%u bytes of samples)%s\n", req.out.c_str(), unsigned(bytes.size()),
-                complete ? "" : ", stopped early");
+    std::printf("wrote %s (%u bytes of samples)%s%s\n", req.out.c_str(), unsigned(bytes.size()),
+                restarted ? ", with the gap of the driver's reset" : "", complete ? "" : ", stopped early");
+    if (failed) return kExitFailure;
     if (req.playFile.empty()) return kExitOk;
+    if (restarted) {
+        std::printf("loopback check: skipped, the capture holds the gap of the driver's reset\n");
+        return kExitOk;
+    }
 
     LoopbackResult check;
-    if (!compareLoopback(req.playFile, played, bytes, info.type, &check, &error)) {
+    AsiochanChannelInfo output{};
+    output.channel = static_cast<std::int32_t>(req.playChannels.empty() ? 0 : req.playChannels[0]);
+    output.isInput = 0;
+    ASIOGetChannelInfo(&output);
+    if (!compareLoopback(req.playFile, played, bytes, output.type, info.type, &check, &error)) {
         std::fprintf(stderr, "error: %s\n", error.c_str());
         return kExitFailure;
     }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "sample_codec.h"
+
 namespace cli {
 
 namespace {
@@ -19,43 +21,50 @@ std::int32_t playerWord(std::int32_t sample, unsigned bits) {
 }  // namespace
 
 bool compareLoopback(const std::string& playedPath, const WavInfo& played, const std::vector<std::uint8_t>& captured,
-                     std::int32_t inputType, LoopbackResult* result, std::string* error) {
-    if (inputType != 18) {
-        result->reason = "the comparison needs 32-bit little-endian inputs";
+                     std::int32_t outputType, std::int32_t inputType, LoopbackResult* result, std::string* error) {
+    std::uint8_t scratch[8];
+    const int width = encodeSample(0, inputType, scratch);
+    if (width == 0 || encodeSample(0, outputType, scratch) == 0) {
+        result->reason = "the outputs or the inputs have a sample type without a width";
         return true;
     }
     std::vector<std::int32_t> file;
     if (!readFirstChannel(playedPath, played, &file, error)) return false;
-    std::vector<std::int32_t> expected;
-    expected.reserve(file.size());
-    for (std::int32_t s : file) expected.push_back(playerWord(s, played.bitsPerSample));
-
-    std::vector<std::int32_t> got(captured.size() / 4);
-    for (std::size_t i = 0; i < got.size(); ++i)
-        got[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>(captured[4 * i]) |
-                                           static_cast<std::uint32_t>(captured[4 * i + 1]) << 8 |
-                                           static_cast<std::uint32_t>(captured[4 * i + 2]) << 16 |
-                                           static_cast<std::uint32_t>(captured[4 * i + 3]) << 24);
-    const auto firstSound = std::find_if(expected.begin(), expected.end(), [](std::int32_t v) { return v != 0; });
-    if (firstSound == expected.end()) {
+    // What the input should hold: the player's value as the output type carries it,
+    // in the input's type.
+    std::vector<std::uint8_t> expected(file.size() * static_cast<std::size_t>(width));
+    for (std::size_t i = 0; i < file.size(); ++i) {
+        encodeSample(playerWord(file[i], played.bitsPerSample), outputType, scratch);
+        encodeSample(decodeSample(scratch, outputType), inputType, &expected[i * static_cast<std::size_t>(width)]);
+    }
+    const auto sample = [width](const std::vector<std::uint8_t>& bytes, std::size_t i) {
+        return bytes.begin() + static_cast<std::ptrdiff_t>(i * static_cast<std::size_t>(width));
+    };
+    const auto silentAt = [&](const std::vector<std::uint8_t>& bytes, std::size_t i) {
+        return std::all_of(sample(bytes, i), sample(bytes, i + 1), [](std::uint8_t b) { return b == 0; });
+    };
+    const std::size_t expectedCount = file.size();
+    const std::size_t gotCount = captured.size() / static_cast<std::size_t>(width);
+    std::size_t lead = 0;
+    while (lead < expectedCount && silentAt(expected, lead)) ++lead;
+    if (lead == expectedCount) {
         result->reason = "the played file is silent";
         return true;
     }
-    const std::size_t lead = static_cast<std::size_t>(firstSound - expected.begin());
-    const auto heard = std::find_if(got.begin(), got.end(), [](std::int32_t v) { return v != 0; });
-    if (heard == got.end()) {
+    std::size_t heardAt = 0;
+    while (heardAt < gotCount && silentAt(captured, heardAt)) ++heardAt;
+    if (heardAt == gotCount) {
         result->reason = "the capture is silent";
         return true;
     }
-    const std::size_t heardAt = static_cast<std::size_t>(heard - got.begin());
     if (heardAt < lead) {
         result->reason = "the capture starts before the played sound";
         return true;
     }
     const std::size_t delay = heardAt - lead;
-    const std::size_t n = std::min(expected.size(), got.size() - delay);
+    const std::size_t n = std::min(expectedCount, gotCount - delay);
     for (std::size_t i = 0; i < n; ++i) {
-        if (got[delay + i] != expected[i]) {
+        if (!std::equal(sample(expected, i), sample(expected, i + 1), sample(captured, delay + i))) {
             result->reason = "sample " + std::to_string(i) + " differs";
             return true;
         }

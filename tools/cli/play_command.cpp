@@ -5,7 +5,9 @@
 #include "asiochan.h"
 #include "commands.h"
 #include "progress.h"
+#include "resumable_player.h"
 #include "session.h"
+#include "stream_watch.h"
 #include "wav_file.h"
 
 namespace cli {
@@ -93,18 +95,30 @@ int runPlay(const Arguments& args) {
         }
         mask |= 1u << (c & 31);
     }
+    // The players write every output type with a width; say which channel cannot play.
+    for (unsigned c : req.channels) {
+        AsiochanChannelInfo info{};
+        info.channel = static_cast<std::int32_t>(c);
+        info.isInput = 0;
+        if (ASIOGetChannelInfo(&info) == ASIOCHAN_OK && describeSampleType(info.type).wavTag == 0) {
+            std::fprintf(stderr, "error: output channel %u has sample type %s, which the players cannot write\n", c,
+                         describeSampleType(info.type).name);
+            return kExitUsage;
+        }
+    }
     if (!session.prepare()) return kExitFailure;
+    const double rate = GetCurrentSampleRate();
+    if (rate > 0 && static_cast<double>(wav.sampleRate) != rate)
+        std::printf("note: %s is %u Hz but the driver runs at %.0f Hz; it plays at the driver's rate (no resampling)\n",
+                    req.file.c_str(), wav.sampleRate, rate);
 
     installInterruptHandler();
-    const float volume = static_cast<float>(req.volume);
-    const bool started =
-        req.multi ? (MultipleChanelSetVolume(volume), MultipleChanelPlayStart(req.file.c_str(), mask, req.loop))
-                  : (SingleChanelSetVolume(volume), SingleChanelPlayStart(req.file.c_str(), req.channels[0], req.loop));
-    if (!started) {
+    PlayerSetup setup{req.file, wav, req.multi, mask, req.channels[0], req.loop, static_cast<float>(req.volume)};
+    ResumablePlayer player(setup);
+    if (!player.start()) {
         std::fprintf(stderr, "error: the player refused %s\n", req.file.c_str());
         return kExitFailure;
     }
-    auto inPlay = [&] { return req.multi ? IsMultipleInPlay() != 0 : IsSingleInPlay() != 0; };
 
     std::printf("playing %s (%u Hz, %u bits, %.1f s) on %s channel(s)", req.file.c_str(), wav.sampleRate,
                 unsigned(wav.bitsPerSample), wav.seconds(), session.driverName().c_str());
@@ -112,23 +126,44 @@ int runPlay(const Arguments& args) {
     std::printf("%s\n", req.loop ? ", looping" : "");
 
     const DWORD begin = GetTickCount();
+    DWORD playerStarted = begin;
     bool sawPlay = false;
+    StreamWatch watch;
+    watch.restart();
     while (!interrupted()) {
         const double elapsed = (GetTickCount() - begin) / 1000.0;
-        const bool playing = inPlay();
+        const StreamWatch::Event event = watch.poll();
+        if (event == StreamWatch::Event::stalled) {
+            player.stop();
+            reportStall();
+            session.close();
+            return kExitFailure;
+        }
+        if (event == StreamWatch::Event::reset) {
+            const bool more = player.stopAfter(watch.periodsAtReset(), GetBufferSizePreferred());
+            if (!restartRun(session.driverName().c_str())) return kExitFailure;
+            watch.restart();
+            if (!more) break;
+            if (!player.start()) {
+                std::fprintf(stderr, "error: the player did not start again after the reset\n");
+                return kExitFailure;
+            }
+            // The new worker shows itself in play a moment after the start.
+            sawPlay = false;
+            playerStarted = GetTickCount();
+            continue;
+        }
+        const bool playing = player.inPlay();
         sawPlay = sawPlay || playing;
         showProgress("  ", req.loop || elapsed < wav.seconds() ? elapsed : wav.seconds(), wav.seconds());
         // Ended: the worker is gone and the channels have played their last blocks.
         if (sawPlay && !playing && !anyChannelPlaying(req.channels)) break;
-        if (!sawPlay && elapsed > 5.0) break;  // the worker never got going
+        if (!sawPlay && GetTickCount() - playerStarted > 5000) break;  // the worker never got going
         Sleep(100);
     }
     endProgress();
     if (interrupted()) {
-        if (req.multi)
-            MultipleChanelPlayStop();
-        else
-            SingleChanelPlayStop();
+        player.stop();
         std::printf("stopped\n");
     } else if (!sawPlay) {
         std::fprintf(stderr, "error: the player did not start playing %s\n", req.file.c_str());

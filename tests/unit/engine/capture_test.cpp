@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/host/host_control.h"
+#include "support/allocation_counter.h"
 #include "support/stream_fixture.h"
 
 namespace asiochan {
@@ -192,11 +193,13 @@ TEST_F(CaptureTest, CaptureBuffNeverUsesAnEarlierCapturesBuffers) {
 
 TEST_F(CaptureTest, CaptureBuffRetargetsAnArmedChannel) {
     Bytes old(kPeriod, 0x12), fresh(kPeriod, 0x34);
-    ASSERT_EQ(SetCaptureBuffer(old.data(), kPeriod, 1), ASE_OK);
     const CaptureRequest request{fresh.data(), kPeriod, 1};
+    const long long heapAtStart = testing::liveHeapBytes();
+    ASSERT_EQ(SetCaptureBuffer(old.data(), kPeriod, 1), ASE_OK);
     const std::uint64_t start = periodsRun();
     ASSERT_EQ(CaptureBuff(&request, 1), ASE_OK);
     EXPECT_EQ(engine().captureChannels[1].copyStart.load(), nullptr);
+    EXPECT_EQ(testing::liveHeapBytes(), heapAtStart) << "the old shadow copy was not released";
     step();
     EXPECT_TRUE(captureDone(1));  // `fresh` must outlive its dump
     EXPECT_EQ(old, Bytes(kPeriod, 0));
@@ -210,9 +213,12 @@ TEST_F(CaptureTest, StopFreesEveryChannelWithoutDumps) {
     StartCapture();
     const std::uint64_t first = periodsRun();
     step();
+    const long long heapBeforeStop = testing::liveHeapBytes();
     StopCapture();
-    EXPECT_TRUE(captureFinished());
-    for (int ch : {0, 1, 6, 63}) EXPECT_TRUE(captureDone(ch)) << ch;
+    EXPECT_EQ(heapBeforeStop - testing::liveHeapBytes(), 2 * (4 * kPeriod + kBlockOverheadBytes))
+        << "the shadow copies were not released";
+    EXPECT_EQ(IsCaptureRunning(), 0);
+    for (int ch : {0, 1, 6, 63}) EXPECT_EQ(IsPortCaptureRunning(ch), 0) << ch;
     EXPECT_EQ(engine().captureChannels[0].copyStart.load(), nullptr);
     step();
     const Bytes expected = inputStream(0, first, kPeriod);

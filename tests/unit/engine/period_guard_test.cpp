@@ -7,6 +7,7 @@
 
 #include "engine/channel_blocks.h"
 #include "asiochan.h"
+#include "support/allocation_counter.h"
 #include "support/stream_fixture.h"
 
 namespace asiochan {
@@ -43,6 +44,8 @@ protected:
 };
 
 TEST_F(PeriodGuardTest, ReleaseWaitsForThePeriodUnderWay) {
+    EXPECT_TRUE(testing::library().engine.periods().waitForPeriodsInFlight()) << "no period runs: nothing to wait for";
+    const long long heapAtStart = testing::liveHeapBytes();
     holdPeriodOpen();
     std::thread stopper([] { testing::library().engine.releasePlaybackChannel(0); });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -52,6 +55,8 @@ TEST_F(PeriodGuardTest, ReleaseWaitsForThePeriodUnderWay) {
     EXPECT_TRUE(ended_.load());
     EXPECT_EQ(IsPortPlaybackRunning(0), 0);
     EXPECT_EQ(engine().playbackChannels[0].current.load(), nullptr);
+    EXPECT_EQ(heapAtStart - testing::liveHeapBytes(), 2 * (1024 + kBlockOverheadBytes))
+        << "the channel's two blocks were not released";
 }
 
 TEST_F(PeriodGuardTest, APeriodThatNeverEndsMakesTheStopLeakInsteadOfFree) {

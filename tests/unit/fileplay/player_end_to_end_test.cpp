@@ -6,6 +6,7 @@
 #include "asiochan.h"
 #include "fileplay/fake_playback_service.h"
 #include "fileplay/file_player.h"
+#include "fileplay/sample_layout.h"
 #include "fileplay/wav_files.h"
 #include "support/stream_fixture.h"
 
@@ -112,6 +113,80 @@ TEST_F(PlayerEndToEndTest, BothPlayersAtOnceOnDifferentChannels) {
     EXPECT_EQ(played(0), joined(output(halved), silence(50)));
     EXPECT_EQ(played(1), played(0));
     EXPECT_EQ(played(2), silence(250));
+}
+
+// Each output channel gets the file's samples in its own sample type, across block
+// joins and loop passes, whichever player plays them.
+struct TypedRun {
+    std::vector<ASIOSampleType> types;  // of outputs 0, 1, ...
+    ChannelMask channels;               // played: one channel by the single-channel player
+};
+
+class PlayerSampleTypeTest : public PlayerEndToEndTest, public ::testing::WithParamInterface<TypedRun> {
+protected:
+    void SetUp() override {
+        StreamTest::SetUp();
+        testing::setPlayerTiming(2, 20);
+        sim::SimConfig config = smallDriver(static_cast<AsioLong>(GetParam().types.size()), 0, kFrames);
+        config.outputTypes = GetParam().types;
+        prepareRun(config);
+    }
+};
+
+TEST_P(PlayerSampleTypeTest, EveryChannelPlaysItsOwnLayout) {
+    const TypedRun& run = GetParam();
+    // Blocks of 200 and 30 samples: the joins fall inside periods.
+    const auto values = joined(series(225, -30000, 266), {32767, -32768, 1, -1, 0});
+    const auto path = file("typed.wav", values);
+    const bool single = (run.channels & (run.channels - 1)) == 0;
+    std::vector<std::uint32_t> fed;
+    for (std::uint32_t c = 0; c < run.types.size(); ++c)
+        if (hasChannel(run.channels, c)) fed.push_back(c);
+    ASSERT_EQ(single ? SingleChanelPlayStart(path.c_str(), fed[0], 1)
+                     : MultipleChanelPlayStart(path.c_str(), static_cast<std::uint32_t>(run.channels), 1),
+              1);
+    for (int period = 0; period < 10; ++period) {
+        for (std::uint32_t c : fed) waitQueued(c);
+        step(1);
+    }
+    // Ten periods: two passes of 230 frames and 40 frames of the third, without a gap.
+    std::vector<SampleValue> expected;
+    for (std::size_t i = 0; i < 10 * kFrames; ++i)
+        expected.push_back(static_cast<SampleValue>(static_cast<std::uint32_t>(values[i % values.size()]) << 16));
+    for (std::uint32_t c = 0; c < run.types.size(); ++c) {
+        const std::uint32_t width = sampleLayoutWidth(run.types[c]);
+        std::vector<std::uint8_t> bytes(expected.size() * width, 0);
+        if (hasChannel(run.channels, c)) layOutSamples(run.types[c], expected.data(), expected.size(), bytes.data());
+        EXPECT_EQ(played(static_cast<int>(c)), bytes) << "output " << c << " of type " << run.types[c];
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, PlayerSampleTypeTest,
+    ::testing::Values(TypedRun{{ASIOSTFloat32LSB, ASIOSTFloat32LSB}, 0x3},
+                      TypedRun{{ASIOSTInt24LSB, ASIOSTInt24LSB}, 0x2},
+                      TypedRun{{ASIOSTInt16MSB, ASIOSTInt16MSB, ASIOSTInt16MSB}, 0x5},
+                      TypedRun{{ASIOSTInt32LSB24, ASIOSTFloat32LSB, ASIOSTInt32LSB, ASIOSTInt32LSB24}, 0xF}));
+
+TEST_F(PlayerEndToEndTest, AStartOntoAChannelThePeriodsDoNotFeedChangesNothing) {
+    // Outputs: Int32LSB, a DSD type, a 2-byte type among 4-byte ones (skipped by the
+    // periods), an unassigned code, Float32LSB.
+    sim::SimConfig config = smallDriver(5, 0, kFrames);
+    config.outputTypes = {ASIOSTInt32LSB, ASIOSTDSDInt8LSB1, ASIOSTInt16LSB, 99, ASIOSTFloat32LSB};
+    Finish();
+    prepareRun(config);
+    const auto path = file("refused.wav", series(300, 1));
+    for (std::uint32_t channel : {1u, 2u, 3u}) {
+        EXPECT_EQ(SingleChanelPlayStart(path.c_str(), channel, 0), 0) << channel;
+        EXPECT_EQ(MultipleChanelPlayStart(path.c_str(), 0x11u | (1u << channel), 0), 0) << channel;
+        for (const FilePlayer* p : {&testing::library().single, &testing::library().multiple}) {
+            EXPECT_EQ(p->inPlay(), 0);
+            EXPECT_EQ(p->running(), 0);
+            EXPECT_EQ(p->heldChannels(), 0u);
+            EXPECT_STREQ(p->path(), "");
+        }
+    }
+    EXPECT_EQ(MultipleChanelPlayStart(path.c_str(), 0x11, 0), 1);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "fileplay/fake_playback_service.h"
 #include "fileplay/file_player.h"
 #include "fileplay/wav_files.h"
+#include "support/open_files.h"
 #include "support/test_library.h"
 
 namespace asiochan {
@@ -51,10 +52,20 @@ protected:
     void SetUp() override {
         service().install();
         engine().outputChannelCount = 8;
+        // Outputs of 32-bit little-endian samples, as a Prepare would have found them.
+        engine().outputBufferCount = 8;
+        engine().sampleSize[1] = 4;
+        for (int i = 0; i < 8; ++i) {
+            engine().entryWidth[i] = 4;
+            engine().entryType[i] = ASIOSTInt32LSB;
+        }
         engine().runPrepared = 1;  // the players start only into a prepared run
         testing::setPlayerTiming(kTestPollMs, kTestFinalWaitMs);
     }
-    void TearDown() override { service().uninstall(); }
+    void TearDown() override {
+        service().uninstall();
+        EXPECT_EQ(testing::openDescriptors(), descriptorsAtStart_) << "a file was left open";
+    }
 
     static FakePlaybackService& service() { return FakePlaybackService::instance(); }
 
@@ -65,6 +76,7 @@ protected:
     std::size_t setCount() const { return service().calls(ServiceCall::Set).size(); }
 
     testing::TempFolder folder_;
+    const std::ptrdiff_t descriptorsAtStart_ = testing::openDescriptors();
 };
 
 TEST_F(PlayerProtocolTest, SingleHandsOverTwoSecondBlocksTwoDeep) {
@@ -279,23 +291,27 @@ TEST_F(PlayerProtocolTest, AFileShorterThanItsHeaderPlaysSilenceForTheRest) {
 TEST(StreamFormat, PassLengthsAndBlocks) {
     const struct {
         std::uint16_t channels, bits;
-        std::uint32_t rate, length;
+        std::uint32_t rate, length, sampleBytes;
         bool usable;
-        std::uint64_t passBytes;
-        std::uint32_t blockBytes;
+        std::uint64_t passFrames;
+        std::uint32_t blockFrames;
     } cases[] = {
-        {1, 16, 44100, 441000, true, 882000, 352800},
-        {2, 16, 44100, 4000, true, 4000, 352800},
-        {1, 8, 44100, 88200, true, 352800, 352800},
-        {1, 24, 44100, 132300, true, 176400, 352800},
-        {5, 24, 48000, 31, true, 8, 384000},  // 15-byte frames; the partial one is dropped
-        {0, 16, 8000, 7, true, 12, 64000},    // no channels count as one
-        {1, 8, 1000, 0xFFFFFFFFu, true, 0xFFFFFFFFull * 4, 8000},
-        {1, 16, 268435455, 4, true, 8, 2147483640u},
-        {1, 16, 268435456, 4, false, 0, 0},  // a block past a signed 32-bit count
-        {1, 16, 0, 4, false, 0, 0},
-        {1, 32, 1000, 4, false, 0, 0},
-        {1, 12, 1000, 4, false, 0, 0},
+        {1, 16, 44100, 441000, 4, true, 220500, 88200},
+        {2, 16, 44100, 4000, 4, true, 1000, 88200},
+        {1, 8, 44100, 88200, 4, true, 88200, 88200},
+        {1, 24, 44100, 132300, 4, true, 44100, 88200},
+        {5, 24, 48000, 31, 4, true, 2, 96000},  // 15-byte frames; the partial one is dropped
+        {0, 16, 8000, 7, 4, true, 3, 16000},    // no channels count as one
+        {1, 8, 1000, 0xFFFFFFFFu, 4, true, 0xFFFFFFFFull, 2000},
+        {1, 16, 268435455, 4, 4, true, 2, 536870910},
+        {1, 16, 268435456, 4, 4, false, 0, 0},  // a block past a signed 32-bit count
+        {1, 16, 268435456, 4, 2, true, 2, 536870912},
+        {1, 16, 134217727, 4, 8, true, 2, 268435454},
+        {1, 16, 134217728, 4, 8, false, 0, 0},
+        {1, 16, 1000, 4, 0, false, 0, 0},  // no output type
+        {1, 16, 0, 4, 4, false, 0, 0},
+        {1, 32, 1000, 4, 4, false, 0, 0},
+        {1, 12, 1000, 4, 4, false, 0, 0},
     };
     for (const auto& c : cases) {
         WavHeader h;
@@ -304,10 +320,11 @@ TEST(StreamFormat, PassLengthsAndBlocks) {
         h.samp_freq = c.rate;
         h.length = c.length;
         StreamFormat f{};
-        ASSERT_EQ(streamFormatOf(h, f), c.usable) << c.channels << "x" << c.bits << " at " << c.rate;
+        ASSERT_EQ(streamFormatOf(h, c.sampleBytes, f), c.usable)
+            << c.channels << "x" << c.bits << " at " << c.rate << " into " << c.sampleBytes << " bytes";
         if (!c.usable) continue;
-        EXPECT_EQ(f.passBytes, c.passBytes);
-        EXPECT_EQ(f.blockBytes, c.blockBytes);
+        EXPECT_EQ(f.passFrames, c.passFrames);
+        EXPECT_EQ(f.blockFrames, c.blockFrames);
     }
 }
 

@@ -143,12 +143,72 @@ TEST_F(FrameConverterTest, MatchesByteByByteConversionAcrossReadChunks) {
     }
 }
 
+TEST_F(FrameConverterTest, EveryTargetGetsTheLayoutOfTheSameValues) {
+    // The single-type shortcuts and a mix of types, for every file width and a few
+    // frame sizes, with and without clipping (also by an infinite volume), at a
+    // volume that is not a number, across read chunks and a file that ends inside a
+    // frame.
+    const std::vector<std::vector<ASIOSampleType>> targetSets = {
+        {ASIOSTInt32LSB}, {ASIOSTFloat32LSB}, {ASIOSTInt16MSB, ASIOSTFloat64LSB, ASIOSTInt32LSB24, ASIOSTInt24LSB}};
+    std::mt19937 random(11);
+    for (std::uint32_t width = 1; width <= 3; ++width) {
+        for (std::uint32_t channels : {1u, 2u, 5u}) {
+            const std::size_t frames = 30011;
+            std::vector<std::uint8_t> data(frames * width * channels - 1);
+            for (auto& b : data) b = static_cast<std::uint8_t>(random());
+            const auto path = folder_.write("mix.raw", data);
+            for (float volume : {0.5f, 3.0f, std::numeric_limits<float>::infinity(), std::nanf("")}) {
+                const auto int32lsb = referenceConvert(data, width, channels, frames, volume);
+                std::vector<SampleValue> values(frames);
+                for (std::size_t i = 0; i < frames; ++i)
+                    values[i] = static_cast<SampleValue>(int32lsb[4 * i] | int32lsb[4 * i + 1] << 8 |
+                                                         int32lsb[4 * i + 2] << 16 |
+                                                         static_cast<std::uint32_t>(int32lsb[4 * i + 3]) << 24);
+                for (const auto& types : targetSets) {
+                    std::vector<std::vector<std::uint8_t>> blocks;
+                    for (ASIOSampleType type : types) blocks.emplace_back(frames * sampleLayoutWidth(type), 0xEE);
+                    std::FILE* f = std::fopen(path.c_str(), "rb");
+                    FrameConverter converter;
+                    ASSERT_TRUE(converter.init(width, channels));
+                    converter.reset(f);
+                    const std::atomic<float> v{volume};
+                    for (std::size_t done = 0; done < frames; done += 7000) {
+                        std::vector<FrameConverter::Target> targets;
+                        for (std::size_t t = 0; t < types.size(); ++t)
+                            targets.push_back({types[t], blocks[t].data() + done * sampleLayoutWidth(types[t])});
+                        const std::size_t n = std::min<std::size_t>(7000, frames - done);
+                        EXPECT_TRUE(converter.convertInto(targets.data(), targets.size(), n, v));
+                    }
+                    std::fclose(f);
+                    for (std::size_t t = 0; t < types.size(); ++t) {
+                        std::vector<std::uint8_t> expected(blocks[t].size());
+                        layOutSamples(types[t], values.data(), frames, expected.data());
+                        EXPECT_EQ(blocks[t], expected) << width << " bytes x " << channels << " channels, volume "
+                                                       << volume << ", type " << types[t];
+                    }
+                }
+            }
+        }
+    }
+    // A type without a width is refused before anything is read or written.
+    FrameConverter converter;
+    ASSERT_TRUE(converter.init(2, 1));
+    std::uint8_t out[4] = {0xEE};
+    const FrameConverter::Target bad[] = {{ASIOSTInt32LSB, out}, {ASIOSTDSDInt8LSB1, out}};
+    EXPECT_FALSE(converter.convertInto(bad, 2, 1, std::atomic<float>{1.0f}));
+    EXPECT_EQ(out[0], 0xEE);
+}
+
 TEST_F(FrameConverterTest, FramesBeyondTheEndOfTheFileAreSilent) {
-    // Two whole stereo frames, then a frame with only its first sample, then half a sample.
-    const std::vector<std::uint8_t> data = {0x10, 0, 0x11, 0, 0x20, 0, 0x21, 0, 0x30, 0, 0x31, 0x40};
-    const auto out = convertFile(data, 2, 2, 6, 4);
-    EXPECT_EQ(out, (std::vector<std::uint8_t>{0, 0, 0x10, 0, 0, 0, 0x20, 0, 0, 0, 0x30, 0,
-                                              0, 0, 0,    0, 0, 0, 0,    0, 0, 0, 0,    0}));
+    // Stereo 16 bits: two whole frames, then a frame cut after its first sample (10
+    // bytes) or inside it (9 bytes); the cut frame plays only a whole first sample.
+    const std::vector<std::uint8_t> data = {0x10, 0, 0x11, 0, 0x20, 0, 0x21, 0, 0x30, 0};
+    for (const std::size_t length : {10, 9}) {
+        const std::vector<std::uint8_t> cut(data.begin(), data.begin() + static_cast<long>(length));
+        EXPECT_EQ(convertFile(cut, 2, 2, 6, 4), referenceConvert(cut, 2, 2, 6, 1.0f)) << length << " bytes";
+    }
+    EXPECT_EQ(convertFile(data, 2, 2, 4, 4), (std::vector<std::uint8_t>{0, 0, 0x10, 0, 0, 0, 0x20, 0,  //
+                                                                        0, 0, 0x30, 0, 0, 0, 0, 0}));
     // An 8-bit file's silence is 0, not the converted value of a zero byte.
     EXPECT_EQ(convertFile({}, 1, 1, 2, 2), std::vector<std::uint8_t>(8, 0));
 }

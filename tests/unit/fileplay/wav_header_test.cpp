@@ -6,6 +6,7 @@
 #include <string>
 
 #include "fileplay/wav_files.h"
+#include "support/open_files.h"
 
 namespace asiochan {
 namespace {
@@ -23,7 +24,11 @@ std::pair<bool, std::string> readCapturing(const std::string& path, WavHeader& h
 
 class WavHeaderTest : public ::testing::Test {
 protected:
+    // Every path of the reader, failures included, closes the file.
+    void TearDown() override { EXPECT_EQ(testing::openDescriptors(), descriptorsAtStart_) << "a file was left open"; }
+
     TempFolder folder_;
+    const std::ptrdiff_t descriptorsAtStart_ = testing::openDescriptors();
 };
 
 TEST_F(WavHeaderTest, CanonicalHeaderGivesEveryField) {

@@ -26,7 +26,7 @@ using hardening::CarelessFiles;
 using sim::Slot;
 using testing::waitUntil;
 
-// The 39 exports as the table calls them.
+// The exports as the table calls them.
 struct HostApi {
 #define ASIOCHAN_EXPORT(ret, name, params) decltype(&::name) name = &::name;
 #include "wine/dll_export_list.h"

@@ -93,6 +93,21 @@ TEST_F(SimClockTest, RecordingCanBeBoundedOrSwitchedOff) {
     EXPECT_TRUE(driver_->clock().recorded(0).empty());
 }
 
+TEST_F(SimClockTest, AStalledClockStopsCallingButStillStops) {
+    createBuffers();
+    driver_->clock().options().freeRunning = true;
+    ASSERT_EQ(driver_->start(), ASE_OK);
+    driver_->clock().stallAfter(5);
+    ASSERT_TRUE(driver_->clock().waitForPeriods(5, 10000));
+    platform::sleepMs(20);
+    EXPECT_EQ(driver_->clock().periodsRun(), 5u);
+    EXPECT_EQ(calls.load(), 5);
+    ASSERT_EQ(driver_->stop(), ASE_OK);
+    EXPECT_FALSE(driver_->clock().running());
+    ASSERT_EQ(driver_->start(), ASE_OK);  // a start clears the stall
+    ASSERT_TRUE(driver_->clock().waitForPeriods(10, 10000));
+}
+
 class LoopbackTest : public testing::StreamTest {};
 
 TEST_F(LoopbackTest, WhatIsPlayedIsCapturedOnePeriodLater) {

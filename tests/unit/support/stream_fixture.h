@@ -9,6 +9,7 @@
 #include "engine/channel_blocks.h"
 #include "asiochan.h"
 #include "platform/platform.h"
+#include "support/open_files.h"
 #include "support/sim_fixture.h"
 
 namespace asiochan::testing {
@@ -41,7 +42,11 @@ protected:
         }
         releaseEngineBlocksForTests();
         SimDriverTest::TearDown();
+        // Dump files and the players' streams are closed by now.
+        EXPECT_EQ(openDescriptors(), descriptorsAtStart_) << "a file was left open";
     }
+
+    const std::ptrdiff_t descriptorsAtStart_ = openDescriptors();
 
     // Installs a driver, initializes and prepares a run; the clock waits for steps.
     sim::SimDriver& prepareRun(sim::SimConfig config, sim::ClockOptions clock = {}) {

@@ -19,6 +19,21 @@ const SimClassInfo kClasses[] = {
      "{5A1C0003-7E57-4A51-8C0D-A510C4A20003}",
      "asiochan_sim_refused",
      "asiochan sim (refused)"},
+    {SimClass::SteppedFloat,
+     {0x5a1c0008, 0x7e57, 0x4a51, {0x8c, 0x0d, 0xa5, 0x10, 0xc4, 0xa2, 0x00, 0x08}},
+     "{5A1C0008-7E57-4A51-8C0D-A510C4A20008}",
+     "asiochan_sim_stepped_float",
+     "asiochan sim (stepped, float)"},
+    {SimClass::Resets,
+     {0x5a1c0006, 0x7e57, 0x4a51, {0x8c, 0x0d, 0xa5, 0x10, 0xc4, 0xa2, 0x00, 0x06}},
+     "{5A1C0006-7E57-4A51-8C0D-A510C4A20006}",
+     "asiochan_sim_resets",
+     "asiochan sim (resets)"},
+    {SimClass::Stalls,
+     {0x5a1c0007, 0x7e57, 0x4a51, {0x8c, 0x0d, 0xa5, 0x10, 0xc4, 0xa2, 0x00, 0x07}},
+     "{5A1C0007-7E57-4A51-8C0D-A510C4A20007}",
+     "asiochan_sim_stalls",
+     "asiochan sim (stalls)"},
 };
 }  // namespace
 
@@ -38,15 +53,19 @@ SimConfig configFor(SimClass kind) {
     SimConfig config;  // 8 in, 8 out, 32-bit integer samples, 48 000 Hz, 256 frames
     config.name = "asiochan sim";
     // A driver left running for hours only counts its calls.
-    config.keepCallLog = kind != SimClass::Default;
+    config.keepCallLog = kind == SimClass::Stepped || kind == SimClass::SteppedFloat;
+    if (kind == SimClass::SteppedFloat) {
+        config.inputType = ASIOSTFloat32LSB;
+        config.outputType = ASIOSTFloat32LSB;
+    }
     return config;
 }
 
 ClockOptions clockFor(SimClass kind) {
     ClockOptions clock;
-    if (kind == SimClass::Default) {
+    if (kind == SimClass::Default || kind == SimClass::Resets || kind == SimClass::Stalls) {
         clock.freeRunning = true;
-        clock.inputFill = InputFill::loopback;
+        clock.inputFill = kind == SimClass::Resets ? InputFill::pattern : InputFill::loopback;
         clock.recordOutputs = false;
     } else {
         clock.freeRunning = false;

@@ -10,9 +10,14 @@
 namespace asiochan::sim::com {
 
 enum class SimClass {
-    Default,  // what regsvr32 installs: a driver a person can use
-    Stepped,  // periods run only when a test asks for them
-    Refused,  // the server refuses to create it
+    Default,       // what regsvr32 installs: a driver a person can use
+    Stepped,       // periods run only when a test asks for them
+    Refused,       // the server refuses to create it
+    SteppedFloat,  // stepped, with 32-bit float samples in both directions
+    Resets,        // like Default, inputs fed the known pattern; about half a second into
+                   // its first run it doubles its period size and asks for a reset
+    Stalls,        // like Default, but it stops calling the host about half a second
+                   // into every run
 };
 
 struct SimClassInfo {

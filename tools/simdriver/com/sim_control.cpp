@@ -99,6 +99,35 @@ std::int32_t __cdecl simSetBufferFrames(std::int32_t preferred) {
     return 1;
 }
 
+// The newest driver's clock thread sends the host, before its next period, the
+// notices whose bits are set (1 reset request, 2 resync request, 4 latencies
+// changed, 8 sample rate changed to `rate`). 1 when a driver was there.
+std::int32_t __cdecl simSendNotices(std::uint32_t notices, double rate) {
+    ComSimDriver* d = newest();
+    if (d == nullptr) return 0;
+    d->clock().sendNotices(notices, rate);
+    return 1;
+}
+
+// The newest driver's period size changes to `frames` from its next
+// createBuffers, and it asks the host for a reset before its next period.
+// 1 when a driver was there and the size is positive.
+std::int32_t __cdecl simRequestReset(std::int32_t frames) {
+    ComSimDriver* d = newest();
+    if (d == nullptr || frames <= 0) return 0;
+    d->requestReset(frames);
+    return 1;
+}
+
+// The newest driver stops calling the host once `periods` periods have run since
+// its start, as a hung driver does (until its next start). 1 when a driver was there.
+std::int32_t __cdecl simStallAfter(std::uint32_t periods) {
+    ComSimDriver* d = newest();
+    if (d == nullptr) return 0;
+    d->clock().stallAfter(periods);
+    return 1;
+}
+
 // Makes the newest driver misbehave the way badly written drivers do, from its
 // next call of the slot concerned (the clock's faults from its next start):
 //   0 stop answers `value` (0: works again)       1 start answers `value`

@@ -18,6 +18,11 @@ ServerState& server() {
 ComSimDriver::ComSimDriver(const SimClassInfo& cls, SimConfig config)
     : SimDriver(std::move(config)), kind_(cls.kind), id_(cls.id) {
     clock().options() = clockFor(kind_);
+    if (kind_ == SimClass::Resets) {
+        periodsUntilReset_ = kScriptPeriods;
+        clock().options().periodObserver = &ComSimDriver::afterPeriod;
+        clock().options().observerContext = this;
+    }
     ++server().liveObjects;
     ++server().created;
     server().newest.store(this);
@@ -45,7 +50,17 @@ std::int32_t ASIOCHAN_COMCALL ComSimDriver::QueryInterface(const platform::Class
 ASIOError ComSimDriver::start() {
     if (realTimePacing && bufferFrames_ > 0 && currentRate_ > 0.0)
         clock().options().periodMicros = static_cast<std::uint32_t>(bufferFrames_ * 1e6 / currentRate_);
-    return SimDriver::start();
+    const ASIOError r = SimDriver::start();
+    if (r == ASE_OK && kind_ == SimClass::Stalls) clock().stallAfter(kScriptPeriods);
+    return r;
+}
+
+void ComSimDriver::afterPeriod(void* self, const ClockBuffer* /*buffers*/, std::size_t /*count*/, int /*half*/) {
+    auto* driver = static_cast<ComSimDriver*>(self);
+    std::uint32_t left = driver->periodsUntilReset_.load(std::memory_order_relaxed);
+    if (left == 0) return;
+    driver->periodsUntilReset_.store(--left, std::memory_order_relaxed);
+    if (left == 0) driver->requestReset(2 * driver->bufferFrames_);
 }
 
 namespace {

@@ -24,10 +24,17 @@ public:
     SimClass kind() const { return kind_; }
     bool realTimePacing = true;
 
+    // How far into a run the scripted classes misbehave.
+    static constexpr std::uint32_t kScriptPeriods = 100;
+
 protected:
     ~ComSimDriver() override;
 
 private:
+    // Clock thread, after each period: the Resets class's one reset request.
+    static void afterPeriod(void* self, const ClockBuffer* buffers, std::size_t count, int half);
+    std::atomic<std::uint32_t> periodsUntilReset_{0};
+
     SimClass kind_;
     CLSID id_;
 };

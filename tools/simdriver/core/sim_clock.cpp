@@ -1,6 +1,8 @@
 #include "simdriver/core/sim_clock.h"
 
 #include <algorithm>
+#include <bit>
+#include <climits>
 #include <cstring>
 
 namespace asiochan::sim {
@@ -48,6 +50,7 @@ bool SimClock::start(std::vector<ClockBuffer> buffers, ASIOCallbacks* callbacks,
     stopRequested_.store(false);
     requested_.store(0);
     completed_.store(0);
+    stallAt_.store(UINT64_MAX);
     thread_ = platform::startThread(&SimClock::threadMain, this, nullptr);
     return thread_ != nullptr;
 }
@@ -82,11 +85,32 @@ void SimClock::clearRecordings() {
     for (auto& r : recordings_) r.clear();
 }
 
+void SimClock::sendNotices(std::uint32_t notices, double rate) {
+    if (notices & kNoticeSampleRate) noticeRate_.store(std::bit_cast<std::uint64_t>(rate), std::memory_order_release);
+    notices_.fetch_or(notices, std::memory_order_acq_rel);
+}
+
+void SimClock::deliverNotices() {
+    const std::uint32_t notices = notices_.exchange(0, std::memory_order_acq_rel);
+    if (notices == 0 || callbacks_ == nullptr) return;
+    if ((notices & kNoticeSampleRate) && callbacks_->sampleRateDidChange)
+        callbacks_->sampleRateDidChange(std::bit_cast<double>(noticeRate_.load(std::memory_order_acquire)));
+    if (callbacks_->asioMessage == nullptr) return;
+    const std::pair<std::uint32_t, AsioLong> messages[] = {{kNoticeResync, kAsioResyncRequest},
+                                                           {kNoticeLatencies, kAsioLatenciesChanged},
+                                                           {kNoticeReset, kAsioResetRequest}};
+    for (const auto& [bit, selector] : messages)
+        if ((notices & bit) && callbacks_->asioMessage(kAsioSelectorSupported, selector, nullptr, nullptr) == 1)
+            callbacks_->asioMessage(selector, 0, nullptr, nullptr);
+}
+
 void SimClock::threadMain(void* self) {
     auto& clock = *static_cast<SimClock*>(self);
     std::uint64_t due = platform::monotonicMicros();
     while (!clock.stopRequested_.load(std::memory_order_acquire)) {
-        if (clock.active_.freeRunning) {
+        if (clock.stalled()) {
+            platform::sleepMs(1);
+        } else if (clock.active_.freeRunning) {
             if (clock.active_.periodMicros != 0) {
                 const std::uint64_t now = platform::monotonicMicros();
                 if (now < due) {
@@ -141,6 +165,7 @@ void SimClock::runPeriod() {
     const std::uint64_t n = completed_.load(std::memory_order_relaxed);
     const int index = static_cast<int>(n & 1);
     const AsioLong passed = active_.overrideIndex ? active_.indexOverride : index;
+    deliverNotices();
     fillInputs(index);
     if (active_.useTimeInfo) {
         ASIOTime time;

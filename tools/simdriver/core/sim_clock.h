@@ -50,6 +50,12 @@ struct ClockOptions {
     void* observerContext = nullptr;
 };
 
+// What a driver may tell the host between periods, as bits for SimClock::sendNotices.
+constexpr std::uint32_t kNoticeReset = 1;       // asioMessage(kAsioResetRequest)
+constexpr std::uint32_t kNoticeResync = 2;      // asioMessage(kAsioResyncRequest)
+constexpr std::uint32_t kNoticeLatencies = 4;   // asioMessage(kAsioLatenciesChanged)
+constexpr std::uint32_t kNoticeSampleRate = 8;  // sampleRateDidChange(rate)
+
 // Byte `offset` of the input pattern of input channel `channel`.
 std::uint8_t inputPatternByte(AsioLong channel, std::uint64_t offset);
 
@@ -76,6 +82,19 @@ public:
     bool waitForPeriods(std::uint64_t total, std::uint32_t timeoutMs = 60000) const;
     std::uint64_t periodsRun() const { return completed_.load(std::memory_order_acquire); }
 
+    // Any thread: the clock thread sends these notices (kNotice* bits) to the host
+    // just before its next period, as a driver does from its own thread; a rate
+    // notice carries `rate`. Messages go only where the host answers that it
+    // supports them. Notices not yet sent survive a restart.
+    void sendNotices(std::uint32_t notices, double rate = 0.0);
+    // Any thread: once `total` periods have run since the start, the clock stops
+    // calling the host without being told, as a hung driver does; its thread stays
+    // until stop. The next start clears it.
+    void stallAfter(std::uint64_t total) { stallAt_.store(total, std::memory_order_release); }
+    bool stalled() const {
+        return completed_.load(std::memory_order_acquire) >= stallAt_.load(std::memory_order_acquire);
+    }
+
     // What the host wrote into output buffer `index` (in the order of the buffers
     // handed to start), period after period. Read while no period runs (after
     // step returned, or after stop); kept until the next start or clear.
@@ -86,6 +105,7 @@ private:
     static void threadMain(void* self);
     void runPeriod();
     void fillInputs(int index);
+    void deliverNotices();
 
     ClockOptions options_;
     ClockOptions active_;
@@ -99,8 +119,11 @@ private:
     std::atomic<bool> stopRequested_{false};
     std::atomic<std::uint64_t> requested_{0};
     std::atomic<std::uint64_t> completed_{0};
-    platform::Event work_;                // set by a step or a stop
-    mutable platform::Event periodDone_;  // set after every period
+    std::atomic<std::uint64_t> stallAt_{UINT64_MAX};
+    std::atomic<std::uint32_t> notices_{0};
+    std::atomic<std::uint64_t> noticeRate_{0};  // the double's bit pattern
+    platform::Event work_;                      // set by a step or a stop
+    mutable platform::Event periodDone_;        // set after every period
 };
 
 }  // namespace asiochan::sim

@@ -143,9 +143,10 @@ ASIOError SimDriver::getBufferSize(AsioLong* minSize, AsioLong* maxSize, AsioLon
     record(Slot::getBufferSize, word(minSize), word(maxSize), word(preferredSize), word(granularity));
     ASIOError r;
     if (failing(Slot::getBufferSize, &r)) return r;
-    *minSize = config_.bufferMin;
-    *maxSize = config_.bufferMax;
-    *preferredSize = config_.bufferPreferred;
+    const AsioLong changed = changedPreferred_.load(std::memory_order_acquire);
+    *minSize = changed > 0 ? std::min(config_.bufferMin, changed) : config_.bufferMin;
+    *maxSize = changed > 0 ? std::max(config_.bufferMax, changed) : config_.bufferMax;
+    *preferredSize = changed > 0 ? changed : config_.bufferPreferred;
     *granularity = config_.bufferGranularity;
     return ASE_OK;
 }
@@ -232,7 +233,9 @@ ASIOError SimDriver::createBuffers(ASIOBufferInfo* bufferInfos, AsioLong numChan
     ASIOError r;
     if (failing(Slot::createBuffers, &r)) return r;
     if (bufferInfos == nullptr || callbacks == nullptr || numChannels < 0) return ASE_InvalidParameter;
-    if (!config_.acceptAnyBufferSize && (bufferSize < config_.bufferMin || bufferSize > config_.bufferMax))
+    const AsioLong changed = changedPreferred_.load(std::memory_order_acquire);
+    if (!config_.acceptAnyBufferSize && (changed <= 0 || bufferSize != changed) &&
+        (bufferSize < config_.bufferMin || bufferSize > config_.bufferMax))
         return ASE_InvalidMode;
     clock_.stop();  // the old buffers go
     started_ = false;
@@ -275,6 +278,11 @@ ASIOError SimDriver::createBuffers(ASIOBufferInfo* bufferInfos, AsioLong numChan
     callbacks_ = callbacks;
     bufferFrames_ = bufferSize;
     return ASE_OK;
+}
+
+void SimDriver::requestReset(AsioLong newPreferredFrames) {
+    if (newPreferredFrames > 0) changedPreferred_.store(newPreferredFrames, std::memory_order_release);
+    clock_.sendNotices(kNoticeReset);
 }
 
 ASIOError SimDriver::disposeBuffers() {

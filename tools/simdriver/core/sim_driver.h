@@ -83,6 +83,13 @@ public:
     // its options before start.
     SimClock& clock() { return clock_; }
 
+    // Any thread: emulates a driver whose period size was changed from outside
+    // (its own control panel, the audio server) while it streams: from now on it
+    // reports `newPreferredFrames` as its preferred size (the range widened to take
+    // it), the buffers of the run stay as they are until the next createBuffers,
+    // and the clock thread asks the host for a reset before its next period.
+    void requestReset(AsioLong newPreferredFrames);
+
     static constexpr std::size_t kCallLogLimit = 10000;
 
 protected:
@@ -101,6 +108,7 @@ protected:
     ASIOCallbacks* callbacks_ = nullptr;
     AsioLong bufferFrames_ = 0;
     SimClock clock_;
+    std::atomic<AsioLong> changedPreferred_{0};  // 0: the configured size holds
 
 private:
     mutable platform::Mutex logLock_;

@@ -1,0 +1,19 @@
+// The 32-bit sample values the file players compute, in and out of a driver's
+// sample types, for checking what a loopback captured. A value's full scale is the
+// whole 32-bit range; bytes are little-endian (a capture of an MSB type is turned
+// around before it is compared).
+#pragma once
+
+#include <cstdint>
+
+namespace cli {
+
+// Writes `value` as one sample of ASIO type `type` into `out` (at most 8 bytes) and
+// returns its width, or 0 for a type without a width.
+int encodeSample(std::int32_t value, std::int32_t type, std::uint8_t* out);
+
+// The value one sample of `type` holds, clipped to the 32-bit range: the inverse of
+// encodeSample for every value that type can hold.
+std::int32_t decodeSample(const std::uint8_t* in, std::int32_t type);
+
+}  // namespace cli

@@ -1,0 +1,65 @@
+#include "stream_watch.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "asiochan.h"
+
+namespace cli {
+
+void StreamWatch::restart() {
+    periods_ = GetPeriodCount();
+    periodsAtReset_ = 0;
+    lastChangeMs_ = GetTickCount();
+}
+
+StreamWatch::Event StreamWatch::poll() {
+    const std::uint32_t requests = GetDriverRequests();
+    const std::uint32_t periods = GetPeriodCount();
+    const std::uint32_t now = GetTickCount();
+    if (requests & ASIOCHAN_REQUEST_RESET) {
+        periodsAtReset_ = periods;
+        return Event::reset;
+    }
+    if (periods != periods_) {
+        periods_ = periods;
+        lastChangeMs_ = now;
+        return Event::none;
+    }
+    return now - lastChangeMs_ >= kStallMs ? Event::stalled : Event::none;
+}
+
+bool restartRun(const char* driverName) {
+    const std::int32_t before = GetBufferSizePreferred();
+    Finish();
+    const std::int32_t initialized = Initialize();
+    const std::int32_t after = GetBufferSizePreferred();
+    // Arrows as "->": a console's code page may not show anything else.
+    if (after != before)
+        std::printf("\ndriver asked for a reset (buffer %d -> %d frames); restarting\n", int(before), int(after));
+    else
+        std::printf("\ndriver asked for a reset (buffer %d frames); restarting\n", int(before));
+    std::fflush(stdout);
+    if (initialized != ASIOCHAN_OK) {
+        std::fprintf(stderr, "error: the driver \"%s\" did not initialize after its reset (code %d)\n", driverName,
+                     int(initialized));
+        return false;
+    }
+    const std::int32_t prepared = Prepare();
+    if (prepared != ASIOCHAN_OK) {
+        std::fprintf(stderr, "error: the driver \"%s\" did not start after its reset (code %d)\n", driverName,
+                     int(prepared));
+        return false;
+    }
+    return true;
+}
+
+void reportStall() {
+    // Ends the progress line first: the error goes to the other stream.
+    std::printf("\n");
+    std::fflush(stdout);
+    std::fprintf(stderr, "error: the driver stopped delivering periods\n");
+}
+
+}  // namespace cli

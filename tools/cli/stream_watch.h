@@ -1,0 +1,41 @@
+// Watching a streaming run: what the driver asks for, and whether its periods
+// still come. The long-running commands poll it between progress updates.
+#pragma once
+
+#include <cstdint>
+
+namespace cli {
+
+// How long a run may go without a period before the driver counts as stopped.
+constexpr std::uint32_t kStallMs = 2000;
+
+class StreamWatch {
+public:
+    enum class Event {
+        none,
+        reset,    // the driver asked to be restarted
+        stalled,  // no period for kStallMs
+    };
+
+    // Call after every Prepare: the run starts with nothing asked and no period.
+    void restart();
+    Event poll();
+    // The periods that moved audio in this run, read when the reset was seen (the
+    // count stops at a reset request).
+    std::uint32_t periodsAtReset() const { return periodsAtReset_; }
+
+private:
+    std::uint32_t periods_ = 0;
+    std::uint32_t periodsAtReset_ = 0;
+    std::uint32_t lastChangeMs_ = 0;
+};
+
+// After a reset request: prints one line with the old and new period sizes, then
+// Finish, Initialize and Prepare. False, with the reason printed, when the driver
+// does not come back.
+bool restartRun(const char* driverName);
+
+// Prints that the driver stopped delivering periods.
+void reportStall();
+
+}  // namespace cli
