@@ -45,6 +45,8 @@ void prepareEngine(DriverHalves& driver, std::int32_t frames) {
         engine().captureChannels[i].done = 1;
     }
     engine().runPrepared = 1;
+    // The callbacks serve the engine of the last Prepare; this set-up stands in for one.
+    routeCallbacksTo(&testing::library().engine);
 }
 
 void BM_Period(benchmark::State& state) {
@@ -114,6 +116,47 @@ void BM_Baseline(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(periodBytes) * kChannels * 4);
 }
 
+// A period in which every channel ends: 64 captures complete (each with a
+// shadow copy, so each posts a dump) and 64 playback blocks run out, beside a
+// steady period of the same channels with nothing ending. Both pause around each
+// period alike; the ratio of the two is what the ends cost the driver's thread.
+void periodWithEnds(benchmark::State& state, bool everyChannelEnds) {
+    const auto frames = static_cast<std::int32_t>(state.range(0));
+    const auto periodBytes = static_cast<std::int32_t>(frames * kSampleBytes);
+    DriverHalves driver(static_cast<std::size_t>(periodBytes));
+    prepareEngine(driver, frames);
+    const std::int32_t blockBytes = everyChannelEnds ? periodBytes : periodBytes * kPeriodsPerBlock;
+    const std::int32_t captureBytes = everyChannelEnds ? periodBytes : blockBytes + periodBytes;
+    const std::vector<std::uint8_t> sound(static_cast<std::size_t>(blockBytes), 0x33);
+    std::vector<std::vector<std::uint8_t>> targets(kChannels, std::vector<std::uint8_t>(captureBytes));
+    int period = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (everyChannelEnds || period % kPeriodsPerBlock == 0) {
+            // The dumps the last period handed off are written here, outside the timing.
+            StopCapture();
+            for (std::uint32_t ch = 0; ch < kChannels; ++ch) {
+                if (everyChannelEnds || IsCanSendNextPlaybackBuffer(ch)) SetPlayBuffer(sound.data(), blockBytes, ch);
+                if (!everyChannelEnds && period == 0) SetPlayBuffer(sound.data(), blockBytes, ch);
+                SetCaptureBuffer(targets[ch].data(), captureBytes, ch);
+            }
+            StartPlayback();
+            StartCapture();
+        }
+        state.ResumeTiming();
+        bufferSwitch(period & 1, ASIOTrue);
+        ++period;
+    }
+    StopPlayback();
+    StopCapture();
+    engine().runPrepared = 0;
+}
+
+void BM_SteadyPeriod(benchmark::State& state) { periodWithEnds(state, false); }
+void BM_EveryChannelEnds(benchmark::State& state) { periodWithEnds(state, true); }
+
+BENCHMARK(BM_SteadyPeriod)->Arg(256);
+BENCHMARK(BM_EveryChannelEnds)->Arg(256);
 BENCHMARK(BM_Baseline)->Arg(32)->Arg(64)->Arg(256)->Arg(1024);
 BENCHMARK(BM_Period)->Arg(32)->Arg(64)->Arg(256)->Arg(1024);
 

@@ -29,6 +29,9 @@ asiochan_includes(asiochan_unit_tests)
 target_include_directories(asiochan_unit_tests PRIVATE ${ASIOCHAN_ROOT}/tests ${ASIOCHAN_ROOT}/tests/unit)
 asiochan_warnings(asiochan_unit_tests)
 target_link_libraries(asiochan_unit_tests PRIVATE asiochan_test_instance asiochan_simcore GTest::gtest GTest::gtest_main)
+# Heap calls and mutex locks are counted per thread (tests/unit/support/allocation_counter.cpp).
+target_link_options(asiochan_unit_tests PRIVATE
+    -Wl,--wrap=malloc -Wl,--wrap=free -Wl,--wrap=calloc -Wl,--wrap=realloc -Wl,--wrap=pthread_mutex_lock)
 add_test(NAME unit COMMAND asiochan_unit_tests --gtest_filter=-SoakTest.*)
 set_tests_properties(unit PROPERTIES TIMEOUT 900)
 # The soak on its own, so that its time shows (ASIOCHAN_SOAK_PERIODS sizes it).

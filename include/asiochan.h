@@ -36,6 +36,19 @@
  *     Finish wait briefly on the calling thread for a period in progress to end, so
  *     nothing such a period uses is freed under it. No call waits for audio to play or
  *     be captured: the application learns progress by polling.
+ *   - The driver's thread does no slow work: no file I/O, no heap allocation or
+ *     release, no lock, no wait. The capture dump files and the release of finished
+ *     playback blocks and capture copies are left to a thread of the library's own.
+ *     Prepare (or arming a capture) starts it; it stays while a run is prepared and
+ *     ends by itself about a second after Finish once nothing is left to do. It holds
+ *     a reference on the DLL while it runs, so a FreeLibrary of the DLL returns at
+ *     once and the DLL is unloaded only after the thread's last dump (a DLL freed
+ *     while a run is still prepared stays loaded, as the driver may still call it:
+ *     Finish and releaseAsioDriver first). The library never waits for that thread
+ *     while it is loaded or unloaded. Should the thread fail to start, its work is
+ *     done on the application's thread at the next IsPortCaptureRunning,
+ *     IsCaptureRunning, SetPlayBuffer, SetCaptureBuffer, CaptureBuff, StopCapture,
+ *     Prepare or Finish, never on the driver's thread.
  */
 #ifndef ASIOCHAN_H
 #define ASIOCHAN_H
@@ -280,12 +293,15 @@ uint32_t ASIOCHAN_CALL GetPeriodCount(void);
 
 /* Arms input `channel` to record `byteLength` bytes into `buffer`, zeroed first, from
  * the first period in which capture runs (StartCapture). Whole samples of the input
- * width are recorded; a tail shorter than one stays 0. On completion the library
- * writes the buffer and its own copy of the samples to "D:\buffer_debug_<n>_output.dat"
- * and "D:\buffer_debug_<n>_internal.dat" (when there is such a drive; without memory
- * for the copy the capture goes on and the internal file comes out empty). `buffer`
- * must stay valid until IsPortCaptureRunning answers 0, or StopCapture, Prepare or
- * Finish returns.
+ * width are recorded; a tail shorter than one stays 0. On completion the library's
+ * thread writes the buffer and the library's own copy of the samples to
+ * "D:\buffer_debug_<n>_output.dat" and "D:\buffer_debug_<n>_internal.dat", a few
+ * milliseconds after the last period (a file that cannot be opened is skipped; without
+ * memory for the copy the capture goes on and the internal file comes out empty); the
+ * channel reads done only once both files are closed. `buffer` must stay valid until
+ * IsPortCaptureRunning answers 0, or StopCapture, Prepare or Finish returns; nothing
+ * reads or writes it after that. A channel that completed and whose files are still
+ * being written counts as done here: the files are written first, then it is armed.
  * Returns:      ASIOCHAN_OK; ASIOCHAN_INVALID_PARAMETER for a null buffer, a negative
  *               length or a channel above 63; ASIOCHAN_NOT_PRESENT while the channel
  *               is armed or not yet freed (below); ASIOCHAN_INVALID_MODE while no input
@@ -323,22 +339,28 @@ int32_t ASIOCHAN_CALL CaptureBuff(const CaptureRequest* requests, int32_t count)
 void ASIOCHAN_CALL StartCapture(void);
 
 /* Abandons every capture: all 64 input channels are freed, their buffers keep what was
- * captured so far, no dump is written and the library's copies are released.
+ * captured so far, no dump is written and the library's copies are released. A channel
+ * that had already completed keeps its dump: if its files are still being written,
+ * they are written before StopCapture returns (so do Prepare, Finish and
+ * releaseAsioDriver).
  * Returns:      nothing.
  * Thread:       any.
- * Out of order: while capture is not running it does nothing: channels armed but not
- *               started stay armed. */
+ * Out of order: while capture is not running it frees nothing (it only finishes such
+ *               pending dumps): channels armed but not started stay armed. */
 void ASIOCHAN_CALL StopCapture(void);
 
 /* Tells whether capture runs.
  * Returns:      1 from StartCapture (or CaptureBuff) until the end of a period with no
- *               channel left recording, StopCapture, Prepare or Finish; else 0.
+ *               channel left recording, StopCapture, Prepare or Finish, and while a
+ *               completed channel's dump files are not yet written; else 0.
  * Thread:       any.
  * Out of order: 1 after a StartCapture made while no run is prepared, until Prepare. */
 uint8_t ASIOCHAN_CALL IsCaptureRunning(void);
 
 /* Tells whether input `channel` is armed (recording or waiting for StartCapture).
- * Returns:      1 while armed; 0 once done or freed, and for channels above 63.
+ * Returns:      1 while armed, and after its last period until both of its dump files
+ *               are written and closed; 0 once done (its files complete) or freed, and
+ *               for channels above 63.
  * Thread:       any.
  * Out of order: 1 for a channel not freed since load (see SetCaptureBuffer). */
 uint8_t ASIOCHAN_CALL IsPortCaptureRunning(uint32_t channel);

@@ -1,10 +1,10 @@
 // The per-period processing, run by the driver on its own real-time thread:
 // input half-buffers into armed capture channels, busy playback channels into
-// output half-buffers, then the channels' bookkeeping. No lock, wait or
-// allocation here; the only file work is the capture dump.
+// output half-buffers, then the channels' bookkeeping. No lock, wait, heap call
+// or file work here: completed captures and used-up blocks are handed to the
+// library's thread (see housekeeper.h).
 #include <algorithm>
 #include <climits>
-#include <cstdio>
 #include <cstring>
 
 #include "engine/channel_blocks.h"
@@ -14,16 +14,6 @@
 namespace asiochan {
 
 namespace {
-
-void writeDumpFile(const char* path, const std::uint8_t* bytes, std::int32_t byteLength) {
-    std::FILE* file = platform::openFile(path, "wb");
-    if (file == nullptr) return;
-    if (bytes != nullptr && byteLength > 0) {
-        std::fwrite(bytes, 1, static_cast<std::size_t>(byteLength), file);
-        std::fflush(file);
-    }
-    std::fclose(file);
-}
 
 // Both sides store, then load the other side's field (all sequentially
 // consistent): either the start sees the clear and its own store wins, or the
@@ -134,7 +124,7 @@ void Engine::finishBlock(const Period& period, std::uint32_t i, PlaybackChannel&
         const std::int64_t played =
             period.hasOut[i] ? (period.joinedNext[i] == next ? period.joinedBytes[i] : 0) : offset - length;
         const std::int64_t over = std::min(played, nextLength);
-        releaseBlock(p.current.load(std::memory_order_relaxed));
+        retired_.retire(p.current.load(std::memory_order_relaxed));
         p.current.store(next, std::memory_order_relaxed);
         p.readPos.store(next + over, std::memory_order_relaxed);
         p.length.store(static_cast<std::int32_t>(nextLength - over), std::memory_order_relaxed);
@@ -146,7 +136,7 @@ void Engine::finishBlock(const Period& period, std::uint32_t i, PlaybackChannel&
 
     // End of playing: clear the key field first, reset the record, idle last.
     p.readPos.store(nullptr, std::memory_order_relaxed);
-    releaseBlock(p.current.load(std::memory_order_relaxed));
+    retired_.retire(p.current.load(std::memory_order_relaxed));
     p.current.store(nullptr, std::memory_order_relaxed);
     p.length.store(0, std::memory_order_relaxed);
     p.nextLength.store(0, std::memory_order_relaxed);
@@ -181,14 +171,15 @@ void Engine::advancePlayback(Period& period) {
 }
 
 void Engine::completeCapture(std::uint32_t i, CaptureChannel& c) {
-    writeCaptureDump(i, c.userStart.load(std::memory_order_relaxed), c.copyStart.load(std::memory_order_relaxed),
-                     c.byteLength.load(std::memory_order_relaxed));
-    releaseBlock(c.copyStart.load(std::memory_order_relaxed));
+    // The record is cleared first; the dump writer takes over the shadow copy and
+    // sets `done` once both files are closed, which hands the channel back.
+    std::uint8_t* copy = c.copyStart.load(std::memory_order_relaxed);
     c.copyStart.store(nullptr, std::memory_order_relaxed);
     c.copyPos.store(nullptr, std::memory_order_relaxed);
     c.writePos.store(nullptr, std::memory_order_relaxed);
     c.framesLeft.store(0, std::memory_order_relaxed);
-    c.done.store(1, std::memory_order_seq_cst);  // hands the channel back last
+    dumps_.post(i, c.userStart.load(std::memory_order_relaxed), copy, c.byteLength.load(std::memory_order_relaxed),
+                &c.done);
 }
 
 void Engine::advanceCapture(Period& period) {
@@ -276,15 +267,6 @@ void Engine::runPeriod(AsioLong doubleBufferIndex) {
     if (state_.outputReadySupported.load(std::memory_order_relaxed) != 0) calls_.ASIOOutputReady();
     if (period.playbackRunning) advancePlayback(period);
     if (period.captureRunning) advanceCapture(period);
-}
-
-void writeCaptureDump(std::uint32_t channel, const std::uint8_t* userStart, const std::uint8_t* copyStart,
-                      std::int32_t byteLength) {
-    char path[64];
-    std::snprintf(path, sizeof path, "D:\\buffer_debug_%d_output.dat", static_cast<int>(channel));
-    writeDumpFile(path, userStart, byteLength);
-    std::snprintf(path, sizeof path, "D:\\buffer_debug_%d_internal.dat", static_cast<int>(channel));
-    writeDumpFile(path, copyStart, byteLength);
 }
 
 }  // namespace asiochan

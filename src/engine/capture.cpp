@@ -15,6 +15,8 @@ bool Engine::takeBackForArming(std::uint32_t channel) {
     if (c.done.load(std::memory_order_acquire) != 0 && c.copyStart.load(std::memory_order_acquire) == nullptr)
         return false;
     const bool quiet = withdrawChannels(state_.captureWithdrawn, ChannelMask{1} << channel);
+    // A completed capture whose dump is still pending keeps its files.
+    dumps_.settle(ChannelMask{1} << channel);
     c.writePos.store(nullptr, std::memory_order_seq_cst);
     std::uint8_t* copy = c.copyStart.exchange(nullptr, std::memory_order_acq_rel);
     c.copyPos.store(nullptr, std::memory_order_relaxed);
@@ -38,6 +40,9 @@ void Engine::arm(std::uint32_t channel, std::uint8_t* buffer, std::int32_t byteL
 void Engine::resetCaptureChannels(ChannelMask channels) {
     const ChannelClaim claim(captureClaims_, channels);
     const bool quiet = withdrawChannels(state_.captureWithdrawn, channels);
+    // Completed captures whose dumps are still pending keep their files: they are
+    // written here, before the records are reset.
+    dumps_.settle(channels);
     for (std::uint32_t i = 0; i < kMaxChannels; ++i) {
         if (!hasChannel(channels, i)) continue;
         CaptureChannel& c = state_.captureChannels[i];
@@ -60,6 +65,9 @@ std::int32_t Engine::setCaptureBuffer(void* buffer, std::int32_t byteLength, std
     if (buffer == nullptr || channel >= kMaxChannels || byteLength < 0) return ASE_InvalidParameter;
     const ChannelClaim claim(captureClaims_, ChannelMask{1} << channel);
     CaptureChannel& c = state_.captureChannels[channel];
+    // A channel that completed and waits for its dump is as good as done: its
+    // files are written now, and it is armed again.
+    if (dumps_.pending(channel)) dumps_.settle(ChannelMask{1} << channel);
     if (c.done.load(std::memory_order_acquire) == 0) return ASE_NotPresent;
     // Frames are counted in input samples; before a run has told the sample width
     // there is no way to count them.
@@ -73,6 +81,7 @@ std::int32_t Engine::setCaptureBuffer(void* buffer, std::int32_t byteLength, std
     if (copy != nullptr) std::memset(copy, 0, static_cast<std::size_t>(byteLength));
     arm(channel, bytes, byteLength, copy);
     if (withdrawn) returnChannels(state_.captureWithdrawn, ChannelMask{1} << channel);
+    housekeeper_.ensureRunning();
     return ASE_OK;
 }
 
@@ -92,13 +101,18 @@ std::int32_t Engine::captureBuff(const CaptureRequest* requests, std::int32_t co
         if (withdrawn) returnChannels(state_.captureWithdrawn, ChannelMask{1} << r.channel);
     }
     markCaptureStarted();
+    housekeeper_.ensureRunning();
     return ASE_OK;
 }
 
 void Engine::startCapture() { markCaptureStarted(); }
 
 void Engine::stopCapture() {
-    if (state_.captureRunning.load(std::memory_order_acquire) == 0) return;
+    // Captures that already completed keep their dumps, written before the stop returns.
+    if (state_.captureRunning.load(std::memory_order_acquire) == 0) {
+        dumps_.settle(kAllChannels);
+        return;
+    }
     state_.captureRunning.store(0, std::memory_order_seq_cst);
     resetCaptureChannels(kAllChannels);
     // A period that was deciding to clear the flag as the stop began may have set
@@ -106,10 +120,17 @@ void Engine::stopCapture() {
     state_.captureRunning.store(0, std::memory_order_seq_cst);
 }
 
-std::uint8_t Engine::isCaptureRunning() const { return state_.captureRunning.load(std::memory_order_acquire); }
+// A capture whose last channel completed reads as running until the dumps of
+// its channels are written.
+std::uint8_t Engine::isCaptureRunning() {
+    housekeeper_.serviceFromApplication();
+    if (dumps_.pendingCount() != 0) return 1;
+    return state_.captureRunning.load(std::memory_order_acquire);
+}
 
-std::uint8_t Engine::isPortCaptureRunning(std::uint32_t channel) const {
+std::uint8_t Engine::isPortCaptureRunning(std::uint32_t channel) {
     if (channel >= kMaxChannels) return 0;
+    housekeeper_.serviceFromApplication();
     return state_.captureChannels[channel].done.load(std::memory_order_acquire) == 0 ? 1 : 0;
 }
 

@@ -26,7 +26,12 @@
 // | E.requests (bits, reset held, periods)  | driver's threads (notices, periods);  | app, callback      |
 // |                                         |   app (cleared at Prepare, bits read) |                    |
 //
-// The callback never locks or waits. Application threads among themselves: a call
+// | capture dump slots (CaptureDumps)       | callback (post); library thread or    | app                |
+// |                                         |   app (write, then the channel's done)|                    |
+// | retired blocks (RetiredBlocks)          | callback (retire); library thread or  |                    |
+// |                                         |   app (release)                       |                    |
+//
+// The callback never locks, waits, touches the heap or files. Application threads among themselves: a call
 // on one channel and a call covering many must not interleave on a record, so each
 // holds a claim on its channels (see channel_reset.h) while it changes the record.
 #pragma once
@@ -37,6 +42,7 @@
 #include "driver/asio_types.h"
 #include "driver/call_layer.h"
 #include "engine/engine_state.h"
+#include "engine/housekeeper.h"
 #include "engine/period_guard.h"
 #include "engine/playback_port.h"
 #include "platform/platform.h"
@@ -86,8 +92,9 @@ public:
     std::int32_t captureBuff(const CaptureRequest* requests, std::int32_t count);
     void startCapture();
     void stopCapture();
-    std::uint8_t isCaptureRunning() const;
-    std::uint8_t isPortCaptureRunning(std::uint32_t channel) const;
+    // Both read a completed channel as capturing until its dump files are written.
+    std::uint8_t isCaptureRunning();
+    std::uint8_t isPortCaptureRunning(std::uint32_t channel);
 
     // Playback channels.
     std::int32_t setPlayBuffer(const void* data, std::int32_t byteLength, std::uint32_t channel) override;
@@ -142,6 +149,10 @@ private:
     DriverCalls& calls_;
     EngineState state_;
     PeriodGuard periods_;
+    // The slow work the periods hand off, and the library's thread that does it.
+    RetiredBlocks retired_;
+    CaptureDumps dumps_{retired_};
+    Housekeeper housekeeper_{dumps_, retired_};
     ChannelClaims playbackClaims_;
     ChannelClaims captureClaims_;
 };
@@ -149,11 +160,5 @@ private:
 // Stores the width of `type` for a direction (0 = input, 1 = output); a type
 // without a width leaves the entry as it was.
 void storeSampleSize(EngineState& state, int direction, ASIOSampleType type);
-
-// Writes "D:\buffer_debug_<channel>_output.dat" from `userStart` and
-// "D:\buffer_debug_<channel>_internal.dat" from `copyStart`, `byteLength` bytes
-// each; a null start makes an empty file, a file that cannot be opened is skipped.
-void writeCaptureDump(std::uint32_t channel, const std::uint8_t* userStart, const std::uint8_t* copyStart,
-                      std::int32_t byteLength);
 
 }  // namespace asiochan

@@ -14,6 +14,9 @@ namespace {
 // The engine holds kMaxChannels records per direction; a driver that reports more
 // (or a negative count) is bounded here, so no later loop can index past a table.
 std::int32_t boundChannelCount(AsioLong reported) { return std::clamp<AsioLong>(reported, 0, kMaxChannels); }
+
+// How long a going engine waits for its thread to write the dumps still pending.
+constexpr std::uint32_t kHousekeeperStopWaitMs = 10000;
 }  // namespace
 
 Engine::Engine(DriverCalls& calls) : calls_(calls) {}
@@ -22,6 +25,11 @@ Engine::Engine(DriverCalls& calls) : calls_(calls) {}
 // first); the blocks its records still hold are released.
 Engine::~Engine() {
     unrouteCallbacks(this);
+    // The library's thread ends after the dumps still pending; what it leaves goes here.
+    housekeeper_.setKeepAlive(false);
+    housekeeper_.stop(kHousekeeperStopWaitMs);
+    dumps_.writePending();
+    retired_.releaseAll();
     for (PlaybackChannel& p : state_.playbackChannels) {
         std::uint8_t* current = p.current.exchange(nullptr);
         std::uint8_t* next = p.next.exchange(nullptr);

@@ -99,6 +99,7 @@ void Engine::markPlaybackStarted() {
 
 std::int32_t Engine::setPlayBuffer(const void* data, std::int32_t byteLength, std::uint32_t channel) {
     if (data == nullptr || channel >= kMaxChannels) return ASE_InvalidParameter;
+    housekeeper_.serviceFromApplication();
     const ChannelClaim claim(playbackClaims_, ChannelMask{1} << channel);
     PlaybackChannel& p = state_.playbackChannels[channel];
 

@@ -63,6 +63,9 @@ std::int32_t Engine::prepare() {
             state_.outputLatency.store(outputLatency);
         }
         state_.runPrepared.store(1, std::memory_order_seq_cst);
+        // While a run is prepared the library's thread stays up for its dumps and blocks.
+        housekeeper_.setKeepAlive(true);
+        housekeeper_.ensureRunning();
     }
     return calls_.ASIOStart();
 }
@@ -87,6 +90,10 @@ std::int32_t Engine::finish() {
     if (r == ASE_OK) r = calls_.ASIODisposeBuffers();
     resetPlaybackChannels(channelsBelow(state_.outputChannelCount.load()));
     resetCaptureChannels(channelsBelow(state_.inputChannelCount.load()));
+    // The library's thread ends by itself once idle. The blocks the run's last
+    // periods retired go now, so a finished run holds no memory.
+    housekeeper_.setKeepAlive(false);
+    retired_.releaseAll();
     return r;
 }
 

@@ -75,6 +75,13 @@ ThreadHandle startThread(ThreadEntry entry, void* argument, std::uint32_t* threa
 bool waitThread(ThreadHandle thread, std::uint32_t timeoutMs);
 // Gives the handle back; the thread itself goes on if it still runs.
 void closeThread(ThreadHandle thread);
+// A thread of the library's own that keeps the library loaded while it runs: on
+// Windows it holds a reference on the module that contains this code and, when
+// `entry` returns, drops it and ends in one step (FreeLibraryAndExitThread), so an
+// application's FreeLibrary never unloads code the thread is still running and no
+// one ever waits for the thread. Nothing about the thread is handed back. False
+// when it could not be started.
+bool startLibraryThread(ThreadEntry entry, void* argument);
 void sleepMs(std::uint32_t milliseconds);
 void yieldThread();
 // A monotonic clock in microseconds, for pacing and progress.

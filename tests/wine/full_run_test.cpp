@@ -55,7 +55,9 @@ WINE_TEST(full_run, stepped_playback_and_capture_are_byte_exact) {
     }
     WCHECK_EQ(queued, 3);
     WCHECK_EQ(d.IsPortPlaybackRunning(3), 0);
-    WCHECK_EQ(d.IsPortCaptureRunning(5), 0);
+    // The dump files are written by the library's thread; the channel reads done
+    // once both are closed, and they are complete from that moment.
+    WCHECK(waitFor([&] { return d.IsPortCaptureRunning(5) == 0; }));
 
     const std::int32_t recordedLength = sim.simOutputRecording(3, nullptr, 0);
     Bytes recorded(static_cast<std::size_t>(recordedLength > 0 ? recordedLength : 0));
@@ -139,4 +141,40 @@ WINE_TEST(full_run, release_and_reload_while_running_finish_the_run_first) {
     WCHECK_EQ(d.Finish(), 0);
     d.releaseAsioDriver();
     WCHECK_EQ(sim.simLiveCount(), 0);
+}
+
+// A copy of the DLL loaded apart from the shared one, so that it can really be
+// unloaded: freed after Finish, it goes once its thread has nothing left to do;
+// freed with a run still prepared and a dump pending, FreeLibrary returns at once,
+// the module stays (the driver may still call it) and the dump is written whole.
+// Last of the group, as it leaves that module and its driver behind.
+WINE_TEST(full_run, freeing_the_dll_with_a_dump_pending_returns) {
+    const char* copyName = "asiochan_unload.dll";
+    WCHECK(CopyFileA("asiochan.dll", copyName, FALSE) != 0);
+    for (const bool finishFirst : {true, false}) {
+        AsiochanDll own;
+        WCHECK(own.load(copyName));
+        if (own.module == nullptr) return;
+        DeleteFileA("D:\\buffer_debug_2_output.dat");
+        DeleteFileA("D:\\buffer_debug_2_internal.dat");
+        WCHECK_EQ(own.loadAsioDriver(kSteppedDriverName), 1);
+        SimControl sim;
+        WCHECK(sim.resolve());
+        if (sim.module == nullptr) return;
+        WCHECK_EQ(own.Initialize(), 0);
+        WCHECK_EQ(own.Prepare(), 0);
+        Bytes captured(3 * kPeriodBytes);
+        WCHECK_EQ(own.SetCaptureBuffer(captured.data(), static_cast<std::int32_t>(captured.size()), 2), 0);
+        own.StartCapture();
+        WCHECK_EQ(sim.simRunPeriods(3), 1);  // completes: its dump is left to the library's thread
+        if (finishFirst) {
+            WCHECK_EQ(own.Finish(), 0);  // writes a dump still pending before it returns
+            own.releaseAsioDriver();
+        }
+        WCHECK(FreeLibrary(own.module) != 0);
+        WCHECK(waitFor([&] { return readFile("D:\\buffer_debug_2_internal.dat") == captured; }));
+        WCHECK(readFile("D:\\buffer_debug_2_output.dat") == captured);
+        // After Finish nothing holds the module: its thread ends and the DLL unloads.
+        if (finishFirst) WCHECK(waitFor([&] { return GetModuleHandleA(copyName) == nullptr; }));
+    }
 }

@@ -3,6 +3,7 @@
 // in-memory registry, class table and USB device list.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace asiochan::platform::host {
@@ -14,5 +15,11 @@ void mapDrive(char letter, const std::string& folder);
 
 // The path a Windows path is opened under in the host build.
 std::string hostPath(const char* windowsPath);
+
+// Calls on the calling thread of the stand-ins that may block on Windows: file
+// opens, sleeps, yields, thread waits, mutex locks and event waits. Lets tests prove that a thread (the
+// driver's) makes none of them.
+std::uint64_t blockingCallsOnThisThread();
+void countBlockingCall();
 
 }  // namespace asiochan::platform::host

@@ -11,6 +11,7 @@ namespace asiochan::platform {
 
 namespace {
 std::mutex driveLock;
+thread_local std::uint64_t blockingCalls = 0;
 std::map<char, std::string>& drives() {
     static std::map<char, std::string> table;
     return table;
@@ -47,9 +48,13 @@ std::string hostPath(const char* windowsPath) {
     return root + "/" + rest;
 }
 
+std::uint64_t blockingCallsOnThisThread() { return blockingCalls; }
+void countBlockingCall() { ++blockingCalls; }
+
 }  // namespace host
 
 std::FILE* openFile(const char* path, const char* mode) {
+    host::countBlockingCall();
     const std::string mapped = host::hostPath(path);
     if (mapped.empty()) return nullptr;
     return std::fopen(mapped.c_str(), mode);

@@ -10,6 +10,7 @@
 #include <new>
 #include <shared_mutex>
 
+#include "platform/host/host_control.h"
 #include "platform/platform.h"
 
 namespace asiochan::platform {
@@ -34,9 +35,15 @@ Mutex::Mutex() {
     new (storage_) std::shared_mutex;
 }
 Mutex::~Mutex() { mutexIn(storage_).~shared_mutex(); }
-void Mutex::lock() { mutexIn(storage_).lock(); }
+void Mutex::lock() {
+    host::countBlockingCall();
+    mutexIn(storage_).lock();
+}
 void Mutex::unlock() { mutexIn(storage_).unlock(); }
-void Mutex::lockShared() { mutexIn(storage_).lock_shared(); }
+void Mutex::lockShared() {
+    host::countBlockingCall();
+    mutexIn(storage_).lock_shared();
+}
 void Mutex::unlockShared() { mutexIn(storage_).unlock_shared(); }
 
 Event::Event() {
@@ -55,6 +62,7 @@ void Event::reset() { wordIn(storage_).store(0, std::memory_order_seq_cst); }
 bool Event::isSet() const { return wordIn(storage_).load(std::memory_order_seq_cst) != 0; }
 
 bool Event::wait(std::uint32_t timeoutMs) {
+    host::countBlockingCall();
     const std::uint64_t deadline = monotonicMicros() + std::uint64_t{timeoutMs} * 1000u;
     for (;;) {
         if (isSet()) return true;

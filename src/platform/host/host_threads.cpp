@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/host/host_control.h"
 #include "platform/platform.h"
 
 namespace asiochan::platform {
@@ -34,6 +35,7 @@ ThreadHandle startThread(ThreadEntry entry, void* argument, std::uint32_t* threa
 }
 
 bool waitThread(ThreadHandle thread, std::uint32_t timeoutMs) {
+    host::countBlockingCall();
     auto* t = static_cast<HostThread*>(thread);
     if (t == nullptr) return true;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -48,9 +50,23 @@ void closeThread(ThreadHandle thread) {
     if (thread) dropOwner(static_cast<HostThread*>(thread));
 }
 
-void sleepMs(std::uint32_t milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+// The test build is one executable: nothing to keep loaded, the thread is simply detached.
+bool startLibraryThread(ThreadEntry entry, void* argument) {
+    ThreadHandle thread = startThread(entry, argument, nullptr);
+    if (thread == nullptr) return false;
+    closeThread(thread);
+    return true;
+}
 
-void yieldThread() { std::this_thread::yield(); }
+void sleepMs(std::uint32_t milliseconds) {
+    host::countBlockingCall();
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void yieldThread() {
+    host::countBlockingCall();
+    std::this_thread::yield();
+}
 
 std::uint64_t monotonicMicros() {
     return static_cast<std::uint64_t>(

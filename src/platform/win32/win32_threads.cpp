@@ -19,7 +19,41 @@ DWORD WINAPI threadMain(LPVOID raw) {
     block.entry(block.argument);
     return 0;
 }
+
+struct LibraryStartBlock {
+    ThreadEntry entry;
+    void* argument;
+    HMODULE module;
+};
+
+DWORD WINAPI libraryThreadMain(LPVOID raw) {
+    LibraryStartBlock block = *static_cast<LibraryStartBlock*>(raw);
+    delete static_cast<LibraryStartBlock*>(raw);
+    block.entry(block.argument);
+    // Drops the thread's reference and ends without returning into the module.
+    FreeLibraryAndExitThread(block.module, 0);
+}
 }  // namespace
+
+bool startLibraryThread(ThreadEntry entry, void* argument) {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCWSTR>(reinterpret_cast<const void*>(&libraryThreadMain)), &module))
+        return false;
+    auto* block = new (std::nothrow) LibraryStartBlock{entry, argument, module};
+    if (block == nullptr) {
+        FreeLibrary(module);
+        return false;
+    }
+    HANDLE h = CreateThread(nullptr, 0, libraryThreadMain, block, 0, nullptr);
+    if (h == nullptr) {
+        delete block;
+        FreeLibrary(module);
+        return false;
+    }
+    CloseHandle(h);
+    return true;
+}
 
 ThreadHandle startThread(ThreadEntry entry, void* argument, std::uint32_t* threadId) {
     auto* block = new (std::nothrow) StartBlock{entry, argument};

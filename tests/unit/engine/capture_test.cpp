@@ -85,8 +85,8 @@ TEST_F(CaptureTest, TenThousandBytesAreFourPeriodsAndATail) {
     EXPECT_EQ(IsPortCaptureRunning(2), 1);
     EXPECT_FALSE(dumpExists("buffer_debug_2_output.dat"));
     step();
-    EXPECT_EQ(IsPortCaptureRunning(2), 0);
-    EXPECT_EQ(IsCaptureRunning(), 0);
+    EXPECT_TRUE(captureDone(2));
+    EXPECT_TRUE(captureFinished());
     const Bytes expected = inputStream(2, first, 10000);
     EXPECT_EQ(target, expected);
     EXPECT_EQ(dump("buffer_debug_2_output.dat"), expected);
@@ -104,7 +104,7 @@ TEST_F(CaptureTest, PartialSampleAtTheEndIsNotWritten) {
     StartCapture();
     const std::uint64_t first = periodsRun();
     step(2);
-    EXPECT_EQ(IsPortCaptureRunning(0), 0);
+    EXPECT_TRUE(captureDone(0));
     Bytes expected = inputStream(0, first, kPeriod + 4);
     expected.push_back(0);
     expected.push_back(0);
@@ -117,12 +117,12 @@ TEST_F(CaptureTest, ShorterChannelCompletesFirst) {
     ASSERT_EQ(SetCaptureBuffer(longOne.data(), 3 * kPeriod, 3), ASE_OK);
     StartCapture();
     step();
-    EXPECT_EQ(IsPortCaptureRunning(1), 0);
+    EXPECT_TRUE(captureDone(1));
     EXPECT_TRUE(dumpExists("buffer_debug_1_output.dat"));
     EXPECT_EQ(IsPortCaptureRunning(3), 1);
     EXPECT_EQ(IsCaptureRunning(), 1);
     step(2);
-    EXPECT_EQ(IsCaptureRunning(), 0);
+    EXPECT_TRUE(captureFinished());
     EXPECT_EQ(dump("buffer_debug_3_internal.dat"), longOne);
 }
 
@@ -132,7 +132,7 @@ TEST_F(CaptureTest, CaptureBuffArmsUntilTheFirstBadEntry) {
     EXPECT_EQ(CaptureBuff(withBadChannel, 3), ASE_InvalidParameter);
     EXPECT_EQ(IsPortCaptureRunning(1), 1);
     EXPECT_EQ(IsPortCaptureRunning(2), 1);
-    EXPECT_EQ(IsCaptureRunning(), 0);
+    EXPECT_TRUE(captureFinished());
     // Only the first byte of each buffer is cleared.
     EXPECT_EQ(a[0], 0);
     EXPECT_EQ(a[1], 0x44);
@@ -145,8 +145,8 @@ TEST_F(CaptureTest, CaptureBuffArmsUntilTheFirstBadEntry) {
     for (const CaptureRequest* requests : {nullBuffer, negative}) {
         EXPECT_EQ(CaptureBuff(requests, 2), ASE_InvalidParameter);
         EXPECT_EQ(IsPortCaptureRunning(0), 1);
-        EXPECT_EQ(IsPortCaptureRunning(3), 0);
-        EXPECT_EQ(IsCaptureRunning(), 0);
+        EXPECT_TRUE(captureDone(3));
+        EXPECT_TRUE(captureFinished());
     }
     EXPECT_EQ(CaptureBuff(nullptr, 1), ASE_InvalidParameter);
 
@@ -157,7 +157,7 @@ TEST_F(CaptureTest, CaptureBuffArmsUntilTheFirstBadEntry) {
     EXPECT_EQ(a, inputStream(1, first, kPeriod));
     EXPECT_EQ(b, inputStream(2, first, kPeriod));
     EXPECT_EQ(d, inputStream(0, first, kPeriod));
-    EXPECT_EQ(IsCaptureRunning(), 0);
+    EXPECT_TRUE(captureFinished());
 }
 
 TEST_F(CaptureTest, CaptureBuffWithNothingStartsARunThatEndsAfterOnePeriod) {
@@ -165,7 +165,7 @@ TEST_F(CaptureTest, CaptureBuffWithNothingStartsARunThatEndsAfterOnePeriod) {
     EXPECT_EQ(CaptureBuff(&none, 0), ASE_OK);
     EXPECT_EQ(IsCaptureRunning(), 1);
     step();
-    EXPECT_EQ(IsCaptureRunning(), 0);
+    EXPECT_TRUE(captureFinished());
 }
 
 TEST_F(CaptureTest, CaptureBuffNeverUsesAnEarlierCapturesBuffers) {
@@ -184,6 +184,7 @@ TEST_F(CaptureTest, CaptureBuffNeverUsesAnEarlierCapturesBuffers) {
     ASSERT_EQ(CaptureBuff(&request, 1), ASE_OK);
     EXPECT_EQ(engine().captureChannels[0].copyPos.load(), nullptr);
     step();
+    EXPECT_TRUE(captureDone(0));
     EXPECT_EQ(first, firstAfterStop);
     EXPECT_EQ(second, inputStream(0, start, kPeriod));
     EXPECT_EQ(dump("buffer_debug_0_output.dat"), second);
@@ -200,6 +201,7 @@ TEST_F(CaptureTest, CaptureBuffRetargetsAnArmedChannel) {
     EXPECT_EQ(engine().captureChannels[1].copyStart.load(), nullptr);
     EXPECT_EQ(testing::liveHeapBytes(), heapAtStart) << "the old shadow copy was not released";
     step();
+    EXPECT_TRUE(captureDone(1));  // `fresh` must outlive its dump
     EXPECT_EQ(old, Bytes(kPeriod, 0));
     EXPECT_EQ(fresh, inputStream(1, start, kPeriod));
 }
@@ -213,7 +215,8 @@ TEST_F(CaptureTest, StopFreesEveryChannelWithoutDumps) {
     step();
     const long long heapBeforeStop = testing::liveHeapBytes();
     StopCapture();
-    EXPECT_EQ(heapBeforeStop - testing::liveHeapBytes(), 2 * 4 * kPeriod) << "the shadow copies were not released";
+    EXPECT_EQ(heapBeforeStop - testing::liveHeapBytes(), 2 * (4 * kPeriod + kBlockOverheadBytes))
+        << "the shadow copies were not released";
     EXPECT_EQ(IsCaptureRunning(), 0);
     for (int ch : {0, 1, 6, 63}) EXPECT_EQ(IsPortCaptureRunning(ch), 0) << ch;
     EXPECT_EQ(engine().captureChannels[0].copyStart.load(), nullptr);
@@ -230,7 +233,7 @@ TEST_F(CaptureTest, StopFreesEveryChannelWithoutDumps) {
     step();
     EXPECT_EQ(IsPortCaptureRunning(6), 1);
     step();
-    EXPECT_EQ(IsPortCaptureRunning(6), 0);
+    EXPECT_TRUE(captureDone(6));
     EXPECT_EQ(beyond, Bytes(2 * kPeriod, 0));
     EXPECT_TRUE(dumpExists("buffer_debug_6_output.dat"));
 }
@@ -243,9 +246,29 @@ TEST_F(CaptureTest, UnwritableDumpFolderDoesNotStopCompletion) {
         StartCapture();
         const std::uint64_t first = periodsRun();
         step();
-        EXPECT_EQ(IsPortCaptureRunning(3), 0);
+        EXPECT_TRUE(captureDone(3));
         EXPECT_EQ(a, inputStream(3, first, kPeriod));
         EXPECT_EQ(engine().captureChannels[3].copyStart.load(), nullptr);
+    }
+}
+
+// A stop, Finish or Prepare right after a capture completed keeps its dump: the
+// files are complete and the channel done when the call returns, whoever wrote them.
+TEST_F(CaptureTest, StopsRightAfterCompletionKeepTheDump) {
+    for (void (*stop)() : {+[] { StopCapture(); }, +[] { Finish(); }, +[] { Prepare(); }}) {
+        std::filesystem::remove(dumpDir_ + "/buffer_debug_2_output.dat");
+        std::filesystem::remove(dumpDir_ + "/buffer_debug_2_internal.dat");
+        if (engine().runPrepared.load() == 0) {
+            ASSERT_EQ(Prepare(), ASE_OK);
+        }
+        Bytes target(kPeriod);
+        ASSERT_EQ(SetCaptureBuffer(target.data(), kPeriod, 2), ASE_OK);
+        StartCapture();
+        step();
+        stop();
+        EXPECT_EQ(engine().captureChannels[2].done.load(), 1);
+        EXPECT_EQ(dump("buffer_debug_2_output.dat"), target);
+        EXPECT_EQ(dump("buffer_debug_2_internal.dat"), target);
     }
 }
 
@@ -283,9 +306,9 @@ TEST_F(CaptureWithoutSampleWidthTest, ArmingIsRefusedWhileTheInputWidthIsUnknown
     EXPECT_EQ(SetCaptureBuffer(a.data(), 64, 0), ASE_InvalidMode);
     const CaptureRequest request{a.data(), 64, 1};
     EXPECT_EQ(CaptureBuff(&request, 1), ASE_InvalidMode);
-    EXPECT_EQ(IsPortCaptureRunning(0), 0);
-    EXPECT_EQ(IsPortCaptureRunning(1), 0);
-    EXPECT_EQ(IsCaptureRunning(), 0);
+    EXPECT_TRUE(captureDone(0));
+    EXPECT_TRUE(captureDone(1));
+    EXPECT_TRUE(captureFinished());
     EXPECT_EQ(a, Bytes(64, 0x42));
 }
 

@@ -1,6 +1,9 @@
 #include "support/allocation_counter.h"
 
+#include <pthread.h>
+
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -8,6 +11,8 @@
 namespace {
 thread_local bool counting = false;
 thread_local std::size_t allocations = 0;
+thread_local std::uint64_t heapCalls = 0;
+thread_local std::uint64_t lockCalls = 0;
 
 std::atomic<long long> liveBytes{0};
 std::atomic<long long> peakBytes{0};
@@ -51,7 +56,39 @@ std::size_t stopCountingAllocations() {
 long long liveHeapBytes() { return liveBytes.load(); }
 long long peakHeapBytes() { return peakBytes.load(); }
 void resetPeakHeapBytes() { peakBytes.store(liveBytes.load()); }
+std::uint64_t heapCallsOnThisThread() { return heapCalls; }
+std::uint64_t lockCallsOnThisThread() { return lockCalls; }
 }  // namespace asiochan::testing
+
+// The test executable is linked with --wrap for these, so the calls our own
+// code makes to them (the library's included) are counted per thread too.
+extern "C" {
+void* __real_malloc(std::size_t n);
+void __real_free(void* p);
+void* __real_calloc(std::size_t n, std::size_t size);
+void* __real_realloc(void* p, std::size_t n);
+int __real_pthread_mutex_lock(pthread_mutex_t* mutex);
+void* __wrap_malloc(std::size_t n) {
+    ++heapCalls;
+    return __real_malloc(n);
+}
+void __wrap_free(void* p) {
+    ++heapCalls;
+    __real_free(p);
+}
+void* __wrap_calloc(std::size_t n, std::size_t size) {
+    ++heapCalls;
+    return __real_calloc(n, size);
+}
+void* __wrap_realloc(void* p, std::size_t n) {
+    ++heapCalls;
+    return __real_realloc(p, n);
+}
+int __wrap_pthread_mutex_lock(pthread_mutex_t* mutex) {
+    ++lockCalls;
+    return __real_pthread_mutex_lock(mutex);
+}
+}
 
 // Every global allocation form goes through malloc/free, so sanitizers see
 // matching pairs.

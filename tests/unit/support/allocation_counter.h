@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace asiochan::testing {
 
@@ -16,5 +17,10 @@ std::size_t stopCountingAllocations();
 long long liveHeapBytes();
 long long peakHeapBytes();
 void resetPeakHeapBytes();
+
+// Calls made on the calling thread since it started: heap calls of any form
+// (operator new and delete, malloc, calloc, realloc, free) and mutex locks.
+std::uint64_t heapCallsOnThisThread();
+std::uint64_t lockCallsOnThisThread();
 
 }  // namespace asiochan::testing

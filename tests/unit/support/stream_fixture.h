@@ -8,6 +8,7 @@
 
 #include "engine/channel_blocks.h"
 #include "asiochan.h"
+#include "platform/platform.h"
 #include "support/open_files.h"
 #include "support/sim_fixture.h"
 
@@ -66,6 +67,21 @@ protected:
     }
 
     void step(std::uint64_t periods = 1) { ASSERT_TRUE(driver_->clock().step(periods)); }
+
+    // A completed channel reads done once the library's thread has written its
+    // dump files: true when the channel (or the whole capture) reads done within
+    // a generous bound.
+    static bool captureDone(std::uint32_t channel) {
+        return eventually([channel] { return IsPortCaptureRunning(channel) == 0; });
+    }
+    static bool captureFinished() {
+        return eventually([] { return IsCaptureRunning() == 0; });
+    }
+    template <typename Condition>
+    static bool eventually(Condition condition) {
+        for (int i = 0; i < 10000 && !condition(); ++i) platform::sleepMs(1);
+        return condition();
+    }
 
     // Index of a driver buffer in creation order (outputs first).
     std::size_t outputIndex(int channel) const { return static_cast<std::size_t>(channel); }
