@@ -42,6 +42,7 @@ void CaptureDumps::post(std::uint32_t channel, const std::uint8_t* userStart, st
     slot.byteLength.store(byteLength, std::memory_order_relaxed);
     slot.done.store(done, std::memory_order_relaxed);
     pendingCount_.fetch_add(1, std::memory_order_acq_rel);
+    slot.inFlight.fetch_add(1, std::memory_order_relaxed);
     slot.state.store(kPending, std::memory_order_release);  // publishes the fields
 }
 
@@ -58,6 +59,7 @@ void CaptureDumps::write(std::uint32_t channel, Slot& slot) {
     slot.state.store(kFree, std::memory_order_release);
     pendingCount_.fetch_sub(1, std::memory_order_acq_rel);
     if (done != nullptr) done->store(1, std::memory_order_seq_cst);  // files closed: the channel is done
+    slot.inFlight.fetch_sub(1, std::memory_order_release);
 }
 
 std::uint32_t CaptureDumps::writePending(ChannelMask channels) {
@@ -79,13 +81,17 @@ void CaptureDumps::settle(ChannelMask channels) {
     writePending(channels);
     for (std::uint32_t i = 0; i < kChannels; ++i) {
         if (!hasChannel(channels, i)) continue;
-        // Another thread is writing this one: its files are being closed now.
-        while (slots_[i].state.load(std::memory_order_acquire) == kWriting) platform::sleepMs(1);
+        // Another thread is writing this one: its files are being closed now, and
+        // the channel is handed back right after.
+        while (slots_[i].inFlight.load(std::memory_order_acquire) != 0) {
+            if (writePending(ChannelMask{1} << i) == 0) platform::sleepMs(1);
+        }
     }
 }
 
 bool CaptureDumps::pending(std::uint32_t channel) const {
-    return channel < kChannels && slots_[channel].state.load(std::memory_order_acquire) != kFree;
+    return channel < kChannels && (slots_[channel].state.load(std::memory_order_acquire) != kFree ||
+                                   slots_[channel].inFlight.load(std::memory_order_acquire) != 0);
 }
 
 }  // namespace asiochan

@@ -20,7 +20,7 @@ namespace asiochan {
 
 class CaptureDumps {
 public:
-    static constexpr std::uint32_t kChannels = 64;
+    static constexpr std::uint32_t kChannels = kMaxChannels;
 
     // `overflow` takes the copy of a post that finds no free slot, since the
     // driver's thread may not release it.
@@ -58,6 +58,11 @@ private:
         std::atomic<std::uint8_t*> copy{nullptr};
         std::atomic<std::int32_t> byteLength{0};
         std::atomic<std::atomic<std::uint8_t>*> done{nullptr};
+        // Posts whose writer has not yet handed the channel back. The slot is
+        // free again a moment before `done` is set; until this drops to 0 a
+        // settle must not let the channel be armed, or the late `done` would
+        // mark the new capture as finished while it still runs.
+        std::atomic<std::uint32_t> inFlight{0};
     };
 
     void write(std::uint32_t channel, Slot& slot);
