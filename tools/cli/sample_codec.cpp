@@ -14,6 +14,11 @@ struct Layout {
     int shift;  // integer types: the value is stored shifted right by this much
 };
 
+// Codes below 16 are the MSB forms: the same bytes in reverse order.
+bool isMsb(std::int32_t type) { return type >= 0 && type < 16; }
+
+int byteAt(int i, int bytes, std::int32_t type) { return isMsb(type) ? bytes - 1 - i : i; }
+
 Layout layoutOf(std::int32_t type) {
     switch (type) {
         case 0:
@@ -77,14 +82,14 @@ int encodeSample(std::int32_t value, std::int32_t type, std::uint8_t* out) {
             break;
         }
     }
-    for (int i = 0; i < l.bytes; ++i) out[i] = static_cast<std::uint8_t>(bits >> (8 * i));
+    for (int i = 0; i < l.bytes; ++i) out[byteAt(i, l.bytes, type)] = static_cast<std::uint8_t>(bits >> (8 * i));
     return l.bytes;
 }
 
 std::int32_t decodeSample(const std::uint8_t* in, std::int32_t type) {
     const Layout l = layoutOf(type);
     std::uint64_t bits = 0;
-    for (int i = 0; i < l.bytes; ++i) bits |= static_cast<std::uint64_t>(in[i]) << (8 * i);
+    for (int i = 0; i < l.bytes; ++i) bits |= static_cast<std::uint64_t>(in[byteAt(i, l.bytes, type)]) << (8 * i);
     switch (l.kind) {
         case Kind::None:
             return 0;
