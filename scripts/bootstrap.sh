@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the builds and tests need on a fresh Debian machine. Idempotent:
 # when everything is there it only checks and returns.
+#   bootstrap.sh           what the builds, the demo and the product's suites need
+#   bootstrap.sh --tests   also the packages only the tests use (scripts/test-packages.txt)
 set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
 
 need=()
 have_cmd() { command -v "$1" >/dev/null 2>&1; }
@@ -36,6 +39,17 @@ have_pkg wine32:i386 || wine_ok=0
 have_pkg wine64 || wine_ok=0
 if [ "$wine_ok" = 0 ]; then
     need+=(wine wine32:i386 wine64)
+fi
+
+# Packages only the test suites use: outside material (WAV files written by other
+# tools) and other toolchains. One package per line, '#' starts a comment.
+if [ "${1:-}" = --tests ]; then
+    while read -r pkg; do
+        pkg=${pkg%%#*}
+        pkg=${pkg//[[:space:]]/}
+        [ -n "$pkg" ] || continue
+        have_pkg "$pkg" || need+=("$pkg")
+    done <"$root/scripts/test-packages.txt"
 fi
 
 if [ ${#need[@]} -eq 0 ]; then

@@ -6,7 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
-"$root/scripts/bootstrap.sh"
+"$root/scripts/bootstrap.sh" --tests
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/asiochan-test.XXXXXX")
 export ASIOCHAN_WINEPREFIX="$work/wineprefix"
