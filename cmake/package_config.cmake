@@ -36,7 +36,7 @@ set(_asiochan_dll ${CMAKE_CURRENT_LIST_DIR}/${_asiochan_arch}/asiochan.dll)
 set(_asiochan_implib ${CMAKE_CURRENT_LIST_DIR}/${_asiochan_arch}/${_asiochan_implib})
 foreach(_asiochan_file ${_asiochan_dll} ${_asiochan_implib} ${CMAKE_CURRENT_LIST_DIR}/asiochan.h)
     if(NOT EXISTS "${_asiochan_file}")
-        asiochan_not_found("this package has no ${_asiochan_file} (the ${_asiochan_arch} build).")
+        asiochan_not_found("${_asiochan_file} is missing: this package lacks the ${_asiochan_arch} build the project needs.")
     endif()
 endforeach()
 

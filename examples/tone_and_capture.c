@@ -4,8 +4,7 @@
  * channel's own sample type and captures input 0 meanwhile.
  *
  * Build (MinGW):  i686-w64-mingw32-gcc -I include tone_and_capture.c -L. -lasiochan
- * Build (MSVC):   lib /def:asiochan.def /machine:x86 /out:asiochan.lib
- *                 cl /I include tone_and_capture.c asiochan.lib
+ * Build (MSVC):   cl /I include tone_and_capture.c x86\asiochan.lib   (or x64\asiochan.lib)
  */
 #include <math.h>
 #include <stdio.h>

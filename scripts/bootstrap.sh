@@ -23,6 +23,8 @@ have_cmd i686-w64-mingw32-gcc || need+=(gcc-mingw-w64-i686)
 have_cmd x86_64-w64-mingw32-g++ || need+=(g++-mingw-w64-x86-64)
 have_cmd x86_64-w64-mingw32-gcc || need+=(gcc-mingw-w64-x86-64)
 have_pkg python3 || need+=(python3)
+# The build makes the MSVC import library with llvm-dlltool.
+have_cmd llvm-dlltool || need+=(llvm)
 
 # The suite against WineASIO: the driver's build (32-bit tools; 64-bit import
 # libraries for `make 64`, since wine64-tools conflicts with wine32-tools) and JACK.
