@@ -91,19 +91,6 @@ TEST_F(WavHeaderTest, MissingFileAndNullNameAreOpenFailures) {
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "file open failure!\n");
 }
 
-TEST_F(WavHeaderTest, EighteenByteFormatChunkPutsTheDataAtOffset46) {
-    auto bytes = wavBytes(WavFormat{}, {1, 2, 3, 4});
-    bytes[16] = 18;                                  // fmt_len
-    bytes.insert(bytes.begin() + 36, {0x00, 0x00});  // extension size 0
-    WavHeader h;
-    const auto [ok, printed] = readCapturing(folder_.write("ext.wav", bytes), h);
-    ASSERT_TRUE(ok) << printed;
-    EXPECT_EQ(h.fmt_len, 18u);
-    EXPECT_EQ(std::memcmp(h.data, "data", 4), 0);
-    EXPECT_EQ(h.length, 4u);
-    EXPECT_EQ(h.dataOffset, 46);
-}
-
 // Chunked files as sox, ffmpeg and recording programs write them, and files the
 // chunk walk gives up on. A RIFF/WAVE file is read by its chunks: the first "fmt "
 // wherever it stands, the first "data" after it. Files that are not RIFF/WAVE, or
