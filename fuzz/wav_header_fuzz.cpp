@@ -1,5 +1,6 @@
 // Feeds arbitrary files to the WAV header reader and, when a header reads, checks
-// what it found against the file and converts the start of the data both through
+// what it found against the file and against the command-line host's own reader
+// (the two agree on every file whose chunks walk), and converts the start of the data both through
 // the buffered frame converter and one sample at a time: the two must agree.
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/wav_file.h"
 #include "fileplay/sample_conversion.h"
 #include "fileplay/wav_header.h"
 
@@ -80,13 +82,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(!playable);
         return 0;
     }
-    // The tag starts at a 0x64 at or after offset 36; the length is the four bytes
-    // after it, and the data begins right behind them.
-    check(h.dataOffset >= 44 && static_cast<std::size_t>(h.dataOffset) <= size);
-    check(static_cast<std::uint8_t>(h.data[0]) == 0x64 && data[h.dataOffset - 8] == 0x64);
-    check(std::memchr(data + 36, 0x64, static_cast<std::size_t>(h.dataOffset) - 8 - 36) == nullptr);
-    check(h.length == le32(data + h.dataOffset - 4));
-    check(h.channels == (data[22] | (data[23] << 8)) && h.bit_samp == (data[34] | (data[35] << 8)));
+    cli::WavInfo info;
+    std::string error;
+    if (cli::readWavInfo(scratchPath, &info, &error)) {
+        // A RIFF/WAVE file whose chunks walk: the command-line host's reader found
+        // the same chunks, and they are where the record says.
+        check(h.dataOffset == static_cast<std::int64_t>(info.dataOffset) && h.length == info.dataBytes);
+        check(h.tag == info.formatTag && h.channels == info.channels && h.samp_freq == info.sampleRate &&
+              h.bit_samp == info.bitsPerSample);
+        check(h.dataOffset >= 44 && static_cast<std::size_t>(h.dataOffset) <= size);
+        check(std::memcmp(data + h.dataOffset - 8, "data", 4) == 0 && h.length == le32(data + h.dataOffset - 4));
+        check(std::memcmp(h.data, "data", 4) == 0 && std::memcmp(h.fmt, "fmt ", 4) == 0 && h.fmt_len >= 16);
+    } else {
+        // Not RIFF/WAVE, or a walk that failed: the tag starts at a 0x64 at or after
+        // offset 36; the length is the four bytes after it, and the data begins
+        // right behind them.
+        check(h.dataOffset >= 44 && static_cast<std::size_t>(h.dataOffset) <= size);
+        check(static_cast<std::uint8_t>(h.data[0]) == 0x64 && data[h.dataOffset - 8] == 0x64);
+        check(std::memchr(data + 36, 0x64, static_cast<std::size_t>(h.dataOffset) - 8 - 36) == nullptr);
+        check(h.length == le32(data + h.dataOffset - 4));
+        check(h.channels == (data[22] | (data[23] << 8)) && h.bit_samp == (data[34] | (data[35] << 8)));
+    }
     check(playable == ((h.bit_samp == 8 || h.bit_samp == 16 || h.bit_samp == 24) && h.samp_freq != 0));
     if (playable) checkConversion(h, data, size);
     return 0;

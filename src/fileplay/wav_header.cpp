@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <climits>
+#include <cstring>
 
 #include "platform/platform.h"
 
@@ -26,10 +27,54 @@ bool readItems(WavHeader& header, void* into, std::size_t itemSize, std::size_t 
     return std::fread(into, itemSize, count, header.file) == count;
 }
 
-// Compatibility rule: the data chunk is taken to start at the next byte 'd' after
-// the format fields, without walking the chunk list. Files that callers already
-// play rely on it: whatever lies between the format fields and that byte (a
-// longer format chunk, other chunks) is skipped, whatever its size fields say.
+// Walks the chunk list of a RIFF/WAVE file from offset 12: each chunk is a 4-byte
+// tag, a 4-byte size, its body and one pad byte after an odd size. Takes the format
+// fields from the first "fmt " chunk and the data chunk from the first "data" chunk
+// after it; every other chunk (and a "data" chunk before the format) is skipped by
+// its size. True when both were found; `header` is written only then. False when
+// the format chunk is shorter than 16 bytes, or a chunk header cannot be read (a
+// size ran past the end of the file, or there is no such chunk): the caller then
+// falls back on the fixed offsets. The walk stays within the first 2 GiB, which is
+// as far as the players can seek; every step moves forward by at least 8 bytes.
+bool walkChunks(WavHeader& header) {
+    std::FILE* const file = header.file;
+    WavHeader found = header;
+    bool haveFormat = false;
+    for (std::uint64_t at = 12; at + 8 <= INT32_MAX;) {
+        unsigned char chunk[8];
+        if (std::fseek(file, static_cast<long>(at), SEEK_SET) != 0 || std::fread(chunk, 1, 8, file) != 8)
+            return false;
+        std::uint32_t size;
+        std::memcpy(&size, chunk + 4, sizeof size);
+        if (!haveFormat && std::memcmp(chunk, "fmt ", 4) == 0) {
+            unsigned char fields[16];
+            if (size < sizeof fields || std::fread(fields, 1, sizeof fields, file) != sizeof fields) return false;
+            std::memcpy(found.fmt, chunk, 4);
+            found.fmt_len = size;
+            std::memcpy(&found.tag, fields, 2);
+            std::memcpy(&found.channels, fields + 2, 2);
+            std::memcpy(&found.samp_freq, fields + 4, 4);
+            std::memcpy(&found.byte_rate, fields + 8, 4);
+            std::memcpy(&found.byte_samp, fields + 12, 2);
+            std::memcpy(&found.bit_samp, fields + 14, 2);
+            haveFormat = true;
+        } else if (haveFormat && std::memcmp(chunk, "data", 4) == 0) {
+            std::memcpy(found.data, chunk, 4);
+            found.length = size;
+            found.dataOffset = static_cast<std::int32_t>(at + 8);
+            header = found;
+            return true;
+        }
+        at += 8 + std::uint64_t{size} + (size & 1);
+    }
+    return false;
+}
+
+// Compatibility rule for files that are not RIFF/WAVE or whose chunks cannot be
+// walked: the data chunk is taken to start at the next byte 'd' after the format
+// fields at their fixed offsets. Files that callers already play rely on it:
+// whatever lies between the format fields and that byte (a longer format chunk,
+// other chunks) is skipped, whatever its size fields say.
 // True with the 'd' consumed; false at the end of the file.
 bool scanToDataChunk(WavHeader& header) {
     for (int c = std::fgetc(header.file); c != EOF; c = std::fgetc(header.file))
@@ -37,15 +82,10 @@ bool scanToDataChunk(WavHeader& header) {
     return false;
 }
 
-}  // namespace
-
-bool readWavHeader(const char* path, WavHeader& header) {
-    header.file = path ? platform::openFile(path, "rb") : nullptr;
-    if (header.file == nullptr) return fail(header, "file open failure!\n");
-
-    if (!readItems(header, header.riff, 1, 4)) return fail(header, "read riff error!\n");
-    if (!readItems(header, &header.size, 4, 1)) return fail(header, "read size error!\n");
-    if (!readItems(header, header.wave_flag, 1, 4)) return fail(header, "read wave_flag error!\n");
+// The fields from `fmt` on at their fixed offsets, the stream standing at offset
+// 12, then the data chunk by the scan. False after printing the failing field's
+// message (the file is closed then).
+bool readAtFixedOffsets(WavHeader& header) {
     if (!readItems(header, header.fmt, 1, 4)) return fail(header, "read fmt error!\n");
     if (!readItems(header, &header.fmt_len, 4, 1)) return fail(header, "read fmt_len error!\n");
     if (!readItems(header, &header.tag, 2, 1)) return fail(header, "read tag error!\n");
@@ -69,7 +109,24 @@ bool readWavHeader(const char* path, WavHeader& header) {
     const long position = std::ftell(header.file);
     if (position < 0 || position > INT32_MAX) return fail(header, "data offset out of range!\n");
     header.dataOffset = static_cast<std::int32_t>(position);
+    return true;
+}
 
+}  // namespace
+
+bool readWavHeader(const char* path, WavHeader& header) {
+    header.file = path ? platform::openFile(path, "rb") : nullptr;
+    if (header.file == nullptr) return fail(header, "file open failure!\n");
+
+    if (!readItems(header, header.riff, 1, 4)) return fail(header, "read riff error!\n");
+    if (!readItems(header, &header.size, 4, 1)) return fail(header, "read size error!\n");
+    if (!readItems(header, header.wave_flag, 1, 4)) return fail(header, "read wave_flag error!\n");
+
+    const bool riffWave = std::memcmp(header.riff, "RIFF", 4) == 0 && std::memcmp(header.wave_flag, "WAVE", 4) == 0;
+    if (!riffWave || !walkChunks(header)) {
+        if (riffWave && std::fseek(header.file, 12, SEEK_SET) != 0) return fail(header, "read fmt error!\n");
+        if (!readAtFixedOffsets(header)) return false;
+    }
     std::fclose(header.file);
     header.file = nullptr;
     return true;

@@ -2,13 +2,16 @@
 // a mask of channels, checked sample for sample at the stepped simulated driver's
 // output. The players run on their own worker threads with their real timing; the
 // test runs a period only once the next block is queued (or none is coming), so
-// the channels never run dry between blocks.
+// the channels never run dry between blocks. checkPlayedFiles does the same for
+// WAV files written by other tools.
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "wine/dll_exports.h"
+#include "wine/played_files.h"
 #include "wine/sim_control.h"
 #include "wine/wine_check.h"
 #include "wine/wine_files.h"
@@ -169,4 +172,48 @@ WINE_TEST(players, both_players_write_floats_to_a_float_driver) {
     WCHECK_EQ(d.Finish(), 0);
     d.releaseAsioDriver();
     DeleteFileA("players_float.wav");
+}
+
+int checkPlayedFiles(int count, char** args) {
+    AsiochanDll& d = dll();
+    int failed = 0;
+    for (int i = 0; i + 1 < count; i += 2) {
+        const int bits = std::atoi(args[i]);
+        const char* path = args[i + 1];
+        const int failuresBefore = winecheck::failures();
+        // What sox decodes: the first channel as 32-bit samples, the file's sample in
+        // the top bits. The players give 8-bit samples a low byte of 0xFF below the
+        // midpoint (0x00FF0000 in the word).
+        const Bytes decoded = readFile(std::string(path) + ".s32");
+        Bytes expected(decoded.size());
+        for (std::size_t at = 0; at + 4 <= decoded.size(); at += 4) {
+            std::uint32_t word;
+            std::memcpy(&word, &decoded[at], 4);
+            if (bits == 8 && (word & 0x80000000u) != 0) word |= 0x00FF0000u;
+            std::memcpy(&expected[at], &word, 4);
+        }
+        WCHECK(!expected.empty());
+        SimControl sim;
+        WCHECK(openStepped(d, sim));
+        if (sim.module != nullptr) {
+            WCHECK_EQ(d.SingleChanelSetVolume(1.0f), 1);
+            WCHECK_EQ(d.MultipleChanelSetVolume(1.0f), 1);
+            WCHECK_EQ(d.SingleChanelPlayStart(path, 6, 0), 1);
+            WCHECK_EQ(d.MultipleChanelPlayStart(path, 0x5, 0), 1);
+            stepUntilPlayedOut(d, sim, {0, 2, 6});
+            WCHECK(playedExactly(recording(sim, 6), expected));  // the single-channel player
+            WCHECK(playedExactly(recording(sim, 0), expected));  // the multi-channel player
+            WCHECK(playedExactly(recording(sim, 2), expected));
+            d.SingleChanelPlayStop();
+            d.MultipleChanelPlayStop();
+            WCHECK_EQ(d.Finish(), 0);
+        }
+        d.releaseAsioDriver();
+        const bool ok = winecheck::failures() == failuresBefore;
+        std::printf("%s %s (%d bits, %u frames)\n", ok ? "ok:  " : "FAIL:", path, bits,
+                    static_cast<unsigned>(expected.size() / 4));
+        std::fflush(stdout);
+        failed += ok ? 0 : 1;
+    }
+    return failed == 0 && count >= 2 && count % 2 == 0 ? 0 : 1;
 }

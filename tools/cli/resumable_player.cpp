@@ -59,15 +59,11 @@ bool ResumablePlayer::writeRest(std::string* error) {
     const WavInfo& wav = setup_.wav;
     const unsigned width = wav.bitsPerSample / 8u;
     const unsigned frame = width * (wav.channels ? wav.channels : 1u);
-    std::FILE* f = std::fopen(setup_.file.c_str(), "rb");
-    if (f == nullptr || std::fseek(f, static_cast<long>(wav.dataOffset), SEEK_SET) != 0) {
-        if (f) std::fclose(f);
+    std::vector<std::uint8_t> data;
+    if (!readSampleData(setup_.file, wav, &data)) {
         *error = "cannot read " + setup_.file + " again";
         return false;
     }
-    std::vector<std::uint8_t> data(static_cast<std::size_t>(wav.dataBytes));
-    data.resize(std::fread(data.data(), 1, data.size(), f));
-    std::fclose(f);
     // The players play a file's first channel: the rest is written mono, from the
     // place reached, and for a loop followed by the beginning.
     const std::size_t frames = data.size() / frame;

@@ -1,5 +1,7 @@
 #include "wav_file.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -45,33 +47,50 @@ bool readWavInfo(const std::string& path, WavInfo* info, std::string* error) {
         *error = path + " is not a RIFF/WAVE file";
         return false;
     }
+    // The first "fmt " chunk and the first "data" chunk after it, each chunk skipped
+    // by its size (plus a pad byte after an odd size). Data beyond 2 GiB is not
+    // reached: the players could not seek to it either.
     bool haveFormat = false;
-    std::uint64_t position = 12;
     unsigned char chunk[8];
-    while (std::fread(chunk, 1, 8, f.get()) == 8) {
+    for (std::uint64_t position = 12; position + 8 <= INT32_MAX;) {
+        if (std::fseek(f.get(), static_cast<long>(position), SEEK_SET) != 0 || std::fread(chunk, 1, 8, f.get()) != 8)
+            break;
         const std::uint32_t size = le32(chunk + 4);
-        position += 8;
-        if (std::memcmp(chunk, "fmt ", 4) == 0 && size >= 16) {
+        if (!haveFormat && std::memcmp(chunk, "fmt ", 4) == 0) {
             unsigned char fmt[16];
-            if (std::fread(fmt, 1, 16, f.get()) != 16) break;
+            if (size < 16 || std::fread(fmt, 1, 16, f.get()) != 16) break;
             info->formatTag = le16(fmt);
             info->channels = le16(fmt + 2);
             info->sampleRate = le32(fmt + 4);
             info->bitsPerSample = le16(fmt + 14);
             haveFormat = true;
-            if (std::fseek(f.get(), static_cast<long>(size - 16 + (size & 1)), SEEK_CUR) != 0) break;
-        } else if (std::memcmp(chunk, "data", 4) == 0) {
-            if (!haveFormat) break;
+        } else if (haveFormat && std::memcmp(chunk, "data", 4) == 0) {
             info->dataBytes = size;
-            info->dataOffset = position;
+            info->dataOffset = position + 8;
             return true;
-        } else if (std::fseek(f.get(), static_cast<long>(size + (size & 1)), SEEK_CUR) != 0) {
-            break;
         }
-        position += size + (size & 1);
+        position += 8 + std::uint64_t{size} + (size & 1);
     }
     *error = path + " has no readable format and data chunks";
     return false;
+}
+
+bool readSampleData(const std::string& path, const WavInfo& info, std::vector<std::uint8_t>* bytes) {
+    File f(std::fopen(path.c_str(), "rb"));
+    if (!f || std::fseek(f.get(), static_cast<long>(info.dataOffset), SEEK_SET) != 0) return false;
+    // In pieces, so that a size field larger than the file allocates no more than
+    // the file holds.
+    constexpr std::size_t kPiece = 1 << 16;
+    bytes->clear();
+    while (bytes->size() < info.dataBytes) {
+        const std::size_t at = bytes->size();
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, info.dataBytes - at));
+        bytes->resize(at + want);
+        const std::size_t got = std::fread(bytes->data() + at, 1, want, f.get());
+        bytes->resize(at + got);
+        if (got < want) break;
+    }
+    return true;
 }
 
 bool readFirstChannel(const std::string& path, const WavInfo& info, std::vector<std::int32_t>* samples,
@@ -82,13 +101,11 @@ bool readFirstChannel(const std::string& path, const WavInfo& info, std::vector<
         *error = "only 8-, 16- and 24-bit files are compared";
         return false;
     }
-    File f(std::fopen(path.c_str(), "rb"));
-    if (!f || std::fseek(f.get(), static_cast<long>(info.dataOffset), SEEK_SET) != 0) {
+    std::vector<std::uint8_t> bytes;
+    if (!readSampleData(path, info, &bytes)) {
         *error = "cannot read " + path;
         return false;
     }
-    std::vector<unsigned char> bytes(static_cast<std::size_t>(info.dataBytes));
-    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f.get()));
     samples->clear();
     for (std::size_t at = 0; at + frame <= bytes.size(); at += frame) {
         const unsigned char* p = &bytes[at];

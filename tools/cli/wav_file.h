@@ -21,6 +21,9 @@ struct WavInfo {
 
 // Reads the RIFF chunks of `path`; false with a reason in `error`.
 bool readWavInfo(const std::string& path, WavInfo* info, std::string* error);
+// The data chunk's bytes as far as the file holds them (a file may be shorter than
+// its header says); false when the file cannot be opened or positioned.
+bool readSampleData(const std::string& path, const WavInfo& info, std::vector<std::uint8_t>* bytes);
 // The first channel of every frame, as signed integers of the file's width.
 bool readFirstChannel(const std::string& path, const WavInfo& info, std::vector<std::int32_t>* samples,
                       std::string* error);

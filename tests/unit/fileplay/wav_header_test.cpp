@@ -7,6 +7,7 @@
 
 #include "fileplay/wav_files.h"
 #include "support/open_files.h"
+#include "wav_file.h"
 
 namespace asiochan {
 namespace {
@@ -90,49 +91,130 @@ TEST_F(WavHeaderTest, MissingFileAndNullNameAreOpenFailures) {
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "file open failure!\n");
 }
 
-TEST_F(WavHeaderTest, EighteenByteFormatChunkPutsTheDataAtOffset46) {
-    auto bytes = wavBytes(WavFormat{}, {1, 2, 3, 4});
-    bytes[16] = 18;                                  // fmt_len
-    bytes.insert(bytes.begin() + 36, {0x00, 0x00});  // extension size 0
-    WavHeader h;
-    const auto [ok, printed] = readCapturing(folder_.write("ext.wav", bytes), h);
-    ASSERT_TRUE(ok) << printed;
-    EXPECT_EQ(h.fmt_len, 18u);
-    EXPECT_EQ(std::memcmp(h.data, "data", 4), 0);
-    EXPECT_EQ(h.length, 4u);
-    EXPECT_EQ(h.dataOffset, 46);
-}
+// Chunked files as sox, ffmpeg and recording programs write them, and files the
+// chunk walk gives up on. A RIFF/WAVE file is read by its chunks: the first "fmt "
+// wherever it stands, the first "data" after it. Files that are not RIFF/WAVE, or
+// whose walk fails, are read at the fixed offsets with the data chunk at the first
+// 0x64 from offset 36. The command-line host's own reader agrees on every file the
+// walk reads.
+TEST_F(WavHeaderTest, ChunkedFilesGiveTheFormatAndTheDataChunkTheyHold) {
+    using Bytes = std::vector<std::uint8_t>;
+    const auto text = [](const std::string& t) { return Bytes(t.begin(), t.end()); };
+    const auto join = [](std::initializer_list<Bytes> parts) {
+        Bytes out;
+        for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+        return out;
+    };
+    // A chunk: tag, size, body and a pad byte after an odd size.
+    const auto chunk = [&](const char* tag, const Bytes& body, std::uint32_t size) {
+        Bytes out = text(tag);
+        testing::putLe(out, size, 4);
+        out.insert(out.end(), body.begin(), body.end());
+        if (body.size() % 2) out.push_back(0);
+        return out;
+    };
+    const auto whole = [&](const char* tag, const Bytes& body) {
+        return chunk(tag, body, static_cast<std::uint32_t>(body.size()));
+    };
+    const auto fmt = [&](std::uint16_t tag, std::uint16_t channels, std::uint16_t bits, const Bytes& extra = {}) {
+        Bytes b;
+        testing::putLe(b, tag, 2);
+        testing::putLe(b, channels, 2);
+        testing::putLe(b, 2000, 4);
+        testing::putLe(b, 2000u * channels * bits / 8, 4);
+        testing::putLe(b, channels * bits / 8u, 2);
+        testing::putLe(b, bits, 2);
+        b.insert(b.end(), extra.begin(), extra.end());
+        return whole("fmt ", b);
+    };
+    const auto riff = [&](const char* form, std::initializer_list<Bytes> chunks) {
+        const Bytes body = join(chunks);
+        Bytes out = text("RIFF");
+        testing::putLe(out, static_cast<std::uint32_t>(4 + body.size()), 4);
+        return join({out, text(form), body});
+    };
+    const Bytes pcm16 = fmt(1, 1, 16);
+    const Bytes samples(12, 0x55);
+    const Bytes listInfo = whole("LIST", text(std::string("INFOINAM\x10\0\0\0Sweep and noise\0", 28)));
+    Bytes bext = text("Production test stimulus");
+    bext.resize(602, 0);
+    // WAVE_FORMAT_EXTENSIBLE: 24 bits in 24, front left and right, the PCM subformat.
+    Bytes extensible = {22, 0, 24, 0, 3, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+    Bytes notRiff = riff("WAVE", {pcm16, listInfo, whole("data", samples)});
+    std::memcpy(notRiff.data(), "RIFX", 4);
+    Bytes notWave = riff("AVI ", {whole("junk", Bytes(16, 0x55)), whole("dxyz", samples)});
+    notWave[20] = 3;  // a float format tag among the fixed offsets
+    notWave[21] = 0;
 
-TEST_F(WavHeaderTest, AStray0x64BeforeTheDataChunkIsTakenForItsTag) {
-    // A chunk "LIST" of 6 bytes whose second byte is 0x64 stands before "data".
-    auto bytes = wavBytes(WavFormat{}, {9, 9});
-    const std::vector<std::uint8_t> list = {'L',  'I',  'S',  'T',  6,    0,    0,    0,
-                                            0x10, 0x64, 0xAA, 0xBB, 0xCC, 0x01, 0x02, 0x03};
-    bytes.insert(bytes.begin() + 36, list.begin(), list.end());
-    WavHeader h;
-    const auto [ok, printed] = readCapturing(folder_.write("stray.wav", bytes), h);
-    ASSERT_TRUE(ok) << printed;
-    const char expectedTag[4] = {0x64, static_cast<char>(0xAA), static_cast<char>(0xBB), static_cast<char>(0xCC)};
-    EXPECT_EQ(std::memcmp(h.data, expectedTag, 4), 0);
-    EXPECT_EQ(h.length, 0x00030201u | (std::uint32_t{'d'} << 24));
-    EXPECT_EQ(h.dataOffset, 36 + 9 + 8);
-}
-
-TEST_F(WavHeaderTest, TagsAreNotCompared) {
-    auto bytes = wavBytes(WavFormat{}, {0, 0});
-    std::memcpy(bytes.data(), "RIFX", 4);
-    std::memcpy(bytes.data() + 8, "AVI ", 4);
-    std::memcpy(bytes.data() + 12, "junk", 4);
-    bytes[20] = 3;  // format tag: float
-    std::memcpy(bytes.data() + 36, "dxyz", 4);
-    WavHeader h;
-    const auto [ok, printed] = readCapturing(folder_.write("tags.wav", bytes), h);
-    ASSERT_TRUE(ok) << printed;
-    EXPECT_EQ(std::memcmp(h.riff, "RIFX", 4), 0);
-    EXPECT_EQ(std::memcmp(h.data, "dxyz", 4), 0);
-    EXPECT_EQ(h.tag, 3u);
-    EXPECT_EQ(h.length, 2u);
-    EXPECT_EQ(h.dataOffset, 44);
+    struct Row {
+        const char* what;
+        Bytes bytes;
+        bool walks;  // read by the chunk walk: the host's reader must agree
+        std::int32_t dataOffset;
+        std::uint32_t length;
+        const char* dataTag;
+        std::uint16_t tag, channels, bits;
+        std::uint32_t fmtLen;
+    };
+    const Row rows[] = {
+        {"the canonical header", riff("WAVE", {pcm16, whole("data", samples)}), true, 44, 12, "data", 1, 1, 16, 16},
+        {"an 18-byte format chunk", riff("WAVE", {fmt(1, 1, 16, {0, 0}), whole("data", samples)}), true, 46, 12,
+         "data", 1, 1, 16, 18},
+        {"JUNK before the format chunk", riff("WAVE", {whole("JUNK", Bytes(28, 0)), pcm16, whole("data", samples)}),
+         true, 80, 12, "data", 1, 1, 16, 16},
+        {"LIST/INFO with a 'd' in its text", riff("WAVE", {pcm16, listInfo, whole("data", samples)}), true, 80, 12,
+         "data", 1, 1, 16, 16},
+        {"bext with a 'd' in its description", riff("WAVE", {fmt(1, 2, 8), whole("bext", bext), whole("data", samples)}),
+         true, 654, 12, "data", 1, 2, 8, 16},
+        {"extensible format, fact with the byte 100 in its count",
+         riff("WAVE", {fmt(0xFFFE, 2, 24, extensible), whole("fact", {100, 5, 0, 0}), whole("data", samples)}), true, 80,
+         12, "data", 0xFFFE, 2, 24, 40},
+        {"an odd-sized chunk and its pad byte", riff("WAVE", {pcm16, whole("odd ", text("ddd")), whole("data", samples)}),
+         true, 56, 12, "data", 1, 1, 16, 16},
+        {"a data chunk before the format chunk is not the data",
+         riff("WAVE", {whole("data", {1, 2}), pcm16, whole("data", samples)}), true, 54, 12, "data", 1, 1, 16, 16},
+        {"a second format chunk is not the format",
+         riff("WAVE", {pcm16, fmt(1, 2, 24), whole("data", samples)}), true, 68, 12, "data", 1, 1, 16, 16},
+        {"a data size past the end of the file", riff("WAVE", {pcm16, listInfo, chunk("data", samples, 100000)}), true, 80,
+         100000, "data", 1, 1, 16, 16},
+        // The walk fails; the fixed offsets and the scan read these as they always have.
+        {"not RIFF: a stray 'd' in LIST text", notRiff, false, 64 + 8, 0x00657369, "d no", 1, 1, 16, 16},
+        {"not WAVE: tags are not compared", notWave, false, 44, 12, "dxyz", 3, 0x5555, 0x5555, 16},
+        {"a LIST size past the end of the file",
+         riff("WAVE", {pcm16, chunk("LIST", text("xdata"), 200), whole("data", samples)}), false, 45 + 8,
+         0x74616400, "data", 1, 1, 16, 16},
+        {"a format chunk under 16 bytes",
+         riff("WAVE", {whole("fmt ", Bytes(14, 1)), whole("data", samples), whole("data", samples)}), false, 54 + 8,
+         12, "data", 0x101, 0x101, 0x6164, 14},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const auto path = folder_.write("chunks.wav", row.bytes);
+        WavHeader h;
+        const auto [ok, printed] = readCapturing(path, h);
+        ASSERT_TRUE(ok) << printed;
+        EXPECT_EQ(printed, "");
+        EXPECT_EQ(h.dataOffset, row.dataOffset);
+        EXPECT_EQ(h.length, row.length);
+        EXPECT_EQ(std::string(h.data, 4), std::string(row.dataTag, 4));
+        EXPECT_EQ(h.tag, row.tag);
+        EXPECT_EQ(h.channels, row.channels);
+        EXPECT_EQ(h.bit_samp, row.bits);
+        EXPECT_EQ(h.fmt_len, row.fmtLen);
+        if (!row.walks) continue;
+        EXPECT_EQ(h.samp_freq, 2000u);
+        EXPECT_EQ(h.byte_samp, h.channels * h.bit_samp / 8);
+        EXPECT_EQ(std::string(h.fmt, 4), "fmt ");
+        cli::WavInfo info;
+        std::string error;
+        ASSERT_TRUE(cli::readWavInfo(path, &info, &error)) << error;
+        EXPECT_EQ(info.formatTag, h.tag);
+        EXPECT_EQ(info.channels, h.channels);
+        EXPECT_EQ(info.sampleRate, h.samp_freq);
+        EXPECT_EQ(info.bitsPerSample, h.bit_samp);
+        EXPECT_EQ(info.dataBytes, h.length);
+        EXPECT_EQ(info.dataOffset, static_cast<std::uint64_t>(h.dataOffset));
+    }
 }
 
 // The same check the players' starts make: the width and a nonzero rate.
