@@ -104,7 +104,9 @@ struct StormShared {
 
 // One thread of channel calls. Its capture buffers live as long as the storm
 // object (the library may write them until the run after the storm is finished);
-// each is armed at its exact length, so a write past it is a sanitizer's finding.
+// each is armed at its exact length, so a write past it is a sanitizer's finding,
+// and only ever on one channel: a buffer two captures wrote at once would be the
+// application's own race.
 template <typename Api>
 class StormThread {
 public:
@@ -112,7 +114,7 @@ public:
         std::remove_const_t<std::remove_pointer_t<decltype(firstParameterOf(std::declval<Api&>().CaptureBuff))>>;
 
     StormThread(Api& api, StormShared& shared, std::uint32_t seed) : api_(api), shared_(shared), random_(seed) {
-        for (std::size_t i = 0; i < 24; ++i) buffers_.emplace_back(1 + random_() % 8192);
+        for (std::uint32_t i = 0; i < kChannels; ++i) buffers_.emplace_back(1 + random_() % 8192);
         play_.resize(16384);
         for (auto& b : play_) b = static_cast<std::uint8_t>(random_());
         scratch_.assign(256, 0);
@@ -137,13 +139,15 @@ private:
             if (what.rfind(lifecycle, 0) == 0) return false;
         return true;
     }
+    static constexpr std::uint32_t kChannels = 10;  // the device's 8 and two beyond
     std::uint32_t channel() {
         const std::uint32_t pick = random_() % 16;
         if (pick == 0) return 64 + random_() % 4;
         if (pick == 1) return 0xffffffffu;
-        return random_() % 10;  // the device's 8 and two beyond
+        return random_() % kChannels;
     }
-    std::vector<std::uint8_t>& buffer() { return buffers_[random_() % buffers_.size()]; }
+    // The buffer of `channel` (a channel above 63 is refused before its buffer is touched).
+    std::vector<std::uint8_t>& buffer(std::uint32_t channel) { return buffers_[channel % kChannels]; }
     const char* file() {
         const CarelessFiles& f = *shared_.files;
         const std::string* names[] = {&f.playable, &f.playable, &f.playable, &f.playable, &f.playable,
@@ -160,10 +164,11 @@ private:
         switch (random_() % 24) {
             case 0:
             case 1: {
-                auto& b = buffer();
+                const std::uint32_t ch = channel();
+                auto& b = buffer(ch);
                 const auto length = static_cast<std::int32_t>(random_() % 8 == 0 ? -1 : static_cast<long>(b.size()));
                 void* at = random_() % 16 == 0 ? nullptr : b.data();
-                watch.watch("SetCaptureBuffer", [&] { return a.SetCaptureBuffer(at, length, channel()); });
+                watch.watch("SetCaptureBuffer", [&] { return a.SetCaptureBuffer(at, length, ch); });
                 break;
             }
             case 2:
@@ -171,9 +176,10 @@ private:
                 Request requests[4];
                 const auto count = static_cast<std::int32_t>(random_() % 5);
                 for (std::int32_t i = 0; i < count; ++i) {
-                    auto& b = buffer();
-                    requests[i] = Request{random_() % 32 == 0 ? nullptr : b.data(), static_cast<std::int32_t>(b.size()),
-                                          channel()};
+                    const std::uint32_t ch = channel();
+                    auto& b = buffer(ch);
+                    requests[i] =
+                        Request{random_() % 32 == 0 ? nullptr : b.data(), static_cast<std::int32_t>(b.size()), ch};
                 }
                 watch.watch("CaptureBuff", [&] { return a.CaptureBuff(random_() % 32 ? requests : nullptr, count); });
                 break;
