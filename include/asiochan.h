@@ -31,6 +31,18 @@
  *     Give each channel one feeding thread all the same: two threads queueing on one
  *     channel get defined answers, but their buffers play in whichever order the
  *     calls happened to land.
+ *   - The lifecycle calls that change a run (loadAsioDriver, releaseAsioDriver,
+ *     Initialize, SetSampleRate, Prepare, Finish) change it in one step for the
+ *     channel calls: SetCaptureBuffer, CaptureBuff, StopCapture, SetPlayBuffer,
+ *     StopPlayback and the players' starts, made meanwhile on another thread, wait
+ *     until the lifecycle call has returned, and the lifecycle call first waits for
+ *     those already under way (none of them waits for more than the driver's period
+ *     in flight and a completed capture's files). A capture is armed, a buffer
+ *     queued and a player started against the run as it was before or as it is
+ *     after, never against half of each (a sample width of one run and the buffers
+ *     of the next). StartCapture, StartPlayback, the players' stops and volumes and
+ *     the getters do not wait: each is one step, taken before or after, and each
+ *     getter answers one value.
  *   - The driver calls the library back on its own real-time thread; all audio moves
  *     there and that thread never waits for an application thread. Stops, Prepare and
  *     Finish wait briefly on the calling thread for a period in progress to end, so
@@ -198,7 +210,7 @@ int32_t ASIOCHAN_CALL SetSampleRate(double rate);
  * the latencies at the last Prepare that made buffers (unless its last channel query
  * failed).
  * Returns:      the value; 0 (0.0) before it was first read.
- * Thread:       any; GetCurrentSampleRate not while Initialize or SetSampleRate runs.
+ * Thread:       any.
  * Out of order: with no driver loaded, and after releaseAsioDriver, they keep what was
  *               last read. */
 int32_t ASIOCHAN_CALL GetBufferSizeMax(void);       /* frames */
@@ -447,7 +459,9 @@ uint8_t ASIOCHAN_CALL IsPortPlaybackRunning(uint32_t channel);
  * most 199 bytes; a file that does not read prints the reader's message on standard
  * output. A file removed or locked while it loops ends the player after the pass under
  * way. Finish does not stop a player: it waits, silent, and goes on in the next run
- * (the blocks it had queued are dropped); stop the players before Finish. */
+ * when that run gives each of its channels the sample type it had (the blocks it had
+ * queued are dropped); a run that does not (another driver, other types, fewer
+ * outputs) ends the player as after its last pass. Stop the players before Finish. */
 
 /* Plays `path` on every output channel whose bit is set in `mask` (channels 0..31).
  * A start right after a stop waits (at most 3 s) for the stopped worker to end.

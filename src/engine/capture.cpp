@@ -26,9 +26,10 @@ bool Engine::takeBackForArming(std::uint32_t channel) {
 
 // Stores the record's fields for a capture into `buffer` and hands it to the
 // period processing (key field last).
-void Engine::arm(std::uint32_t channel, std::uint8_t* buffer, std::int32_t byteLength, std::uint8_t* copy) {
+void Engine::arm(std::uint32_t channel, std::uint8_t* buffer, std::int32_t byteLength, std::uint8_t* copy,
+                 std::int32_t width) {
     CaptureChannel& c = state_.captureChannels[channel];
-    c.framesLeft.store(byteLength / state_.sampleSize[0].load(std::memory_order_relaxed), std::memory_order_relaxed);
+    c.framesLeft.store(byteLength / width, std::memory_order_relaxed);
     c.userStart.store(buffer, std::memory_order_relaxed);
     c.byteLength.store(byteLength, std::memory_order_relaxed);
     c.copyStart.store(copy, std::memory_order_relaxed);
@@ -37,8 +38,7 @@ void Engine::arm(std::uint32_t channel, std::uint8_t* buffer, std::int32_t byteL
     c.writePos.store(buffer, std::memory_order_seq_cst);
 }
 
-void Engine::resetCaptureChannels(ChannelMask channels) {
-    const ChannelClaim claim(captureClaims_, channels);
+void Engine::resetCaptureRecords(ChannelMask channels) {
     const bool quiet = withdrawChannels(state_.captureWithdrawn, channels);
     // Completed captures whose dumps are still pending keep their files: they are
     // written here, before the records are reset.
@@ -70,8 +70,9 @@ std::int32_t Engine::setCaptureBuffer(void* buffer, std::int32_t byteLength, std
     if (dumps_.pending(channel)) dumps_.settle(ChannelMask{1} << channel);
     if (c.done.load(std::memory_order_acquire) == 0) return ASE_NotPresent;
     // Frames are counted in input samples; before a run has told the sample width
-    // there is no way to count them.
-    if (state_.sampleSize[0].load(std::memory_order_relaxed) <= 0) return ASE_InvalidMode;
+    // there is no way to count them. The claim keeps the width as read here.
+    const std::int32_t width = state_.sampleSize[0].load(std::memory_order_relaxed);
+    if (width <= 0) return ASE_InvalidMode;
     const bool withdrawn = takeBackForArming(channel);
 
     auto* bytes = static_cast<std::uint8_t*>(buffer);
@@ -79,27 +80,48 @@ std::int32_t Engine::setCaptureBuffer(void* buffer, std::int32_t byteLength, std
     // Without memory for the shadow copy the capture goes on without one.
     std::uint8_t* copy = allocateBlock(byteLength);
     if (copy != nullptr) std::memset(copy, 0, static_cast<std::size_t>(byteLength));
-    arm(channel, bytes, byteLength, copy);
+    arm(channel, bytes, byteLength, copy, width);
     if (withdrawn) returnChannels(state_.captureWithdrawn, ChannelMask{1} << channel);
     housekeeper_.ensureRunning();
     return ASE_OK;
 }
 
+namespace {
+bool validRequest(const CaptureRequest& r) {
+    return r.channel < kMaxChannels && r.buffer != nullptr && r.byteLength >= 0;
+}
+}  // namespace
+
 std::int32_t Engine::captureBuff(const CaptureRequest* requests, std::int32_t count) {
     if (requests == nullptr) return ASE_InvalidParameter;
-    for (std::int32_t i = 0; i < count; ++i) {
-        const CaptureRequest& r = requests[i];
-        if (r.channel >= kMaxChannels || r.buffer == nullptr || r.byteLength < 0) return ASE_InvalidParameter;
-        if (state_.sampleSize[0].load(std::memory_order_relaxed) <= 0) return ASE_InvalidMode;
-        const ChannelClaim claim(captureClaims_, ChannelMask{1} << r.channel);
-        // Re-targeting a channel: the capture it had ends here, without a dump,
-        // and its shadow copy is released; this capture keeps no copy of its own.
-        const bool withdrawn = takeBackForArming(r.channel);
-        auto* bytes = static_cast<std::uint8_t*>(r.buffer);
-        if (r.byteLength > 0) bytes[0] = 0;  // an empty buffer has no first byte
-        arm(r.channel, bytes, r.byteLength, nullptr);
-        if (withdrawn) returnChannels(state_.captureWithdrawn, ChannelMask{1} << r.channel);
+    // The entries up to the first bad one are armed, all under one claim and
+    // against one width. Each entry is copied before it is looked at: the array
+    // is the application's, and a copy cannot change between check and use.
+    std::int32_t good = 0;
+    ChannelMask channels = 0;
+    for (; good < count; ++good) {
+        const CaptureRequest r = requests[good];
+        if (!validRequest(r)) break;
+        channels |= ChannelMask{1} << r.channel;
     }
+    if (good > 0) {
+        const ChannelClaim claim(captureClaims_, channels);
+        const std::int32_t width = state_.sampleSize[0].load(std::memory_order_relaxed);
+        if (width <= 0) return ASE_InvalidMode;
+        for (std::int32_t i = 0; i < good; ++i) {
+            const CaptureRequest r = requests[i];
+            // An entry changed since the count above is refused like a bad one.
+            if (!validRequest(r) || !hasChannel(channels, r.channel)) return ASE_InvalidParameter;
+            // Re-targeting a channel: the capture it had ends here, without a dump,
+            // and its shadow copy is released; this capture keeps no copy of its own.
+            const bool withdrawn = takeBackForArming(r.channel);
+            auto* bytes = static_cast<std::uint8_t*>(r.buffer);
+            if (r.byteLength > 0) bytes[0] = 0;  // an empty buffer has no first byte
+            arm(r.channel, bytes, r.byteLength, nullptr, width);
+            if (withdrawn) returnChannels(state_.captureWithdrawn, ChannelMask{1} << r.channel);
+        }
+    }
+    if (good < count) return ASE_InvalidParameter;
     markCaptureStarted();
     housekeeper_.ensureRunning();
     return ASE_OK;
@@ -108,13 +130,18 @@ std::int32_t Engine::captureBuff(const CaptureRequest* requests, std::int32_t co
 void Engine::startCapture() { markCaptureStarted(); }
 
 void Engine::stopCapture() {
+    const ChannelClaim claim(captureClaims_, kAllChannels);
+    stopCaptureClaimed();
+}
+
+void Engine::stopCaptureClaimed() {
     // Captures that already completed keep their dumps, written before the stop returns.
     if (state_.captureRunning.load(std::memory_order_acquire) == 0) {
         dumps_.settle(kAllChannels);
         return;
     }
     state_.captureRunning.store(0, std::memory_order_seq_cst);
-    resetCaptureChannels(kAllChannels);
+    resetCaptureRecords(kAllChannels);
     // A period that was deciding to clear the flag as the stop began may have set
     // it again for a start it saw; nothing is left to capture.
     state_.captureRunning.store(0, std::memory_order_seq_cst);

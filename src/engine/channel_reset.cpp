@@ -36,6 +36,17 @@ Engine::ChannelClaim::~ChannelClaim() {
     }
 }
 
+Engine::ShapeChange::ShapeChange(Engine& engine) : engine_(engine) {
+    engine_.playbackClaims_.direction.lock();
+    engine_.captureClaims_.direction.lock();
+}
+
+Engine::ShapeChange::~ShapeChange() {
+    engine_.shape_.fetch_add(1, std::memory_order_acq_rel);
+    engine_.captureClaims_.direction.unlock();
+    engine_.playbackClaims_.direction.unlock();
+}
+
 bool Engine::withdrawChannels(std::atomic<ChannelMask>& withdrawn, ChannelMask channels) {
     withdrawn.fetch_or(channels, std::memory_order_seq_cst);
     return periods_.waitForPeriodsInFlight();

@@ -22,4 +22,17 @@ private:
     int channel_;  // the one channel claimed, or -1 for the direction
 };
 
+// Shares a direction's lock without claiming a channel: a look at the shape that
+// no lifecycle call can change meanwhile, while channel calls go on.
+class ShapeLook {
+public:
+    explicit ShapeLook(platform::Mutex& direction) : direction_(direction) { direction_.lockShared(); }
+    ~ShapeLook() { direction_.unlockShared(); }
+    ShapeLook(const ShapeLook&) = delete;
+    ShapeLook& operator=(const ShapeLook&) = delete;
+
+private:
+    platform::Mutex& direction_;
+};
+
 }  // namespace asiochan

@@ -34,6 +34,18 @@
 // The callback never locks, waits, touches the heap or files. Application threads among themselves: a call
 // on one channel and a call covering many must not interleave on a record, so each
 // holds a claim on its channels (see channel_reset.h) while it changes the record.
+//
+// The shape of a run: the channel counts, the period size, the sample widths and
+// types, the buffer and channel tables and the driver buffers in them. It changes
+// only inside a lifecycle call (Initialize, SetSampleRate, Prepare, Finish, and
+// the driver session's load and release) that holds a ShapeChange: every channel
+// claim of both directions at once. A channel call (capture, playback, the file
+// players' starts and blocks) reads each shape value once, under its own claim,
+// so it sees the whole shape of before or after a change, never half of each;
+// what it arms or queues is made for the shape it read. The callback takes no
+// claim: it reads the shape only while a run is prepared, and a change first
+// ends the run and waits for the periods in flight. Claims are taken playback
+// before capture, and never again by a thread that holds one.
 #pragma once
 
 #include <cstdint>
@@ -60,13 +72,28 @@ public:
     const EngineState& state() const { return state_; }
     PeriodGuard& periods() { return periods_; }
 
+    // Held by a lifecycle call while it changes the shape of a run: both
+    // directions' claims, taken exclusively (playback first). Channel calls of
+    // either direction wait until it goes; it goes once they have ended. Its end
+    // counts as a new shape (see shape()).
+    class ShapeChange {
+    public:
+        explicit ShapeChange(Engine& engine);
+        ~ShapeChange();
+        ShapeChange(const ShapeChange&) = delete;
+        ShapeChange& operator=(const ShapeChange&) = delete;
+
+    private:
+        Engine& engine_;
+    };
+
     // Driver capabilities.
     std::int32_t initialize();
     std::int32_t setSampleRate(double rate);
     std::int32_t bufferSizeMax() const { return state_.bufferSizeMax; }
     std::int32_t bufferSizeMin() const { return state_.bufferSizeMin; }
     std::int32_t bufferSizePreferred() const { return state_.bufferSizePreferred; }
-    double currentSampleRate() const { return state_.currentSampleRate; }
+    double currentSampleRate() const { return state_.currentSampleRate.load(); }
     std::int32_t inputChannelCount() const { return state_.inputChannelCount; }
     std::int32_t outputChannelCount() const { return state_.outputChannelCount; }
     std::int32_t inputLatency() const { return state_.inputLatency; }
@@ -75,12 +102,21 @@ public:
     // Run start and finish.
     std::int32_t prepare();
     std::int32_t finish();
+    // Finish for a lifecycle call that already holds the shape change (the
+    // driver session, before it lets a driver go); nothing without a prepared run.
+    void finishPreparedRun(const ShapeChange& held);
     bool runPrepared() const { return state_.runPrepared.load(std::memory_order_acquire) != 0; }
-    // The sample type of output `channel` as the last Prepare learnt it, when the
-    // periods feed that channel whole: false when the channel is beyond the outputs,
-    // its query failed, its type has no width, or its width differs from the other
-    // outputs' (the period processing skips such a channel).
-    bool fedOutputType(std::uint32_t channel, ASIOSampleType& type) const;
+    // Counts the ends of shape changes: two reads that give the same number saw
+    // the same shape, and the same prepared run if any.
+    std::uint32_t shape() const { return shape_.load(std::memory_order_acquire); }
+    // One look at the prepared run for the outputs `channels`, under the playback
+    // claims: true when a run is prepared and the periods feed every one of them
+    // whole, with each one's sample type (as the run's Prepare learnt it) in
+    // `types[channel]` and the shape they belong to in `shape`. False when no run
+    // is prepared, or a channel is at or beyond the run's outputs, its query
+    // failed, its type has no width, or its width differs from the other outputs'
+    // (the period processing skips such a channel).
+    bool fedOutputTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels], std::uint32_t& shape) const;
 
     // What the driver asked for since the last call (request bits), cleared; and
     // the periods processed in the prepared run (0 without one).
@@ -98,6 +134,8 @@ public:
 
     // Playback channels.
     std::int32_t setPlayBuffer(const void* data, std::int32_t byteLength, std::uint32_t channel) override;
+    std::int32_t setPlayBufferOfShape(const void* data, std::int32_t byteLength, std::uint32_t channel,
+                                      std::uint32_t shape) override;
     void startPlayback() override;
     void stopPlayback();
     std::uint8_t canSendNext(std::uint32_t channel) override;
@@ -123,18 +161,27 @@ private:
     void markPlaybackStarted();
     void markCaptureStarted();
 
+    // The bodies of the calls above, for a caller that holds the claims they need
+    // (all of a direction's channels for the stops, every one for finish).
+    std::int32_t finishClaimed();
+    void stopPlaybackClaimed();
+    void stopCaptureClaimed();
+    std::int32_t queuePlayBuffer(const void* data, std::int32_t byteLength, std::uint32_t channel);
+
     // Taking channels back: marks them withdrawn and waits for the periods in
     // flight; true when none is left, false when the wait gave up (then blocks are
     // dropped unreleased: a leak, never a release of memory a period may use).
     bool withdrawChannels(std::atomic<ChannelMask>& withdrawn, ChannelMask channels);
     void returnChannels(std::atomic<ChannelMask>& withdrawn, ChannelMask channels);
     // Each chosen record ends free with no block (playback: idle, canSendNext 1).
-    // Take the channels' claims themselves.
-    void resetPlaybackChannels(ChannelMask channels);
-    void resetCaptureChannels(ChannelMask channels);
+    // The callers hold the channels' claims.
+    void resetPlaybackRecords(ChannelMask channels);
+    void resetCaptureRecords(ChannelMask channels);
 
     bool takeBackForArming(std::uint32_t channel);
-    void arm(std::uint32_t channel, std::uint8_t* buffer, std::int32_t byteLength, std::uint8_t* copy);
+    // `width`: the input sample width the caller read under its claim (above 0).
+    void arm(std::uint32_t channel, std::uint8_t* buffer, std::int32_t byteLength, std::uint8_t* copy,
+             std::int32_t width);
     void startPlaying(PlaybackChannel& p, std::uint8_t* block, std::int32_t byteLength);
     std::int32_t queueBehind(std::uint32_t channel, std::uint8_t* block, std::int32_t byteLength);
 
@@ -153,8 +200,10 @@ private:
     RetiredBlocks retired_;
     CaptureDumps dumps_{retired_};
     Housekeeper housekeeper_{dumps_, retired_};
-    ChannelClaims playbackClaims_;
-    ChannelClaims captureClaims_;
+    // Mutable: a look at the shape (fedOutputTypes) shares the claims.
+    mutable ChannelClaims playbackClaims_;
+    mutable ChannelClaims captureClaims_;
+    std::atomic<std::uint32_t> shape_{0};
 };
 
 // Stores the width of `type` for a direction (0 = input, 1 = output); a type

@@ -58,7 +58,7 @@ struct EngineState {
     std::atomic<std::int32_t> bufferSizeMax{0};
     std::atomic<std::int32_t> bufferSizePreferred{0};
     std::atomic<std::int32_t> bufferSizeGranularity{0};
-    double currentSampleRate = 0.0;  // written and read by application calls only
+    std::atomic<double> currentSampleRate{0.0};  // written by lifecycle calls, read by any
     std::atomic<std::uint8_t> outputReadySupported{0};
     std::atomic<std::int32_t> inputLatency{0};
     std::atomic<std::int32_t> outputLatency{0};

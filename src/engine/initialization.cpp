@@ -45,6 +45,7 @@ void storeSampleSize(EngineState& state, int direction, ASIOSampleType type) {
 }
 
 std::int32_t Engine::initialize() {
+    const ShapeChange change(*this);
     // The channel counts and the period size are what the prepared run's buffers
     // were made with; they may change only once that run is finished.
     if (state_.runPrepared.load(std::memory_order_acquire) != 0) return ASE_InvalidMode;
@@ -66,7 +67,9 @@ std::int32_t Engine::initialize() {
     state_.bufferSizeGranularity = granularity;
     if (r != ASE_OK) return r;
 
-    r = calls_.ASIOGetSampleRate(&state_.currentSampleRate);
+    double rate = state_.currentSampleRate.load();
+    r = calls_.ASIOGetSampleRate(&rate);
+    state_.currentSampleRate.store(rate);
     if (r != ASE_OK) return r;
 
     state_.outputReadySupported = (calls_.ASIOOutputReady() == ASE_OK) ? 1 : 0;
@@ -77,11 +80,15 @@ std::int32_t Engine::setSampleRate(double rate) {
     // A rate that is not a positive finite number is not taken, and no driver is
     // asked for it (what a driver would make of a NaN is anybody's guess).
     if (!std::isfinite(rate) || rate <= 0.0) return ASE_NotPresent;
+    const ShapeChange change(*this);
     const ASIOError r = calls_.ASIOSetSampleRate(rate);
     if (r != ASE_OK) return r;
-    if (calls_.ASIOGetSampleRate(&state_.currentSampleRate) != ASE_OK) return ASE_NotPresent;
+    double readBack = state_.currentSampleRate.load();
+    const ASIOError read = calls_.ASIOGetSampleRate(&readBack);
+    state_.currentSampleRate.store(readBack);
+    if (read != ASE_OK) return ASE_NotPresent;
     // Exact equality on purpose: a rate that reads back differently was not taken.
-    return state_.currentSampleRate == rate ? ASE_OK : ASE_NotPresent;
+    return readBack == rate ? ASE_OK : ASE_NotPresent;
 }
 
 }  // namespace asiochan

@@ -63,8 +63,7 @@ std::int32_t Engine::queueBehind(std::uint32_t channel, std::uint8_t* block, std
     return ASE_InvalidMode;
 }
 
-void Engine::resetPlaybackChannels(ChannelMask channels) {
-    const ChannelClaim claim(playbackClaims_, channels);
+void Engine::resetPlaybackRecords(ChannelMask channels) {
     const bool quiet = withdrawChannels(state_.playbackWithdrawn, channels);
     for (std::uint32_t i = 0; i < kMaxChannels; ++i) {
         if (!hasChannel(channels, i)) continue;
@@ -89,7 +88,8 @@ void Engine::releasePlaybackChannel(std::uint32_t channel) {
     if (channel >= kMaxChannels) return;
     state_.canSendNext[channel].store(1, std::memory_order_release);
     if (state_.playbackRunning.load(std::memory_order_acquire) == 0) return;
-    resetPlaybackChannels(ChannelMask{1} << channel);
+    const ChannelClaim claim(playbackClaims_, ChannelMask{1} << channel);
+    resetPlaybackRecords(ChannelMask{1} << channel);
 }
 
 void Engine::markPlaybackStarted() {
@@ -101,6 +101,20 @@ std::int32_t Engine::setPlayBuffer(const void* data, std::int32_t byteLength, st
     if (data == nullptr || channel >= kMaxChannels) return ASE_InvalidParameter;
     housekeeper_.serviceFromApplication();
     const ChannelClaim claim(playbackClaims_, ChannelMask{1} << channel);
+    return queuePlayBuffer(data, byteLength, channel);
+}
+
+std::int32_t Engine::setPlayBufferOfShape(const void* data, std::int32_t byteLength, std::uint32_t channel,
+                                          std::uint32_t shape) {
+    if (data == nullptr || channel >= kMaxChannels) return ASE_InvalidParameter;
+    housekeeper_.serviceFromApplication();
+    const ChannelClaim claim(playbackClaims_, ChannelMask{1} << channel);
+    // Samples laid out for another run's sample types are never queued into this one.
+    if (shape_.load(std::memory_order_acquire) != shape) return ASE_InvalidMode;
+    return queuePlayBuffer(data, byteLength, channel);
+}
+
+std::int32_t Engine::queuePlayBuffer(const void* data, std::int32_t byteLength, std::uint32_t channel) {
     PlaybackChannel& p = state_.playbackChannels[channel];
 
     if (p.idle.load(std::memory_order_acquire) != 0) {
@@ -127,10 +141,15 @@ std::int32_t Engine::setPlayBuffer(const void* data, std::int32_t byteLength, st
 void Engine::startPlayback() { markPlaybackStarted(); }
 
 void Engine::stopPlayback() {
+    const ChannelClaim claim(playbackClaims_, kAllChannels);
+    stopPlaybackClaimed();
+}
+
+void Engine::stopPlaybackClaimed() {
     for (int i = 0; i < kMaxChannels; ++i) state_.canSendNext[i].store(1, std::memory_order_release);
     if (state_.playbackRunning.load(std::memory_order_acquire) == 0) return;
     state_.playbackRunning.store(0, std::memory_order_seq_cst);
-    resetPlaybackChannels(kAllChannels);
+    resetPlaybackRecords(kAllChannels);
     // A period that was deciding to clear the flag as the stop began may have set
     // it again for a start it saw; nothing is left to play.
     state_.playbackRunning.store(0, std::memory_order_seq_cst);

@@ -1,4 +1,8 @@
-// The start and finish of a driver run.
+// The start and finish of a driver run. Both change the shape of the run, so
+// each holds the shape change (every channel claim) from its first step to its
+// last: a channel call waits for it, or was over before it began.
+#include <algorithm>
+
 #include "driver/sample_width.h"
 #include "engine/callbacks.h"
 #include "engine/channel_reset.h"
@@ -6,10 +10,11 @@
 namespace asiochan {
 
 std::int32_t Engine::prepare() {
+    const ShapeChange change(*this);
     // A second Prepare without Finish: the run under way is finished first (its
     // buffers disposed of, its channels dropped), so the driver is never asked
     // to create buffers on top of live ones.
-    if (state_.runPrepared.load(std::memory_order_acquire) != 0) finish();
+    if (state_.runPrepared.load(std::memory_order_acquire) != 0) finishClaimed();
 
     // A period of an earlier run still under way must not see the tables change.
     state_.runPrepared.store(0, std::memory_order_seq_cst);
@@ -32,8 +37,8 @@ std::int32_t Engine::prepare() {
         state_.bufferInfoTable[outputs + j] = ASIOBufferInfo{ASIOTrue, j, {nullptr, nullptr}};
     // The records of the device's channels start free; blocks they still hold
     // (queued while playback was not running, a stopped capture's copy) go now.
-    resetPlaybackChannels(channelsBelow(outputs));
-    resetCaptureChannels(channelsBelow(inputs));
+    resetPlaybackRecords(channelsBelow(outputs));
+    resetCaptureRecords(channelsBelow(inputs));
     state_.inputBufferCount.store(inputs);
     state_.outputBufferCount.store(outputs);
 
@@ -70,26 +75,46 @@ std::int32_t Engine::prepare() {
     return calls_.ASIOStart();
 }
 
-bool Engine::fedOutputType(std::uint32_t channel, ASIOSampleType& type) const {
-    // Prepare puts output i at entry i of the buffer table.
-    if (channel >= kMaxChannels || static_cast<std::int32_t>(channel) >= state_.outputBufferCount.load()) return false;
-    const std::int32_t width = state_.entryWidth[channel].load();
-    if (width == 0 || width != state_.sampleSize[1].load()) return false;
-    type = state_.entryType[channel].load();
+bool Engine::fedOutputTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels],
+                            std::uint32_t& shape) const {
+    const ShapeLook look(playbackClaims_.direction);
+    if (state_.runPrepared.load(std::memory_order_acquire) == 0) return false;
+    // Prepare puts output i at entry i of the buffer table. The count the driver
+    // reports and the run's own are the same while it is prepared (Initialize is
+    // refused then); the smaller one holds all the same.
+    const std::int32_t outputs = std::min(state_.outputBufferCount.load(), state_.outputChannelCount.load());
+    if ((channels & ~channelsBelow(outputs)) != 0) return false;
+    const std::int32_t outputWidth = state_.sampleSize[1].load();
+    for (std::uint32_t i = 0; i < kMaxChannels; ++i) {
+        if (!hasChannel(channels, i)) continue;
+        const std::int32_t width = state_.entryWidth[i].load();
+        if (width == 0 || width != outputWidth) return false;
+        types[i] = state_.entryType[i].load();
+    }
+    shape = shape_.load(std::memory_order_acquire);
     return true;
 }
 
 std::int32_t Engine::finish() {
-    stopPlayback();
-    stopCapture();
+    const ShapeChange change(*this);
+    return finishClaimed();
+}
+
+void Engine::finishPreparedRun(const ShapeChange& /*held*/) {
+    if (state_.runPrepared.load(std::memory_order_acquire) != 0) finishClaimed();
+}
+
+std::int32_t Engine::finishClaimed() {
+    stopPlaybackClaimed();
+    stopCaptureClaimed();
     ASIOError r = calls_.ASIOStop();
     // From here on a period the driver still delivers does nothing, so the
     // buffers may go and the records may be reset under it.
     state_.runPrepared.store(0, std::memory_order_seq_cst);
     periods_.waitForPeriodsInFlight();
     if (r == ASE_OK) r = calls_.ASIODisposeBuffers();
-    resetPlaybackChannels(channelsBelow(state_.outputChannelCount.load()));
-    resetCaptureChannels(channelsBelow(state_.inputChannelCount.load()));
+    resetPlaybackRecords(channelsBelow(state_.outputChannelCount.load()));
+    resetCaptureRecords(channelsBelow(state_.inputChannelCount.load()));
     // The library's thread ends by itself once idle. The blocks the run's last
     // periods retired go now, so a finished run holds no memory.
     housekeeper_.setKeepAlive(false);

@@ -69,18 +69,25 @@ std::uint8_t FilePlayer::startOnChannel(const char* path, std::uint32_t channel,
     return start(path, ChannelMask{1} << channel, loop);
 }
 
+// The channels' sample types in the prepared run, when the periods feed every
+// one of them in a type the samples can be laid out in.
+bool FilePlayer::playableTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels],
+                               std::uint32_t& shape) const {
+    // Without a prepared run no period would ever take the blocks.
+    if (channels == 0 || !engine_.fedOutputTypes(channels, types, shape)) return false;
+    for (std::uint32_t i = 0; i < kMaxChannels; ++i)
+        if (hasChannel(channels, i) && sampleLayoutWidth(types[i]) == 0) return false;
+    return true;
+}
+
 std::uint8_t FilePlayer::start(const char* path, ChannelMask channels, std::uint8_t loop) {
     if (inPlay()) return 0;
-    // Without a prepared run no period would ever take the blocks.
-    if (!engine_.runPrepared()) return 0;
-    const std::int32_t outputs = engine_.outputChannelCount();
-    if (channels == 0 || outputs <= 0 || (channels & ~channelsBelow(outputs)) != 0) return 0;
     if (path == nullptr || boundedLength(path, kPlayerPathBytes) >= kPlayerPathBytes) return 0;
-    // Every channel must be one the periods feed, in a type the samples can take.
+    // Every channel must be one the periods feed, in a type the samples can take;
+    // the types are read in one look at one run.
     ASIOSampleType types[kMaxChannels] = {};
-    for (std::uint32_t i = 0; i < kMaxChannels; ++i)
-        if (hasChannel(channels, i) && (!engine_.fedOutputType(i, types[i]) || sampleLayoutWidth(types[i]) == 0))
-            return 0;
+    std::uint32_t shape = 0;
+    if (!playableTypes(channels, types, shape)) return 0;
     if (!beginStart()) return 0;
     bool started = false;
     // A worker that ended gave its channels back; one that still holds them is
@@ -93,6 +100,7 @@ std::uint8_t FilePlayer::start(const char* path, ChannelMask channels, std::uint
         if (readWavHeader(path_, header) && isPlayableHeader(header)) {
             channels_ = channels;
             std::memcpy(types_, types, sizeof types_);
+            shape_ = shape;
             started = launchWorker(loop);
         }
         if (!started) heldChannels_.store(0);
@@ -194,19 +202,41 @@ bool FilePlayer::makeBlocks(const StreamFormat& format, Blocks& blocks) const {
     return true;
 }
 
-// Plays one pass from the converter's stream. Returns after the last block of the
-// pass, or after giving the channels back when the player was stopped.
-void FilePlayer::playPass(const StreamFormat& format, FrameConverter& converter, const Blocks& blocks) {
+// Whether the blocks may be queued into the run as it is now. A new shape (a
+// Finish, a Prepare, a new driver) is looked at once: while no run is prepared
+// the player waits; a run that gives every channel the type its blocks are laid
+// out in is followed; any other ends the player.
+FilePlayer::Follow FilePlayer::followRun() {
+    if (engine_.shape() == shape_) return Follow::play;
+    ASIOSampleType types[kMaxChannels] = {};
+    std::uint32_t shape = 0;
+    if (!playableTypes(channels_, types, shape)) return engine_.runPrepared() ? Follow::end : Follow::wait;
+    for (std::uint32_t i = 0; i < kMaxChannels; ++i)
+        if (hasChannel(channels_, i) && types[i] != types_[i]) return Follow::end;
+    shape_ = shape;
+    return Follow::play;
+}
+
+// Plays one pass from the converter's stream. True after the last block of the
+// pass; false after giving the channels back when the player was stopped, or
+// when a new run no longer takes its blocks.
+bool FilePlayer::playPass(const StreamFormat& format, FrameConverter& converter, const Blocks& blocks) {
     std::uint64_t produced = 0;
     while (produced < format.passFrames) {
-        if (waitForChannels()) {
+        const Follow follow = waitForChannels() ? followRun() : Follow::wait;
+        if (follow == Follow::end) return false;
+        if (follow == Follow::play) {
             const auto frames =
                 static_cast<std::uint32_t>(std::min<std::uint64_t>(format.passFrames - produced, format.blockFrames));
             // The file's samples are converted once, then laid out once per type.
             converter.convertInto(blocks.targets, blocks.count, frames, volume_);
+            // A shape changed since followRun refuses the blocks (they are laid out
+            // for the run before, which dropped its blocks); the next round looks
+            // at the new run.
             forEachChannel(channels_, [&](std::uint32_t i) {
                 const std::uint32_t t = blocks.targetOf[i];
-                port_.setPlayBuffer(blocks.targets[t].out, static_cast<std::int32_t>(frames * blocks.widths[t]), i);
+                port_.setPlayBufferOfShape(blocks.targets[t].out, static_cast<std::int32_t>(frames * blocks.widths[t]),
+                                           i, shape_);
             });
             port_.startPlayback();
             produced += frames;
@@ -214,10 +244,11 @@ void FilePlayer::playPass(const StreamFormat& format, FrameConverter& converter,
         if (!run_.load()) {
             forEachChannel(channels_, [&](std::uint32_t i) { port_.releasePlaybackChannel(i); });
             heldChannels_.store(0);
-            return;
+            return false;
         }
         pause(pollMs_.load());
     }
+    return true;
 }
 
 // The end of every worker: the player reads idle again. `run` goes before
@@ -262,7 +293,7 @@ void FilePlayer::workerMain(void* self) {
         // the last pass had been played.
         if (stream == nullptr || std::fseek(stream, header.dataOffset, SEEK_SET) != 0) break;
         converter.reset(stream);
-        player.playPass(format, converter, blocks);
+        if (!player.playPass(format, converter, blocks)) break;
         player.pause(player.pollMs_.load());
         again = player.run_.load() && player.loop_.load();
     }

@@ -43,7 +43,7 @@ bool streamFormatOf(const WavHeader& header, std::uint32_t sampleBytes, StreamFo
 // the worker reads the record and writes `run`, `inPlay` and `heldChannels_`.
 class FilePlayer {
 public:
-    // `engine` answers whether a run is prepared and how many outputs it has;
+    // `engine` tells the prepared run's output types (see Engine::fedOutputTypes);
     // `port` takes the blocks (the engine itself, or a test's stand-in).
     FilePlayer(const Engine& engine, PlaybackPort& port);
     // Retires the player.
@@ -53,10 +53,11 @@ public:
 
     // 1 when the worker was started; 0 when the player is in play or still busy,
     // no run is prepared, the set is empty or names a channel at or beyond the
-    // engine's output channel count or one the periods do not feed (see
-    // Engine::fedOutputType), an earlier worker still holds its channels, the name
-    // is null or 200 bytes or longer, or the file is not playable. Each channel
-    // gets the file's samples in its own sample type.
+    // run's outputs or one the periods do not feed (see Engine::fedOutputTypes),
+    // an earlier worker still holds its channels, the name is null or 200 bytes or
+    // longer, or the file is not playable. Each channel gets the file's samples in
+    // its own sample type. A new run is followed while it gives every channel the
+    // same type; one that does not ends the worker as after its last pass.
     std::uint8_t start(const char* path, ChannelMask channels, std::uint8_t loop);
     // The same for one channel: 0 for a channel at or beyond the output count.
     std::uint8_t startOnChannel(const char* path, std::uint32_t channel, std::uint8_t loop);
@@ -94,8 +95,11 @@ private:
         std::uint32_t targetOf[kMaxChannels];  // which block feeds a channel
     };
     bool makeBlocks(const StreamFormat& format, Blocks& blocks) const;
-    void playPass(const StreamFormat& format, FrameConverter& converter, const Blocks& blocks);
+    bool playPass(const StreamFormat& format, FrameConverter& converter, const Blocks& blocks);
     void endWorker();
+    bool playableTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels], std::uint32_t& shape) const;
+    enum class Follow { play, wait, end };
+    Follow followRun();
 
     const Engine& engine_;
     PlaybackPort& port_;
@@ -105,6 +109,9 @@ private:
     char path_[kPlayerPathBytes] = {};
     ChannelMask channels_ = 0;                 // bit i: output channel i is fed
     ASIOSampleType types_[kMaxChannels] = {};  // the sample type of each fed channel
+    // The engine's shape the types were read in; the worker follows it to a new
+    // run that keeps the types (and then writes it itself).
+    std::uint32_t shape_ = 0;
 
     std::atomic<std::uint8_t> loop_{0};
     std::atomic<std::uint8_t> run_{0};     // set by a start, cleared by a stop

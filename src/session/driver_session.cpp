@@ -11,8 +11,11 @@ namespace asiochan {
 DriverSession::DriverSession(DriverCalls& calls, Engine& engine) : calls_(calls), engine_(engine) {}
 
 DriverSession::~DriverSession() {
-    finishPreparedRun();
-    calls_.setCurrent(nullptr);
+    {
+        const Engine::ShapeChange change(engine_);
+        engine_.finishPreparedRun(change);
+        calls_.setCurrent(nullptr);
+    }
     delete list_;
 }
 
@@ -32,10 +35,6 @@ std::int32_t DriverSession::driverName(std::int32_t index, char* name) {
     return l->copyDriverName(index, name, kDriverNameLimit);
 }
 
-void DriverSession::finishPreparedRun() {
-    if (engine_.runPrepared()) engine_.finish();
-}
-
 bool DriverSession::load(const char* name) {
     DriverList* l = list();
     if (l == nullptr || name == nullptr) return false;
@@ -47,22 +46,26 @@ bool DriverSession::load(const char* name) {
     char wanted[kDriverNameLimit];
     l->copyDriverName(found, wanted, sizeof wanted);
 
-    finishPreparedRun();
-    // The call layer must never reach the object being released.
-    calls_.setCurrent(nullptr);
-    l->releaseCurrent();
-
-    if (IASIO* made = l->makeCurrent(found)) {
-        calls_.setCurrent(made);
-        return true;
-    }
+    if (switchTo(*l, found)) return true;
     if (previous[0] != '\0' && std::strcmp(previous, wanted) != 0) load(previous);
     return false;
 }
 
+bool DriverSession::switchTo(DriverList& list, std::int32_t index) {
+    const Engine::ShapeChange change(engine_);
+    engine_.finishPreparedRun(change);
+    // The call layer must never reach the object being released.
+    calls_.setCurrent(nullptr);
+    list.releaseCurrent();
+    IASIO* made = list.makeCurrent(index);
+    if (made != nullptr) calls_.setCurrent(made);
+    return made != nullptr;
+}
+
 void DriverSession::release() {
     if (list_ == nullptr) return;
-    finishPreparedRun();
+    const Engine::ShapeChange change(engine_);
+    engine_.finishPreparedRun(change);
     calls_.setCurrent(nullptr);
     list_->releaseCurrent();
 }

@@ -1,6 +1,6 @@
 // Which installed driver is loaded, and the order every switch keeps: finish the
 // run of the driver going away, clear the current driver so no call reaches it,
-// release it, create the next one. The list of installed drivers is read once,
+// release it, create the next one; all of it under the engine's shape change. The list of installed drivers is read once,
 // by the first call that needs it, and kept for the life of the session.
 #pragma once
 
@@ -39,8 +39,9 @@ public:
     bool cardPresent();
 
 private:
-    // The run of the current driver ends before the driver may go.
-    void finishPreparedRun();
+    // Under the engine's shape change: finishes the current driver's run,
+    // releases the driver and creates driver `index` of `list`; true when made.
+    bool switchTo(DriverList& list, std::int32_t index);
 
     DriverCalls& calls_;
     Engine& engine_;

@@ -71,6 +71,10 @@ private:
         ++s.held_[channel];
         return 0;
     }
+    std::int32_t setPlayBufferOfShape(const void* data, std::int32_t length, std::uint32_t channel,
+                                      std::uint32_t /*shape*/) override {
+        return setPlayBuffer(data, length, channel);
+    }
     std::uint8_t canSendNext(std::uint32_t channel) override { return held_[channel].load() < 2 ? 1 : 0; }
     void startPlayback() override {
         auto& s = *this;

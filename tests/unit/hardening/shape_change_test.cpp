@@ -1,0 +1,217 @@
+// Channel calls racing a lifecycle call, made deterministic: a driver that
+// pauses inside one of its slots while Prepare, Finish or Initialize calls it,
+// at the moment the run's shape is half changed (during Prepare's channel
+// queries the input width reads 0). Channel calls made meanwhile from other
+// threads must wait for the lifecycle call and then work against the whole new
+// shape; the file players follow a new run only while it keeps their channels'
+// sample types.
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "asiochan.h"
+#include "fileplay/fake_playback_service.h"
+#include "fileplay/wav_files.h"
+#include "support/stream_fixture.h"
+
+namespace asiochan {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using sim::Slot;
+using testing::waitUntil;
+
+constexpr AsioLong kFrames = 32;
+constexpr std::uint32_t kPauseLimitMs = 10000;
+// How long the channel calls are given to (wrongly) return while the lifecycle
+// call is held. They must not return at all; this only bounds how long the test
+// looks.
+constexpr std::uint32_t kHeldLookMs = 150;
+
+// A simulated driver that stops in the chosen slot until released.
+class PausingDriver final : public sim::SimDriver {
+public:
+    using SimDriver::SimDriver;
+
+    void pauseIn(Slot slot) { pauseAt_.store(static_cast<int>(slot)); }
+    platform::Event reached;  // set once the pause began
+    platform::Event release;
+
+    ASIOError getChannels(AsioLong* inputs, AsioLong* outputs) override {
+        pauseIf(Slot::getChannels);
+        return SimDriver::getChannels(inputs, outputs);
+    }
+    ASIOError getChannelInfo(ASIOChannelInfo* info) override {
+        pauseIf(Slot::getChannelInfo);
+        return SimDriver::getChannelInfo(info);
+    }
+    ASIOError createBuffers(ASIOBufferInfo* infos, AsioLong count, AsioLong frames, ASIOCallbacks* callbacks) override {
+        pauseIf(Slot::createBuffers);
+        return SimDriver::createBuffers(infos, count, frames, callbacks);
+    }
+    ASIOError disposeBuffers() override {
+        pauseIf(Slot::disposeBuffers);
+        return SimDriver::disposeBuffers();
+    }
+
+private:
+    void pauseIf(Slot slot) {
+        int expected = static_cast<int>(slot);
+        if (!pauseAt_.compare_exchange_strong(expected, -1)) return;
+        reached.set();
+        release.wait(kPauseLimitMs);
+    }
+    std::atomic<int> pauseAt_{-1};
+};
+
+class ShapeChangeTest : public testing::StreamTest {
+protected:
+    PausingDriver& installPausing(sim::SimConfig config) {
+        if (driver_) driver_->Release();
+        auto* d = new PausingDriver(std::move(config));
+        driver_ = d;
+        driverCalls().setCurrent(d);
+        return *d;
+    }
+    static sim::SimConfig sixteenBitDriver() {
+        sim::SimConfig c = smallDriver(4, 4, kFrames);
+        c.keepCallLog = false;
+        c.inputType = ASIOSTInt16LSB;
+        c.outputType = ASIOSTInt16LSB;
+        return c;
+    }
+};
+
+// One call made on a thread of its own; `answer` is valid once `returned`.
+struct RacingCall {
+    std::atomic<bool> returned{false};
+    std::atomic<long long> answer{0};
+    std::thread thread;
+
+    template <typename Call>
+    void start(Call call) {
+        thread = std::thread([this, call] {
+            answer = call();
+            returned = true;
+        });
+    }
+};
+
+TEST_F(ShapeChangeTest, ChannelCallsWaitForTheLifecycleCallAndArmAgainstTheWholeNewShape) {
+    struct Row {
+        const char* what;
+        Slot pausedIn;
+        int lifecycle;  // 0 Prepare, 1 Finish, 2 Initialize
+        std::int32_t widthAfter;
+        std::uint8_t playerAfter;  // what a player's start answers afterwards
+    };
+    const Row rows[] = {
+        {"Prepare, during the channel queries (input width 0)", Slot::getChannelInfo, 0, 4, 1},
+        {"Prepare, during the buffer creation (records reset, old widths)", Slot::createBuffers, 0, 4, 1},
+        {"Finish, during the buffer disposal", Slot::disposeBuffers, 1, 2, 0},
+        {"Initialize, during the channel count", Slot::getChannels, 2, 2, 0},
+    };
+    testing::TempFolder folder;
+    const std::string wav = folder.write("tone.wav", testing::wavBytes({1, 100, 16}, testing::pcm16({1, 2, 3, 4})));
+    const std::size_t periodBytes = kFrames * 4;
+    const Bytes pcm = testing::ramp(4 * periodBytes, 9);
+
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        // A run of 16-bit samples; the next Prepare finds 32-bit ones.
+        PausingDriver& d = installPausing(sixteenBitDriver());
+        ASSERT_EQ(Initialize(), ASE_OK);
+        ASSERT_EQ(Prepare(), ASE_OK);
+        if (row.lifecycle == 2) {
+            ASSERT_EQ(Finish(), ASE_OK);  // Initialize is refused while prepared
+        }
+        d.config().inputType = ASIOSTInt32LSB;
+        d.config().outputType = ASIOSTInt32LSB;
+        d.pauseIn(row.pausedIn);
+
+        RacingCall lifecycle;
+        lifecycle.start([&] { return row.lifecycle == 0 ? Prepare() : row.lifecycle == 1 ? Finish() : Initialize(); });
+        ASSERT_TRUE(d.reached.wait(kPauseLimitMs)) << "the lifecycle call never reached the paused slot";
+
+        Bytes single(4 * periodBytes, 0xee), listed(2 * periodBytes, 0xee);
+        RacingCall arm, armList, queue, player;
+        arm.start([&] { return SetCaptureBuffer(single.data(), static_cast<std::int32_t>(single.size()), 1); });
+        armList.start([&] {
+            const CaptureRequest r{listed.data(), static_cast<std::int32_t>(listed.size()), 2};
+            return CaptureBuff(&r, 1);
+        });
+        queue.start([&] { return SetPlayBuffer(pcm.data(), static_cast<std::int32_t>(pcm.size()), 0); });
+        player.start([&] { return SingleChanelPlayStart(wav.c_str(), 3, 0); });
+        platform::sleepMs(kHeldLookMs);
+        EXPECT_FALSE(arm.returned || armList.returned || queue.returned || player.returned)
+            << "a channel call returned while the lifecycle call was half done";
+
+        d.release.set();
+        RacingCall* all[] = {&lifecycle, &arm, &armList, &queue, &player};
+        for (RacingCall* call : all) ASSERT_TRUE(waitUntil([call] { return call->returned.load(); }));
+        for (RacingCall* call : all) call->thread.join();
+        EXPECT_EQ(lifecycle.answer, ASE_OK);
+        EXPECT_EQ(arm.answer, ASE_OK);
+        EXPECT_EQ(armList.answer, ASE_OK);
+        EXPECT_EQ(queue.answer, ASE_OK);
+        EXPECT_EQ(player.answer, row.playerAfter);
+        // Each capture was armed whole against the width of the shape it saw.
+        EXPECT_EQ(engine().sampleSize[0].load(), row.widthAfter);
+        EXPECT_EQ(engine().captureChannels[1].framesLeft.load(),
+                  static_cast<std::int32_t>(single.size()) / row.widthAfter);
+        EXPECT_EQ(engine().captureChannels[2].framesLeft.load(),
+                  static_cast<std::int32_t>(listed.size()) / row.widthAfter);
+
+        if (row.lifecycle == 0) {
+            // The new run: both captures complete with the input, the block plays whole.
+            SingleChanelPlayStop();
+            StartCapture();
+            StartPlayback();
+            step(4);
+            EXPECT_TRUE(captureDone(1) && captureDone(2));
+            Bytes expected(single.size());
+            for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = sim::inputPatternByte(1, i);
+            EXPECT_EQ(single, expected);
+            EXPECT_EQ(Bytes(played(0).begin(), played(0).begin() + static_cast<std::ptrdiff_t>(pcm.size())), pcm);
+        }
+        SingleChanelPlayStop();
+        ASSERT_TRUE(testing::library().single.retire());
+        Finish();
+        d.clock().stop();
+    }
+}
+
+// A player started in one run and a new run prepared under it: it goes on when
+// its channel keeps its sample type, and ends, without a block in the old
+// layout reaching the new run, when the type changed.
+TEST_F(ShapeChangeTest, APlayerFollowsANewRunOnlyWhileItKeepsTheChannelsType) {
+    testing::setPlayerTiming(1, 5);
+    testing::TempFolder folder;
+    std::vector<std::int16_t> loud(400, 0x4000);
+    const std::string wav = folder.write("loud.wav", testing::wavBytes({1, 100, 16}, testing::pcm16(loud)));
+    for (const ASIOSampleType next : {ASIOSTInt32LSB, ASIOSTFloat32LSB}) {
+        SCOPED_TRACE(next == ASIOSTInt32LSB ? "same type" : "new type");
+        PausingDriver& d = installPausing(smallDriver(4, 4, kFrames));
+        ASSERT_EQ(Initialize(), ASE_OK);
+        ASSERT_EQ(Prepare(), ASE_OK);
+        ASSERT_EQ(SingleChanelPlayStart(wav.c_str(), 1, 1), 1);
+        ASSERT_TRUE(waitUntil([] { return IsPortPlaybackRunning(1) == 1; }));
+        ASSERT_EQ(Finish(), ASE_OK);
+        d.config().outputType = next;
+        ASSERT_EQ(Prepare(), ASE_OK);
+        if (next == ASIOSTInt32LSB) {
+            EXPECT_TRUE(waitUntil([] { return IsPortPlaybackRunning(1) == 1; })) << "the player did not go on";
+            EXPECT_EQ(IsSingleInPlay(), 1);
+        } else {
+            EXPECT_TRUE(waitUntil([] { return IsSingleInPlay() == 0; })) << "the player did not end";
+            EXPECT_EQ(IsPortPlaybackRunning(1), 0) << "a block laid out for the run before was queued";
+        }
+        SingleChanelPlayStop();
+        ASSERT_TRUE(testing::library().single.retire());
+        Finish();
+        d.clock().stop();
+    }
+}
+
+}  // namespace
+}  // namespace asiochan
