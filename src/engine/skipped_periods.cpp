@@ -21,14 +21,16 @@ std::uint32_t SkippedPeriods::note(SamplePosition at, std::int64_t periodFrames)
     last_.store(now, std::memory_order_relaxed);
     if (now == kNoPosition || before == kNoPosition || periodFrames <= 0) return 0;
 
+    const auto size = static_cast<std::uint64_t>(periodFrames);
     std::uint32_t skipped = 1;  // a step of 0 or backwards
     if (now > before) {
+        const std::uint64_t step = now - before;
+        if (step < 2 * size) return 0;  // the usual case, without a division
         // A jump of billions of periods is no real position either; the bound
         // keeps one such step from wrapping the count round.
-        const std::uint64_t periods = (now - before) / static_cast<std::uint64_t>(periodFrames);
-        skipped = static_cast<std::uint32_t>(std::min<std::uint64_t>(periods == 0 ? 0 : periods - 1, INT32_MAX));
+        skipped = static_cast<std::uint32_t>(std::min<std::uint64_t>(step / size - 1, INT32_MAX));
     }
-    if (skipped != 0) count_.fetch_add(skipped, std::memory_order_relaxed);
+    count_.fetch_add(skipped, std::memory_order_relaxed);
     return skipped;
 }
 
