@@ -63,11 +63,17 @@ run "$cli" capture take.wav --seconds 1; expect "capture without --channel" 2 "n
 run "$cli" capture take.wav --channel 9 --seconds 1; expect "an input channel the driver lacks" 2 "input channel 9 does not exist"
 run "$cli" capture take.wav --channel 0 --seconds 0; expect "capture of no time" 2 "needs --seconds"
 
-# Drivers that ask for a reset (doubling their period size) or stop calling the
-# host, about half a second into a run.
+# Drivers that ask for a reset (doubling their period size), stop calling the
+# host or skip three periods, about half a second into a run.
 run "$cli" capture reset.wav --channel 2 --seconds 2 --driver "asiochan sim (resets)"
 expect "a reset mid-capture restarts the run" 0 "driver asked for a reset \(buffer 256 -> 512 frames\); restarting"
-grep -q "with the gap of the driver's reset" <<<"$out" || { echo "FAIL: the capture notes its gap"; failures=$((failures + 1)); }
+grep -q "with the gap of the driver's reset" <<<"$out" && ! grep -q "skipped" <<<"$out" ||
+    { echo "FAIL: the capture notes the gap of its reset, and it is no skip"; failures=$((failures + 1)); }
+run "$cli" capture gaps.wav --channel 0 --seconds 1 --driver "asiochan sim (skips)"
+expect "a capture over skipped periods warns and fails" 1 "^warning: the driver skipped 3 periods: the capture has gaps$"
+[ -s gaps.wav ] || { echo "FAIL: the capture with gaps is written all the same"; failures=$((failures + 1)); }
+run "$cli" play tone.wav --driver "asiochan sim (skips)"
+expect "a play over skipped periods warns and plays on" 0 "^warning: the driver skipped 3 periods: playback had gaps$"
 run "$bin/asiochan_wine_tests.exe" pattern_runs reset.wav 2 1024
 expect "the capture is the driver's input before and after the restart, nothing else" 0 "^2 run\(s\)"
 run "$cli" play tone.wav --driver "asiochan sim (resets)"
