@@ -96,15 +96,25 @@ TEST_F(SimClockTest, RecordingCanBeBoundedOrSwitchedOff) {
 TEST_F(SimClockTest, AStalledClockStopsCallingButStillStops) {
     createBuffers();
     driver_->clock().options().freeRunning = true;
+    driver_->clock().options().stallAfter = 5;  // before the start: a free-running clock cannot pass it
     ASSERT_EQ(driver_->start(), ASE_OK);
-    driver_->clock().stallAfter(5);
     ASSERT_TRUE(driver_->clock().waitForPeriods(5, 10000));
     platform::sleepMs(20);
     EXPECT_EQ(driver_->clock().periodsRun(), 5u);
     EXPECT_EQ(calls.load(), 5);
     ASSERT_EQ(driver_->stop(), ASE_OK);
     EXPECT_FALSE(driver_->clock().running());
-    ASSERT_EQ(driver_->start(), ASE_OK);  // a start clears the stall
+    // A stall asked for while the clock runs lets at most the period under way end,
+    // and the next start clears it.
+    driver_->clock().options().stallAfter = UINT64_MAX;
+    ASSERT_EQ(driver_->start(), ASE_OK);
+    ASSERT_TRUE(driver_->clock().waitForPeriods(10, 10000));
+    driver_->clock().stallAfter(0);
+    const std::uint64_t atStall = driver_->clock().periodsRun();
+    platform::sleepMs(20);
+    EXPECT_LE(driver_->clock().periodsRun(), atStall + 1);
+    ASSERT_EQ(driver_->stop(), ASE_OK);
+    ASSERT_EQ(driver_->start(), ASE_OK);
     ASSERT_TRUE(driver_->clock().waitForPeriods(10, 10000));
 }
 

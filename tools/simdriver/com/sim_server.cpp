@@ -23,6 +23,8 @@ ComSimDriver::ComSimDriver(const SimClassInfo& cls, SimConfig config)
         clock().options().periodObserver = &ComSimDriver::afterPeriod;
         clock().options().observerContext = this;
     }
+    // Set before any start, so that even a clock running as fast as it can stops here.
+    if (kind_ == SimClass::Stalls) clock().options().stallAfter = kScriptPeriods;
     ++server().liveObjects;
     ++server().created;
     server().newest.store(this);
@@ -50,9 +52,7 @@ std::int32_t ASIOCHAN_COMCALL ComSimDriver::QueryInterface(const platform::Class
 ASIOError ComSimDriver::start() {
     if (realTimePacing && bufferFrames_ > 0 && currentRate_ > 0.0)
         clock().options().periodMicros = static_cast<std::uint32_t>(bufferFrames_ * 1e6 / currentRate_);
-    const ASIOError r = SimDriver::start();
-    if (r == ASE_OK && kind_ == SimClass::Stalls) clock().stallAfter(kScriptPeriods);
-    return r;
+    return SimDriver::start();
 }
 
 void ComSimDriver::afterPeriod(void* self, const ClockBuffer* /*buffers*/, std::size_t /*count*/, int /*half*/) {
