@@ -271,6 +271,7 @@ TEST_F(CaptureTest, DoneWaitsForBothDumpFilesWhereverTheyGo) {
     const std::string internal = dumpDir_ + "/buffer_debug_3_internal.dat";
     for (const Dump dump : {Dump::noDrive, Dump::missingFolder, Dump::blockingFiles}) {
         SCOPED_TRACE(static_cast<int>(dump));
+        StopCapture();  // the row before wrote its dump where it was going
         platform::host::mapDrive('D', dump == Dump::noDrive         ? std::string()
                                       : dump == Dump::missingFolder ? dumpDir_ + "/missing/folder"
                                                                     : dumpDir_);
