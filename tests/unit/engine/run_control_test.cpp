@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <iterator>
 #include <string>
 
 #include "engine/callbacks.h"
@@ -128,15 +127,10 @@ TEST_F(RunControlTest, FinishStopsDisposesAndFreesTheRecords) {
     EXPECT_EQ(engine().captureChannels[1].copyStart.load(), nullptr);
     EXPECT_EQ(IsCanSendNextPlaybackBuffer(0), 1);
     // The library's thread ends by itself about a second after Finish.
-    std::vector<std::string> started;
-    const auto runThreadsGone = [&] {
-        started.clear();
+    EXPECT_TRUE(testing::waitUntil("the threads the run started to end", [&] {
         const std::vector<std::string> now = threadIds();
-        std::set_difference(now.begin(), now.end(), threadsBefore.begin(), threadsBefore.end(),
-                            std::back_inserter(started));
-        return started.empty();
-    };
-    EXPECT_TRUE(eventually(runThreadsGone)) << started.size() << " thread(s) of the run still there 10 s after Finish";
+        return std::includes(threadsBefore.begin(), threadsBefore.end(), now.begin(), now.end());
+    }));
 
     // A new run without a new Initialize.
     EXPECT_EQ(Prepare(), ASE_OK);
