@@ -2,17 +2,24 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace cli {
 
 namespace {
-constexpr int kBarWidth = 40;
+// The characters of a bar's line besides the bar itself.
+constexpr int kLineOverhead = 40;
 }  // namespace
 
 LevelDisplay::LevelDisplay(std::vector<unsigned> channels) : channels_(std::move(channels)) {
     DWORD mode = 0;
-    console_ = GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    console_ = GetConsoleMode(out, &mode) != 0;
+    // A line that wrapped would take two rows and spoil the redrawing.
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (console_ && GetConsoleScreenBufferInfo(out, &info))
+        barWidth_ = std::clamp(info.dwSize.X - kLineOverhead, 10, barWidth_);
 }
 
 bool LevelDisplay::offer(const std::vector<LevelMeter>& meters, double elapsedSeconds) {
@@ -41,7 +48,7 @@ void LevelDisplay::draw(const std::vector<LevelMeter>& meters) {
     if (drawn_) SetConsoleCursorPosition(out, COORD{0, top_});
     for (std::size_t i = 0; i < channels_.size() && i < meters.size(); ++i) {
         const double peak = meters[i].peakDbfs(), rms = meters[i].rmsDbfs();
-        std::printf("in %2u [%s] peak %s  rms %s dBFS\n", channels_[i], levelBar(peak, rms, kBarWidth).c_str(),
+        std::printf("in %2u [%s] peak %s  rms %s dBFS\n", channels_[i], levelBar(peak, rms, barWidth_).c_str(),
                     formatDbfs(peak).c_str(), formatDbfs(rms).c_str());
     }
     std::fflush(stdout);
