@@ -17,7 +17,7 @@ typedef char capture_request_fields[offsetof(CaptureRequest, byteLength) == size
 typedef char channel_info_is_52_bytes[sizeof(AsiochanChannelInfo) == 52 ? 1 : -1];
 typedef char name_at_20[offsetof(AsiochanChannelInfo, name) == 20 ? 1 : -1];
 typedef char request_bits[(ASIOCHAN_REQUEST_RESET | ASIOCHAN_REQUEST_RESYNC | ASIOCHAN_REQUEST_LATENCIES |
-                           ASIOCHAN_REQUEST_SAMPLE_RATE) == 15
+                           ASIOCHAN_REQUEST_SAMPLE_RATE | ASIOCHAN_REQUEST_SKIPPED_PERIODS) == 31
                               ? 1
                               : -1];
 

@@ -278,11 +278,16 @@ int32_t ASIOCHAN_CALL Finish(void);
  *                               Prepare read: Prepare again to read the new ones.
  * ASIOCHAN_REQUEST_SAMPLE_RATE  the driver's sample rate changed; the stream goes on.
  *                               GetCurrentSampleRate keeps what was last read: Finish,
- *                               Initialize and Prepare to run at the new rate. */
+ *                               Initialize and Prepare to run at the new rate.
+ * ASIOCHAN_REQUEST_SKIPPED_PERIODS
+ *                               not asked by the driver but seen by the library: the
+ *                               driver skipped periods since the last read (see
+ *                               GetSkippedPeriods); the stream goes on with gaps. */
 #define ASIOCHAN_REQUEST_RESET 1u
 #define ASIOCHAN_REQUEST_RESYNC 2u
 #define ASIOCHAN_REQUEST_LATENCIES 4u
 #define ASIOCHAN_REQUEST_SAMPLE_RATE 8u
+#define ASIOCHAN_REQUEST_SKIPPED_PERIODS 16u
 
 /* What the driver asked for since the last call, then clears it. Poll it while a run
  * streams.
@@ -300,6 +305,27 @@ uint32_t ASIOCHAN_CALL GetDriverRequests(void);
  * Returns:      the count; 0 while no run is prepared (before Prepare, after Finish).
  * Thread:       any. */
 uint32_t ASIOCHAN_CALL GetPeriodCount(void);
+
+/* The periods the driver skipped since the last Prepare, wrapping at 2^32. A driver
+ * that falls behind (an overloaded machine) lets periods pass without calling the
+ * library: their audio is gone in both directions, and GetPeriodCount does not see
+ * them. The library tells them from the sample positions the driver gives with each
+ * period: a step of more than one period between two periods skipped step / period
+ * size - 1 of them (rounded down); a step of 0 or backwards counts as one, since the
+ * position, and so the stream, cannot be trusted. Captures and playback are not
+ * changed by a skip: a capture goes on with the next period, so it lacks the skipped
+ * periods' input, and playback goes on where it was, so the device did not play it
+ * during them. A measurement made while the count rose is not whole:
+ * repeat it (read the count before and after, or poll
+ * ASIOCHAN_REQUEST_SKIPPED_PERIODS). A driver that gives no valid sample position
+ * never counts anything: this stays 0 with it, skipped periods or not.
+ * Returns:      the count; 0 before the first Prepare.
+ * Thread:       any.
+ * Out of order: nothing is counted from a reset request (ASIOCHAN_REQUEST_RESET) to
+ *               the next Prepare; Prepare starts the count again at 0 (a skip is never
+ *               seen across it); Finish and releaseAsioDriver keep the count of the
+ *               run until the next Prepare. */
+uint32_t ASIOCHAN_CALL GetSkippedPeriods(void);
 
 /* ---- Capture ----------------------------------------------------------------------------- */
 

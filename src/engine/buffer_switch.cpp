@@ -208,7 +208,7 @@ void Engine::advanceCapture(Period& period) {
     if (!stillRunning) clearUnlessRestarted(state_.captureRunning, state_.captureStarts, starts);
 }
 
-void Engine::runPeriod(AsioLong doubleBufferIndex) {
+void Engine::runPeriod(AsioLong doubleBufferIndex, SamplePosition at) {
     PeriodScope scope(periods_);
     // Only between a Prepare that created buffers and the Finish of that run do
     // the tables describe live driver buffers.
@@ -227,9 +227,10 @@ void Engine::runPeriod(AsioLong doubleBufferIndex) {
         return;
     // After a reset request the driver's sizes may have changed under the run: no
     // audio moves until the application prepares a new run. The half-buffers are
-    // still those of this run, so silencing them at its sizes is safe.
+    // still those of this run, so silencing them at its sizes is safe. Such a
+    // period is not counted, nor are the periods the driver skips meanwhile.
     const bool held = state_.requests.resetPending();
-    if (!held) state_.requests.notePeriod();
+    if (!held) state_.requests.notePeriod(at, period.frames);
     period.playbackRunning = !held && state_.playbackRunning.load(std::memory_order_acquire) != 0;
     period.captureRunning = !held && state_.captureRunning.load(std::memory_order_acquire) != 0;
     period.outWithdrawn = state_.playbackWithdrawn.load(std::memory_order_acquire);

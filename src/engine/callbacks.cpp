@@ -27,9 +27,10 @@ ASIOCallbacks engineCallbacks() {
     return table;
 }
 
-ASIOTime* ASIOCHAN_CDECL bufferSwitchTimeInfo(ASIOTime* /*timeInfo*/, AsioLong doubleBufferIndex,
+ASIOTime* ASIOCHAN_CDECL bufferSwitchTimeInfo(ASIOTime* timeInfo, AsioLong doubleBufferIndex,
                                               ASIOBool /*directProcess*/) {
-    if (Engine* engine = routedEngine.load(std::memory_order_acquire)) engine->runPeriod(doubleBufferIndex);
+    if (Engine* engine = routedEngine.load(std::memory_order_acquire))
+        engine->runPeriod(doubleBufferIndex, samplePositionOf(timeInfo));
     return nullptr;
 }
 

@@ -17,6 +17,7 @@ void DriverRequests::startRun() {
     bits_.store(0, std::memory_order_release);
     resetPending_.store(0, std::memory_order_release);
     periods_.store(0, std::memory_order_release);
+    skipped_.restart();
     rateBits_.store(0, std::memory_order_release);
 }
 

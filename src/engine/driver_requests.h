@@ -1,12 +1,15 @@
 // What the driver asked of the host while a run streams: a reset, a resync, new
 // latencies or a new sample rate. The driver's threads note them with one atomic
 // operation each (no lock, no allocation, no wait); the application reads and
-// clears them. Also counts the periods the run processed and remembers that a
-// reset was asked for until the next run is prepared.
+// clears them. Also counts the periods the run processed and those the driver
+// skipped, and remembers that a reset was asked for until the next run is
+// prepared.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+
+#include "engine/skipped_periods.h"
 
 namespace asiochan {
 
@@ -15,6 +18,7 @@ constexpr std::uint32_t kRequestReset = 1;
 constexpr std::uint32_t kRequestResync = 2;
 constexpr std::uint32_t kRequestLatencies = 4;
 constexpr std::uint32_t kRequestSampleRate = 8;
+constexpr std::uint32_t kRequestSkippedPeriods = 16;  // noted by the period processing
 
 class DriverRequests {
 public:
@@ -26,9 +30,13 @@ public:
     }
     // Driver's thread: a new sample rate, kept before its bit is set.
     void noteSampleRate(double rate);
-    // Driver's thread: one period of the prepared run processed (periods held
-    // after a reset request are not).
-    void notePeriod() { periods_.fetch_add(1, std::memory_order_relaxed); }
+    // Driver's thread: one period of `frames` frames of the prepared run processed,
+    // at sample position `at` (periods held after a reset request are not, so
+    // nothing is skipped from a reset request on).
+    void notePeriod(SamplePosition at, std::int64_t frames) {
+        periods_.fetch_add(1, std::memory_order_relaxed);
+        if (skipped_.note(at, frames) != 0) bits_.fetch_or(kRequestSkippedPeriods, std::memory_order_acq_rel);
+    }
 
     // Application: the bits noted since the last take, cleared.
     std::uint32_t take() { return bits_.exchange(0, std::memory_order_acq_rel); }
@@ -37,15 +45,18 @@ public:
     bool resetPending() const { return resetPending_.load(std::memory_order_acquire) != 0; }
     // Periods processed since startRun, wrapping at 2^32.
     std::uint32_t periods() const { return periods_.load(std::memory_order_relaxed); }
+    // Periods the driver skipped since startRun, wrapping at 2^32.
+    std::uint32_t skippedPeriods() const { return skipped_.count(); }
 
     // Application, at Prepare once no period runs: a new run starts with nothing
-    // asked and no period counted.
+    // asked and no period counted or skipped.
     void startRun();
 
 private:
     std::atomic<std::uint32_t> bits_{0};
     std::atomic<std::uint8_t> resetPending_{0};
     std::atomic<std::uint32_t> periods_{0};
+    SkippedPeriods skipped_;
     std::atomic<std::uint64_t> rateBits_{0};  // the double's bit pattern
     static_assert(std::atomic<std::uint64_t>::is_always_lock_free, "the driver's thread must not take a lock");
 };

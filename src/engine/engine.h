@@ -23,8 +23,8 @@
 // | capture record, key field `writePos`    | app while `done` is 1; callback once  | both               |
 // |                                         |   `writePos` is set                   |                    |
 // | period counters (PeriodGuard)           | callback                              | app (stop waits)   |
-// | E.requests (bits, reset held, periods)  | driver's threads (notices, periods);  | app, callback      |
-// |                                         |   app (cleared at Prepare, bits read) |                    |
+// | E.requests (bits, reset held, periods,  | driver's threads (notices, periods);  | app, callback      |
+// |   skipped periods, last position)       |   app (cleared at Prepare, bits read) |                    |
 //
 // | capture dump slots (CaptureDumps)       | callback (post); library thread or    | app                |
 // |                                         |   app (write, then the channel's done)|                    |
@@ -118,10 +118,12 @@ public:
     // (the period processing skips such a channel).
     bool fedOutputTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels], std::uint32_t& shape) const;
 
-    // What the driver asked for since the last call (request bits), cleared; and
-    // the periods processed in the prepared run (0 without one).
+    // What the driver asked for since the last call (request bits), cleared; the
+    // periods processed in the prepared run (0 without one); the periods the
+    // driver skipped since the last Prepare (kept after Finish).
     std::uint32_t takeDriverRequests() { return state_.requests.take(); }
     std::uint32_t periodCount() const { return runPrepared() ? state_.requests.periods() : 0; }
+    std::uint32_t skippedPeriods() const { return state_.requests.skippedPeriods(); }
 
     // Capture channels.
     std::int32_t setCaptureBuffer(void* buffer, std::int32_t byteLength, std::uint32_t channel);
@@ -142,10 +144,10 @@ public:
     std::uint8_t isPortPlaybackRunning(std::uint32_t channel) const;
     void releasePlaybackChannel(std::uint32_t channel) override;
 
-    // The driver's callback thread: one period on half `doubleBufferIndex`, and the
-    // sample position asked of the driver for a period that comes without time
-    // information.
-    void runPeriod(AsioLong doubleBufferIndex);
+    // The driver's callback thread: one period on half `doubleBufferIndex`, whose
+    // sample position the driver gave as `at`; and the sample position asked of
+    // the driver for a period that comes without time information.
+    void runPeriod(AsioLong doubleBufferIndex, SamplePosition at);
     ASIOError samplePosition(ASIOSamples* position, ASIOTimeStamp* stamp) {
         return calls_.ASIOGetSamplePosition(position, stamp);
     }

@@ -34,6 +34,7 @@ int32_t ASIOCHAN_CALL Prepare(void) { return theLibrary().engine.prepare(); }
 int32_t ASIOCHAN_CALL Finish(void) { return theLibrary().engine.finish(); }
 uint32_t ASIOCHAN_CALL GetDriverRequests(void) { return theLibrary().engine.takeDriverRequests(); }
 uint32_t ASIOCHAN_CALL GetPeriodCount(void) { return theLibrary().engine.periodCount(); }
+uint32_t ASIOCHAN_CALL GetSkippedPeriods(void) { return theLibrary().engine.skippedPeriods(); }
 
 int32_t ASIOCHAN_CALL SetCaptureBuffer(void* buffer, int32_t byteLength, uint32_t channel) {
     return theLibrary().engine.setCaptureBuffer(buffer, byteLength, channel);

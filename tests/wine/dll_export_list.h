@@ -1,4 +1,4 @@
-// The 41 exports of asiochan.dll with their C signatures (X-macro list; no include guard on purpose).
+// The 42 exports of asiochan.dll with their C signatures (X-macro list; no include guard on purpose).
 ASIOCHAN_EXPORT(std::int32_t, getAsioDriverCount, ())
 ASIOCHAN_EXPORT(std::int32_t, getAsioDriverName, (std::int32_t index, char* name))
 ASIOCHAN_EXPORT(std::uint8_t, loadAsioDriver, (const char* name))
@@ -20,6 +20,7 @@ ASIOCHAN_EXPORT(std::int32_t, Prepare, ())
 ASIOCHAN_EXPORT(std::int32_t, Finish, ())
 ASIOCHAN_EXPORT(std::uint32_t, GetDriverRequests, ())
 ASIOCHAN_EXPORT(std::uint32_t, GetPeriodCount, ())
+ASIOCHAN_EXPORT(std::uint32_t, GetSkippedPeriods, ())
 ASIOCHAN_EXPORT(std::int32_t, SetCaptureBuffer, (void* buffer, std::int32_t byteLength, std::uint32_t channel))
 ASIOCHAN_EXPORT(std::int32_t, CaptureBuff, (const CaptureRequestAbi* requests, std::int32_t count))
 ASIOCHAN_EXPORT(void, StartCapture, ())

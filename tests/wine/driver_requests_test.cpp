@@ -73,3 +73,36 @@ WINE_TEST(requests, notices_are_reported_once_and_a_reset_holds_the_run_until_pr
     WCHECK_EQ(d.GetPeriodCount(), 0u);
     d.releaseAsioDriver();
 }
+
+WINE_TEST(requests, skipped_periods_are_counted_through_either_callback) {
+    AsiochanDll& d = dll();
+    WCHECK(d.GetSkippedPeriods != nullptr);
+    if (d.GetSkippedPeriods == nullptr) return;
+    WCHECK_EQ(d.loadAsioDriver(kSteppedDriverName), 1);
+    SimControl sim;
+    WCHECK(sim.resolve() && sim.resolveBufferFrames() && sim.resolveNotices());
+    if (sim.simSkipPeriods == nullptr || sim.simSetFault == nullptr) return;
+    WCHECK_EQ(d.Initialize(), 0);
+    struct Row {
+        std::int32_t timeInfo;    // periods come through bufferSwitchTimeInfo
+        std::int32_t noPosition;  // the driver gives no valid sample position
+        std::uint32_t skipped;
+    };
+    for (const Row& row : {Row{0, 0, 4}, Row{1, 0, 4}, Row{1, 1, 0}}) {
+        WCHECK_EQ(sim.simSetFault(9, row.timeInfo), 1);
+        WCHECK_EQ(sim.simSetFault(10, row.noPosition), 1);
+        WCHECK_EQ(d.Prepare(), 0);
+        WCHECK_EQ(d.GetSkippedPeriods(), 0u);
+        WCHECK_EQ(sim.simRunPeriods(2), 1);
+        WCHECK_EQ(sim.simSkipPeriods(3), 1);
+        WCHECK_EQ(sim.simRunPeriods(1), 1);
+        WCHECK_EQ(sim.simSkipPeriods(-2), 1);  // a step backwards counts one
+        WCHECK_EQ(sim.simRunPeriods(1), 1);
+        WCHECK_EQ(d.GetSkippedPeriods(), row.skipped);
+        WCHECK_EQ(d.GetDriverRequests(), row.skipped != 0 ? 16u : 0u);
+        WCHECK_EQ(d.GetPeriodCount(), 4u);
+        WCHECK_EQ(d.Finish(), 0);
+        WCHECK_EQ(d.GetSkippedPeriods(), row.skipped);
+    }
+    d.releaseAsioDriver();
+}

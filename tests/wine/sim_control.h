@@ -37,6 +37,7 @@ struct SimControl {
     std::int32_t(__cdecl* simSendNotices)(std::uint32_t notices, double rate) = nullptr;
     std::int32_t(__cdecl* simRequestReset)(std::int32_t frames) = nullptr;
     std::int32_t(__cdecl* simStallAfter)(std::uint32_t periods) = nullptr;
+    std::int32_t(__cdecl* simSkipPeriods)(std::int32_t periods) = nullptr;
     bool resolveNotices() {
         if (module == nullptr) module = GetModuleHandleA("asiochan_sim.dll");
         if (module == nullptr) return false;
@@ -46,7 +47,10 @@ struct SimControl {
             reinterpret_cast<void*>(GetProcAddress(module, "simRequestReset")));
         simStallAfter =
             reinterpret_cast<decltype(simStallAfter)>(reinterpret_cast<void*>(GetProcAddress(module, "simStallAfter")));
-        return simSendNotices != nullptr && simRequestReset != nullptr && simStallAfter != nullptr;
+        simSkipPeriods = reinterpret_cast<decltype(simSkipPeriods)>(
+            reinterpret_cast<void*>(GetProcAddress(module, "simSkipPeriods")));
+        return simSendNotices != nullptr && simRequestReset != nullptr && simStallAfter != nullptr &&
+               simSkipPeriods != nullptr;
     }
 
     // False while the module is not loaded in this process.
@@ -83,3 +87,4 @@ inline constexpr char kRefusedDriverName[] = "asiochan sim (refused)";
 inline constexpr char kSteppedFloatDriverName[] = "asiochan sim (stepped, float)";
 inline constexpr char kResettingDriverName[] = "asiochan sim (resets)";
 inline constexpr char kStallingDriverName[] = "asiochan sim (stalls)";
+inline constexpr char kSkippingDriverName[] = "asiochan sim (skips)";

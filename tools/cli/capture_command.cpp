@@ -179,6 +179,8 @@ int runCapture(const Arguments& args) {
         showProgress("  ", std::min((GetTickCount() - begin) / 1000.0, req.seconds), req.seconds);
         Sleep(100);
     }
+    // Read as soon as the capture ended: a skip after it leaves the file whole.
+    const std::uint32_t skipped = watch.skippedPeriods();
     if (IsPortCaptureRunning(req.channel)) StopCapture();
     capture.settle(static_cast<std::size_t>(GetBufferSizePreferred()) * format.bytes);
     const bool complete = capture.complete();
@@ -193,7 +195,8 @@ int runCapture(const Arguments& args) {
     }
     std::printf("wrote %s (%u bytes of samples)%s%s\n", req.out.c_str(), unsigned(bytes.size()),
                 restarted ? ", with the gap of the driver's reset" : "", complete ? "" : ", stopped early");
-    if (failed) return kExitFailure;
+    reportSkips(skipped, "the capture has gaps");
+    if (failed || skipped != 0) return kExitFailure;
     if (req.playFile.empty()) return kExitOk;
     if (restarted) {
         std::printf("loopback check: skipped, the capture holds the gap of the driver's reset\n");

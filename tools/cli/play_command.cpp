@@ -162,6 +162,7 @@ int runPlay(const Arguments& args) {
         Sleep(100);
     }
     endProgress();
+    reportSkips(watch.skippedPeriods(), "playback had gaps");
     if (interrupted()) {
         player.stop();
         std::printf("stopped\n");

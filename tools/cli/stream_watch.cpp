@@ -9,6 +9,9 @@
 namespace cli {
 
 void StreamWatch::restart() {
+    // The run before ended with its reset request: its count was final then.
+    skippedBefore_ += skippedInRun_;
+    skippedInRun_ = 0;
     periods_ = GetPeriodCount();
     periodsAtReset_ = 0;
     lastChangeMs_ = GetTickCount();
@@ -19,6 +22,7 @@ StreamWatch::Event StreamWatch::poll() {
     const std::uint32_t periods = GetPeriodCount();
     const std::uint32_t now = GetTickCount();
     if (requests & ASIOCHAN_REQUEST_RESET) {
+        skippedInRun_ = GetSkippedPeriods();
         periodsAtReset_ = periods;
         return Event::reset;
     }
@@ -28,6 +32,11 @@ StreamWatch::Event StreamWatch::poll() {
         return Event::none;
     }
     return now - lastChangeMs_ >= kStallMs ? Event::stalled : Event::none;
+}
+
+std::uint32_t StreamWatch::skippedPeriods() {
+    skippedInRun_ = GetSkippedPeriods();
+    return skippedBefore_ + skippedInRun_;
 }
 
 bool restartRun(const char* driverName) {
@@ -60,6 +69,13 @@ void reportStall() {
     std::printf("\n");
     std::fflush(stdout);
     std::fprintf(stderr, "error: the driver stopped delivering periods\n");
+}
+
+void reportSkips(std::uint32_t periods, const char* consequence) {
+    if (periods == 0) return;
+    std::fflush(stdout);
+    std::fprintf(stderr, "warning: the driver skipped %u period%s: %s\n", unsigned(periods), periods == 1 ? "" : "s",
+                 consequence);
 }
 
 }  // namespace cli

@@ -23,11 +23,17 @@ public:
     // The periods that moved audio in this run, read when the reset was seen (the
     // count stops at a reset request).
     std::uint32_t periodsAtReset() const { return periodsAtReset_; }
+    // The periods the driver skipped in all the runs watched, read now (a restart
+    // after a reset request is no skip).
+    std::uint32_t skippedPeriods();
 
 private:
     std::uint32_t periods_ = 0;
     std::uint32_t periodsAtReset_ = 0;
     std::uint32_t lastChangeMs_ = 0;
+    // Skipped in the runs before this one, and in this one when last read.
+    std::uint32_t skippedBefore_ = 0;
+    std::uint32_t skippedInRun_ = 0;
 };
 
 // After a reset request: prints one line with the old and new period sizes, then
@@ -37,5 +43,9 @@ bool restartRun(const char* driverName);
 
 // Prints that the driver stopped delivering periods.
 void reportStall();
+
+// Prints that the driver skipped `periods` periods, so that `consequence` ("the
+// capture has gaps"); nothing when it skipped none.
+void reportSkips(std::uint32_t periods, const char* consequence);
 
 }  // namespace cli

@@ -19,7 +19,8 @@ void printUsage(const std::string& command) {
             "Plays the first channel of a PCM WAV file (8, 16 or 24 bits) on one output\n"
             "channel (default 0) or on several (0..31), at a volume (default 1.0), once or\n"
             "in a loop, until it ends or Ctrl+C stops it. When the driver asks for a\n"
-            "reset, restarts the run and plays on from where the file was.\n");
+            "reset, restarts the run and plays on from where the file was. Warns when\n"
+            "the driver skipped periods.\n");
     } else if (command == "capture") {
         std::printf(
             "usage: asiochan capture OUT.wav [--driver NAME] --channel N --seconds S\n"
@@ -28,7 +29,8 @@ void printUsage(const std::string& command) {
             "input format. With --play, plays FILE.wav on the given outputs meanwhile and\n"
             "checks that the capture holds what was played (for loopback set-ups).\n"
             "When the driver asks for a reset, restarts the run and captures on into\n"
-            "the same file, with the gap of the restart.\n");
+            "the same file, with the gap of the restart. When the driver skipped periods\n"
+            "the file has gaps: it is written, with a warning, and the exit code is 1.\n");
     } else if (command == "tone") {
         std::printf(
             "usage: asiochan tone OUT.wav [--seconds S] [--hz F] [--rate R]\n\n"

@@ -38,13 +38,15 @@ TEST_F(DriverRequestsTest, EachNoticeIsReportedOnceAndOnlyAResetHoldsTheStream) 
         std::uint32_t notices;
         std::uint32_t bits;
         bool holds;
+        bool leftUnread;  // the next row's Prepare comes before the application reads them
     };
     const Row rows[] = {
-        {"reset", sim::kNoticeReset, kRequestReset, true},
-        {"resync", sim::kNoticeResync, kRequestResync, false},
-        {"latencies", sim::kNoticeLatencies, kRequestLatencies, false},
-        {"rate", sim::kNoticeSampleRate, kRequestSampleRate, false},
-        {"all at once", 15, 15, true},
+        {"reset", sim::kNoticeReset, kRequestReset, true, false},
+        {"resync", sim::kNoticeResync, kRequestResync, false, false},
+        {"all, left unread", 15, 15, true, true},
+        {"latencies", sim::kNoticeLatencies, kRequestLatencies, false, false},
+        {"rate", sim::kNoticeSampleRate, kRequestSampleRate, false, false},
+        {"all at once", 15, 15, true, false},
     };
     EXPECT_EQ(GetPeriodCount(), 0u);
     prepareRun(smallDriver(2, 2, kFrames));
@@ -61,8 +63,10 @@ TEST_F(DriverRequestsTest, EachNoticeIsReportedOnceAndOnlyAResetHoldsTheStream) 
         driver_->clock().sendNotices(row.notices, 44100.0);
         step(2);
         EXPECT_EQ(GetPeriodCount(), row.holds ? 1u : 3u);
-        EXPECT_EQ(GetDriverRequests(), row.bits);
-        EXPECT_EQ(GetDriverRequests(), 0u);
+        if (!row.leftUnread) {
+            EXPECT_EQ(GetDriverRequests(), row.bits);
+            EXPECT_EQ(GetDriverRequests(), 0u);
+        }
         if (row.bits & kRequestSampleRate) {
             EXPECT_EQ(engine().requests.lastSampleRate(), 44100.0);
         }
@@ -87,13 +91,59 @@ TEST_F(DriverRequestsTest, EachNoticeIsReportedOnceAndOnlyAResetHoldsTheStream) 
     EXPECT_EQ(GetPeriodCount(), 0u);
 }
 
+TEST_F(DriverRequestsTest, SkippedPeriodsAreCountedFromTheSamplePositionsOfEitherCallback) {
+    struct Row {
+        const char* what;
+        std::int32_t moved;  // periods the driver's position moves between two calls, beyond the one
+        bool valid;          // whether the driver gives a valid sample position
+        std::uint32_t skipped;
+    };
+    const Row rows[] = {
+        {"no valid position", 4, false, 0},
+        {"the next period", 0, true, 0},
+        {"two periods on", 1, true, 1},
+        {"five periods on", 4, true, 4},
+        {"no step", -1, true, 1},
+        {"a step backwards", -2, true, 1},
+    };
+    for (bool timeInfo : {false, true}) {
+        SCOPED_TRACE(timeInfo ? "bufferSwitchTimeInfo" : "bufferSwitch");
+        sim::ClockOptions clock;
+        clock.useTimeInfo = timeInfo;
+        prepareRun(smallDriver(2, 2, kFrames), clock);
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.what);
+            driver_->clock().options().samplePositionValid = row.valid;
+            ASSERT_EQ(Prepare(), ASE_OK);
+            EXPECT_EQ(GetSkippedPeriods(), 0u);
+            startStreams();
+            step(2);
+            driver_->clock().skipPeriods(row.moved);
+            step(1);
+            EXPECT_EQ(GetSkippedPeriods(), row.skipped);
+            EXPECT_EQ(GetDriverRequests(), row.skipped != 0 ? kRequestSkippedPeriods : 0u);
+            step(1);
+            EXPECT_EQ(GetSkippedPeriods(), row.skipped);
+            EXPECT_EQ(GetDriverRequests(), 0u);
+            // Playback goes on where it was; a skip changes nothing in the stream.
+            EXPECT_EQ(GetPeriodCount(), 4u);
+            EXPECT_TRUE(std::equal(played(0).begin(), played(0).end(), sent_.begin(), sent_.begin() + 4 * kPeriod));
+        }
+        // The last run's count outlives its Finish.
+        EXPECT_EQ(Finish(), ASE_OK);
+        EXPECT_EQ(GetSkippedPeriods(), 1u);
+    }
+}
+
 TEST_F(DriverRequestsTest, AfterAResetFinishInitializePrepareStreamsAtTheDriversNewSize) {
     prepareRun(smallDriver(2, 2, kFrames));
     startStreams();
     step(1);
     driver_->requestReset(2 * kFrames);
+    driver_->clock().skipPeriods(4);  // from the reset request on, nothing counts as skipped
     step(1);
     ASSERT_EQ(GetDriverRequests(), kRequestReset);
+    EXPECT_EQ(GetSkippedPeriods(), 0u);
     EXPECT_TRUE(silent(captured_, kPeriod, captured_.size()));
 
     ASSERT_EQ(Finish(), ASE_OK);
@@ -104,6 +154,7 @@ TEST_F(DriverRequestsTest, AfterAResetFinishInitializePrepareStreamsAtTheDrivers
     startStreams();
     step(2);
     EXPECT_EQ(GetPeriodCount(), 2u);
+    EXPECT_EQ(GetSkippedPeriods(), 0u);  // nor across the Prepare, nor at the new size
     const Bytes& out = played(0);
     ASSERT_EQ(out.size(), 4 * kPeriod);
     EXPECT_TRUE(std::equal(out.begin(), out.end(), sent_.begin()));

@@ -34,6 +34,11 @@ const SimClassInfo kClasses[] = {
      "{5A1C0007-7E57-4A51-8C0D-A510C4A20007}",
      "asiochan_sim_stalls",
      "asiochan sim (stalls)"},
+    {SimClass::Skips,
+     {0x5a1c0009, 0x7e57, 0x4a51, {0x8c, 0x0d, 0xa5, 0x10, 0xc4, 0xa2, 0x00, 0x09}},
+     "{5A1C0009-7E57-4A51-8C0D-A510C4A20009}",
+     "asiochan_sim_skips",
+     "asiochan sim (skips)"},
 };
 }  // namespace
 
@@ -63,7 +68,7 @@ SimConfig configFor(SimClass kind) {
 
 ClockOptions clockFor(SimClass kind) {
     ClockOptions clock;
-    if (kind == SimClass::Default || kind == SimClass::Resets || kind == SimClass::Stalls) {
+    if (kind == SimClass::Default || kind == SimClass::Resets || kind == SimClass::Stalls || kind == SimClass::Skips) {
         clock.freeRunning = true;
         clock.inputFill = kind == SimClass::Resets ? InputFill::pattern : InputFill::loopback;
         clock.recordOutputs = false;

@@ -18,6 +18,8 @@ enum class SimClass {
                    // its first run it doubles its period size and asks for a reset
     Stalls,        // like Default, but it stops calling the host about half a second
                    // into every run
+    Skips,         // like Default, but about half a second into every run it skips
+                   // kScriptSkips periods (its sample position jumps over them)
 };
 
 struct SimClassInfo {

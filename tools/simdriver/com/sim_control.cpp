@@ -128,6 +128,16 @@ std::int32_t __cdecl simStallAfter(std::uint32_t periods) {
     return 1;
 }
 
+// The newest driver's clock, before its next period, moves its sample position on
+// by `periods` periods without calling the host (negative: back), as a driver that
+// skipped them. 1 when a driver was there.
+std::int32_t __cdecl simSkipPeriods(std::int32_t periods) {
+    ComSimDriver* d = newest();
+    if (d == nullptr) return 0;
+    d->clock().skipPeriods(periods);
+    return 1;
+}
+
 // Makes the newest driver misbehave the way badly written drivers do, from its
 // next call of the slot concerned (the clock's faults from its next start):
 //   0 stop answers `value` (0: works again)       1 start answers `value`
@@ -135,7 +145,8 @@ std::int32_t __cdecl simStallAfter(std::uint32_t periods) {
 //     `value` frames are reported as preferred       4 output `value`'s second half
 //     is left null                                  5 createBuffers calls back early
 //   6 `value` input channels reported              7 `value` output channels
-//   8 sample type `value` for every channel
+//   8 sample type `value` for every channel      9 periods come through
+//   10 no valid sample position (value != 0)        bufferSwitchTimeInfo (value != 0)
 // 1 when a driver was there and the fault is known.
 std::int32_t __cdecl simSetFault(std::int32_t fault, std::int32_t value) {
     ComSimDriver* d = newest();
@@ -175,6 +186,12 @@ std::int32_t __cdecl simSetFault(std::int32_t fault, std::int32_t value) {
         case 8:
             c.inputType = value;
             c.outputType = value;
+            return 1;
+        case 9:
+            d->clock().options().useTimeInfo = value != 0;
+            return 1;
+        case 10:
+            d->clock().options().samplePositionValid = value == 0;
             return 1;
         default:
             return 0;

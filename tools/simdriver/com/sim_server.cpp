@@ -18,11 +18,13 @@ ServerState& server() {
 ComSimDriver::ComSimDriver(const SimClassInfo& cls, SimConfig config)
     : SimDriver(std::move(config)), kind_(cls.kind), id_(cls.id) {
     clock().options() = clockFor(kind_);
-    if (kind_ == SimClass::Resets) {
-        periodsUntilReset_ = kScriptPeriods;
+    if (kind_ == SimClass::Resets || kind_ == SimClass::Skips) {
+        periodsUntilScript_ = kind_ == SimClass::Resets ? kScriptPeriods : 0;  // Skips: set at every start
         clock().options().periodObserver = &ComSimDriver::afterPeriod;
         clock().options().observerContext = this;
     }
+    // Set before any start, so that even a clock running as fast as it can stops here.
+    if (kind_ == SimClass::Stalls) clock().options().stallAfter = kScriptPeriods;
     ++server().liveObjects;
     ++server().created;
     server().newest.store(this);
@@ -50,17 +52,21 @@ std::int32_t ASIOCHAN_COMCALL ComSimDriver::QueryInterface(const platform::Class
 ASIOError ComSimDriver::start() {
     if (realTimePacing && bufferFrames_ > 0 && currentRate_ > 0.0)
         clock().options().periodMicros = static_cast<std::uint32_t>(bufferFrames_ * 1e6 / currentRate_);
-    const ASIOError r = SimDriver::start();
-    if (r == ASE_OK && kind_ == SimClass::Stalls) clock().stallAfter(kScriptPeriods);
-    return r;
+    // The clock thread is not running yet: the count is its own from here on.
+    if (kind_ == SimClass::Skips && !started()) periodsUntilScript_.store(kScriptPeriods, std::memory_order_relaxed);
+    return SimDriver::start();
 }
 
 void ComSimDriver::afterPeriod(void* self, const ClockBuffer* /*buffers*/, std::size_t /*count*/, int /*half*/) {
     auto* driver = static_cast<ComSimDriver*>(self);
-    std::uint32_t left = driver->periodsUntilReset_.load(std::memory_order_relaxed);
+    std::uint32_t left = driver->periodsUntilScript_.load(std::memory_order_relaxed);
     if (left == 0) return;
-    driver->periodsUntilReset_.store(--left, std::memory_order_relaxed);
-    if (left == 0) driver->requestReset(2 * driver->bufferFrames_);
+    driver->periodsUntilScript_.store(--left, std::memory_order_relaxed);
+    if (left != 0) return;
+    if (driver->kind_ == SimClass::Resets)
+        driver->requestReset(2 * driver->bufferFrames_);
+    else
+        driver->clock().skipPeriods(kScriptSkips);
 }
 
 namespace {

@@ -24,16 +24,19 @@ public:
     SimClass kind() const { return kind_; }
     bool realTimePacing = true;
 
-    // How far into a run the scripted classes misbehave.
+    // How far into a run the scripted classes misbehave, and how many periods the
+    // Skips class skips then.
     static constexpr std::uint32_t kScriptPeriods = 100;
+    static constexpr std::int32_t kScriptSkips = 3;
 
 protected:
     ~ComSimDriver() override;
 
 private:
-    // Clock thread, after each period: the Resets class's one reset request.
+    // Clock thread, after each period: the Resets class's one reset request, the
+    // Skips class's skip.
     static void afterPeriod(void* self, const ClockBuffer* buffers, std::size_t count, int half);
-    std::atomic<std::uint32_t> periodsUntilReset_{0};
+    std::atomic<std::uint32_t> periodsUntilScript_{0};
 
     SimClass kind_;
     CLSID id_;

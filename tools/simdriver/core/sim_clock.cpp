@@ -50,7 +50,7 @@ bool SimClock::start(std::vector<ClockBuffer> buffers, ASIOCallbacks* callbacks,
     stopRequested_.store(false);
     requested_.store(0);
     completed_.store(0);
-    stallAt_.store(UINT64_MAX);
+    stallAt_.store(active_.stallAfter);
     thread_ = platform::startThread(&SimClock::threadMain, this, nullptr);
     return thread_ != nullptr;
 }
@@ -102,6 +102,17 @@ void SimClock::deliverNotices() {
     for (const auto& [bit, selector] : messages)
         if ((notices & bit) && callbacks_->asioMessage(kAsioSelectorSupported, selector, nullptr, nullptr) == 1)
             callbacks_->asioMessage(selector, 0, nullptr, nullptr);
+}
+
+void SimClock::applySkips() {
+    if (skips_.load(std::memory_order_relaxed) == 0) return;
+    const std::int32_t periods = skips_.exchange(0, std::memory_order_acq_rel);
+    if (samplePosition_)
+        samplePosition_->fetch_add(static_cast<std::uint64_t>(std::int64_t{periods} * frames_),
+                                   std::memory_order_relaxed);
+    if (periods <= 0) return;
+    for (std::size_t b = 0; b < buffers_.size(); ++b)
+        if (buffers_[b].isInput) inputOffsets_[b] += static_cast<std::uint64_t>(periods) * buffers_[b].bytesPerHalf;
 }
 
 void SimClock::threadMain(void* self) {
@@ -166,6 +177,7 @@ void SimClock::runPeriod() {
     const int index = static_cast<int>(n & 1);
     const AsioLong passed = active_.overrideIndex ? active_.indexOverride : index;
     deliverNotices();
+    applySkips();
     fillInputs(index);
     if (active_.useTimeInfo) {
         ASIOTime time;
@@ -173,7 +185,7 @@ void SimClock::runPeriod() {
         const std::uint64_t position = samplePosition_ ? samplePosition_->load(std::memory_order_relaxed) : 0;
         time.timeInfo.samplePosition.hi = static_cast<std::uint32_t>(position >> 32);
         time.timeInfo.samplePosition.lo = static_cast<std::uint32_t>(position);
-        time.timeInfo.flags = kSamplePositionValid;
+        time.timeInfo.flags = active_.samplePositionValid ? kSamplePositionValid : 0;
         if (callbacks_ && callbacks_->bufferSwitchTimeInfo) callbacks_->bufferSwitchTimeInfo(&time, passed, ASIOTrue);
     } else if (callbacks_ && callbacks_->bufferSwitch) {
         callbacks_->bufferSwitch(passed, ASIOTrue);

@@ -38,12 +38,19 @@ struct ClockOptions {
     std::uint32_t periodMicros = 0;  // free-running pace; 0 = as fast as possible
     InputFill inputFill = InputFill::pattern;
     bool useTimeInfo = false;  // call bufferSwitchTimeInfo instead of bufferSwitch
+    // false: a driver without a sample position (its time information says so, and
+    // SimDriver::getSamplePosition fails).
+    bool samplePositionValid = true;
     bool recordOutputs = true;
     std::size_t recordLimitBytes = std::size_t{64} << 20;  // per output buffer; later bytes are not kept
     // A faulty driver: every period is called with this doubleBufferIndex instead
     // of 0 and 1 in turn (the halves filled and recorded are still the right ones).
     bool overrideIndex = false;
     AsioLong indexOverride = 2;
+    // A hung driver: once this many periods have run since the start, the clock
+    // stops calling the host, and its thread stays until stop. Set before the
+    // start, the stall cannot be overtaken by a free-running clock.
+    std::uint64_t stallAfter = UINT64_MAX;
     // Called on the clock thread after every period (after recording), with the
     // driver's buffers and the half just serviced; null for none.
     void (*periodObserver)(void* context, const ClockBuffer* buffers, std::size_t count, int half) = nullptr;
@@ -89,11 +96,20 @@ public:
     void sendNotices(std::uint32_t notices, double rate = 0.0);
     // Any thread: once `total` periods have run since the start, the clock stops
     // calling the host without being told, as a hung driver does; its thread stays
-    // until stop. The next start clears it.
+    // until stop. A free-running clock may already be past `total` when this is
+    // called (options().stallAfter cannot be overtaken). The next start replaces
+    // it with options().stallAfter.
     void stallAfter(std::uint64_t total) { stallAt_.store(total, std::memory_order_release); }
     bool stalled() const {
         return completed_.load(std::memory_order_acquire) >= stallAt_.load(std::memory_order_acquire);
     }
+    // Any thread: before its next period the clock moves its sample position on by
+    // `periods` periods without calling the host, as an overloaded driver that
+    // skipped them (the input pattern of those periods is gone too); a negative
+    // count moves it back, as a driver whose position went wrong. Survives a restart.
+    void skipPeriods(std::int32_t periods) { skips_.fetch_add(periods, std::memory_order_acq_rel); }
+    // Whether this run's sample position is valid (samplePositionValid of the start).
+    bool samplePositionValid() const { return active_.samplePositionValid; }
 
     // What the host wrote into output buffer `index` (in the order of the buffers
     // handed to start), period after period. Read while no period runs (after
@@ -106,6 +122,7 @@ private:
     void runPeriod();
     void fillInputs(int index);
     void deliverNotices();
+    void applySkips();
 
     ClockOptions options_;
     ClockOptions active_;
@@ -121,6 +138,7 @@ private:
     std::atomic<std::uint64_t> completed_{0};
     std::atomic<std::uint64_t> stallAt_{UINT64_MAX};
     std::atomic<std::uint32_t> notices_{0};
+    std::atomic<std::int32_t> skips_{0};
     std::atomic<std::uint64_t> noticeRate_{0};  // the double's bit pattern
     platform::Event work_;                      // set by a step or a stop
     mutable platform::Event periodDone_;        // set after every period

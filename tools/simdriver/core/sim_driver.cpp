@@ -200,6 +200,7 @@ ASIOError SimDriver::getSamplePosition(ASIOSamples* sPos, ASIOTimeStamp* tStamp)
     record(Slot::getSamplePosition, word(sPos), word(tStamp));
     ASIOError r;
     if (failing(Slot::getSamplePosition, &r)) return r;
+    if (!clock_.samplePositionValid()) return ASE_SPNotAdvancing;
     const std::uint64_t pos = samplePosition_.load(std::memory_order_relaxed);
     sPos->hi = static_cast<std::uint32_t>(pos >> 32);
     sPos->lo = static_cast<std::uint32_t>(pos);
