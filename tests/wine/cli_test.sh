@@ -110,6 +110,9 @@ run "$cli" latency --in 1 --repeat 1; expect "latency on an input nothing plays 
 run "$cli" latency --driver "asiochan sim (resets)" --repeat 1
 expect "latency restarts after a reset and finds no sequence in a pattern" 1 "no signal came back on input 0"
 grep -q "driver asked for a reset (buffer 256 -> 512 frames)" <<<"$out" || { echo "FAIL: latency reports the reset"; failures=$((failures + 1)); }
+run "$cli" latency --driver "asiochan sim (skips)" --repeat 1
+expect "latency warns of periods skipped before it measured" 0 "^warning: the driver skipped 3 periods: not while measuring$"
+grep -q "min 256, median 256, max 256" <<<"$out" || { echo "FAIL: latency measures past the skip"; failures=$((failures + 1)); }
 run "$cli" latency --in 8;         expect "latency on an input the driver lacks" 2 "input 8 does not exist"
 
 # monitor: a full-scale 16-bit square wave played on output 0 reads 0.0 dBFS peak and

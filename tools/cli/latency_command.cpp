@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "asiochan.h"
@@ -135,6 +136,8 @@ constexpr std::int32_t kLevel = 1 << 30;
 constexpr int kStartAttempts = 20;
 // Many interfaces keep their outputs muted for a moment after their stream starts.
 constexpr double kSettleSeconds = 1.0;
+// Measurements made again because the driver skipped periods during them.
+constexpr int kMaxRetakes = 10;
 
 // One measurement's buffers. They belong to the command, not to one attempt, so
 // that nothing the library may still hold is freed before the run is finished.
@@ -263,6 +266,14 @@ int runLatency(const Arguments& args) {
     StreamWatch watch;
     watch.restart();
     bool settled = false;
+    std::uint32_t skippedWhileMeasuring = 0;
+    int retakes = 0;
+    // Skips outside the measurements leave the figures whole, but say the machine
+    // could not keep up.
+    const auto finish = [&] {
+        printSummary(delays, shape, GetInputLatency(), GetOutputLatency());
+        reportSkips(watch.skippedPeriods() - skippedWhileMeasuring, "not while measuring");
+    };
     while (delays.size() < req.repeat) {
         Step step = Step::ok;
         DelaySearch found;
@@ -271,6 +282,7 @@ int runLatency(const Arguments& args) {
                                   static_cast<std::uint32_t>(kSettleSeconds * shape.rate / shape.frames) + 1);
             settled = step == Step::ok;
         }
+        const std::uint32_t skippedBefore = watch.skippedPeriods();
         if (step == Step::ok)
             step = measureOnce(req, shape, GetInputLatency() + GetOutputLatency(), sequence, watch, buffers, &found);
         if (step == Step::reset) {
@@ -288,10 +300,24 @@ int runLatency(const Arguments& args) {
         }
         if (step == Step::interrupted) {
             std::printf("stopped\n");
-            printSummary(delays, shape, GetInputLatency(), GetOutputLatency());
+            finish();
             return kExitOk;
         }
         if (step == Step::failed) return kExitFailure;
+        // Periods the driver skipped while measuring moved one stream against the
+        // other by whole periods: that repetition is made again.
+        const std::uint32_t skipped = watch.skippedPeriods() - skippedBefore;
+        if (skipped != 0) {
+            skippedWhileMeasuring += skipped;
+            const std::string consequence = "repetition " + std::to_string(delays.size() + 1) + " is measured again";
+            reportSkips(skipped, consequence.c_str());
+            if (++retakes > kMaxRetakes) {
+                std::fprintf(stderr, "error: the driver skipped periods in %d measurements; no figure is whole\n",
+                             retakes);
+                return kExitFailure;
+            }
+            continue;
+        }
         if (!found.found) {
             std::fprintf(stderr, "error: no signal came back on input %u (is output %u connected to it?)\n", req.in,
                          req.out);
@@ -302,7 +328,7 @@ int runLatency(const Arguments& args) {
                     ms(static_cast<double>(found.delay), shape.rate), found.inverted ? ", polarity inverted" : "");
         std::fflush(stdout);
     }
-    printSummary(delays, shape, GetInputLatency(), GetOutputLatency());
+    finish();
     return kExitOk;
 }
 

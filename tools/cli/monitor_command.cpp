@@ -226,6 +226,7 @@ int runMonitor(const Arguments& args) {
     }
     display.finish(meters, elapsed());
     if (playing) player.stop();
+    reportSkips(watch.skippedPeriods(), "the levels lack their input");
     if (interrupted()) std::printf("stopped\n");
     return kExitOk;
 }

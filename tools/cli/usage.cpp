@@ -46,7 +46,8 @@ void printUsage(const std::string& command) {
             "their min, median and max, and the driver's reported input + output\n"
             "latency beside them. Capture and playback start in the same period, so the\n"
             "figure does not depend on when the calls land. Says \"no signal came\n"
-            "back\" and exits 1 when the sequence is not found in the input.\n");
+            "back\" and exits 1 when the sequence is not found in the input. When the\n"
+            "driver skipped periods during a repetition, warns and measures it again.\n");
     } else if (command == "monitor") {
         std::printf(
             "usage: asiochan monitor [--driver NAME] [--channels LIST] [--seconds S]\n"
@@ -54,7 +55,8 @@ void printUsage(const std::string& command) {
             "Shows the peak and RMS level in dBFS of the inputs in LIST (default all),\n"
             "about ten times a second: on a console one bar per input, redrawn in\n"
             "place; in a file or pipe one line a second. Runs for S seconds or until\n"
-            "Ctrl+C. With --play, loops FILE.wav on the given outputs meanwhile.\n");
+            "Ctrl+C. With --play, loops FILE.wav on the given outputs meanwhile. Warns\n"
+            "when the driver skipped periods.\n");
     } else {
         std::printf(
             "asiochan - channel-oriented access to ASIO audio interfaces\n\n"
