@@ -46,8 +46,7 @@ void fft(Spectrum& x, bool inverse) {
 constexpr std::size_t kPeakWidth = 64;
 }  // namespace
 
-DelaySearch findDelay(const std::vector<double>& reference, const std::vector<double>& captured,
-                      std::size_t maxDelay) {
+DelaySearch findDelay(const std::vector<double>& reference, const std::vector<double>& captured, std::size_t maxDelay) {
     DelaySearch result;
     if (reference.empty() || captured.empty()) return result;
     if (maxDelay > captured.size() - 1) maxDelay = captured.size() - 1;

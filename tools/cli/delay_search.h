@@ -22,7 +22,6 @@ struct DelaySearch {
 
 // Looks for `reference` in `captured` at delays 0 to `maxDelay` (no further than
 // the capture reaches). Both hold sample values, full scale 1.0.
-DelaySearch findDelay(const std::vector<double>& reference, const std::vector<double>& captured,
-                      std::size_t maxDelay);
+DelaySearch findDelay(const std::vector<double>& reference, const std::vector<double>& captured, std::size_t maxDelay);
 
 }  // namespace cli

@@ -75,9 +75,9 @@ bool readShape(const LatencyRequest& req, LoopShape* shape) {
                      describeSampleType(shape->outType).name, req.in, describeSampleType(shape->inType).name);
         return false;
     }
-    if (shape->frames <= 0 || !(shape->rate > 0)) {
-        std::fprintf(stderr, "error: the driver reports a period of %d frames at %.0f Hz\n", int(shape->frames),
-                     shape->rate);
+    if (!(shape->rate >= 1000 && shape->rate <= 1e6) || shape->frames <= 0 || shape->frames > shape->rate) {
+        std::fprintf(stderr, "error: the driver reports a period of %d frames at %.0f Hz, which cannot be measured\n",
+                     int(shape->frames), shape->rate);
         return false;
     }
     return true;
@@ -155,19 +155,22 @@ Step measureOnce(const LatencyRequest& req, const LoopShape& shape, std::int32_t
     for (std::size_t i = 0; i < sequence.size(); ++i)
         encodeSample(sequence[i] > 0 ? kLevel : -kLevel, shape.outType, &buffers.played[i * outWidth]);
     // The sequence is looked for up to half a second late, or twice what the
-    // driver reports, and four periods more.
+    // driver reports and four periods more, but no more than ten seconds.
     const auto frames = static_cast<std::size_t>(shape.frames);
-    const std::size_t maxDelay = std::max(static_cast<std::size_t>(shape.rate / 2),
-                                          2 * static_cast<std::size_t>(std::max(reportedFrames, 0)) + 4 * frames);
+    const auto second = static_cast<std::size_t>(shape.rate);
+    const std::size_t reported = static_cast<std::size_t>(std::max(reportedFrames, 0));
+    const std::size_t maxDelay = std::max(second / 2, std::min(2 * reported + 4 * frames, 10 * second));
     const std::size_t captureFrames = sequence.size() + maxDelay;
     const auto periods = static_cast<std::uint32_t>((captureFrames + frames - 1) / frames);
     // The capture has room for more periods than are waited for: it is stopped
-    // before it fills, so it completes never and leaves no dump files.
-    buffers.captured.assign((periods + 8 + static_cast<std::size_t>(shape.rate) / frames) * frames * inWidth, 0);
-    if (buffers.played.size() > INT32_MAX || buffers.captured.size() > INT32_MAX) {
-        std::fprintf(stderr, "error: a period of %d frames is too long to measure with\n", int(shape.frames));
+    // before it fills, so it never completes and leaves no dump files.
+    const std::size_t capturedBytes = (periods + 8 + second / frames) * frames * inWidth;
+    if (capturedBytes > INT32_MAX) {
+        std::fprintf(stderr, "error: a capture of %u periods of %d frames is more than the library takes\n",
+                     unsigned(periods), int(shape.frames));
         return Step::failed;
     }
+    buffers.captured.assign(capturedBytes, 0);
 
     std::uint32_t startedAt = 0;
     for (int attempt = 0;; ++attempt) {
@@ -175,16 +178,16 @@ Step measureOnce(const LatencyRequest& req, const LoopShape& shape, std::int32_t
             std::fprintf(stderr, "error: capture and playback could not be started in one period\n");
             return Step::failed;
         }
-        const std::int32_t armed = SetCaptureBuffer(buffers.captured.data(),
-                                                    static_cast<std::int32_t>(buffers.captured.size()), req.in);
+        const std::int32_t armed =
+            SetCaptureBuffer(buffers.captured.data(), static_cast<std::int32_t>(buffers.captured.size()), req.in);
         const std::int32_t queued =
             armed == ASIOCHAN_OK
                 ? SetPlayBuffer(buffers.played.data(), static_cast<std::int32_t>(buffers.played.size()), req.out)
                 : armed;
         if (queued != ASIOCHAN_OK) {
             StopCapture();
-            std::fprintf(stderr, "error: input %u could not be armed or output %u not fed (code %d)\n", req.in,
-                         req.out, int(queued));
+            std::fprintf(stderr, "error: input %u could not be armed or output %u not fed (code %d)\n", req.in, req.out,
+                         int(queued));
             return Step::failed;
         }
         Step step = waitInsidePeriod(watch, shape);
@@ -229,9 +232,10 @@ void printSummary(std::vector<std::size_t> delays, const LoopShape& shape, std::
     std::printf("round trip: min %.0f, median %g, max %.0f frames (%.2f, %.2f, %.2f ms)\n", lo, median, hi,
                 ms(lo, shape.rate), ms(median, shape.rate), ms(hi, shape.rate));
     const std::int32_t reported = inLatency + outLatency;
-    std::printf("driver reports: input %d + output %d = %d frames (%.2f ms); measured - reported = %g frames (%.2f ms)\n",
-                int(inLatency), int(outLatency), int(reported), ms(reported, shape.rate), median - reported,
-                ms(median - reported, shape.rate));
+    std::printf(
+        "driver reports: input %d + output %d = %d frames (%.2f ms); measured - reported = %g frames (%.2f ms)\n",
+        int(inLatency), int(outLatency), int(reported), ms(reported, shape.rate), median - reported,
+        ms(median - reported, shape.rate));
 }
 }  // namespace
 

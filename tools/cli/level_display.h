@@ -28,7 +28,7 @@ private:
     bool console_ = false;
     int barWidth_ = 40;  // narrower on a narrow console
     bool drawn_ = false;
-    short top_ = 0;             // console row of the first bar
+    short top_ = 0;               // console row of the first bar
     double lastLineSeconds_ = 0;  // when the last line was printed
 };
 

@@ -81,9 +81,9 @@ bool readShape(const std::vector<unsigned>& channels, InputShape* shape) {
         shape->types.push_back(info.type);
         shape->widths.push_back(width);
     }
-    if (shape->frames <= 0 || !(shape->rate > 0)) {
-        std::fprintf(stderr, "error: the driver reports a period of %d frames at %.0f Hz\n", int(shape->frames),
-                     shape->rate);
+    if (!(shape->rate >= 1000 && shape->rate <= 1e6) || shape->frames <= 0 || shape->frames > shape->rate) {
+        std::fprintf(stderr, "error: the driver reports a period of %d frames at %.0f Hz, which cannot be monitored\n",
+                     int(shape->frames), shape->rate);
         return false;
     }
     return true;
@@ -134,8 +134,7 @@ int runMonitor(const Arguments& args) {
         for (std::int32_t c = 0; c < inputs; ++c) req.channels.push_back(static_cast<unsigned>(c));
     for (unsigned c : req.channels) {
         if (static_cast<std::int32_t>(c) >= inputs) {
-            std::fprintf(stderr, "error: input channel %u does not exist (the driver has %d inputs)\n", c,
-                         int(inputs));
+            std::fprintf(stderr, "error: input channel %u does not exist (the driver has %d inputs)\n", c, int(inputs));
             return kExitUsage;
         }
     }
@@ -210,7 +209,8 @@ int runMonitor(const Arguments& args) {
             if (!restartRun(session.driverName().c_str()) || !readShape(req.channels, &shape)) return kExitFailure;
             watch.restart();
             blocks = makeBlocks(shape);
-            if (more && !player.start()) std::fprintf(stderr, "error: the player did not start again after the reset\n");
+            if (more && !player.start())
+                std::fprintf(stderr, "error: the player did not start again after the reset\n");
             continue;
         }
         for (std::size_t i = 0; i < captures.size(); ++i) {

@@ -23,7 +23,8 @@ TEST(CliMeasuring, SequencesAreMaximal) {
         std::vector<bool> seen(std::size_t{1} << order, false);
         for (std::size_t i = 0; i < s.size(); ++i) {
             std::size_t window = 0;
-            for (int k = 0; k < order; ++k) window = window << 1 | (s[(i + static_cast<std::size_t>(k)) % s.size()] > 0);
+            for (int k = 0; k < order; ++k)
+                window = window << 1 | (s[(i + static_cast<std::size_t>(k)) % s.size()] > 0);
             ASSERT_NE(window, 0u) << "order " << order;
             ASSERT_FALSE(seen[window]) << "order " << order << " repeats at " << i;
             seen[window] = true;
