@@ -1,4 +1,4 @@
-// The 41 exports of asiochan.dll with their C signatures (X-macro list; no include guard on purpose).
+// The 42 exports of asiochan.dll with their C signatures (X-macro list; no include guard on purpose).
 ASIOCHAN_EXPORT(std::int32_t, getAsioDriverCount, ())
 ASIOCHAN_EXPORT(std::int32_t, getAsioDriverName, (std::int32_t index, char* name))
 ASIOCHAN_EXPORT(std::uint8_t, loadAsioDriver, (const char* name))
@@ -33,6 +33,7 @@ ASIOCHAN_EXPORT(void, StopPlayback, ())
 ASIOCHAN_EXPORT(std::uint8_t, IsCanSendNextPlaybackBuffer, (std::uint32_t channel))
 ASIOCHAN_EXPORT(std::uint8_t, IsPortPlaybackRunning, (std::uint32_t channel))
 ASIOCHAN_EXPORT(std::uint8_t, MultipleChanelPlayStart, (const char* path, std::uint32_t mask, std::uint8_t loop))
+ASIOCHAN_EXPORT(std::uint8_t, MultipleChanelPlayStartMapped, (const char* path, std::uint32_t mask, std::uint8_t loop))
 ASIOCHAN_EXPORT(void, MultipleChanelPlayStop, ())
 ASIOCHAN_EXPORT(std::uint8_t, MultipleChanelSetVolume, (float volume))
 ASIOCHAN_EXPORT(std::uint8_t, IsMultipleInPlay, ())
