@@ -1,4 +1,4 @@
-// The 42 exports of asiochan.dll with their C signatures (X-macro list; no include guard on purpose).
+// The 43 exports of asiochan.dll with their C signatures (X-macro list; no include guard on purpose).
 ASIOCHAN_EXPORT(std::int32_t, getAsioDriverCount, ())
 ASIOCHAN_EXPORT(std::int32_t, getAsioDriverName, (std::int32_t index, char* name))
 ASIOCHAN_EXPORT(std::uint8_t, loadAsioDriver, (const char* name))
