@@ -108,7 +108,7 @@ typedef struct AsiochanChannelInfo {
     int32_t isInput;      /* nonzero: an input channel */
     int32_t isActive;
     int32_t channelGroup;
-    int32_t type;         /* ASIO sample type, e.g. 18 = 32-bit signed little-endian */
+    int32_t type;         /* sample type: ASIOCHAN_SAMPLE_* (below) */
     char name[32];
 } AsiochanChannelInfo;
 
@@ -119,6 +119,54 @@ typedef struct CaptureRequest {
     int32_t byteLength; /* its length in bytes */
     uint32_t channel;   /* input channel 0..63 */
 } CaptureRequest;
+
+/* ---- Sample types ------------------------------------------------------------------------
+ * A channel's sample type (AsiochanChannelInfo.type, the driver's own format) tells how
+ * its samples lie in the bytes SetPlayBuffer takes and a capture records. The table
+ * lists the types the library knows, one row each; the DSD types (0 bytes) and the
+ * codes it does not list have no width: the library moves no bytes of them. Columns:
+ *   id     ASIOCHAN_SAMPLE_<id> is the type's code (ASIOCHAN_SAMPLE_INT32LSB is 18)
+ *   code   the ASIO sample type code
+ *   name   the type's ASIO name
+ *   bytes  bytes per sample; 0: no width
+ *   msb    1: the most significant byte first (big-endian); 0: the least significant
+ *   float  1: an IEEE float of full scale +-1.0; 0: a two's-complement integer
+ *   bits   integers: the significant bits, the low ones of the sample, sign-extended
+ *          through the others; floats: 8 x bytes; 0 without a width
+ * The file players' 32-bit values v (full scale the whole 32-bit range) are stored as
+ * v >> (32 - bits) in an integer type and as v / 2^31 in a float type. To walk the
+ * table, expand ASIOCHAN_SAMPLE_TYPES with a macro of your own that takes the seven
+ * columns:
+ *   #define WIDTH_ROW(id, code, name, bytes, msb, is_float, bits) {code, bytes},
+ *   static const struct { int32_t code, bytes; } widths[] = {ASIOCHAN_SAMPLE_TYPES(WIDTH_ROW)};
+ */
+#define ASIOCHAN_SAMPLE_TYPES(ROW)                                \
+    /*  id           code  name           bytes msb float bits */ \
+    ROW(INT16MSB,       0, "Int16MSB",       2,  1,   0,   16)    \
+    ROW(INT24MSB,       1, "Int24MSB",       3,  1,   0,   24)    \
+    ROW(INT32MSB,       2, "Int32MSB",       4,  1,   0,   32)    \
+    ROW(FLOAT32MSB,     3, "Float32MSB",     4,  1,   1,   32)    \
+    ROW(FLOAT64MSB,     4, "Float64MSB",     8,  1,   1,   64)    \
+    ROW(INT32MSB16,     8, "Int32MSB16",     4,  1,   0,   16)    \
+    ROW(INT32MSB18,     9, "Int32MSB18",     4,  1,   0,   18)    \
+    ROW(INT32MSB20,    10, "Int32MSB20",     4,  1,   0,   20)    \
+    ROW(INT32MSB24,    11, "Int32MSB24",     4,  1,   0,   24)    \
+    ROW(INT16LSB,      16, "Int16LSB",       2,  0,   0,   16)    \
+    ROW(INT24LSB,      17, "Int24LSB",       3,  0,   0,   24)    \
+    ROW(INT32LSB,      18, "Int32LSB",       4,  0,   0,   32)    \
+    ROW(FLOAT32LSB,    19, "Float32LSB",     4,  0,   1,   32)    \
+    ROW(FLOAT64LSB,    20, "Float64LSB",     8,  0,   1,   64)    \
+    ROW(INT32LSB16,    24, "Int32LSB16",     4,  0,   0,   16)    \
+    ROW(INT32LSB18,    25, "Int32LSB18",     4,  0,   0,   18)    \
+    ROW(INT32LSB20,    26, "Int32LSB20",     4,  0,   0,   20)    \
+    ROW(INT32LSB24,    27, "Int32LSB24",     4,  0,   0,   24)    \
+    ROW(DSD_INT8LSB1,  32, "DSDInt8LSB1",    0,  0,   0,    0)    \
+    ROW(DSD_INT8MSB1,  33, "DSDInt8MSB1",    0,  0,   0,    0)    \
+    ROW(DSD_INT8NER8,  40, "DSDInt8NER8",    0,  0,   0,    0)
+
+#define ASIOCHAN_SAMPLE_CONSTANT(id, code, name, bytes, msb, is_float, bits) enum { ASIOCHAN_SAMPLE_##id = code };
+ASIOCHAN_SAMPLE_TYPES(ASIOCHAN_SAMPLE_CONSTANT)
+#undef ASIOCHAN_SAMPLE_CONSTANT
 
 /* ---- Installed drivers ------------------------------------------------------------------- */
 /* The first call of getAsioDriverCount, getAsioDriverName, loadAsioDriver or
@@ -464,9 +512,8 @@ uint8_t ASIOCHAN_CALL IsPortPlaybackRunning(uint32_t channel);
  * Each player streams the first channel of a PCM WAV file (8, 16 or 24 bits) through
  * SetPlayBuffer and StartPlayback, once or in a loop, in blocks of two seconds, on a
  * worker thread of its own. Each output channel gets the samples in its own sample type
- * (as ASIOGetChannelInfo tells it at Prepare): 16-, 24- and 32-bit integers, the 32-bit
- * containers of 16, 18, 20 and 24 bits, and 32- and 64-bit floats (full scale +-1.0),
- * little- or big-endian. A file sample s of b bits (after the volume, clipped to the
+ * (as ASIOGetChannelInfo tells it at Prepare), any type with a width (see Sample
+ * types). A file sample s of b bits (after the volume, clipped to the
  * b-bit range; 8-bit files count as 16-bit) becomes the 32-bit value s << (32 - b),
  * laid out in the type: the integer types keep its top bits, the floats hold it
  * divided by 2^31. On an Int32LSB output (type 18) the bytes are that value. Blocks are

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "driver/sample_types.h"
 #include "fileplay/sample_layout.h"
 
 namespace asiochan {
@@ -36,7 +37,7 @@ void writeOutputSample(std::int32_t value, float volume, std::uint32_t bytesPerS
 // says) come out silent.
 class FrameConverter {
 public:
-    static constexpr std::size_t kMaxTargets = 18;  // every sample type with a width
+    static constexpr std::size_t kMaxTargets = kTypesWithWidth;  // one per type with a width
 
     FrameConverter() = default;
     FrameConverter(const FrameConverter&) = delete;
