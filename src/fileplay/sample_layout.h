@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "driver/asio_types.h"
+#include "driver/sample_types.h"
 
 namespace asiochan {
 
