@@ -4,6 +4,8 @@
 //   Baseline_ReadIntoMemory/<bits>  the file read whole with one request
 //   Convert_Int32LSB/<bits>         the players' path: values, laid out as Int32LSB
 //   Convert_Float32LSB/<bits>       the same, laid out as Float32LSB
+//   Convert_Int24MSB/<bits>         the same, through the values and a layout of
+//                                   their own (every type but the two above)
 //   Convert_ByteRequests/<bits>     one read request per byte, for reference
 #include <benchmark/benchmark.h>
 
@@ -114,6 +116,7 @@ void convertInto(benchmark::State& state, ASIOSampleType type) {
 
 void Convert_Int32LSB(benchmark::State& state) { convertInto(state, ASIOSTInt32LSB); }
 void Convert_Float32LSB(benchmark::State& state) { convertInto(state, ASIOSTFloat32LSB); }
+void Convert_Int24MSB(benchmark::State& state) { convertInto(state, ASIOSTInt24MSB); }
 
 void Convert_ByteRequests(benchmark::State& state) {
     const std::string& path = stereoFile(static_cast<std::uint16_t>(state.range(0)));
@@ -148,4 +151,5 @@ void Convert_ByteRequests(benchmark::State& state) {
 BENCHMARK(Baseline_ReadIntoMemory)->Arg(16)->Arg(24)->Unit(benchmark::kMillisecond);
 BENCHMARK(Convert_Int32LSB)->Arg(16)->Arg(24)->Unit(benchmark::kMillisecond);
 BENCHMARK(Convert_Float32LSB)->Arg(16)->Arg(24)->Unit(benchmark::kMillisecond);
+BENCHMARK(Convert_Int24MSB)->Arg(16)->Arg(24)->Unit(benchmark::kMillisecond);
 BENCHMARK(Convert_ByteRequests)->Arg(16)->Arg(24)->Unit(benchmark::kMillisecond);

@@ -16,44 +16,45 @@
 
 #define TONE_HZ 1000.0
 
+/* The header's table of sample types, one row per type (ASIOCHAN_SAMPLE_TYPES). */
+struct sample_type {
+    int32_t code;
+    int bytes, msb, is_float, bits;
+};
+#define EXAMPLE_ROW(id, code, name, bytes, msb, is_float, bits) {code, bytes, msb, is_float, bits},
+static const struct sample_type sample_types[] = {ASIOCHAN_SAMPLE_TYPES(EXAMPLE_ROW)};
+#undef EXAMPLE_ROW
+
 /* Writes x (-1.0 to 1.0) as one sample of ASIO sample type `type` and returns its
- * width in bytes; 0 for a type this example does not write (DSD, unknown codes).
- * Integer types take x scaled to their range; the 32-bit containers of 16, 18, 20
- * or 24 bits hold the value in their low bits; the MSB types (codes below 16) store
- * the most significant byte first. */
+ * width in bytes; 0 for a type without a width (DSD, unknown codes). Integer types
+ * take x scaled to their significant bits (the 32-bit containers of 16, 18, 20 or 24
+ * bits hold the value in their low bits); the MSB types store the most significant
+ * byte first. */
 static int put_sample(double x, int32_t type, unsigned char* out) {
-    int width, bits, i;
+    const struct sample_type* t = NULL;
     unsigned char le[8];
-    int big_endian = type < 16;
-    switch (type) {
-        case 0: case 16: width = 2; bits = 16; break;
-        case 1: case 17: width = 3; bits = 24; break;
-        case 2: case 18: width = 4; bits = 32; break;
-        case 8: case 24: width = 4; bits = 16; break;
-        case 9: case 25: width = 4; bits = 18; break;
-        case 10: case 26: width = 4; bits = 20; break;
-        case 11: case 27: width = 4; bits = 24; break;
-        case 3: case 19: width = 4; bits = 0; break;  /* float */
-        case 4: case 20: width = 8; bits = 0; break;  /* double */
-        default: return 0;
-    }
-    if (bits == 0 && width == 4) {
+    size_t k;
+    int i;
+    for (k = 0; k < sizeof sample_types / sizeof sample_types[0]; ++k)
+        if (sample_types[k].code == type) t = &sample_types[k];
+    if (t == NULL || t->bytes == 0) return 0;
+    if (t->is_float && t->bytes == 4) {
         float f = (float)x;
         uint32_t u;
         memcpy(&u, &f, 4);
         for (i = 0; i < 4; ++i) le[i] = (unsigned char)(u >> (8 * i));
-    } else if (bits == 0) {
+    } else if (t->is_float) {
         uint64_t u;
         memcpy(&u, &x, 8);
         for (i = 0; i < 8; ++i) le[i] = (unsigned char)(u >> (8 * i));
     } else {
         /* Two's complement of x scaled to `bits` bits, sign-extended to the width. */
-        double full = ldexp(1.0, bits - 1) - 1.0;
+        double full = ldexp(1.0, t->bits - 1) - 1.0;
         int64_t v = (int64_t)(x * full);
-        for (i = 0; i < width; ++i) le[i] = (unsigned char)((uint64_t)v >> (8 * i));
+        for (i = 0; i < t->bytes; ++i) le[i] = (unsigned char)((uint64_t)v >> (8 * i));
     }
-    for (i = 0; i < width; ++i) out[i] = big_endian ? le[width - 1 - i] : le[i];
-    return width;
+    for (i = 0; i < t->bytes; ++i) out[i] = t->msb ? le[t->bytes - 1 - i] : le[i];
+    return t->bytes;
 }
 
 static int fail(const char* what, int code) {

@@ -5,7 +5,9 @@
  * Every function is a flat cdecl export with an undecorated name; nothing is thrown
  * across the boundary and no handles are handed out: the library keeps one
  * process-wide engine and drives one driver at a time. Every call made out of order
- * gets a defined answer, never a crash; each function says which.
+ * gets a defined answer, never a crash. Each function tells what it does, then what
+ * it answers (Returns), which threads may call it (Thread) and what it does when
+ * called out of order (Out of order).
  *
  * Calling order
  *   1. loadAsioDriver(name)    pick a driver (getAsioDriverCount/Name list them)
@@ -17,6 +19,24 @@
  *   7. releaseAsioDriver()     unload the driver
  *   After Finish, Prepare may run again without a new Initialize. A run is "prepared"
  *   from a Prepare whose buffer creation succeeded until the next Finish.
+ *
+ * State at load
+ *   Before the first call the library holds no driver and no run: the getters answer
+ *   0 (0.0), capture and playback do not run, no player is in play and both players'
+ *   volumes are 1.0. The channels, though, do not start idle (as it always was):
+ *   - every input channel reads armed: IsPortCaptureRunning answers 1 for it and
+ *     SetCaptureBuffer ASIOCHAN_NOT_PRESENT, until the channel is freed;
+ *   - every output channel reads busy: IsPortPlaybackRunning answers 1 for it, until
+ *     the channel is reset;
+ *   - only output 0 takes a buffer: IsCanSendNextPlaybackBuffer answers 1 for channel
+ *     0 alone, and SetPlayBuffer queues a buffer (not played) on channel 0 and
+ *     answers ASIOCHAN_INVALID_MODE on the others.
+ *   Prepare and Finish free and reset the channels below the counts Initialize read
+ *   and let every output take a buffer. A StopCapture made while capture runs frees
+ *   all 64 inputs, a StopPlayback made while playback runs resets all 64 outputs, and
+ *   any StopPlayback lets every output take a buffer. A channel at or above the
+ *   driver's count keeps its state at load until then. CaptureBuff arms a channel
+ *   whatever its state, once a Prepare has made the input sample width known.
  *
  * Threads
  *   - lifecycle: the installed-driver calls, IsLxcardInsert, ASIOControlPanel,
@@ -108,7 +128,7 @@ typedef struct AsiochanChannelInfo {
     int32_t isInput;      /* nonzero: an input channel */
     int32_t isActive;
     int32_t channelGroup;
-    int32_t type;         /* ASIO sample type, e.g. 18 = 32-bit signed little-endian */
+    int32_t type;         /* sample type: ASIOCHAN_SAMPLE_* (below) */
     char name[32];
 } AsiochanChannelInfo;
 
@@ -119,6 +139,54 @@ typedef struct CaptureRequest {
     int32_t byteLength; /* its length in bytes */
     uint32_t channel;   /* input channel 0..63 */
 } CaptureRequest;
+
+/* ---- Sample types ------------------------------------------------------------------------
+ * A channel's sample type (AsiochanChannelInfo.type, the driver's own format) tells how
+ * its samples lie in the bytes SetPlayBuffer takes and a capture records. The table
+ * lists the types the library knows, one row each; the DSD types (0 bytes) and the
+ * codes it does not list have no width: the library moves no bytes of them. Columns:
+ *   id     ASIOCHAN_SAMPLE_<id> is the type's code (ASIOCHAN_SAMPLE_INT32LSB is 18)
+ *   code   the ASIO sample type code
+ *   name   the type's ASIO name
+ *   bytes  bytes per sample; 0: no width
+ *   msb    1: the most significant byte first (big-endian); 0: the least significant
+ *   float  1: an IEEE float of full scale +-1.0; 0: a two's-complement integer
+ *   bits   integers: the significant bits, the low ones of the sample, sign-extended
+ *          through the others; floats: 8 x bytes; 0 without a width
+ * The file players' 32-bit values v (full scale the whole 32-bit range) are stored as
+ * v >> (32 - bits) in an integer type and as v / 2^31 in a float type. To walk the
+ * table, expand ASIOCHAN_SAMPLE_TYPES with a macro of your own that takes the seven
+ * columns:
+ *   #define WIDTH_ROW(id, code, name, bytes, msb, is_float, bits) {code, bytes},
+ *   static const struct { int32_t code, bytes; } widths[] = {ASIOCHAN_SAMPLE_TYPES(WIDTH_ROW)};
+ */
+#define ASIOCHAN_SAMPLE_TYPES(ROW)                                \
+    /*  id           code  name           bytes msb float bits */ \
+    ROW(INT16MSB,       0, "Int16MSB",       2,  1,   0,   16)    \
+    ROW(INT24MSB,       1, "Int24MSB",       3,  1,   0,   24)    \
+    ROW(INT32MSB,       2, "Int32MSB",       4,  1,   0,   32)    \
+    ROW(FLOAT32MSB,     3, "Float32MSB",     4,  1,   1,   32)    \
+    ROW(FLOAT64MSB,     4, "Float64MSB",     8,  1,   1,   64)    \
+    ROW(INT32MSB16,     8, "Int32MSB16",     4,  1,   0,   16)    \
+    ROW(INT32MSB18,     9, "Int32MSB18",     4,  1,   0,   18)    \
+    ROW(INT32MSB20,    10, "Int32MSB20",     4,  1,   0,   20)    \
+    ROW(INT32MSB24,    11, "Int32MSB24",     4,  1,   0,   24)    \
+    ROW(INT16LSB,      16, "Int16LSB",       2,  0,   0,   16)    \
+    ROW(INT24LSB,      17, "Int24LSB",       3,  0,   0,   24)    \
+    ROW(INT32LSB,      18, "Int32LSB",       4,  0,   0,   32)    \
+    ROW(FLOAT32LSB,    19, "Float32LSB",     4,  0,   1,   32)    \
+    ROW(FLOAT64LSB,    20, "Float64LSB",     8,  0,   1,   64)    \
+    ROW(INT32LSB16,    24, "Int32LSB16",     4,  0,   0,   16)    \
+    ROW(INT32LSB18,    25, "Int32LSB18",     4,  0,   0,   18)    \
+    ROW(INT32LSB20,    26, "Int32LSB20",     4,  0,   0,   20)    \
+    ROW(INT32LSB24,    27, "Int32LSB24",     4,  0,   0,   24)    \
+    ROW(DSD_INT8LSB1,  32, "DSDInt8LSB1",    0,  0,   0,    0)    \
+    ROW(DSD_INT8MSB1,  33, "DSDInt8MSB1",    0,  0,   0,    0)    \
+    ROW(DSD_INT8NER8,  40, "DSDInt8NER8",    0,  0,   0,    0)
+
+#define ASIOCHAN_SAMPLE_CONSTANT(id, code, name, bytes, msb, is_float, bits) enum { ASIOCHAN_SAMPLE_##id = code };
+ASIOCHAN_SAMPLE_TYPES(ASIOCHAN_SAMPLE_CONSTANT)
+#undef ASIOCHAN_SAMPLE_CONSTANT
 
 /* ---- Installed drivers ------------------------------------------------------------------- */
 /* The first call of getAsioDriverCount, getAsioDriverName, loadAsioDriver or
@@ -303,7 +371,12 @@ uint32_t ASIOCHAN_CALL GetDriverRequests(void);
  * means the driver stopped delivering periods (its device was unplugged, its audio
  * server ended): Finish and report it.
  * Returns:      the count; 0 while no run is prepared (before Prepare, after Finish).
- * Thread:       any. */
+ * Thread:       any.
+ * Out of order: 0 before the first Prepare, with no driver, after a Prepare that made
+ *               no buffers, and from Finish (or releaseAsioDriver, or a loadAsioDriver
+ *               that finishes the run) to the next Prepare, which starts again at 0.
+ *               From a reset request (ASIOCHAN_REQUEST_RESET) to the next Prepare the
+ *               count stands still. */
 uint32_t ASIOCHAN_CALL GetPeriodCount(void);
 
 /* The periods the driver skipped since the last Prepare, wrapping at 2^32. A driver
@@ -341,18 +414,18 @@ uint32_t ASIOCHAN_CALL GetSkippedPeriods(void);
  * reads or writes it after that. A channel that completed and whose files are still
  * being written counts as done here: the files are written first, then it is armed.
  * Returns:      ASIOCHAN_OK; ASIOCHAN_INVALID_PARAMETER for a null buffer, a negative
- *               length or a channel above 63; ASIOCHAN_NOT_PRESENT while the channel
- *               is armed or not yet freed (below); ASIOCHAN_INVALID_MODE while no input
- *               sample width is known.
+ *               length (SetPlayBuffer answers ASIOCHAN_NO_MEMORY for one) or a channel
+ *               above 63; ASIOCHAN_NOT_PRESENT while the channel is armed or not yet
+ *               freed (below); ASIOCHAN_INVALID_MODE while no input sample width is
+ *               known.
  * Thread:       any.
- * Out of order: every channel starts armed-looking at load and answers
- *               ASIOCHAN_NOT_PRESENT until freed: Prepare and Finish free the device's
- *               channels, a StopCapture that finds capture running frees all 64. A freed
- *               channel answers ASIOCHAN_INVALID_MODE until a Prepare has created
- *               buffers with an input width (so before the first Prepare, and when the
- *               driver's inputs name no type with a width). A channel armed while no
- *               run is prepared records nothing; the next Prepare drops it. One at or
- *               above the input count has no driver buffer: it completes with zeros. */
+ * Out of order: a channel not freed since load answers ASIOCHAN_NOT_PRESENT (see
+ *               State at load). A freed channel answers ASIOCHAN_INVALID_MODE until a
+ *               Prepare has created buffers with an input width (so before the first
+ *               Prepare, and when the driver's inputs name no type with a width). A
+ *               channel armed while no run is prepared records nothing; the next
+ *               Prepare drops it. One at or above the input count has no driver
+ *               buffer: it completes with zeros. */
 int32_t ASIOCHAN_CALL SetCaptureBuffer(void* buffer, int32_t byteLength, uint32_t channel);
 
 /* Arms `count` channels in array order and then starts capture (as StartCapture).
@@ -400,7 +473,7 @@ uint8_t ASIOCHAN_CALL IsCaptureRunning(void);
  *               are written and closed; 0 once done (its files complete) or freed, and
  *               for channels above 63.
  * Thread:       any.
- * Out of order: 1 for a channel not freed since load (see SetCaptureBuffer). */
+ * Out of order: 1 for a channel not freed since load (see State at load). */
 uint8_t ASIOCHAN_CALL IsPortCaptureRunning(uint32_t channel);
 
 /* ---- Playback ---------------------------------------------------------------------------- */
@@ -413,14 +486,15 @@ uint8_t ASIOCHAN_CALL IsPortCaptureRunning(uint32_t channel);
  *               above 63; ASIOCHAN_INVALID_MODE while a buffer is already queued
  *               (IsCanSendNextPlaybackBuffer 0), for the second of two threads queueing
  *               at once, and when a channel falling idle does not settle within 2 s;
- *               ASIOCHAN_NO_MEMORY without memory for the copy, a negative length
- *               included.
+ *               ASIOCHAN_NO_MEMORY without memory for the copy, and for a negative
+ *               length (where SetCaptureBuffer and CaptureBuff answer
+ *               ASIOCHAN_INVALID_PARAMETER; kept as it always was).
  * Thread:       any; one feeding thread per channel.
  * Out of order: buffers handed over while no run is prepared are kept but not played;
  *               the next Prepare drops them. Until the first Prepare or StopPlayback
  *               only channel 0 takes one (queued); the others answer
- *               ASIOCHAN_INVALID_MODE. A channel at or above the output count has no
- *               driver buffer: what it is given is never heard. */
+ *               ASIOCHAN_INVALID_MODE (see State at load). A channel at or above the
+ *               output count has no driver buffer: what it is given is never heard. */
 int32_t ASIOCHAN_CALL SetPlayBuffer(const void* data, int32_t byteLength, uint32_t channel);
 
 /* Does nothing.
@@ -450,24 +524,24 @@ void ASIOCHAN_CALL StopPlayback(void);
 /* Tells whether a further buffer may be queued on output `channel`.
  * Returns:      1 when it may; 0 while one is queued, and for channels above 63.
  * Thread:       any.
- * Out of order: until the first Prepare or StopPlayback, 1 only for channel 0. */
+ * Out of order: until the first Prepare or StopPlayback, 1 only for channel 0 (see
+ *               State at load). */
 uint8_t ASIOCHAN_CALL IsCanSendNextPlaybackBuffer(uint32_t channel);
 
 /* Tells whether output `channel` holds a buffer (playing or waiting for StartPlayback).
  * Returns:      1 while it does; 0 when idle, and for channels above 63.
  * Thread:       any.
- * Out of order: 1 for a channel not reset since load: Prepare and Finish reset the
- *               device's channels, a StopPlayback that finds playback running all 64. */
+ * Out of order: 1 for a channel not reset since load (see State at load). */
 uint8_t ASIOCHAN_CALL IsPortPlaybackRunning(uint32_t channel);
 
 /* ---- File players ------------------------------------------------------------------------
  * Each player streams the first channel of a PCM WAV file (8, 16 or 24 bits), or with
  * MultipleChanelPlayStartMapped one file channel per output, through SetPlayBuffer and
  * StartPlayback, once or in a loop, in blocks of two seconds, on a worker thread of
- * its own. Each output channel gets the samples in its own sample type
- * (as ASIOGetChannelInfo tells it at Prepare): 16-, 24- and 32-bit integers, the 32-bit
- * containers of 16, 18, 20 and 24 bits, and 32- and 64-bit floats (full scale +-1.0),
- * little- or big-endian. A file sample s of b bits (after the volume, clipped to the
+ * its own; a start answering 1 comes a moment before the player reads in play (see
+ * IsMultipleInPlay). Each output channel gets the samples in its own sample type (as
+ * ASIOGetChannelInfo tells it at Prepare), any type with a width (see Sample types).
+ * A file sample s of b bits (after the volume, clipped to the
  * b-bit range; 8-bit files count as 16-bit) becomes the 32-bit value s << (32 - b),
  * laid out in the type: the integer types keep its top bits, the floats hold it
  * divided by 2^31. On an Int32LSB output (type 18) the bytes are that value. Blocks are
@@ -492,14 +566,15 @@ uint8_t ASIOCHAN_CALL IsPortPlaybackRunning(uint32_t channel);
 
 /* Plays `path` on every output channel whose bit is set in `mask` (channels 0..31).
  * A start right after a stop waits (at most 3 s) for the stopped worker to end.
- * Returns:      1 when the worker started; 0 when no run is prepared, while this
- *               player is in play or starting on another thread, when the mask is
- *               empty or names a channel at or above the output count or one whose
- *               type has no width (DSD, unassigned codes) or whose width differs from
- *               the other outputs' (the periods skip such a channel), while an
- *               earlier worker still holds its channels or has not ended after the
- *               wait, for a null, too long or unplayable file name (missing, a folder,
- *               not 8/16/24 bits, rate 0), or when no thread can be made.
+ * Returns:      1 when the worker started (IsMultipleInPlay reads 1 only a moment
+ *               later: see there); 0 when no run is prepared, while this player is in
+ *               play or starting on another thread, when the mask is empty or names a
+ *               channel at or above the output count or one whose type has no width
+ *               (DSD, unassigned codes) or whose width differs from the other outputs'
+ *               (the periods skip such a channel), while an earlier worker still holds
+ *               its channels or has not ended after the wait, for a null, too long or
+ *               unplayable file name (missing, a folder, not 8/16/24 bits, rate 0), or
+ *               when no thread can be made.
  * Thread:       any.
  * Out of order: 0 before Prepare and after Finish, changing nothing. */
 uint8_t ASIOCHAN_CALL MultipleChanelPlayStart(const char* path, uint32_t mask, uint8_t loop);
@@ -535,17 +610,23 @@ void ASIOCHAN_CALL MultipleChanelPlayStop(void);
  * Out of order: taken at any time, also while the player is not in play. */
 uint8_t ASIOCHAN_CALL MultipleChanelSetVolume(float volume);
 
-/* Tells whether the multi-channel player is in play.
- * Returns:      1 from the moment its worker has read the file (shortly after a start
- *               answering 1) until about two seconds after its last block was queued,
- *               or until a stop; else 0.
+/* Tells whether the multi-channel player is in play. A start answering 1 does not
+ * raise it at once: the new worker first starts, reads the file's header and makes
+ * its blocks. In that window this answers 0, as it does after the end, and a second
+ * start answers 0; should the worker fail there (the file changed since the start
+ * read it, no memory for the blocks), the player ends without ever reading 1, and a
+ * stop made there may let it read 1 for a moment as the worker winds down. So to
+ * wait for the end of a file, first wait (bounded) for 1, then for 0.
+ * Returns:      1 from the moment its worker has read the file until about two
+ *               seconds after its last block was queued, or until a stop; else 0.
  * Thread:       any.
  * Out of order: 0 before any start. */
 uint8_t ASIOCHAN_CALL IsMultipleInPlay(void);
 
 /* Plays `path` on output `channel`. A start right after a stop waits (at most 3 s) for
  * the stopped worker to end.
- * Returns:      1 when the worker started; 0 when no run is prepared, while this
+ * Returns:      1 when the worker started (IsSingleInPlay reads 1 only a moment later:
+ *               see IsMultipleInPlay); 0 when no run is prepared, while this
  *               player is in play or starting on another thread, when the channel is
  *               at or above the output count or cannot be played (as for
  *               MultipleChanelPlayStart), while an earlier worker has not ended
@@ -568,7 +649,8 @@ void ASIOCHAN_CALL SingleChanelPlayStop(void);
  * Out of order: taken at any time, also while the player is not in play. */
 uint8_t ASIOCHAN_CALL SingleChanelSetVolume(float volume);
 
-/* Tells whether the single-channel player is in play, as IsMultipleInPlay does.
+/* Tells whether the single-channel player is in play, as IsMultipleInPlay does (with
+ * the same window after a start answering 1).
  * Returns:      1 while in play; else 0.
  * Thread:       any.
  * Out of order: 0 before any start. */

@@ -114,31 +114,6 @@ constexpr ASIOError ASE_SPNotAdvancing = -996;
 constexpr ASIOError ASE_NoClock = -995;
 constexpr ASIOError ASE_NoMemory = -994;
 
-// Sample types.
-enum : ASIOSampleType {
-    ASIOSTInt16MSB = 0,
-    ASIOSTInt24MSB = 1,
-    ASIOSTInt32MSB = 2,
-    ASIOSTFloat32MSB = 3,
-    ASIOSTFloat64MSB = 4,
-    ASIOSTInt32MSB16 = 8,
-    ASIOSTInt32MSB18 = 9,
-    ASIOSTInt32MSB20 = 10,
-    ASIOSTInt32MSB24 = 11,
-    ASIOSTInt16LSB = 16,
-    ASIOSTInt24LSB = 17,
-    ASIOSTInt32LSB = 18,
-    ASIOSTFloat32LSB = 19,
-    ASIOSTFloat64LSB = 20,
-    ASIOSTInt32LSB16 = 24,
-    ASIOSTInt32LSB18 = 25,
-    ASIOSTInt32LSB20 = 26,
-    ASIOSTInt32LSB24 = 27,
-    ASIOSTDSDInt8LSB1 = 32,
-    ASIOSTDSDInt8MSB1 = 33,
-    ASIOSTDSDInt8NER8 = 40,
-};
-
 // asioMessage selectors.
 enum : AsioLong {
     kAsioSelectorSupported = 1,

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "driver/asio_types.h"
-#include "driver/sample_width.h"
+#include "driver/sample_types.h"
 #include "engine/driver_requests.h"
 
 namespace asiochan {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "driver/sample_width.h"
+#include "driver/sample_types.h"
 #include "engine/callbacks.h"
 #include "engine/channel_blocks.h"
 #include "engine/engine.h"

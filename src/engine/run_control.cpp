@@ -3,7 +3,7 @@
 // last: a channel call waits for it, or was over before it began.
 #include <algorithm>
 
-#include "driver/sample_width.h"
+#include "driver/sample_types.h"
 #include "engine/callbacks.h"
 #include "engine/channel_reset.h"
 

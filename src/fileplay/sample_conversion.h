@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "driver/sample_types.h"
 #include "fileplay/sample_layout.h"
 
 namespace asiochan {
@@ -36,7 +37,8 @@ void writeOutputSample(std::int32_t value, float volume, std::uint32_t bytesPerS
 // cannot deliver (a file shorter than its header says) come out silent.
 class FrameConverter {
 public:
-    static constexpr std::size_t kMaxTargets = 64;  // one per output channel at most
+    // One per (sample type, file channel) pair in use: at most one per output channel.
+    static constexpr std::size_t kMaxTargets = 64;
 
     FrameConverter() = default;
     FrameConverter(const FrameConverter&) = delete;

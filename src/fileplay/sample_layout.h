@@ -1,24 +1,23 @@
 // Laying out the players' sample values in an output channel's own sample type.
 //
 // A sample value is a signed 32-bit integer whose full scale is the whole 32-bit
-// range. Each type takes it as follows:
-//   Int16:            v >> 16, 2 bytes      Int24: v >> 8, 3 bytes     Int32: v, 4 bytes
-//   Int32 with 16, 18, 20 or 24 significant bits: v >> (32 - bits), sign-extended, 4 bytes
-//   Float32, Float64: v / 2147483648.0, so that full scale is +-1.0
-// LSB types store the least significant byte first, MSB types the most significant.
+// range. Each type takes it as its row of the sample-type table says
+// (driver/sample_types.h): the integer types v >> (32 - bits) in 2, 3 or 4 bytes,
+// sign-extended; the float types v / 2147483648.0, so that full scale is +-1.0; LSB
+// types the least significant byte first, MSB types the most significant.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "driver/asio_types.h"
+#include "driver/sample_types.h"
 
 namespace asiochan {
 
 using SampleValue = std::int32_t;
 
 // Bytes one sample takes in `type`: 2, 3, 4 or 8, or 0 for a type the players
-// cannot write (the DSD types and unassigned codes).
+// cannot write (the DSD types and unlisted codes).
 std::uint32_t sampleLayoutWidth(ASIOSampleType type);
 
 // Writes `count` values into `out` in one type, without a branch per sample.

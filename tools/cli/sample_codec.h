@@ -1,13 +1,27 @@
 // The 32-bit sample values the file players compute, in and out of a driver's
 // sample types, for checking what a loopback captured. A value's full scale is the
 // whole 32-bit range; bytes are little-endian (a capture of an MSB type is turned
-// around before it is compared).
+// around before it is compared). The types are the rows of the public header's
+// table (ASIOCHAN_SAMPLE_TYPES), the one the library lays its samples out by.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 namespace cli {
+
+// One row of the header's sample-type table.
+struct SampleType {
+    std::int32_t code;
+    const char* name;
+    int bytes;  // 0: no width
+    bool msbFirst;
+    bool isFloat;
+    int bits;  // integers: the significant bits, the low ones of the sample
+};
+
+// The row of `type`, or null for a code the table does not list.
+const SampleType* findSampleType(std::int32_t type);
 
 // Writes `value` as one sample of ASIO type `type` into `out` (at most 8 bytes) and
 // returns its width, or 0 for a type without a width.

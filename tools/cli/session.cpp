@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "asiochan.h"
+#include "sample_codec.h"
 
 namespace cli {
 
@@ -78,52 +79,12 @@ void Session::close() {
 }
 
 SampleFormat describeSampleType(std::int32_t type) {
-    switch (type) {
-        case 0:
-            return {"Int16MSB", 2, 1, 16, true};
-        case 1:
-            return {"Int24MSB", 3, 1, 24, true};
-        case 2:
-            return {"Int32MSB", 4, 1, 32, true};
-        case 3:
-            return {"Float32MSB", 4, 3, 32, true};
-        case 4:
-            return {"Float64MSB", 8, 3, 64, true};
-        case 8:
-            return {"Int32MSB16", 4, 1, 32, true};
-        case 9:
-            return {"Int32MSB18", 4, 1, 32, true};
-        case 10:
-            return {"Int32MSB20", 4, 1, 32, true};
-        case 11:
-            return {"Int32MSB24", 4, 1, 32, true};
-        case 16:
-            return {"Int16LSB", 2, 1, 16, false};
-        case 17:
-            return {"Int24LSB", 3, 1, 24, false};
-        case 18:
-            return {"Int32LSB", 4, 1, 32, false};
-        case 19:
-            return {"Float32LSB", 4, 3, 32, false};
-        case 20:
-            return {"Float64LSB", 8, 3, 64, false};
-        case 24:
-            return {"Int32LSB16", 4, 1, 32, false};
-        case 25:
-            return {"Int32LSB18", 4, 1, 32, false};
-        case 26:
-            return {"Int32LSB20", 4, 1, 32, false};
-        case 27:
-            return {"Int32LSB24", 4, 1, 32, false};
-        case 32:
-            return {"DSDInt8LSB1", 1, 0, 0, false};
-        case 33:
-            return {"DSDInt8MSB1", 1, 0, 0, false};
-        case 40:
-            return {"DSDInt8NER8", 1, 0, 0, false};
-        default:
-            return {"unknown", 0, 0, 0, false};
-    }
+    const SampleType* t = findSampleType(type);
+    if (t == nullptr) return {"unknown", 0, 0, 0, false};
+    // A type with a width is PCM or IEEE float in WAV, at its full container width.
+    const std::uint16_t tag = t->bytes == 0 ? 0 : t->isFloat ? 3 : 1;
+    const auto bits = static_cast<std::uint16_t>(tag == 0 ? 0 : 8 * t->bytes);
+    return {t->name, t->bytes, tag, bits, t->msbFirst};
 }
 
 }  // namespace cli

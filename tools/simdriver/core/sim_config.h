@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/asio_types.h"
+#include "driver/sample_types.h"
 
 namespace asiochan::sim {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "driver/sample_width.h"
+#include "driver/sample_types.h"
 
 namespace asiochan::sim {
 
