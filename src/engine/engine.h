@@ -199,7 +199,7 @@ private:
     // The slow work the periods hand off, and the library's thread that does it.
     RetiredBlocks retired_;
     CaptureDumps dumps_{retired_};
-    Housekeeper housekeeper_{dumps_, retired_};
+    Housekeeper housekeeper_{dumps_, retired_, {state_.playbackRunning, state_.captureRunning, periods_}};
     // Mutable: a look at the shape (fedOutputTypes) shares the claims.
     mutable ChannelClaims playbackClaims_;
     mutable ChannelClaims captureClaims_;
