@@ -31,9 +31,20 @@
 // | retired blocks (RetiredBlocks)          | callback (retire); library thread or  |                    |
 // |                                         |   app (release)                       |                    |
 //
-// The callback never locks, waits, touches the heap or files. Application threads among themselves: a call
-// on one channel and a call covering many must not interleave on a record, so each
-// holds a claim on its channels (see channel_reset.h) while it changes the record.
+// The real-time rule. The driver's thread (the period processing and the
+// driver's notices) makes no call to the operating system in a steady period: no
+// heap, lock, wait, sleep, file or event call. What it hands over, a completed
+// capture's dump and the blocks it retires, waits for the library's thread, which
+// polls for it while a period can hand something over and is never signalled
+// from here (housekeeper.h). Its one call to the system is an event set at the
+// end of a period while an application thread waits for the periods in flight
+// (a stop or another call that takes channels back, Prepare, Finish, a queue
+// call that meets a block ending; see period_guard.h). Beyond that it calls only
+// the driver (sample position, output ready).
+//
+// Application threads among themselves: a call on one channel and a call
+// covering many must not interleave on a record, so each holds a claim on its
+// channels (see channel_reset.h) while it changes the record.
 //
 // The shape of a run: the channel counts, the period size, the sample widths and
 // types, the buffer and channel tables and the driver buffers in them. It changes
