@@ -116,18 +116,12 @@ public:
     // Finish for a lifecycle call that already holds the shape change (the
     // driver session, before it lets a driver go); nothing without a prepared run.
     void finishPreparedRun(const ShapeChange& held);
-    bool runPrepared() const { return state_.runPrepared.load(std::memory_order_acquire) != 0; }
-    // Counts the ends of shape changes: two reads that give the same number saw
-    // the same shape, and the same prepared run if any.
-    std::uint32_t shape() const { return shape_.load(std::memory_order_acquire); }
-    // One look at the prepared run for the outputs `channels`, under the playback
-    // claims: true when a run is prepared and the periods feed every one of them
-    // whole, with each one's sample type (as the run's Prepare learnt it) in
-    // `types[channel]` and the shape they belong to in `shape`. False when no run
-    // is prepared, or a channel is at or beyond the run's outputs, its query
-    // failed, its type has no width, or its width differs from the other outputs'
-    // (the period processing skips such a channel).
-    bool fedOutputTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels], std::uint32_t& shape) const;
+    // The prepared run as the players ask about it (see PlaybackPort). A shape
+    // change's end counts as a new shape; fedOutputTypes looks under the playback claims.
+    bool runPrepared() const override { return state_.runPrepared.load(std::memory_order_acquire) != 0; }
+    std::uint32_t shape() const override { return shape_.load(std::memory_order_acquire); }
+    bool fedOutputTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels],
+                        std::uint32_t& shape) const override;
 
     // What the driver asked for since the last call (request bits), cleared; and
     // the periods processed in the prepared run (0 without one).

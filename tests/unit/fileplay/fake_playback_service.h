@@ -1,6 +1,7 @@
 // A playback channel service for the players' tests that records every call and
 // models each channel's two-deep queue: a first block leaves the channel able to
 // take another, a second one fills the queue until the test lets a block finish.
+// It answers for the prepared run as the test library's engine does.
 #pragma once
 
 #include <atomic>
@@ -61,6 +62,14 @@ public:
 
 private:
     FakePlaybackService() = default;
+
+    // The run is the test library engine's, whose state the tests set.
+    bool runPrepared() const override { return library().engine.runPrepared(); }
+    std::uint32_t shape() const override { return library().engine.shape(); }
+    bool fedOutputTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels],
+                        std::uint32_t& shape) const override {
+        return library().engine.fedOutputTypes(channels, types, shape);
+    }
 
     std::int32_t setPlayBuffer(const void* data, std::int32_t length, std::uint32_t channel) override {
         auto& s = *this;
