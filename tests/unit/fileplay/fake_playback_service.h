@@ -33,7 +33,7 @@ public:
     // A fresh library whose players hand their blocks to this service.
     void install() {
         reset();
-        freshLibrary(this);
+        engine_ = &freshLibrary(this).engine;
     }
     void uninstall() { dropLibrary(); }
 
@@ -63,12 +63,13 @@ public:
 private:
     FakePlaybackService() = default;
 
-    // The run is the test library engine's, whose state the tests set.
-    bool runPrepared() const override { return library().engine.runPrepared(); }
-    std::uint32_t shape() const override { return library().engine.shape(); }
+    // The run is the engine's of the library installed with this service, whose
+    // state the tests set; that engine outlives the library's players.
+    bool runPrepared() const override { return engine_->runPrepared(); }
+    std::uint32_t shape() const override { return engine_->shape(); }
     bool fedOutputTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels],
                         std::uint32_t& shape) const override {
-        return library().engine.fedOutputTypes(channels, types, shape);
+        return engine_->fedOutputTypes(channels, types, shape);
     }
 
     std::int32_t setPlayBuffer(const void* data, std::int32_t length, std::uint32_t channel) override {
@@ -97,6 +98,7 @@ private:
         s.held_[channel] = 0;
     }
 
+    const Engine* engine_ = nullptr;
     mutable std::mutex lock_;
     std::vector<ServiceCall> calls_;
     std::atomic<int> held_[64]{};
