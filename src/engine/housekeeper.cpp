@@ -22,7 +22,7 @@ bool Housekeeper::ensureRunning() {
     if (!state_.compare_exchange_strong(expected, kRunning, std::memory_order_acq_rel)) {
         // Running, or asked to stop and about to end: a stop asked for is taken back.
         expected = kStopRequested;
-        state_.compare_exchange_strong(expected, kRunning, std::memory_order_acq_rel);
+        state_.compare_exchange_strong(expected, kRunning, std::memory_order_seq_cst);
         wake();
         return true;
     }
@@ -32,7 +32,7 @@ bool Housekeeper::ensureRunning() {
 }
 
 void Housekeeper::setKeepAlive(bool keep) {
-    keepAlive_.store(keep, std::memory_order_release);
+    keepAlive_.store(keep, std::memory_order_seq_cst);
     // A thread asleep for good learns that its idle time now counts.
     wake();
 }
@@ -53,7 +53,7 @@ void Housekeeper::serviceFromApplication() {
 
 bool Housekeeper::stop(std::uint32_t timeoutMs) {
     std::uint8_t expected = kRunning;
-    state_.compare_exchange_strong(expected, kStopRequested, std::memory_order_acq_rel);
+    state_.compare_exchange_strong(expected, kStopRequested, std::memory_order_seq_cst);
     wake();
     const std::uint64_t deadline = platform::monotonicMicros() + std::uint64_t{timeoutMs} * 1000u;
     for (;;) {
@@ -82,18 +82,19 @@ void Housekeeper::threadMain(void* self) { static_cast<Housekeeper*>(self)->run(
 
 void Housekeeper::run() {
     std::uint64_t idleSince = platform::monotonicMicros();
+    // The event was reset before this round's look. It is reset only before a
+    // sleep, not before every poll: under Wine a reset is a call to the server.
+    bool armed = false;
     for (;;) {
-        // Reset before the look: a wake-up given from here on ends the wait below at once.
-        wakeUp_.reset();
         // The signs before the work: a period hands its work over before it ends
         // or lowers a flag, so with no sign up the work below is all there is.
         const bool mayHandOver = periodsMayHandOver();
         if (doWork()) idleSince = platform::monotonicMicros();
-        const bool keepAlive = keepAlive_.load(std::memory_order_acquire);
+        const bool keepAlive = keepAlive_.load(std::memory_order_seq_cst);
         const std::uint64_t idleExit = idleSince + std::uint64_t{kIdleExitMs} * 1000u;
         const std::uint32_t idleLeftMs = millisecondsUntil(idleExit, platform::monotonicMicros());
         const bool pending = dumps_.pendingCount() != 0;
-        if (!pending && (state_.load(std::memory_order_acquire) == kStopRequested || (!keepAlive && idleLeftMs == 0))) {
+        if (!pending && (state_.load(std::memory_order_seq_cst) == kStopRequested || (!keepAlive && idleLeftMs == 0))) {
             // A stop that waits hears of the end first: once the state reads
             // stopped, the owner may start another thread or let this object go,
             // so the store below is the last touch of it.
@@ -105,10 +106,21 @@ void Housekeeper::run() {
                 state_.compare_exchange_strong(expected, kStopped, std::memory_order_acq_rel))
                 return;
         }
-        if (mayHandOver || pending)
-            wakeUp_.wait(kPollMs);
-        else
+        if (mayHandOver || pending) {
+            // A poll sleeps: under Wine a timed wait on the event switched threads
+            // more often than a sleep of the same length.
+            armed = false;
+            platform::sleepMs(kPollMs);
+        } else if (!armed) {
+            // Nothing can complete. Reset, then look again: a wake-up given
+            // before the reset shows in that look, one given after it ends the
+            // wait at once.
+            wakeUp_.reset();
+            armed = true;
+        } else {
             wakeUp_.wait(keepAlive ? platform::kWaitForever : std::max<std::uint32_t>(idleLeftMs, 1));
+            armed = false;
+        }
     }
 }
 

@@ -9,11 +9,12 @@
 // a period is running, or a dump is pending; otherwise nothing can complete, and
 // it sleeps on its event until an application call wakes it: a start (which
 // raises a flag), arming a capture, Prepare, Finish (the end of the keep-alive)
-// and a stop of the thread. A call raises its flag before it wakes the thread,
-// and the thread resets its event before it looks, so a wake-up given between the
-// look and the sleep ends the sleep at once. A period that clears a flag and sets
-// it again (a start came as it decided) is running while the flag reads 0, which
-// the look sees (PeriodGuard::quietSince).
+// and a stop of the thread. A call changes what the thread reads before it wakes
+// the thread, and the thread resets its event and looks once more before it
+// sleeps, so a wake-up given between that look and the sleep ends the sleep at
+// once. A period that clears a flag and sets it again (a start came as it
+// decided) is running while the flag reads 0, which the look sees
+// (PeriodGuard::quietSince).
 //
 // Lifetime. The engine owns it; an application call starts the thread when there
 // is work ahead (Prepare, arming a capture). The thread runs while it is kept
