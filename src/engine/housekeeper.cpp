@@ -39,8 +39,8 @@ void Housekeeper::setKeepAlive(bool keep) {
 
 void Housekeeper::serviceFromApplication() {
     if (state_.load(std::memory_order_acquire) == kRunning) {
-        // Dumps wait for the thread: a thread that sleeps would be a fault, and
-        // the application that polls for them wakes it rather than wait forever.
+        // The thread writes the dumps; should it ever sleep with one pending, the
+        // application that polls for it wakes it rather than wait for ever.
         if (dumps_.pendingCount() != 0) wake();
         return;
     }

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <new>
 
-
 namespace asiochan {
 
 namespace {

@@ -99,9 +99,10 @@ TEST_F(WakeOnWorkTest, SleepsUnlessAPeriodCanHandWorkOver) {
     EXPECT_TRUE(asleep());
 
     EXPECT_EQ(setsInPeriods_, 0u);  // no system call on the driver's thread for any of it
-    std::printf("library thread wake-ups per second: idle prepared run %.0f (%llu in 300 periods), "
-                "capture armed %.0f\n",
-                idle.perSecond, static_cast<unsigned long long>(idle.wakeUps), capturing.perSecond);
+    std::printf(
+        "library thread wake-ups per second: idle prepared run %.0f (%llu in 300 periods), "
+        "capture armed %.0f\n",
+        idle.perSecond, static_cast<unsigned long long>(idle.wakeUps), capturing.perSecond);
 }
 
 }  // namespace
