@@ -59,6 +59,8 @@ void Engine::resetCaptureRecords(ChannelMask channels) {
 void Engine::markCaptureStarted() {
     state_.captureStarts.fetch_add(1, std::memory_order_seq_cst);
     state_.captureRunning.store(1, std::memory_order_seq_cst);
+    // The periods may now complete captures: the library's thread looks after their dumps.
+    housekeeper_.wake();
 }
 
 std::int32_t Engine::setCaptureBuffer(void* buffer, std::int32_t byteLength, std::uint32_t channel) {

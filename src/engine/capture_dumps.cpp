@@ -8,6 +8,10 @@
 namespace asiochan {
 
 namespace {
+// The longest single wait of a settle. Two settles waiting at once may reset each
+// other's wake-up; the slice bounds what that costs.
+constexpr std::uint32_t kSettleSliceMs = 10;
+
 void writeDumpFile(const char* path, const std::uint8_t* bytes, std::int32_t byteLength) {
     std::FILE* file = platform::openFile(path, "wb");
     if (file == nullptr) return;
@@ -59,7 +63,8 @@ void CaptureDumps::write(std::uint32_t channel, Slot& slot) {
     slot.state.store(kFree, std::memory_order_release);
     pendingCount_.fetch_sub(1, std::memory_order_acq_rel);
     if (done != nullptr) done->store(1, std::memory_order_seq_cst);  // files closed: the channel is done
-    slot.inFlight.fetch_sub(1, std::memory_order_release);
+    slot.inFlight.fetch_sub(1, std::memory_order_seq_cst);
+    if (settling_.load(std::memory_order_seq_cst) != 0) handedBack_.set();
 }
 
 std::uint32_t CaptureDumps::writePending(ChannelMask channels) {
@@ -84,7 +89,11 @@ void CaptureDumps::settle(ChannelMask channels) {
         // Another thread is writing this one: its files are being closed now, and
         // the channel is handed back right after.
         while (slots_[i].inFlight.load(std::memory_order_acquire) != 0) {
-            if (writePending(ChannelMask{1} << i) == 0) platform::sleepMs(1);
+            if (writePending(ChannelMask{1} << i) != 0) continue;
+            settling_.fetch_add(1, std::memory_order_seq_cst);
+            handedBack_.reset();
+            if (slots_[i].inFlight.load(std::memory_order_seq_cst) != 0) handedBack_.wait(kSettleSliceMs);
+            settling_.fetch_sub(1, std::memory_order_seq_cst);
         }
     }
 }

@@ -15,6 +15,7 @@
 
 #include "engine/channel_blocks.h"
 #include "engine/engine_state.h"
+#include "platform/platform.h"
 
 namespace asiochan {
 
@@ -24,7 +25,7 @@ public:
 
     // `overflow` takes the copy of a post that finds no free slot, since the
     // driver's thread may not release it.
-    constexpr explicit CaptureDumps(RetiredBlocks& overflow) : overflow_(overflow) {}
+    explicit CaptureDumps(RetiredBlocks& overflow) : overflow_(overflow) {}
     CaptureDumps(const CaptureDumps&) = delete;
     CaptureDumps& operator=(const CaptureDumps&) = delete;
 
@@ -70,6 +71,10 @@ private:
     RetiredBlocks& overflow_;
     Slot slots_[kChannels];
     std::atomic<std::uint32_t> pendingCount_{0};
+    // Settles waiting for another thread's write; a writer that hands a channel
+    // back while one waits sets the event.
+    std::atomic<std::uint32_t> settling_{0};
+    platform::Event handedBack_;
 };
 
 // Writes "D:\buffer_debug_<channel>_output.dat" from `userStart` and

@@ -31,9 +31,20 @@
 // | retired blocks (RetiredBlocks)          | callback (retire); library thread or  |                    |
 // |                                         |   app (release)                       |                    |
 //
-// The callback never locks, waits, touches the heap or files. Application threads among themselves: a call
-// on one channel and a call covering many must not interleave on a record, so each
-// holds a claim on its channels (see channel_reset.h) while it changes the record.
+// The real-time rule. The driver's thread (the period processing and the
+// driver's notices) makes no call to the operating system in a steady period: no
+// heap, lock, wait, sleep, file or event call. What it hands over, a completed
+// capture's dump and the blocks it retires, waits for the library's thread, which
+// polls for it while a period can hand something over and is never signalled
+// from here (housekeeper.h). Its one call to the system is an event set at the
+// end of a period while an application thread waits for the periods in flight
+// (a stop or another call that takes channels back, Prepare, Finish, a queue
+// call that meets a block ending; see period_guard.h). Beyond that it calls only
+// the driver (sample position, output ready).
+//
+// Application threads among themselves: a call on one channel and a call
+// covering many must not interleave on a record, so each holds a claim on its
+// channels (see channel_reset.h) while it changes the record.
 //
 // The shape of a run: the channel counts, the period size, the sample widths and
 // types, the buffer and channel tables and the driver buffers in them. It changes
@@ -105,18 +116,12 @@ public:
     // Finish for a lifecycle call that already holds the shape change (the
     // driver session, before it lets a driver go); nothing without a prepared run.
     void finishPreparedRun(const ShapeChange& held);
-    bool runPrepared() const { return state_.runPrepared.load(std::memory_order_acquire) != 0; }
-    // Counts the ends of shape changes: two reads that give the same number saw
-    // the same shape, and the same prepared run if any.
-    std::uint32_t shape() const { return shape_.load(std::memory_order_acquire); }
-    // One look at the prepared run for the outputs `channels`, under the playback
-    // claims: true when a run is prepared and the periods feed every one of them
-    // whole, with each one's sample type (as the run's Prepare learnt it) in
-    // `types[channel]` and the shape they belong to in `shape`. False when no run
-    // is prepared, or a channel is at or beyond the run's outputs, its query
-    // failed, its type has no width, or its width differs from the other outputs'
-    // (the period processing skips such a channel).
-    bool fedOutputTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels], std::uint32_t& shape) const;
+    // The prepared run as the players ask about it (see PlaybackPort). A shape
+    // change's end counts as a new shape; fedOutputTypes looks under the playback claims.
+    bool runPrepared() const override { return state_.runPrepared.load(std::memory_order_acquire) != 0; }
+    std::uint32_t shape() const override { return shape_.load(std::memory_order_acquire); }
+    bool fedOutputTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels],
+                        std::uint32_t& shape) const override;
 
     // What the driver asked for since the last call (request bits), cleared; the
     // periods processed in the prepared run (0 without one); the periods the
@@ -201,7 +206,7 @@ private:
     // The slow work the periods hand off, and the library's thread that does it.
     RetiredBlocks retired_;
     CaptureDumps dumps_{retired_};
-    Housekeeper housekeeper_{dumps_, retired_};
+    Housekeeper housekeeper_{dumps_, retired_, {state_.playbackRunning, state_.captureRunning, periods_}};
     // Mutable: a look at the shape (fedOutputTypes) shares the claims.
     mutable ChannelClaims playbackClaims_;
     mutable ChannelClaims captureClaims_;

@@ -9,23 +9,13 @@
 #include <cstdint>
 
 #include "driver/asio_types.h"
+#include "driver/channel_mask.h"
 #include "driver/sample_types.h"
 #include "engine/driver_requests.h"
 
 namespace asiochan {
 
-constexpr int kMaxChannels = 64;                   // records per direction, channels 0..63
 constexpr int kMaxBufferInfos = 2 * kMaxChannels;  // outputs + inputs
-
-using ChannelMask = std::uint64_t;  // bit i = channel i
-static_assert(sizeof(ChannelMask) * 8 == kMaxChannels);
-constexpr ChannelMask kAllChannels = ~ChannelMask{0};
-inline ChannelMask channelsBelow(std::int32_t count) {
-    if (count <= 0) return 0;
-    if (count >= kMaxChannels) return kAllChannels;
-    return (ChannelMask{1} << count) - 1;
-}
-inline bool hasChannel(ChannelMask mask, std::uint32_t channel) { return (mask >> channel) & 1u; }
 
 // The capture state of one input channel.
 struct CaptureChannel {

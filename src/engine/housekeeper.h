@@ -1,7 +1,20 @@
 // The library's own thread for the slow work the driver's thread must not do:
 // writing the dump files of completed captures and releasing the blocks the
-// period processing retired. It polls every few milliseconds (the driver's
-// thread never signals it: a signal is a system call that may block).
+// period processing retired.
+//
+// Waking. The periods hand work over (post a dump, retire a block) without a
+// word to this thread: the driver's thread makes no call to the operating system
+// for it (see engine.h). They hand work over only while a run flag, playback or
+// capture running, is up. So the thread polls every kPollMs while a flag is up,
+// a period is running, or a dump is pending; otherwise nothing can complete, and
+// it sleeps on its event until an application call wakes it: a start (which
+// raises a flag), arming a capture, Prepare, Finish (the end of the keep-alive)
+// and a stop of the thread. A call changes what the thread reads before it wakes
+// the thread, and the thread resets its event and looks once more before it
+// sleeps, so a wake-up given between that look and the sleep ends the sleep at
+// once. A period that clears a flag and sets it again (a start came as it
+// decided) is running while the flag reads 0, which the look sees
+// (PeriodGuard::quietSince).
 //
 // Lifetime. The engine owns it; an application call starts the thread when there
 // is work ahead (Prepare, arming a capture). The thread runs while it is kept
@@ -20,9 +33,18 @@
 
 #include "engine/capture_dumps.h"
 #include "engine/channel_blocks.h"
+#include "engine/period_guard.h"
 #include "platform/platform.h"
 
 namespace asiochan {
+
+// What tells the thread whether the periods may still hand work over: the run
+// flags under which they do, and the period counters.
+struct HandOverSigns {
+    const std::atomic<std::uint8_t>& playbackRunning;
+    const std::atomic<std::uint8_t>& captureRunning;
+    const PeriodGuard& periods;
+};
 
 class Housekeeper {
 public:
@@ -30,16 +52,19 @@ public:
     static constexpr std::uint32_t kPollMs = 2;
     static constexpr std::uint32_t kIdleExitMs = 1000;
 
-    constexpr Housekeeper(CaptureDumps& dumps, RetiredBlocks& retired,
-                          ThreadStarter startThread = &platform::startLibraryThread)
-        : dumps_(dumps), retired_(retired), startThread_(startThread) {}
+    Housekeeper(CaptureDumps& dumps, RetiredBlocks& retired, HandOverSigns signs,
+                ThreadStarter startThread = &platform::startLibraryThread)
+        : dumps_(dumps), retired_(retired), signs_(signs), startThread_(startThread) {}
     Housekeeper(const Housekeeper&) = delete;
     Housekeeper& operator=(const Housekeeper&) = delete;
 
-    // Application thread: starts the thread unless it runs; false when it could not.
+    // Application thread: starts the thread unless it runs (then wakes it); false
+    // when it could not.
     bool ensureRunning();
+    // Application thread, after a call that may have made work: ends the thread's sleep.
+    void wake() { wakeUp_.set(); }
     // While kept alive the thread does not end when idle.
-    void setKeepAlive(bool keep) { keepAlive_.store(keep, std::memory_order_release); }
+    void setKeepAlive(bool keep);
     // Application thread, from calls that may find work waiting (polls, arming,
     // stops): restarts a thread that ended, or, when none can run, writes the
     // pending dumps and releases the retired blocks right here.
@@ -57,12 +82,17 @@ private:
     enum : std::uint8_t { kStopped = 0, kRunning = 1, kStopRequested = 2 };
     static void threadMain(void* self);
     void run();
+    // True when a period may still hand work over; read before the work is looked at.
+    bool periodsMayHandOver() const;
 
     CaptureDumps& dumps_;
     RetiredBlocks& retired_;
+    HandOverSigns signs_;
     ThreadStarter startThread_;
     std::atomic<std::uint8_t> state_{kStopped};
     std::atomic<bool> keepAlive_{false};
+    platform::Event wakeUp_;  // set by the application calls above; the thread sleeps on it
+    platform::Event ended_;   // set by the thread just before it ends, for a stop that waits
 };
 
 }  // namespace asiochan

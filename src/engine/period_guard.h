@@ -32,6 +32,13 @@ public:
     // left (at once when none is running); false when `timeoutMs` passed first.
     bool waitForPeriodsInFlight(std::uint32_t timeoutMs = kPeriodWaitLimitMs);
 
+    // Any thread but the driver's, around reads of fields a period may change
+    // and change back (a run flag it clears and sets again): take a mark, read,
+    // then ask; true when no period was running at any moment in between, so what
+    // was read is what the periods left. Neither call waits.
+    std::uint32_t quietMark() const { return exited_.load(std::memory_order_seq_cst); }
+    bool quietSince(std::uint32_t mark) const { return entered_.load(std::memory_order_seq_cst) == mark; }
+
 private:
     // Periods are run one after another by the driver's thread, so "exited has
     // caught up with the entries seen" means every one of those periods has ended.
@@ -43,7 +50,8 @@ private:
     // fields.
     std::atomic<std::uint32_t> handshake_{0};
     // Application threads waiting; a period that ends while one waits sets the
-    // event (a set neither locks nor waits).
+    // event: the one call to the operating system the driver's thread makes (see
+    // engine.h), and only while a stop waits.
     std::atomic<std::uint32_t> waiters_{0};
     platform::Event periodEnded_;
 };

@@ -95,6 +95,8 @@ void Engine::releasePlaybackChannel(std::uint32_t channel) {
 void Engine::markPlaybackStarted() {
     state_.playbackStarts.fetch_add(1, std::memory_order_seq_cst);
     state_.playbackRunning.store(1, std::memory_order_seq_cst);
+    // The periods may now retire blocks: the library's thread looks after them.
+    housekeeper_.wake();
 }
 
 std::int32_t Engine::setPlayBuffer(const void* data, std::int32_t byteLength, std::uint32_t channel) {

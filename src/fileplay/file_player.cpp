@@ -7,8 +7,6 @@
 #include <cstring>
 #include <new>
 
-#include "engine/engine.h"
-
 namespace asiochan {
 
 namespace {
@@ -54,7 +52,7 @@ bool streamFormatOf(const WavHeader& header, std::uint32_t sampleBytes, StreamFo
     return true;
 }
 
-FilePlayer::FilePlayer(const Engine& engine, PlaybackPort& port) : engine_(engine), port_(port) {}
+FilePlayer::FilePlayer(PlaybackPort& port) : port_(port) {}
 
 FilePlayer::~FilePlayer() { retire(kEndWaitMs); }
 
@@ -82,7 +80,7 @@ std::uint8_t FilePlayer::startOnChannel(const char* path, std::uint32_t channel,
 bool FilePlayer::playableTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels],
                                std::uint32_t& shape) const {
     // Without a prepared run no period would ever take the blocks.
-    if (channels == 0 || !engine_.fedOutputTypes(channels, types, shape)) return false;
+    if (channels == 0 || !port_.fedOutputTypes(channels, types, shape)) return false;
     for (std::uint32_t i = 0; i < kMaxChannels; ++i)
         if (hasChannel(channels, i) && sampleLayoutWidth(types[i]) == 0) return false;
     return true;
@@ -230,10 +228,10 @@ bool FilePlayer::makeBlocks(const StreamFormat& format, Blocks& blocks) const {
 // the player waits; a run that gives every channel the type its blocks are laid
 // out in is followed; any other ends the player.
 FilePlayer::Follow FilePlayer::followRun() {
-    if (engine_.shape() == shape_) return Follow::play;
+    if (port_.shape() == shape_) return Follow::play;
     ASIOSampleType types[kMaxChannels] = {};
     std::uint32_t shape = 0;
-    if (!playableTypes(channels_, types, shape)) return engine_.runPrepared() ? Follow::end : Follow::wait;
+    if (!playableTypes(channels_, types, shape)) return port_.runPrepared() ? Follow::end : Follow::wait;
     for (std::uint32_t i = 0; i < kMaxChannels; ++i)
         if (hasChannel(channels_, i) && types[i] != types_[i]) return Follow::end;
     shape_ = shape;

@@ -8,15 +8,14 @@
 #include <atomic>
 #include <cstdint>
 
-#include "engine/engine_state.h"
+#include "driver/asio_types.h"
+#include "driver/channel_mask.h"
 #include "engine/playback_port.h"
 #include "fileplay/sample_conversion.h"
 #include "fileplay/wav_header.h"
 #include "platform/platform.h"
 
 namespace asiochan {
-
-class Engine;
 
 constexpr std::uint32_t kPlayerPathBytes = 200;  // the file name with its NUL
 
@@ -44,9 +43,9 @@ bool streamFormatOf(const WavHeader& header, std::uint32_t sampleBytes, StreamFo
 // the worker reads the record and writes `run`, `inPlay` and `heldChannels_`.
 class FilePlayer {
 public:
-    // `engine` tells the prepared run's output types (see Engine::fedOutputTypes);
-    // `port` takes the blocks (the engine itself, or a test's stand-in).
-    FilePlayer(const Engine& engine, PlaybackPort& port);
+    // `port` tells the prepared run's output types and takes the blocks (the
+    // engine itself, or a test's stand-in).
+    explicit FilePlayer(PlaybackPort& port);
     // Retires the player.
     ~FilePlayer();
     FilePlayer(const FilePlayer&) = delete;
@@ -54,7 +53,7 @@ public:
 
     // 1 when the worker was started; 0 when the player is in play or still busy,
     // no run is prepared, the set is empty or names a channel at or beyond the
-    // run's outputs or one the periods do not feed (see Engine::fedOutputTypes),
+    // run's outputs or one the periods do not feed (see PlaybackPort::fedOutputTypes),
     // an earlier worker still holds its channels, the name is null or 200 bytes or
     // longer, or the file is not playable. Each channel gets the file's samples in
     // its own sample type. A new run is followed while it gives every channel the
@@ -108,7 +107,6 @@ private:
     enum class Follow { play, wait, end };
     Follow followRun();
 
-    const Engine& engine_;
     PlaybackPort& port_;
 
     // Written by start only while no worker of this player runs, before it creates
@@ -117,7 +115,7 @@ private:
     ChannelMask channels_ = 0;                 // bit i: output channel i is fed
     bool mapped_ = false;                      // the i-th channel plays the file's channel i
     ASIOSampleType types_[kMaxChannels] = {};  // the sample type of each fed channel
-    // The engine's shape the types were read in; the worker follows it to a new
+    // The run's shape the types were read in; the worker follows it to a new
     // run that keeps the types (and then writes it itself).
     std::uint32_t shape_ = 0;
 

@@ -110,6 +110,9 @@ private:
     alignas(8) unsigned char storage_[64];
 };
 
+// A wait on an event with this timeout has no time limit (INFINITE on Windows).
+constexpr std::uint32_t kWaitForever = 0xFFFFFFFFu;
+
 // A manual-reset event: once set, it stays set (every wait returns at once) until
 // reset. `set` neither locks nor waits, so the driver's callback thread may call it.
 class Event {
@@ -121,7 +124,7 @@ public:
     void set();
     void reset();
     bool isSet() const;
-    // Waits up to `timeoutMs` for the event to be set; true when it is set.
+    // Waits up to `timeoutMs` (or kWaitForever) for the event to be set; true when it is set.
     bool wait(std::uint32_t timeoutMs);
 
 private:

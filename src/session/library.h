@@ -12,10 +12,9 @@ namespace asiochan {
 
 class Library {
 public:
-    // The players take their blocks from the engine, or from `playersPort` when a
-    // test gives one.
+    // The players' port is the engine, or `playersPort` when a test gives one.
     explicit Library(PlaybackPort* playersPort = nullptr)
-        : single(engine, playersPort ? *playersPort : engine), multiple(engine, playersPort ? *playersPort : engine) {}
+        : single(playersPort ? *playersPort : engine), multiple(playersPort ? *playersPort : engine) {}
     Library(const Library&) = delete;
     Library& operator=(const Library&) = delete;
 

@@ -1,6 +1,7 @@
 // Test control of the host build's stand-ins for the operating system: which
-// folder a Windows drive letter maps to, and (added by the driver-list tests) the
-// in-memory registry, class table and USB device list.
+// folder a Windows drive letter maps to, and counts of the calls that may block or
+// wake a thread. The registry, class table and USB device list are in
+// host_system_control.h.
 #pragma once
 
 #include <cstdint>
@@ -21,5 +22,17 @@ std::string hostPath(const char* windowsPath);
 // driver's) makes none of them.
 std::uint64_t blockingCallsOnThisThread();
 void countBlockingCall();
+
+// The library's own threads (those of startLibraryThread), all together: the
+// waits they began (event waits and sleeps; each one that ends is a wake-up), and
+// how many of them wait without a time limit right now.
+std::uint64_t libraryThreadWaits();
+int libraryThreadsAsleep();
+// For the stand-ins: a wait begins or ends on the calling thread.
+void noteWaitBegins(bool withoutLimit);
+void noteWaitEnds(bool withoutLimit);
+
+// Event sets made on the calling thread.
+std::uint64_t eventSetsOnThisThread();
 
 }  // namespace asiochan::platform::host

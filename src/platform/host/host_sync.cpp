@@ -52,7 +52,14 @@ Event::Event() {
 }
 Event::~Event() = default;
 
+namespace {
+thread_local std::uint64_t eventSets = 0;
+}  // namespace
+
+std::uint64_t host::eventSetsOnThisThread() { return eventSets; }
+
 void Event::set() {
+    ++eventSets;
     if (wordIn(storage_).exchange(1, std::memory_order_seq_cst) == 0)
         futex(wordIn(storage_), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr);
 }
@@ -63,16 +70,21 @@ bool Event::isSet() const { return wordIn(storage_).load(std::memory_order_seq_c
 
 bool Event::wait(std::uint32_t timeoutMs) {
     host::countBlockingCall();
+    const bool withoutLimit = timeoutMs == kWaitForever;
+    host::noteWaitBegins(withoutLimit);
     const std::uint64_t deadline = monotonicMicros() + std::uint64_t{timeoutMs} * 1000u;
+    bool set = false;
     for (;;) {
-        if (isSet()) return true;
+        if ((set = isSet())) break;
         const std::uint64_t now = monotonicMicros();
-        if (now >= deadline) return false;
+        if (!withoutLimit && now >= deadline) break;
         const std::uint64_t left = deadline - now;
         const timespec timeout{static_cast<time_t>(left / 1000000u), static_cast<long>(left % 1000000u * 1000u)};
         // Sleeps only while the word still reads 0; a set in between returns at once.
-        futex(wordIn(storage_), FUTEX_WAIT_PRIVATE, 0, &timeout);
+        futex(wordIn(storage_), FUTEX_WAIT_PRIVATE, 0, withoutLimit ? nullptr : &timeout);
     }
+    host::noteWaitEnds(withoutLimit);
+    return set;
 }
 
 }  // namespace asiochan::platform

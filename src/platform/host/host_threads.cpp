@@ -20,7 +20,24 @@ void dropOwner(HostThread* t) {
 }
 
 std::atomic<std::uint32_t> nextThreadId{1};
+
+thread_local bool onLibraryThread = false;
+std::atomic<std::uint64_t> libraryWaits{0};
+std::atomic<int> libraryAsleep{0};
 }  // namespace
+
+namespace host {
+std::uint64_t libraryThreadWaits() { return libraryWaits.load(std::memory_order_acquire); }
+int libraryThreadsAsleep() { return libraryAsleep.load(std::memory_order_acquire); }
+void noteWaitBegins(bool withoutLimit) {
+    if (!onLibraryThread) return;
+    libraryWaits.fetch_add(1, std::memory_order_acq_rel);
+    if (withoutLimit) libraryAsleep.fetch_add(1, std::memory_order_acq_rel);
+}
+void noteWaitEnds(bool withoutLimit) {
+    if (onLibraryThread && withoutLimit) libraryAsleep.fetch_sub(1, std::memory_order_acq_rel);
+}
+}  // namespace host
 
 ThreadHandle startThread(ThreadEntry entry, void* argument, std::uint32_t* threadId) {
     auto* t = new HostThread;
@@ -52,19 +69,22 @@ void closeThread(ThreadHandle thread) {
 
 // The test build is one executable: nothing to keep loaded, the thread is simply detached.
 bool startLibraryThread(ThreadEntry entry, void* argument) {
-    ThreadHandle thread = startThread(entry, argument, nullptr);
-    if (thread == nullptr) return false;
-    closeThread(thread);
+    std::thread([entry, argument] {
+        onLibraryThread = true;
+        entry(argument);
+    }).detach();
     return true;
 }
 
 void sleepMs(std::uint32_t milliseconds) {
     host::countBlockingCall();
+    host::noteWaitBegins(false);
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 void yieldThread() {
     host::countBlockingCall();
+    host::noteWaitBegins(false);
     std::this_thread::yield();
 }
 

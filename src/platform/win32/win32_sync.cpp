@@ -26,6 +26,7 @@ void Mutex::unlockShared() { ReleaseSRWLockShared(lockIn(storage_)); }
 
 Event::Event() {
     static_assert(sizeof(HANDLE) <= sizeof storage_);
+    static_assert(kWaitForever == INFINITE);
     new (storage_) HANDLE(CreateEventA(nullptr, TRUE, FALSE, nullptr));
 }
 Event::~Event() {
@@ -41,9 +42,10 @@ bool Event::isSet() const {
     return handleIn(storage_) != nullptr && WaitForSingleObject(handleIn(storage_), 0) == WAIT_OBJECT_0;
 }
 bool Event::wait(std::uint32_t timeoutMs) {
-    // Without an event object (the system was out of handles) a wait is a sleep.
+    // Without an event object (the system was out of handles) a wait is a sleep,
+    // and one without a time limit a short one: nothing could end it.
     if (handleIn(storage_) == nullptr) {
-        Sleep(timeoutMs);
+        Sleep(timeoutMs == INFINITE ? 10 : timeoutMs);
         return false;
     }
     return WaitForSingleObject(handleIn(storage_), timeoutMs) == WAIT_OBJECT_0;

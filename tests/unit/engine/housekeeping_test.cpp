@@ -63,6 +63,9 @@ protected:
     std::string dir_;
     RetiredBlocks retired_;
     CaptureDumps dumps_{retired_};
+    std::atomic<std::uint8_t> playing_{0}, capturing_{0};
+    PeriodGuard periods_;
+    HandOverSigns signs_{playing_, capturing_, periods_};
 };
 
 // Whoever writes a posted dump, the files are complete before `done`, the copy
@@ -86,7 +89,7 @@ TEST_F(HousekeepingTest, DoneOnlyAfterBothFilesAreClosed) {
         EXPECT_EQ(done.load(), 0);
         EXPECT_FALSE(std::filesystem::exists(file(63, "output")));
 
-        Housekeeper keeper(dumps_, retired_);
+        Housekeeper keeper(dumps_, retired_, signs_);
         if (row.writer == Writer::application) {
             EXPECT_EQ(dumps_.writePending(ChannelMask{1} << 63), 1u);
         } else if (row.writer == Writer::settle) {
@@ -132,7 +135,7 @@ TEST_F(HousekeepingTest, WritesOnlyTheChannelsAskedForAndRefusesASecondPost) {
 // Without a thread of its own the library does the work at the application's
 // next call; with one, that call leaves the work to the thread.
 TEST_F(HousekeepingTest, WithoutAThreadTheApplicationCallWritesTheDump) {
-    Housekeeper keeper(dumps_, retired_, [](platform::ThreadEntry, void*) { return false; });
+    Housekeeper keeper(dumps_, retired_, signs_, [](platform::ThreadEntry, void*) { return false; });
     EXPECT_FALSE(keeper.ensureRunning());
     EXPECT_FALSE(keeper.running());
     const Bytes user = {9, 9, 9};
@@ -149,7 +152,7 @@ TEST_F(HousekeepingTest, WithoutAThreadTheApplicationCallWritesTheDump) {
 // The thread ends by itself once idle and not kept alive, and a stop asked for
 // while dumps are pending ends it only after they are written.
 TEST_F(HousekeepingTest, ThreadEndsWhenIdleAndFinishesPendingDumpsOnStop) {
-    Housekeeper keeper(dumps_, retired_);
+    Housekeeper keeper(dumps_, retired_, signs_);
     std::vector<Bytes> users(8, Bytes(4096, 0x5a));
     std::vector<std::atomic<std::uint8_t>> done(users.size());
     const long long heap = testing::liveHeapBytes();

@@ -1,6 +1,7 @@
 // A playback channel service for the players' tests that records every call and
 // models each channel's two-deep queue: a first block leaves the channel able to
 // take another, a second one fills the queue until the test lets a block finish.
+// It answers for the prepared run as the test library's engine does.
 #pragma once
 
 #include <atomic>
@@ -29,7 +30,7 @@ public:
     // A fresh library whose players hand their blocks to this service.
     void install() {
         reset();
-        freshLibrary(this);
+        engine_ = &freshLibrary(this).engine;
     }
     void uninstall() { dropLibrary(); }
 
@@ -59,6 +60,15 @@ public:
 private:
     FakePlaybackService() = default;
 
+    // The run is the engine's of the library installed with this service, whose
+    // state the tests set; that engine outlives the library's players.
+    bool runPrepared() const override { return engine_->runPrepared(); }
+    std::uint32_t shape() const override { return engine_->shape(); }
+    bool fedOutputTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels],
+                        std::uint32_t& shape) const override {
+        return engine_->fedOutputTypes(channels, types, shape);
+    }
+
     std::int32_t setPlayBuffer(const void* data, std::int32_t length, std::uint32_t channel) override {
         auto& s = *this;
         if (s.held_[channel].load() >= 2) return -997;
@@ -85,6 +95,7 @@ private:
         s.held_[channel] = 0;
     }
 
+    const Engine* engine_ = nullptr;
     mutable std::mutex lock_;
     std::vector<ServiceCall> calls_;
     std::atomic<int> held_[64]{};

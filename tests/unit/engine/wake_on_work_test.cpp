@@ -1,0 +1,111 @@
+// The library's thread wakes on work: asleep in a prepared run in which no period
+// can hand work over, polling while one can, woken by the calls that start work,
+// and never by the driver's thread, which makes no call to the system for it.
+// Prints the wake-ups per second the README quotes.
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "asiochan.h"
+#include "platform/host/host_control.h"
+#include "support/allocation_counter.h"
+#include "support/stream_fixture.h"
+#include "support/wait.h"
+
+namespace asiochan {
+namespace {
+
+class WakeOnWorkTest : public testing::StreamTest {
+protected:
+    void SetUp() override {
+        StreamTest::SetUp();
+        char dir[] = "/tmp/asiochan-wkXXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        dumpDir_ = dir;
+        platform::host::mapDrive('D', dumpDir_);
+    }
+    void TearDown() override {
+        StreamTest::TearDown();
+        platform::host::mapDrive('D', "");
+        std::filesystem::remove_all(dumpDir_);
+    }
+
+    struct Window {
+        std::uint64_t wakeUps;
+        double perSecond;
+    };
+    // Runs `count` periods on this thread, standing in for the driver's, about a
+    // millisecond apart; counts the library thread's wake-ups meanwhile and the
+    // event sets the periods make.
+    Window runPeriods(int count) {
+        const std::uint64_t waitsBefore = platform::host::libraryThreadWaits();
+        const std::uint64_t start = platform::monotonicMicros();
+        for (int i = 0; i < count; ++i) {
+            const std::uint64_t sets = platform::host::eventSetsOnThisThread();
+            testing::library().engine.runPeriod(half_, SamplePosition{});
+            half_ ^= 1;
+            setsInPeriods_ += platform::host::eventSetsOnThisThread() - sets;
+            platform::sleepMs(1);
+        }
+        const double seconds = static_cast<double>(platform::monotonicMicros() - start) / 1e6;
+        const std::uint64_t wakeUps = platform::host::libraryThreadWaits() - waitsBefore;
+        return {wakeUps, static_cast<double>(wakeUps) / seconds};
+    }
+    // The thread waits without a time limit, within a generous bound.
+    static ::testing::AssertionResult asleep() {
+        return testing::waitUntil("the library's thread to sleep", [] { return platform::host::libraryThreadsAsleep() == 1; });
+    }
+
+    std::string dumpDir_;
+    AsioLong half_ = 0;
+    std::uint64_t setsInPeriods_ = 0;
+};
+
+TEST_F(WakeOnWorkTest, SleepsUnlessAPeriodCanHandWorkOver) {
+    constexpr AsioLong kFrames = 32;
+    constexpr std::int32_t kPeriod = kFrames * 4;
+    sim::SimConfig config = smallDriver(2, 2, kFrames);
+    config.keepCallLog = false;  // the driver's log of its calls would take memory as the periods run
+    prepareRun(config);
+
+    // An idle prepared run: nothing wakes the thread.
+    ASSERT_TRUE(asleep());
+    const Window idle = runPeriods(300);
+    EXPECT_EQ(idle.wakeUps, 0u);
+    EXPECT_EQ(platform::host::libraryThreadsAsleep(), 1);
+
+    // A capture armed: the thread polls until the completed capture's dump is
+    // written, with no application call to prompt it, then sleeps again.
+    std::vector<std::uint8_t> target(400 * kPeriod);
+    ASSERT_EQ(SetCaptureBuffer(target.data(), static_cast<std::int32_t>(target.size()), 1), ASE_OK);
+    StartCapture();
+    const Window capturing = runPeriods(300);
+    EXPECT_GT(capturing.wakeUps, 0u);
+    runPeriods(110);
+    const auto& record = testing::engine().captureChannels[1];
+    EXPECT_TRUE(testing::waitUntil("input 1 to read done", [&] { return record.done.load() == 1; }));
+    EXPECT_TRUE(std::filesystem::exists(dumpDir_ + "/buffer_debug_1_internal.dat"));
+    EXPECT_TRUE(asleep());
+
+    // Blocks played out: the thread releases them and sleeps again.
+    const std::vector<std::uint8_t> sound(3 * kPeriod, 0x11);
+    const std::string released = "the played blocks to be released";  // made before the heap is counted
+    const long long heap = testing::liveHeapBytes();
+    ASSERT_EQ(SetPlayBuffer(sound.data(), static_cast<std::int32_t>(sound.size()), 0), ASE_OK);
+    ASSERT_EQ(SetPlayBuffer(sound.data(), static_cast<std::int32_t>(sound.size()), 0), ASE_OK);
+    StartPlayback();
+    runPeriods(10);
+    EXPECT_EQ(IsPortPlaybackRunning(0), 0);
+    EXPECT_TRUE(testing::waitUntil(released, [&] { return testing::liveHeapBytes() == heap; }));
+    EXPECT_TRUE(asleep());
+
+    EXPECT_EQ(setsInPeriods_, 0u);  // no system call on the driver's thread for any of it
+    std::printf(
+        "library thread wake-ups per second: idle prepared run %.0f (%llu in 300 periods), "
+        "capture armed %.0f\n",
+        idle.perSecond, static_cast<unsigned long long>(idle.wakeUps), capturing.perSecond);
+}
+
+}  // namespace
+}  // namespace asiochan
