@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "asiochan.h"
 #include "commands.h"
@@ -24,6 +25,25 @@ struct CaptureRequestArgs {
     double seconds = 0;
     std::string playFile;
     std::vector<unsigned> playChannels;
+};
+
+// What the capture needs once the driver is open.
+struct CaptureJob {
+    CaptureRequestArgs req;
+    WavInfo played;
+    std::int32_t inputType = 0;
+    SampleFormat format{};
+    double rate = 0;
+    std::uint32_t playMask = 0;
+    std::vector<std::uint8_t> bytes;
+};
+
+// How the stream went.
+struct CaptureOutcome {
+    bool restarted = false;
+    bool failed = false;
+    bool complete = false;
+    std::uint32_t skipped = 0;
 };
 
 bool parseCapture(const Arguments& args, CaptureRequestArgs* req) {
@@ -53,16 +73,104 @@ bool parseCapture(const Arguments& args, CaptureRequestArgs* req) {
     return true;
 }
 
-// A capture goes on in one file only while the input's sample type and the rate
-// stay what its first part had.
-bool sameInputFormat(unsigned channel, std::int32_t type, double rate) {
+// Reads the file to play, opens the driver and checks the channels against it;
+// sizes the capture buffer. An exit code, or kGoOn.
+int openCapture(Session& session, const std::string& driver, CaptureJob& job) {
+    const CaptureRequestArgs& req = job.req;
+    std::string error;
+    if (!req.playFile.empty() && !readWavInfo(req.playFile, &job.played, &error)) {
+        std::fprintf(stderr, "error: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    if (!session.open(driver)) return kExitUsage;
+    if (static_cast<std::int32_t>(req.channel) >= GetInputChannelCount()) {
+        std::fprintf(stderr, "error: input channel %u does not exist (the driver has %d inputs)\n", req.channel,
+                     int(GetInputChannelCount()));
+        return kExitUsage;
+    }
+    for (unsigned c : req.playChannels) {
+        if (c > 31 || static_cast<std::int32_t>(c) >= GetOutputChannelCount()) {
+            std::fprintf(stderr, "error: output channel %u does not exist (the driver has %d outputs)\n", c,
+                         int(GetOutputChannelCount()));
+            return kExitUsage;
+        }
+        job.playMask |= 1u << c;
+    }
     AsiochanChannelInfo info{};
-    info.channel = static_cast<std::int32_t>(channel);
+    info.channel = static_cast<std::int32_t>(req.channel);
     info.isInput = 1;
-    if (ASIOGetChannelInfo(&info) == ASIOCHAN_OK && info.type == type && GetCurrentSampleRate() == rate) return true;
-    std::fprintf(stderr, "error: after its reset the driver changed the format of input %u; the capture ends here\n",
-                 channel);
-    return false;
+    const std::int32_t infoResult = ASIOGetChannelInfo(&info);
+    job.inputType = info.type;
+    job.format = describeSampleType(info.type);
+    if (infoResult != ASIOCHAN_OK || job.format.wavTag == 0) {
+        std::fprintf(stderr, "error: input channel %u has a sample format that cannot be written as WAV (%s)\n",
+                     req.channel, job.format.name);
+        return kExitFailure;
+    }
+    job.rate = GetCurrentSampleRate();
+    const double frames = req.seconds * job.rate;
+    if (!(frames >= 1) || frames * job.format.bytes > INT_MAX) {
+        std::fprintf(stderr, "error: %.1f s at %.0f Hz is more than one capture can hold\n", req.seconds, job.rate);
+        return kExitUsage;
+    }
+    job.bytes.resize(static_cast<std::size_t>(frames) * static_cast<std::size_t>(job.format.bytes));
+    return kGoOn;
+}
+
+// Prepares the run, arms the capture (before the player starts, so it hears the
+// played sound whole) and follows the run until the capture is complete, through
+// the driver's resets. An exit code, or kGoOn with `outcome` filled in.
+int streamCapture(Session& session, CaptureJob& job, CaptureOutcome& outcome) {
+    const CaptureRequestArgs& req = job.req;
+    if (!session.prepare()) return kExitFailure;
+    installInterruptHandler();
+    ResumableCapture capture(job.bytes, req.channel, job.inputType, job.format.bytes, job.rate);
+    const std::int32_t armed = capture.arm();
+    if (armed != ASIOCHAN_OK) {
+        std::fprintf(stderr, "error: input channel %u could not be armed (code %d)\n", req.channel, int(armed));
+        return kExitFailure;
+    }
+    std::unique_ptr<ResumablePlayer> player;
+    if (!req.playFile.empty()) {
+        player = std::make_unique<ResumablePlayer>(
+            PlayerSetup{req.playFile, job.played, true, job.playMask, 0, false, 1.0f});
+        if (!player->start()) {
+            std::fprintf(stderr, "error: the player refused %s\n", req.playFile.c_str());
+            StopCapture();
+            return kExitFailure;
+        }
+    }
+    std::printf("capturing input %u of %s: %.1f s, %s at %.0f Hz\n", req.channel, session.driverName().c_str(),
+                req.seconds, job.format.name, job.rate);
+    const DWORD begin = GetTickCount();
+    StreamWatch watch;
+    watch.restart();
+    while (IsPortCaptureRunning(req.channel) && !interrupted()) {
+        const StreamWatch::Step step = watch.follow(session.driverName().c_str(), {&capture, player.get()});
+        if (step == StreamWatch::Step::stalled || step == StreamWatch::Step::runLost) {
+            session.close();
+            return kExitFailure;
+        }
+        if (step == StreamWatch::Step::restarted || step == StreamWatch::Step::partLost) {
+            outcome.restarted = true;
+            if (step == StreamWatch::Step::partLost) {
+                outcome.failed = true;
+                break;
+            }
+            continue;
+        }
+        showProgress("  ", std::min((GetTickCount() - begin) / 1000.0, req.seconds), req.seconds);
+        Sleep(100);
+    }
+    // Read as soon as the capture ended: a skip after it leaves the file whole.
+    outcome.skipped = watch.skippedPeriods();
+    if (IsPortCaptureRunning(req.channel)) StopCapture();
+    capture.settle(static_cast<std::size_t>(GetBufferSizePreferred()) * job.format.bytes);
+    outcome.complete = capture.complete();
+    showProgress("  ", outcome.complete ? req.seconds : (GetTickCount() - begin) / 1000.0, req.seconds);
+    endProgress();
+    if (player) player->stop();
+    return kGoOn;
 }
 
 void toLittleEndian(std::vector<std::uint8_t>& bytes, int width) {
@@ -71,134 +179,24 @@ void toLittleEndian(std::vector<std::uint8_t>& bytes, int width) {
         std::reverse(bytes.begin() + static_cast<std::ptrdiff_t>(at),
                      bytes.begin() + static_cast<std::ptrdiff_t>(at) + width);
 }
-}  // namespace
 
-int runCapture(const Arguments& args) {
-    if (args.has("--help")) {
-        printUsage("capture");
-        return kExitOk;
-    }
-    CaptureRequestArgs req;
-    if (!parseCapture(args, &req)) return kExitUsage;
-    WavInfo played;
+// Writes the file, says what went wrong on the way and checks the loopback.
+int finishCapture(CaptureJob& job, const CaptureOutcome& outcome) {
+    const CaptureRequestArgs& req = job.req;
     std::string error;
-    if (!req.playFile.empty() && !readWavInfo(req.playFile, &played, &error)) {
-        std::fprintf(stderr, "error: %s\n", error.c_str());
-        return kExitUsage;
-    }
-
-    Session session;
-    if (!session.open(args.value("--driver").value_or(""))) return kExitUsage;
-    if (static_cast<std::int32_t>(req.channel) >= GetInputChannelCount()) {
-        std::fprintf(stderr, "error: input channel %u does not exist (the driver has %d inputs)\n", req.channel,
-                     int(GetInputChannelCount()));
-        return kExitUsage;
-    }
-    std::uint32_t mask = 0;
-    for (unsigned c : req.playChannels) {
-        if (c > 31 || static_cast<std::int32_t>(c) >= GetOutputChannelCount()) {
-            std::fprintf(stderr, "error: output channel %u does not exist (the driver has %d outputs)\n", c,
-                         int(GetOutputChannelCount()));
-            return kExitUsage;
-        }
-        mask |= 1u << c;
-    }
-    AsiochanChannelInfo info{};
-    info.channel = static_cast<std::int32_t>(req.channel);
-    info.isInput = 1;
-    const std::int32_t infoResult = ASIOGetChannelInfo(&info);
-    const SampleFormat format = describeSampleType(info.type);
-    if (infoResult != ASIOCHAN_OK || format.wavTag == 0) {
-        std::fprintf(stderr, "error: input channel %u has a sample format that cannot be written as WAV (%s)\n",
-                     req.channel, format.name);
-        return kExitFailure;
-    }
-    const double rate = GetCurrentSampleRate();
-    const double frames = req.seconds * rate;
-    if (!(frames >= 1) || frames * format.bytes > INT_MAX) {
-        std::fprintf(stderr, "error: %.1f s at %.0f Hz is more than one capture can hold\n", req.seconds, rate);
-        return kExitUsage;
-    }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(frames) * static_cast<std::size_t>(format.bytes));
-
-    if (!session.prepare()) return kExitFailure;
-    installInterruptHandler();
-    ResumableCapture capture(bytes, req.channel);
-    const std::int32_t armed = capture.arm();
-    if (armed != ASIOCHAN_OK) {
-        std::fprintf(stderr, "error: input channel %u could not be armed (code %d)\n", req.channel, int(armed));
-        return kExitFailure;
-    }
-    // The capture runs before the player starts, so it hears the played sound whole.
-    PlayerSetup setup{req.playFile, played, true, mask, 0, false, 1.0f};
-    ResumablePlayer player(setup);
-    const bool playing = !req.playFile.empty();
-    if (playing && !player.start()) {
-        std::fprintf(stderr, "error: the player refused %s\n", req.playFile.c_str());
-        StopCapture();
-        return kExitFailure;
-    }
-    std::printf("capturing input %u of %s: %.1f s, %s at %.0f Hz\n", req.channel, session.driverName().c_str(),
-                req.seconds, format.name, rate);
-    const DWORD begin = GetTickCount();
-    bool restarted = false;
-    bool failed = false;
-    StreamWatch watch;
-    watch.restart();
-    while (IsPortCaptureRunning(req.channel) && !interrupted()) {
-        const StreamWatch::Event event = watch.poll();
-        if (event == StreamWatch::Event::stalled) {
-            if (playing) player.stop();
-            reportStall();
-            session.close();
-            return kExitFailure;
-        }
-        if (event == StreamWatch::Event::reset) {
-            const std::size_t periodBytes = static_cast<std::size_t>(GetBufferSizePreferred()) * format.bytes;
-            const bool more = playing && player.stopAfter(watch.periodsAtReset(), GetBufferSizePreferred());
-            if (!restartRun(session.driverName().c_str())) return kExitFailure;
-            watch.restart();
-            restarted = true;
-            capture.settle(periodBytes);
-            if (!sameInputFormat(req.channel, info.type, rate)) {
-                failed = true;
-                break;
-            }
-            if (capture.complete()) break;
-            const std::int32_t rearmed = capture.arm();
-            if (rearmed != ASIOCHAN_OK) {
-                std::fprintf(stderr, "error: input channel %u could not be armed again (code %d)\n", req.channel,
-                             int(rearmed));
-                failed = true;
-                break;
-            }
-            if (more && !player.start())
-                std::fprintf(stderr, "error: the player did not start again after the reset\n");
-            continue;
-        }
-        showProgress("  ", std::min((GetTickCount() - begin) / 1000.0, req.seconds), req.seconds);
-        Sleep(100);
-    }
-    // Read as soon as the capture ended: a skip after it leaves the file whole.
-    const std::uint32_t skipped = watch.skippedPeriods();
-    if (IsPortCaptureRunning(req.channel)) StopCapture();
-    capture.settle(static_cast<std::size_t>(GetBufferSizePreferred()) * format.bytes);
-    const bool complete = capture.complete();
-    showProgress("  ", complete ? req.seconds : (GetTickCount() - begin) / 1000.0, req.seconds);
-    endProgress();
-    if (playing) player.stop();
-
-    if (format.bigEndian) toLittleEndian(bytes, format.bytes);
-    if (!writeWav(req.out, format.wavTag, static_cast<std::uint32_t>(rate), format.wavBits, bytes, &error)) {
+    if (job.format.bigEndian) toLittleEndian(job.bytes, job.format.bytes);
+    if (!writeWav(req.out, job.format.wavTag, static_cast<std::uint32_t>(job.rate), job.format.wavBits, job.bytes,
+                  &error)) {
         std::fprintf(stderr, "error: %s\n", error.c_str());
         return kExitFailure;
     }
-    std::printf("wrote %s (%u bytes of samples)%s%s\n", req.out.c_str(), unsigned(bytes.size()),
-                restarted ? ", with the gap of the driver's reset" : "", complete ? "" : ", stopped early");
-    reportSkips(skipped, "the capture has gaps");
-    if (failed || skipped != 0) return kExitFailure;
+    std::printf("wrote %s (%u bytes of samples)%s%s\n", req.out.c_str(), unsigned(job.bytes.size()),
+                outcome.restarted ? ", with the gap of the driver's reset" : "",
+                outcome.complete ? "" : ", stopped early");
+    reportSkips(outcome.skipped, "the capture has gaps");
+    if (outcome.failed || outcome.skipped != 0) return kExitFailure;
     if (req.playFile.empty()) return kExitOk;
-    if (restarted) {
+    if (outcome.restarted) {
         std::printf("loopback check: skipped, the capture holds the gap of the driver's reset\n");
         return kExitOk;
     }
@@ -208,7 +206,7 @@ int runCapture(const Arguments& args) {
     output.channel = static_cast<std::int32_t>(req.playChannels.empty() ? 0 : req.playChannels[0]);
     output.isInput = 0;
     ASIOGetChannelInfo(&output);
-    if (!compareLoopback(req.playFile, played, bytes, output.type, info.type, &check, &error)) {
+    if (!compareLoopback(req.playFile, job.played, job.bytes, output.type, job.inputType, &check, &error)) {
         std::fprintf(stderr, "error: %s\n", error.c_str());
         return kExitFailure;
     }
@@ -218,6 +216,21 @@ int runCapture(const Arguments& args) {
     else
         std::printf("loopback check: the capture does NOT match the played file (%s)\n", check.reason.c_str());
     return check.matches ? kExitOk : kExitFailure;
+}
+}  // namespace
+
+int runCapture(const Arguments& args) {
+    if (args.has("--help")) {
+        printUsage("capture");
+        return kExitOk;
+    }
+    CaptureJob job;
+    if (!parseCapture(args, &job.req)) return kExitUsage;
+    Session session;
+    if (const int code = openCapture(session, args.value("--driver").value_or(""), job); code != kGoOn) return code;
+    CaptureOutcome outcome;
+    if (const int code = streamCapture(session, job, outcome); code != kGoOn) return code;
+    return finishCapture(job, outcome);
 }
 
 }  // namespace cli

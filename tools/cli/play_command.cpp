@@ -21,6 +21,13 @@ struct PlayRequest {
     bool loop = false;
 };
 
+// What the player needs once the run is prepared.
+struct PlayJob {
+    PlayRequest req;
+    WavInfo wav;
+    std::uint32_t mask = 0;
+};
+
 bool parsePlay(const Arguments& args, PlayRequest* req) {
     if (args.positional.size() != 1) {
         std::fprintf(stderr, "error: play needs exactly one FILE.wav\n");
@@ -56,44 +63,29 @@ bool parsePlay(const Arguments& args, PlayRequest* req) {
     return true;
 }
 
-bool anyChannelPlaying(const std::vector<unsigned>& channels) {
-    for (unsigned c : channels)
-        if (IsPortPlaybackRunning(c)) return true;
-    return false;
-}
-}  // namespace
-
-int runPlay(const Arguments& args) {
-    if (args.has("--help")) {
-        printUsage("play");
-        return kExitOk;
-    }
-    PlayRequest req;
-    if (!parsePlay(args, &req)) return kExitUsage;
-
-    WavInfo wav;
+// Reads the file, opens the driver, checks the channels and prepares the run. An
+// exit code, or kGoOn.
+int openPlay(Session& session, const std::string& driver, PlayJob& job) {
+    const PlayRequest& req = job.req;
     std::string error;
-    if (!readWavInfo(req.file, &wav, &error)) {
+    if (!readWavInfo(req.file, &job.wav, &error)) {
         std::fprintf(stderr, "error: %s\n", error.c_str());
         return kExitUsage;
     }
-    if (wav.bitsPerSample != 8 && wav.bitsPerSample != 16 && wav.bitsPerSample != 24) {
+    if (job.wav.bitsPerSample != 8 && job.wav.bitsPerSample != 16 && job.wav.bitsPerSample != 24) {
         std::fprintf(stderr, "error: %s has %u bits per sample; 8, 16 and 24 are played\n", req.file.c_str(),
-                     unsigned(wav.bitsPerSample));
+                     unsigned(job.wav.bitsPerSample));
         return kExitUsage;
     }
-
-    Session session;
-    if (!session.open(args.value("--driver").value_or(""))) return kExitUsage;
+    if (!session.open(driver)) return kExitUsage;
     const std::int32_t outputs = GetOutputChannelCount();
-    std::uint32_t mask = 0;
     for (unsigned c : req.channels) {
         if (static_cast<std::int32_t>(c) >= outputs || (req.multi && c > 31)) {
             std::fprintf(stderr, "error: output channel %u does not exist (the driver has %d outputs%s)\n", c,
                          int(outputs), req.multi ? ", --channels takes 0..31" : "");
             return kExitUsage;
         }
-        mask |= 1u << (c & 31);
+        job.mask |= 1u << (c & 31);
     }
     // The players write every output type with a width; say which channel cannot play.
     for (unsigned c : req.channels) {
@@ -108,20 +100,31 @@ int runPlay(const Arguments& args) {
     }
     if (!session.prepare()) return kExitFailure;
     const double rate = GetCurrentSampleRate();
-    if (rate > 0 && static_cast<double>(wav.sampleRate) != rate)
+    if (rate > 0 && static_cast<double>(job.wav.sampleRate) != rate)
         std::printf("note: %s is %u Hz but the driver runs at %.0f Hz; it plays at the driver's rate (no resampling)\n",
-                    req.file.c_str(), wav.sampleRate, rate);
+                    req.file.c_str(), job.wav.sampleRate, rate);
+    return kGoOn;
+}
 
+bool anyChannelPlaying(const std::vector<unsigned>& channels) {
+    for (unsigned c : channels)
+        if (IsPortPlaybackRunning(c)) return true;
+    return false;
+}
+
+// Starts the player and follows the run until the file has played (or Ctrl+C),
+// through the driver's resets. An exit code.
+int streamPlay(Session& session, const PlayJob& job) {
+    const PlayRequest& req = job.req;
     installInterruptHandler();
-    PlayerSetup setup{req.file, wav, req.multi, mask, req.channels[0], req.loop, static_cast<float>(req.volume)};
-    ResumablePlayer player(setup);
+    ResumablePlayer player(
+        {req.file, job.wav, req.multi, job.mask, req.channels[0], req.loop, static_cast<float>(req.volume)});
     if (!player.start()) {
         std::fprintf(stderr, "error: the player refused %s\n", req.file.c_str());
         return kExitFailure;
     }
-
-    std::printf("playing %s (%u Hz, %u bits, %.1f s) on %s channel(s)", req.file.c_str(), wav.sampleRate,
-                unsigned(wav.bitsPerSample), wav.seconds(), session.driverName().c_str());
+    std::printf("playing %s (%u Hz, %u bits, %.1f s) on %s channel(s)", req.file.c_str(), job.wav.sampleRate,
+                unsigned(job.wav.bitsPerSample), job.wav.seconds(), session.driverName().c_str());
     for (unsigned c : req.channels) std::printf(" %u", c);
     std::printf("%s\n", req.loop ? ", looping" : "");
 
@@ -132,22 +135,13 @@ int runPlay(const Arguments& args) {
     watch.restart();
     while (!interrupted()) {
         const double elapsed = (GetTickCount() - begin) / 1000.0;
-        const StreamWatch::Event event = watch.poll();
-        if (event == StreamWatch::Event::stalled) {
-            player.stop();
-            reportStall();
-            session.close();
+        const StreamWatch::Step step = watch.follow(session.driverName().c_str(), {&player});
+        if (step == StreamWatch::Step::stalled) session.close();
+        if (step == StreamWatch::Step::stalled || step == StreamWatch::Step::runLost ||
+            step == StreamWatch::Step::partLost)
             return kExitFailure;
-        }
-        if (event == StreamWatch::Event::reset) {
-            const bool more = player.stopAfter(watch.periodsAtReset(), GetBufferSizePreferred());
-            if (!restartRun(session.driverName().c_str())) return kExitFailure;
-            watch.restart();
-            if (!more) break;
-            if (!player.start()) {
-                std::fprintf(stderr, "error: the player did not start again after the reset\n");
-                return kExitFailure;
-            }
+        if (step == StreamWatch::Step::restarted) {
+            if (player.finished()) break;
             // The new worker shows itself in play a moment after the start.
             sawPlay = false;
             playerStarted = GetTickCount();
@@ -155,7 +149,7 @@ int runPlay(const Arguments& args) {
         }
         const bool playing = player.inPlay();
         sawPlay = sawPlay || playing;
-        showProgress("  ", req.loop || elapsed < wav.seconds() ? elapsed : wav.seconds(), wav.seconds());
+        showProgress("  ", req.loop || elapsed < job.wav.seconds() ? elapsed : job.wav.seconds(), job.wav.seconds());
         // Ended: the worker is gone and the channels have played their last blocks.
         if (sawPlay && !playing && !anyChannelPlaying(req.channels)) break;
         if (!sawPlay && GetTickCount() - playerStarted > 5000) break;  // the worker never got going
@@ -173,6 +167,19 @@ int runPlay(const Arguments& args) {
         std::printf("done\n");
     }
     return kExitOk;
+}
+}  // namespace
+
+int runPlay(const Arguments& args) {
+    if (args.has("--help")) {
+        printUsage("play");
+        return kExitOk;
+    }
+    PlayJob job;
+    if (!parsePlay(args, &job.req)) return kExitUsage;
+    Session session;
+    if (const int code = openPlay(session, args.value("--driver").value_or(""), job); code != kGoOn) return code;
+    return streamPlay(session, job);
 }
 
 }  // namespace cli

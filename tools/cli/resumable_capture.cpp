@@ -1,6 +1,7 @@
 #include "resumable_capture.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "asiochan.h"
 
@@ -19,6 +20,31 @@ std::uint8_t mark(std::size_t at) {
     return static_cast<std::uint8_t>(x >> 24);
 }
 }  // namespace
+
+void ResumableCapture::hold(std::uint32_t, std::int32_t frames) {
+    periodBytes_ = static_cast<std::size_t>(frames > 0 ? frames : 0) * static_cast<std::size_t>(width_);
+}
+
+bool ResumableCapture::resume() {
+    settle(periodBytes_);
+    // The capture goes on in one file only while the input's sample type and the
+    // rate stay what its first part had.
+    AsiochanChannelInfo info{};
+    info.channel = static_cast<std::int32_t>(channel_);
+    info.isInput = 1;
+    if (ASIOGetChannelInfo(&info) != ASIOCHAN_OK || info.type != type_ || GetCurrentSampleRate() != rate_) {
+        std::fprintf(stderr,
+                     "error: after its reset the driver changed the format of input %u; the capture ends here\n",
+                     unsigned(channel_));
+        return false;
+    }
+    if (complete()) return true;
+    const std::int32_t rearmed = arm();
+    if (rearmed == ASIOCHAN_OK) return true;
+    std::fprintf(stderr, "error: input channel %u could not be armed again (code %d)\n", unsigned(channel_),
+                 int(rearmed));
+    return false;
+}
 
 std::int32_t ResumableCapture::arm() {
     const std::size_t left = bytes_.size() - captured_;

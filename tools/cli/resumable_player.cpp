@@ -55,6 +55,12 @@ bool ResumablePlayer::stopAfter(std::uint32_t periods, std::int32_t frames) {
     return setup_.loop || position_ < fileFrames;
 }
 
+bool ResumablePlayer::resume() {
+    if (finished_ || start()) return true;
+    std::fprintf(stderr, "error: the player did not start again after the reset\n");
+    return false;
+}
+
 bool ResumablePlayer::writeRest(std::string* error) {
     const WavInfo& wav = setup_.wav;
     const unsigned width = wav.bitsPerSample / 8u;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "resumable.h"
 #include "wav_file.h"
 
 namespace cli {
@@ -22,10 +23,10 @@ struct PlayerSetup {
     float volume = 1.0f;
 };
 
-class ResumablePlayer {
+class ResumablePlayer : public Resumable {
 public:
     explicit ResumablePlayer(PlayerSetup setup) : setup_(std::move(setup)) {}
-    ~ResumablePlayer();
+    ~ResumablePlayer() override;
     ResumablePlayer(const ResumablePlayer&) = delete;
     ResumablePlayer& operator=(const ResumablePlayer&) = delete;
 
@@ -37,6 +38,12 @@ public:
     // the place in the file moves on by what was played, and the player stops.
     // False when the file was played to its end.
     bool stopAfter(std::uint32_t periods, std::int32_t frames);
+    // The file was played to its end before a reset: nothing is left to resume.
+    bool finished() const { return finished_; }
+
+    void hold(std::uint32_t periods, std::int32_t frames) override { finished_ = !stopAfter(periods, frames); }
+    bool resume() override;
+    void halt() override { stop(); }
 
 private:
     bool writeRest(std::string* error);
@@ -45,6 +52,7 @@ private:
     std::uint64_t position_ = 0;          // frames of the file played
     std::uint32_t periodsAtStart_ = 0;    // the run's period count at start
     std::vector<std::string> restFiles_;  // temporary files written, newest last
+    bool finished_ = false;
 };
 
 }  // namespace cli

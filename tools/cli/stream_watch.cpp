@@ -34,6 +34,25 @@ StreamWatch::Event StreamWatch::poll() {
     return now - lastChangeMs_ >= kStallMs ? Event::stalled : Event::none;
 }
 
+StreamWatch::Step StreamWatch::follow(const char* driverName, std::initializer_list<Resumable*> parts) {
+    const Event event = poll();
+    if (event == Event::stalled) {
+        for (Resumable* part : parts)
+            if (part != nullptr) part->halt();
+        reportStall();
+        return Step::stalled;
+    }
+    if (event != Event::reset) return Step::streaming;
+    const std::int32_t frames = GetBufferSizePreferred();
+    for (Resumable* part : parts)
+        if (part != nullptr) part->hold(periodsAtReset_, frames);
+    if (!restartRun(driverName)) return Step::runLost;
+    restart();
+    for (Resumable* part : parts)
+        if (part != nullptr && !part->resume()) return Step::partLost;
+    return Step::restarted;
+}
+
 std::uint32_t StreamWatch::skippedPeriods() {
     skippedInRun_ = GetSkippedPeriods();
     return skippedBefore_ + skippedInRun_;
