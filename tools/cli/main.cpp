@@ -6,10 +6,11 @@
 
 int main(int argc, char** argv) {
     std::string error;
-    const cli::Arguments args = cli::parseArguments(
-        argc, argv,
-        {"--driver", "--channels", "--channel", "--volume", "--seconds", "--play", "--play-channels", "--hz", "--rate"},
-        &error);
+    const cli::Arguments args =
+        cli::parseArguments(argc, argv,
+                            {"--driver", "--channels", "--channel", "--map", "--volume", "--seconds", "--play",
+                             "--play-channels", "--play-map", "--hz", "--rate"},
+                            &error);
     if (!error.empty()) {
         std::fprintf(stderr, "error: %s\n", error.c_str());
         return cli::kExitUsage;

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "asiochan.h"
+#include "progress.h"
 
 namespace cli {
 
@@ -64,10 +65,11 @@ bool restartRun(const char* driverName) {
     const std::int32_t initialized = Initialize();
     const std::int32_t after = GetBufferSizePreferred();
     // Arrows as "->": a console's code page may not show anything else.
+    breakProgress();
     if (after != before)
-        std::printf("\ndriver asked for a reset (buffer %d -> %d frames); restarting\n", int(before), int(after));
+        std::printf("driver asked for a reset (buffer %d -> %d frames); restarting\n", int(before), int(after));
     else
-        std::printf("\ndriver asked for a reset (buffer %d frames); restarting\n", int(before));
+        std::printf("driver asked for a reset (buffer %d frames); restarting\n", int(before));
     std::fflush(stdout);
     if (initialized != ASIOCHAN_OK) {
         std::fprintf(stderr, "error: the driver \"%s\" did not initialize after its reset (code %d)\n", driverName,
@@ -85,8 +87,7 @@ bool restartRun(const char* driverName) {
 
 void reportStall() {
     // Ends the progress line first: the error goes to the other stream.
-    std::printf("\n");
-    std::fflush(stdout);
+    breakProgress();
     std::fprintf(stderr, "error: the driver stopped delivering periods\n");
 }
 
