@@ -98,7 +98,12 @@ bool readFrames(const std::string& path, const WavInfo& info, std::uint64_t firs
     const std::uint64_t frames = info.frames();
     if (first >= frames) return true;
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, frames - first)) * frame;
-    if (_fseeki64(f.get(), static_cast<__int64>(info.dataOffset + first * frame), SEEK_SET) != 0) return false;
+    const std::uint64_t offset = info.dataOffset + first * frame;
+#if defined(_WIN32)
+    if (_fseeki64(f.get(), static_cast<__int64>(offset), SEEK_SET) != 0) return false;
+#else
+    if (fseeko(f.get(), static_cast<off_t>(offset), SEEK_SET) != 0) return false;
+#endif
     std::fread(bytes->data(), 1, want, f.get());
     return true;
 }
