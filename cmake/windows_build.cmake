@@ -23,6 +23,7 @@ target_link_libraries(asiochan PRIVATE ${ASIOCHAN_WIN32_LIBS})
 add_test(NAME dll_exports
     COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DDLL=$<TARGET_FILE:asiochan>
             -DDEF=${ASIOCHAN_ROOT}/src/exports/asiochan.def -P ${ASIOCHAN_ROOT}/cmake/check_exports.cmake)
+set_tests_properties(dll_exports PROPERTIES TIMEOUT 60)
 
 if(EXISTS ${ASIOCHAN_ROOT}/examples/CMakeLists.txt)
     add_subdirectory(examples)
@@ -49,3 +50,4 @@ endforeach()
 add_test(NAME runtime_imports
     COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} "-DFILES=${asiochan_shipped}"
             -P ${ASIOCHAN_ROOT}/cmake/check_imports.cmake)
+set_tests_properties(runtime_imports PROPERTIES TIMEOUT 60)

@@ -13,10 +13,15 @@ cd "$work"
 failures=0
 out=""
 code=0
+limit=30  # seconds any one command may take (each takes a few, Wine's start included)
 run() {  # program args...: runs it in the fixture's prefix, keeps its output and exit code
-    "$fixture" run "$prefix" "$@" >"$work/output.txt" 2>&1
+    timeout --kill-after=5 "$limit" "$fixture" run "$prefix" "$@" >"$work/output.txt" 2>&1
     code=$?
     out=$(tr -d '\r' <"$work/output.txt")
+    if [ "$code" = 124 ] || [ "$code" = 137 ]; then
+        out="$out
+(stopped: still running after $limit s)"
+    fi
 }
 expect() {  # description, expected exit code, pattern the output must hold
     if [ "$code" != "$2" ] || ! grep -qE -- "$3" <<<"$out"; then
@@ -123,7 +128,7 @@ grep -q "^done$" <<<"$out" && ! grep -q "failure" <<<"$out" ||
     { echo "FAIL: play after a reset plays the rest of the file"; failures=$((failures + 1)); }
 run "$cli" tone long.wav --seconds 10
 started=$(date +%s%N)
-run "$cli" play long.wav --driver "asiochan sim (stalls)"
+limit=15 run "$cli" play long.wav --driver "asiochan sim (stalls)"
 took=$(( ($(date +%s%N) - started) / 1000000 ))
 expect "a driver that stops mid-play ends the command" 1 "error: the driver stopped delivering periods"
 # It stops about 0.5 s in; the command must end within 3 s of that (plus Wine's start).

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "wine/dll_exports.h"
@@ -48,26 +49,39 @@ std::vector<std::int32_t> ramp(std::size_t n, std::int32_t start, std::int32_t s
     return v;
 }
 
-// Steps periods while the player feeds `channels`, until they have played out.
+// Steps periods while the players feed `channels`, until they have played out.
+// The files are at 1000 Hz: once the last block of two seconds (at most eight
+// periods) plays, no block is queued behind it; a worker that queues nothing for
+// longer, or leaves a channel without its first block, fails the test at once.
 void stepUntilPlayedOut(AsiochanDll& d, SimControl& sim, const std::vector<std::uint32_t>& channels) {
-    auto anyPlaying = [&] {
-        for (auto c : channels)
-            if (d.IsPortPlaybackRunning(c)) return true;
-        return false;
+    constexpr DWORD kQueueWaitMs = 400;  // the worker polls every 100 ms
+    constexpr int kPeriodsWithNothingQueued = 2000 / 256 + 2;
+    auto count = [&](auto condition) {
+        std::size_t n = 0;
+        for (auto c : channels) n += condition(c) ? 1 : 0;
+        return n;
     };
+    auto playing = [&] { return count([&](std::uint32_t c) { return d.IsPortPlaybackRunning(c) != 0; }); };
     auto allQueued = [&] {
-        for (auto c : channels)
-            if (d.IsCanSendNextPlaybackBuffer(c)) return false;
-        return true;
+        return count([&](std::uint32_t c) { return d.IsCanSendNextPlaybackBuffer(c) == 0; }) == channels.size();
     };
-    // The worker hands its first block over at once.
-    for (DWORD start = GetTickCount(); !anyPlaying() && GetTickCount() - start < 5000;) Sleep(1);
-    for (int period = 0; period < 400 && anyPlaying(); ++period) {
-        // Give the worker (which polls every 100 ms) time to queue the next block.
-        for (DWORD start = GetTickCount(); !allQueued() && GetTickCount() - start < 400;) Sleep(2);
+    // The workers hand their first blocks over at once.
+    if (!waitFor([&] { return playing() == channels.size(); }, 5000)) {
+        winecheck::fail(__FILE__, __LINE__, "waited 5 s for the first block on every channel of the set");
+        return;
+    }
+    int nothingQueued = 0;
+    for (int period = 0; period < 400 && playing() != 0; ++period) {
+        nothingQueued = waitFor(allQueued, kQueueWaitMs) ? 0 : nothingQueued + 1;
+        if (nothingQueued > kPeriodsWithNothingQueued) {
+            winecheck::fail(__FILE__, __LINE__,
+                            "waited 400 ms for the next block on every channel in " + std::to_string(nothingQueued) +
+                                " periods running");
+            return;
+        }
         sim.simRunPeriods(1);
     }
-    WCHECK(!anyPlaying());
+    WCHECK(playing() == 0);
 }
 
 Bytes recording(SimControl& sim, std::int32_t channel) {

@@ -210,7 +210,19 @@ WINE_TEST(soak, players_application_and_stops_through_the_dll) {
     const DWORD began = GetTickCount();
     std::uint64_t nextEvent = 2000;
     int refused = 0;
+    // Periods come thousands a second: ten seconds without one is a hang.
+    std::uint64_t lastTotal = 0;
+    DWORD lastMoved = began;
     while (periodsDone + static_cast<std::uint64_t>(sim.simPeriodsRun()) < target) {
+        const std::uint64_t total = periodsDone + static_cast<std::uint64_t>(sim.simPeriodsRun());
+        if (total != lastTotal) {
+            lastTotal = total;
+            lastMoved = GetTickCount();
+        } else if (GetTickCount() - lastMoved > 10000) {
+            winecheck::fail(__FILE__, __LINE__, "waited 10 s for the next period of the soak");
+            break;
+        }
+        if (refused != 0) break;  // a wrong answer already: the checks below report it
         for (int ch = 0; ch < kAppChannels; ++ch) {
             const auto channel = static_cast<std::uint32_t>(ch);
             if (d.IsCanSendNextPlaybackBuffer(channel) == 1) {

@@ -2,6 +2,9 @@
 
 #include "engine/callbacks.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -48,6 +51,27 @@ protected:
         return Bytes(std::istreambuf_iterator<char>(in), {});
     }
     std::uint64_t periodsRun() { return driver_->clock().periodsRun(); }
+    // What a writer puts into the FIFO at `path`, from its open to its close; the
+    // writer's open waits for this reader. Gives up 10 s after the call.
+    static Bytes readFifo(const std::string& path) {
+        Bytes got;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+        if (fd < 0) return got;
+        const std::uint64_t deadline = platform::monotonicMicros() + 10'000'000;
+        bool closed = false;
+        while (!closed && platform::monotonicMicros() < deadline) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 100) <= 0) continue;
+            std::uint8_t chunk[4096];
+            const ssize_t n = ::read(fd, chunk, sizeof chunk);
+            if (n > 0) got.insert(got.end(), chunk, chunk + n);
+            // No data is the end only once a writer has come and gone.
+            closed = n == 0 && (p.revents & POLLHUP) != 0;
+        }
+        ::close(fd);
+        EXPECT_TRUE(closed) << "no writer opened and closed " << path << " within 10 s";
+        return got;
+    }
 
     static constexpr std::size_t kPeriod = 2048;
     std::string dumpDir_;
@@ -238,14 +262,34 @@ TEST_F(CaptureTest, StopFreesEveryChannelWithoutDumps) {
     EXPECT_TRUE(dumpExists("buffer_debug_6_output.dat"));
 }
 
-TEST_F(CaptureTest, UnwritableDumpFolderDoesNotStopCompletion) {
-    for (const std::string& folder : {std::string(), dumpDir_ + "/missing/folder"}) {
-        platform::host::mapDrive('D', folder);
+// Whatever the dump's files do, the channel reads done only once both are closed:
+// no drive D:, a missing folder, and files that block the writer until they are
+// read (FIFOs).
+TEST_F(CaptureTest, DoneWaitsForBothDumpFilesWhereverTheyGo) {
+    enum class Dump { noDrive, missingFolder, blockingFiles };
+    const std::string output = dumpDir_ + "/buffer_debug_3_output.dat";
+    const std::string internal = dumpDir_ + "/buffer_debug_3_internal.dat";
+    for (const Dump dump : {Dump::noDrive, Dump::missingFolder, Dump::blockingFiles}) {
+        SCOPED_TRACE(static_cast<int>(dump));
+        StopCapture();  // the row before wrote its dump where it was going
+        platform::host::mapDrive('D', dump == Dump::noDrive         ? std::string()
+                                      : dump == Dump::missingFolder ? dumpDir_ + "/missing/folder"
+                                                                    : dumpDir_);
+        if (dump == Dump::blockingFiles) {
+            ASSERT_EQ(mkfifo(output.c_str(), 0600), 0);
+            ASSERT_EQ(mkfifo(internal.c_str(), 0600), 0);
+        }
         Bytes a(kPeriod);
         ASSERT_EQ(SetCaptureBuffer(a.data(), kPeriod, 3), ASE_OK);
         StartCapture();
         const std::uint64_t first = periodsRun();
         step();
+        if (dump == Dump::blockingFiles) {
+            // The writer has closed the first file and waits for a reader of the second.
+            EXPECT_EQ(readFifo(output), a);
+            EXPECT_EQ(IsPortCaptureRunning(3), 1) << "done before the second file was written";
+            EXPECT_EQ(readFifo(internal), a);
+        }
         EXPECT_TRUE(captureDone(3));
         EXPECT_EQ(a, inputStream(3, first, kPeriod));
         EXPECT_EQ(engine().captureChannels[3].copyStart.load(), nullptr);

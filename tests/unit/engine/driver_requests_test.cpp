@@ -38,13 +38,15 @@ TEST_F(DriverRequestsTest, EachNoticeIsReportedOnceAndOnlyAResetHoldsTheStream) 
         std::uint32_t notices;
         std::uint32_t bits;
         bool holds;
+        bool leftUnread;  // the next row's Prepare comes before the application reads them
     };
     const Row rows[] = {
-        {"reset", sim::kNoticeReset, kRequestReset, true},
-        {"resync", sim::kNoticeResync, kRequestResync, false},
-        {"latencies", sim::kNoticeLatencies, kRequestLatencies, false},
-        {"rate", sim::kNoticeSampleRate, kRequestSampleRate, false},
-        {"all at once", 15, 15, true},
+        {"reset", sim::kNoticeReset, kRequestReset, true, false},
+        {"resync", sim::kNoticeResync, kRequestResync, false, false},
+        {"all, left unread", 15, 15, true, true},
+        {"latencies", sim::kNoticeLatencies, kRequestLatencies, false, false},
+        {"rate", sim::kNoticeSampleRate, kRequestSampleRate, false, false},
+        {"all at once", 15, 15, true, false},
     };
     EXPECT_EQ(GetPeriodCount(), 0u);
     prepareRun(smallDriver(2, 2, kFrames));
@@ -61,8 +63,10 @@ TEST_F(DriverRequestsTest, EachNoticeIsReportedOnceAndOnlyAResetHoldsTheStream) 
         driver_->clock().sendNotices(row.notices, 44100.0);
         step(2);
         EXPECT_EQ(GetPeriodCount(), row.holds ? 1u : 3u);
-        EXPECT_EQ(GetDriverRequests(), row.bits);
-        EXPECT_EQ(GetDriverRequests(), 0u);
+        if (!row.leftUnread) {
+            EXPECT_EQ(GetDriverRequests(), row.bits);
+            EXPECT_EQ(GetDriverRequests(), 0u);
+        }
         if (row.bits & kRequestSampleRate) {
             EXPECT_EQ(engine().requests.lastSampleRate(), 44100.0);
         }

@@ -1,5 +1,9 @@
 #include "asiochan.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <string>
+
 #include "engine/callbacks.h"
 #include "support/stream_fixture.h"
 
@@ -7,6 +11,15 @@ namespace asiochan {
 namespace {
 
 using sim::Slot;
+
+// The ids of this process's threads.
+std::vector<std::string> threadIds() {
+    std::vector<std::string> ids;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
+        ids.push_back(entry.path().filename().string());
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
 
 class RunControlTest : public testing::StreamTest {
 protected:
@@ -95,6 +108,7 @@ TEST_F(RunControlTest, LatenciesAreReadOnlyWhenTheLastChannelQueryWorked) {
 }
 
 TEST_F(RunControlTest, FinishStopsDisposesAndFreesTheRecords) {
+    const std::vector<std::string> threadsBefore = threadIds();
     sim::SimDriver& d = prepareRun(smallDriver(2, 2, 64));
     std::vector<std::uint8_t> data(256, 1), target(512);
     // Blocks held while nothing runs: queued playback and an armed, unstarted capture.
@@ -112,6 +126,11 @@ TEST_F(RunControlTest, FinishStopsDisposesAndFreesTheRecords) {
     EXPECT_EQ(IsPortCaptureRunning(1), 0);
     EXPECT_EQ(engine().captureChannels[1].copyStart.load(), nullptr);
     EXPECT_EQ(IsCanSendNextPlaybackBuffer(0), 1);
+    // The library's thread ends by itself about a second after Finish.
+    EXPECT_TRUE(testing::waitUntil("the threads the run started to end", [&] {
+        const std::vector<std::string> now = threadIds();
+        return std::includes(threadsBefore.begin(), threadsBefore.end(), now.begin(), now.end());
+    }));
 
     // A new run without a new Initialize.
     EXPECT_EQ(Prepare(), ASE_OK);

@@ -4,11 +4,8 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
-#include <functional>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "engine/playback_port.h"
@@ -92,15 +89,5 @@ private:
     std::vector<ServiceCall> calls_;
     std::atomic<int> held_[64]{};
 };
-
-// Polls `condition` every millisecond until it holds or `timeoutMs` has passed.
-inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 10000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
 
 }  // namespace asiochan::testing

@@ -2,9 +2,11 @@
 // handed over, in what order and when, and how starts, stops and volumes behave.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <thread>
 
 #include "engine/engine_state.h"
 #include "fileplay/fake_playback_service.h"
@@ -12,6 +14,7 @@
 #include "fileplay/wav_files.h"
 #include "support/open_files.h"
 #include "support/test_library.h"
+#include "support/wait.h"
 
 namespace asiochan {
 namespace {
@@ -74,6 +77,9 @@ protected:
         return folder_.write(name, testing::wavBytes(WavFormat{1, 100, 16}, ramp16(frames)));
     }
     std::size_t setCount() const { return service().calls(ServiceCall::Set).size(); }
+    ::testing::AssertionResult handedOver(std::size_t blocks) const {
+        return waitUntil(std::to_string(blocks) + " blocks handed over", [&] { return setCount() == blocks; });
+    }
 
     testing::TempFolder folder_;
     const std::ptrdiff_t descriptorsAtStart_ = testing::openDescriptors();
@@ -83,12 +89,12 @@ TEST_F(PlayerProtocolTest, SingleHandsOverTwoSecondBlocksTwoDeep) {
     ASSERT_EQ(SingleChanelPlayStart(rampFile(450).c_str(), 3, 0), 1);
     // The first block plays at once and the second is queued behind it; the third
     // waits until the channel can take it.
-    ASSERT_TRUE(waitUntil([&] { return setCount() == 2; }));
-    EXPECT_TRUE(waitUntil([] { return IsSingleInPlay() == 1; }));
+    ASSERT_TRUE(handedOver(2));
+    EXPECT_TRUE(waitUntil("the single-channel player in play", [] { return IsSingleInPlay() == 1; }));
     EXPECT_EQ(setCount(), 2u);
     service().finishBlock(3);
-    ASSERT_TRUE(waitUntil([&] { return setCount() == 3; }));
-    ASSERT_TRUE(waitUntil([] { return IsSingleInPlay() == 0; }));
+    ASSERT_TRUE(handedOver(3));
+    ASSERT_TRUE(waitUntil("the single-channel player to end", [] { return IsSingleInPlay() == 0; }));
 
     const auto calls = service().calls();
     ASSERT_EQ(calls.size(), 6u);  // each handover followed by a start, no release at a natural end
@@ -109,14 +115,15 @@ TEST_F(PlayerProtocolTest, MultiQueuesEachBlockOnEveryChannelLowestFirst) {
     const auto path = folder_.write("stereo.wav", testing::wavBytes(WavFormat{2, 100, 16}, ramp16(450, 2)));
     ASSERT_EQ(MultipleChanelPlayStart(path.c_str(), 0x5, 0), 1);
     EXPECT_EQ(testing::library().multiple.heldChannels(), 0x5u);
-    ASSERT_TRUE(waitUntil([&] { return setCount() == 4; }));
+    ASSERT_TRUE(handedOver(4));
     // While channel 2 cannot take a further block, neither channel gets one.
     service().finishBlock(0);
     std::this_thread::sleep_for(std::chrono::milliseconds(10 * kTestPollMs));
     EXPECT_EQ(setCount(), 4u);
     service().finishBlock(2);
-    ASSERT_TRUE(waitUntil([&] { return setCount() == 6; }));
-    ASSERT_TRUE(waitUntil([] { return testing::library().multiple.heldChannels() == 0; }));
+    ASSERT_TRUE(handedOver(6));
+    ASSERT_TRUE(waitUntil("the multi-channel worker to give its channels back",
+                          [] { return testing::library().multiple.heldChannels() == 0; }));
     EXPECT_EQ(IsMultipleInPlay(), 0);
 
     const auto calls = service().calls();
@@ -139,18 +146,21 @@ TEST_F(PlayerProtocolTest, MultiQueuesEachBlockOnEveryChannelLowestFirst) {
 TEST_F(PlayerProtocolTest, StopGivesTheChannelsBackWithinAPoll) {
     testing::setPlayerTiming(kPlayerPollMs, kPlayerFinalWaitMs);  // the real pauses
     ASSERT_EQ(MultipleChanelPlayStart(rampFile(2000).c_str(), 0x6, 1), 1);
-    ASSERT_TRUE(waitUntil([&] { return setCount() == 4; }));  // both channels full: the worker waits
-    ASSERT_TRUE(waitUntil([] { return IsMultipleInPlay() == 1; }));
+    ASSERT_TRUE(handedOver(4));  // both channels full: the worker waits
+    ASSERT_TRUE(waitUntil("the multi-channel player in play", [] { return IsMultipleInPlay() == 1; }));
     const auto stopped = std::chrono::steady_clock::now();
     MultipleChanelPlayStop();
     EXPECT_EQ(IsMultipleInPlay(), 0);
-    ASSERT_TRUE(waitUntil([&] { return service().calls(ServiceCall::Release).size() == 2; }, 2000));
+    ASSERT_TRUE(waitUntil(
+        "both channels released", [&] { return service().calls(ServiceCall::Release).size() == 2; }, 2000));
     const auto took = std::chrono::steady_clock::now() - stopped;
     EXPECT_LT(took, std::chrono::milliseconds(1000));  // a poll is 100 ms; generous for a busy machine
     const auto releases = service().calls(ServiceCall::Release);
     EXPECT_EQ(releases[0].channel, 1u);
     EXPECT_EQ(releases[1].channel, 2u);
-    EXPECT_TRUE(waitUntil([] { return testing::library().multiple.heldChannels() == 0; }, 2000));
+    EXPECT_TRUE(waitUntil(
+        "the multi-channel worker to give its channels back",
+        [] { return testing::library().multiple.heldChannels() == 0; }, 2000));
     EXPECT_EQ(setCount(), 4u);
 }
 
@@ -193,7 +203,7 @@ TEST_F(PlayerProtocolTest, StartsRefusedAndNothingChanged) {
     // A refused file does not keep the mask: the same mask starts with a good one.
     EXPECT_EQ(SingleChanelPlayStart(good.c_str(), 7, 1), 1);
     EXPECT_EQ(MultipleChanelPlayStart(good.c_str(), 0x3, 1), 1);
-    ASSERT_TRUE(waitUntil([] { return IsSingleInPlay() == 1 && IsMultipleInPlay() == 1; }));
+    ASSERT_TRUE(waitUntil("both players in play", [] { return IsSingleInPlay() == 1 && IsMultipleInPlay() == 1; }));
     // In play: a second start is refused whatever its channel or mask.
     EXPECT_EQ(SingleChanelPlayStart(good.c_str(), 5, 0), 0);
     EXPECT_EQ(MultipleChanelPlayStart(good.c_str(), 0x30, 0), 0);
@@ -215,13 +225,13 @@ TEST_F(PlayerProtocolTest, AStartRightAfterAStopWaitsForTheOldWorkerAndKeepsItsS
     const auto path = rampFile(2000);
     ASSERT_EQ(MultipleChanelPlayStart(path.c_str(), 0x3, 1), 1);
     ASSERT_EQ(SingleChanelPlayStart(path.c_str(), 4, 1), 1);
-    ASSERT_TRUE(waitUntil([] { return IsMultipleInPlay() == 1 && IsSingleInPlay() == 1; }));
+    ASSERT_TRUE(waitUntil("both players in play", [] { return IsMultipleInPlay() == 1 && IsSingleInPlay() == 1; }));
     for (int round = 0; round < 3; ++round) {
         MultipleChanelPlayStop();
         SingleChanelPlayStop();
         ASSERT_EQ(MultipleChanelPlayStart(path.c_str(), 0x6, 1), 1) << round;
         ASSERT_EQ(SingleChanelPlayStart(path.c_str(), 5, 1), 1) << round;
-        ASSERT_TRUE(waitUntil([] { return IsMultipleInPlay() == 1 && IsSingleInPlay() == 1; }));
+        ASSERT_TRUE(waitUntil("both players in play", [] { return IsMultipleInPlay() == 1 && IsSingleInPlay() == 1; }));
         // Well past the old workers' final wait, the new players still hold their state.
         std::this_thread::sleep_for(std::chrono::milliseconds(3 * kTestFinalWaitMs));
         EXPECT_EQ(IsMultipleInPlay(), 1);
@@ -248,7 +258,7 @@ TEST_F(PlayerProtocolTest, VolumesAreTheirOwnAndOnlyFiniteNonNegativeOnesAreTake
     const auto path = folder_.write("v.wav", testing::wavBytes(WavFormat{1, 100, 16}, testing::pcm16({1000, -1000})));
     ASSERT_EQ(SingleChanelPlayStart(path.c_str(), 0, 0), 1);
     ASSERT_EQ(MultipleChanelPlayStart(path.c_str(), 0x6, 0), 1);
-    ASSERT_TRUE(waitUntil([&] { return setCount() == 3; }));
+    ASSERT_TRUE(handedOver(3));
     for (const auto& c : service().calls(ServiceCall::Set)) {
         const std::vector<std::uint8_t> halved = {0, 0, 0xF4, 0x01, 0, 0, 0x0C, 0xFE};
         const std::vector<std::uint8_t> whole = {0, 0, 0xE8, 0x03, 0, 0, 0x18, 0xFC};
@@ -259,7 +269,8 @@ TEST_F(PlayerProtocolTest, VolumesAreTheirOwnAndOnlyFiniteNonNegativeOnesAreTake
 TEST_F(PlayerProtocolTest, ARateTooLargeForABlockEndsTheWorkerCleanly) {
     const auto path = folder_.write("huge.wav", testing::wavBytes(WavFormat{1, 0x10000000, 16}, ramp16(10)));
     ASSERT_EQ(MultipleChanelPlayStart(path.c_str(), 0x3, 1), 1);
-    ASSERT_TRUE(waitUntil([] { return testing::library().multiple.heldChannels() == 0; }));
+    ASSERT_TRUE(waitUntil("the multi-channel worker to give its channels back",
+                          [] { return testing::library().multiple.heldChannels() == 0; }));
     EXPECT_EQ(IsMultipleInPlay(), 0);
     EXPECT_EQ(testing::library().multiple.running(), 0);
     EXPECT_EQ(service().calls().size(), 0u);
@@ -270,11 +281,11 @@ TEST_F(PlayerProtocolTest, ARateTooLargeForABlockEndsTheWorkerCleanly) {
 TEST_F(PlayerProtocolTest, AFileThatCannotBeReopenedEndsThePlayingAsAfterTheLastPass) {
     const auto path = rampFile(500);  // three blocks a pass
     ASSERT_EQ(SingleChanelPlayStart(path.c_str(), 2, 1), 1);
-    ASSERT_TRUE(waitUntil([&] { return setCount() == 2; }));
+    ASSERT_TRUE(handedOver(2));
     std::filesystem::remove(path);
     service().finishBlock(2);  // the last block comes from the stream already open
-    ASSERT_TRUE(waitUntil([&] { return setCount() == 3; }));
-    ASSERT_TRUE(waitUntil([] { return IsSingleInPlay() == 0; }));
+    ASSERT_TRUE(handedOver(3));
+    ASSERT_TRUE(waitUntil("the single-channel player to end", [] { return IsSingleInPlay() == 0; }));
     EXPECT_EQ(setCount(), 3u);
     EXPECT_EQ(service().calls(ServiceCall::Release).size(), 0u);
 }
@@ -282,7 +293,7 @@ TEST_F(PlayerProtocolTest, AFileThatCannotBeReopenedEndsThePlayingAsAfterTheLast
 TEST_F(PlayerProtocolTest, AFileShorterThanItsHeaderPlaysSilenceForTheRest) {
     const auto path = folder_.write("short.wav", testing::wavBytes(WavFormat{1, 100, 16}, ramp16(100), 400 * 2));
     ASSERT_EQ(SingleChanelPlayStart(path.c_str(), 1, 0), 1);
-    ASSERT_TRUE(waitUntil([&] { return setCount() == 2; }));
+    ASSERT_TRUE(handedOver(2));
     const auto sets = service().calls(ServiceCall::Set);
     EXPECT_EQ(sets[0].bytes, rampOutput(0, 100, 100));
     EXPECT_EQ(sets[1].bytes, rampOutput(0, 0, 200));

@@ -179,10 +179,16 @@ TEST_F(CarelessCallerTest, AFileRemovedWhileItLoopsEndsThePlayer) {
     std::thread clock([&] {
         while (!stop) last_->clock().step(1);
     });
-    ASSERT_TRUE(waitUntil([] { return IsSingleInPlay() == 1 && IsMultipleInPlay() == 1; }));
-    std::filesystem::remove(path);
-    EXPECT_TRUE(waitUntil([] { return IsSingleInPlay() == 0 && IsMultipleInPlay() == 0; }));
-    EXPECT_TRUE(waitUntil([] { return testing::library().multiple.heldChannels() == 0; }));
+    const auto bothPlaying =
+        waitUntil("both players in play", [] { return IsSingleInPlay() == 1 && IsMultipleInPlay() == 1; });
+    EXPECT_TRUE(bothPlaying);
+    if (bothPlaying) {
+        std::filesystem::remove(path);
+        EXPECT_TRUE(waitUntil("both players to end once the file is gone",
+                              [] { return IsSingleInPlay() == 0 && IsMultipleInPlay() == 0; }));
+        EXPECT_TRUE(waitUntil("the multi-channel worker to give its channels back",
+                              [] { return testing::library().multiple.heldChannels() == 0; }));
+    }
     stop = true;
     clock.join();
     EXPECT_EQ(Finish(), ASE_OK);
@@ -378,7 +384,8 @@ TEST_F(CarelessCallerTest, PlayersStartOnlyIntoAPreparedRun) {
     SingleChanelPlayStop();
     MultipleChanelPlayStop();
     EXPECT_EQ(Finish(), ASE_OK);
-    ASSERT_TRUE(waitUntil([] { return testing::library().multiple.heldChannels() == 0; }));
+    ASSERT_TRUE(waitUntil("the multi-channel worker to give its channels back",
+                          [] { return testing::library().multiple.heldChannels() == 0; }));
     EXPECT_EQ(SingleChanelPlayStart(files_.playable.c_str(), 0, 0), 0);
     EXPECT_EQ(MultipleChanelPlayStart(files_.playable.c_str(), 0x3, 0), 0);
 }

@@ -120,23 +120,30 @@ TEST_F(FaultyDriverTest, ChannelCountsOutsideTheTablesAreBounded) {
                 EXPECT_EQ(r.args[1], static_cast<std::uintptr_t>(k.expectIn + k.expectOut));
             }
         const Bytes a = ramp(2 * kPeriod, 5);
-        Bytes target(2 * kPeriod);
         const std::uint32_t last = static_cast<std::uint32_t>(k.expectOut - 1);
         if (k.expectOut > 0) {
             ASSERT_EQ(SetPlayBuffer(a.data(), static_cast<std::int32_t>(a.size()), last), ASE_OK);
         }
-        if (k.expectIn > 0) {
-            ASSERT_EQ(SetCaptureBuffer(target.data(), static_cast<std::int32_t>(target.size()), 0), ASE_OK);
-            StartCapture();
+        // Captures on both sides of each 32-channel boundary the device has.
+        std::vector<std::uint32_t> inputs;
+        for (std::uint32_t ch : {0u, 31u, 32u, 63u})
+            if (static_cast<std::int32_t>(ch) < k.expectIn) inputs.push_back(ch);
+        std::vector<Bytes> targets(inputs.size(), Bytes(2 * kPeriod));
+        for (std::size_t i = 0; i < inputs.size(); ++i) {
+            ASSERT_EQ(SetCaptureBuffer(targets[i].data(), static_cast<std::int32_t>(targets[i].size()), inputs[i]),
+                      ASE_OK);
         }
+        if (!inputs.empty()) StartCapture();
         StartPlayback();
         step(3);
         if (k.expectOut > 0) {
             EXPECT_EQ(Bytes(played(last).begin(), played(last).begin() + a.size()), a);
             EXPECT_EQ(IsPortPlaybackRunning(last), 0);
         }
-        if (k.expectIn > 0) {
-            EXPECT_EQ(target[0], sim::inputPatternByte(0, 0));
+        for (std::size_t i = 0; i < inputs.size(); ++i) {
+            Bytes own(targets[i].size());
+            for (std::size_t b = 0; b < own.size(); ++b) own[b] = sim::inputPatternByte(inputs[i], b);
+            EXPECT_EQ(targets[i], own) << "input " << inputs[i];
         }
         EXPECT_EQ(Finish(), ASE_OK);
         EXPECT_TRUE(engineHoldsNoBlock());

@@ -96,15 +96,26 @@ TEST_F(SimClockTest, RecordingCanBeBoundedOrSwitchedOff) {
 TEST_F(SimClockTest, AStalledClockStopsCallingButStillStops) {
     createBuffers();
     driver_->clock().options().freeRunning = true;
+    driver_->clock().options().stallAfter = 5;  // before the start: a free-running clock cannot pass it
     ASSERT_EQ(driver_->start(), ASE_OK);
-    driver_->clock().stallAfter(5);
     ASSERT_TRUE(driver_->clock().waitForPeriods(5, 10000));
     platform::sleepMs(20);
     EXPECT_EQ(driver_->clock().periodsRun(), 5u);
     EXPECT_EQ(calls.load(), 5);
     ASSERT_EQ(driver_->stop(), ASE_OK);
     EXPECT_FALSE(driver_->clock().running());
-    ASSERT_EQ(driver_->start(), ASE_OK);  // a start clears the stall
+    // A stall asked for while the clock runs holds too (once the clock has seen it,
+    // at most the period under way ends), and the next start clears it.
+    driver_->clock().options().stallAfter = UINT64_MAX;
+    ASSERT_EQ(driver_->start(), ASE_OK);
+    ASSERT_TRUE(driver_->clock().waitForPeriods(10, 10000));
+    driver_->clock().stallAfter(0);
+    platform::sleepMs(20);
+    const std::uint64_t afterStall = driver_->clock().periodsRun();
+    platform::sleepMs(20);
+    EXPECT_LE(driver_->clock().periodsRun(), afterStall + 1);
+    ASSERT_EQ(driver_->stop(), ASE_OK);
+    ASSERT_EQ(driver_->start(), ASE_OK);
     ASSERT_TRUE(driver_->clock().waitForPeriods(10, 10000));
 }
 

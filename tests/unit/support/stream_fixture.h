@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "engine/channel_blocks.h"
@@ -11,6 +12,7 @@
 #include "platform/platform.h"
 #include "support/open_files.h"
 #include "support/sim_fixture.h"
+#include "support/wait.h"
 
 namespace asiochan::testing {
 
@@ -69,18 +71,13 @@ protected:
     void step(std::uint64_t periods = 1) { ASSERT_TRUE(driver_->clock().step(periods)); }
 
     // A completed channel reads done once the library's thread has written its
-    // dump files: true when the channel (or the whole capture) reads done within
-    // a generous bound.
-    static bool captureDone(std::uint32_t channel) {
-        return eventually([channel] { return IsPortCaptureRunning(channel) == 0; });
+    // dump files: waits until the channel (or the whole capture) reads done.
+    static ::testing::AssertionResult captureDone(std::uint32_t channel) {
+        return waitUntil("input " + std::to_string(channel) + " to read done",
+                         [channel] { return IsPortCaptureRunning(channel) == 0; });
     }
-    static bool captureFinished() {
-        return eventually([] { return IsCaptureRunning() == 0; });
-    }
-    template <typename Condition>
-    static bool eventually(Condition condition) {
-        for (int i = 0; i < 10000 && !condition(); ++i) platform::sleepMs(1);
-        return condition();
+    static ::testing::AssertionResult captureFinished() {
+        return waitUntil("the capture to read finished", [] { return IsCaptureRunning() == 0; });
     }
 
     // Index of a driver buffer in creation order (outputs first).

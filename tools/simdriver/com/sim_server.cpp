@@ -23,6 +23,8 @@ ComSimDriver::ComSimDriver(const SimClassInfo& cls, SimConfig config)
         clock().options().periodObserver = &ComSimDriver::afterPeriod;
         clock().options().observerContext = this;
     }
+    // Set before any start, so that even a clock running as fast as it can stops here.
+    if (kind_ == SimClass::Stalls) clock().options().stallAfter = kScriptPeriods;
     ++server().liveObjects;
     ++server().created;
     server().newest.store(this);
@@ -52,9 +54,7 @@ ASIOError ComSimDriver::start() {
         clock().options().periodMicros = static_cast<std::uint32_t>(bufferFrames_ * 1e6 / currentRate_);
     // The clock thread is not running yet: the count is its own from here on.
     if (kind_ == SimClass::Skips && !started()) periodsUntilScript_.store(kScriptPeriods, std::memory_order_relaxed);
-    const ASIOError r = SimDriver::start();
-    if (r == ASE_OK && kind_ == SimClass::Stalls) clock().stallAfter(kScriptPeriods);
-    return r;
+    return SimDriver::start();
 }
 
 void ComSimDriver::afterPeriod(void* self, const ClockBuffer* /*buffers*/, std::size_t /*count*/, int /*half*/) {

@@ -50,7 +50,7 @@ bool SimClock::start(std::vector<ClockBuffer> buffers, ASIOCallbacks* callbacks,
     stopRequested_.store(false);
     requested_.store(0);
     completed_.store(0);
-    stallAt_.store(UINT64_MAX);
+    stallAt_.store(active_.stallAfter);
     thread_ = platform::startThread(&SimClock::threadMain, this, nullptr);
     return thread_ != nullptr;
 }

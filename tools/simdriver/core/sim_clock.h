@@ -47,6 +47,10 @@ struct ClockOptions {
     // of 0 and 1 in turn (the halves filled and recorded are still the right ones).
     bool overrideIndex = false;
     AsioLong indexOverride = 2;
+    // A hung driver: once this many periods have run since the start, the clock
+    // stops calling the host, and its thread stays until stop. Set before the
+    // start, the stall cannot be overtaken by a free-running clock.
+    std::uint64_t stallAfter = UINT64_MAX;
     // Called on the clock thread after every period (after recording), with the
     // driver's buffers and the half just serviced; null for none.
     void (*periodObserver)(void* context, const ClockBuffer* buffers, std::size_t count, int half) = nullptr;
@@ -92,7 +96,9 @@ public:
     void sendNotices(std::uint32_t notices, double rate = 0.0);
     // Any thread: once `total` periods have run since the start, the clock stops
     // calling the host without being told, as a hung driver does; its thread stays
-    // until stop. The next start clears it.
+    // until stop. A free-running clock may already be past `total` when this is
+    // called (options().stallAfter cannot be overtaken). The next start replaces
+    // it with options().stallAfter.
     void stallAfter(std::uint64_t total) { stallAt_.store(total, std::memory_order_release); }
     bool stalled() const {
         return completed_.load(std::memory_order_acquire) >= stallAt_.load(std::memory_order_acquire);
