@@ -154,8 +154,9 @@ int openCapture(Session& session, const std::string& driver, CaptureJob& job) {
     }
     if (!captureFits(unsigned(req.inputs.size()), unsigned(job.format.bytes), job.rate, req.seconds)) return kExitUsage;
     try {
-        job.buffers.assign(req.inputs.size(),
-                           std::vector<std::uint8_t>(static_cast<std::size_t>(frames) * std::size_t(job.format.bytes)));
+        job.buffers.resize(req.inputs.size());
+        for (std::vector<std::uint8_t>& buffer : job.buffers)
+            buffer.resize(static_cast<std::size_t>(frames) * std::size_t(job.format.bytes));
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "error: no memory for %.1f s of %u inputs\n", req.seconds, unsigned(req.inputs.size()));
         return kExitFailure;
