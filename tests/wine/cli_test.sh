@@ -141,6 +141,38 @@ else
     echo "ok:   the stalled play ended ${last} s into playing ($took ms with Wine's start)"
 fi
 
+# latency: the simulated driver loops each output back to the input of its number
+# one period (256 frames) later; input 1 hears nothing played on output 0, and the
+# resetting driver feeds its inputs a pattern, before and after its restart.
+run "$cli" latency --repeat 3;     expect "latency finds the loopback's one period" 0 "min 256, median 256, max 256 frames \(5\.33"
+[ "$(grep -c ": 256 frames (5.33 ms)" <<<"$out")" = 3 ] && grep -q "input 256 + output 512 = 768 frames" <<<"$out" ||
+    { echo "FAIL: latency shows each repetition and the driver's latencies"; failures=$((failures + 1)); }
+run "$cli" latency --in 1 --repeat 1; expect "latency on an input nothing plays into" 1 "no signal came back on input 1"
+run "$cli" latency --driver "asiochan sim (resets)" --repeat 1
+expect "latency restarts after a reset and finds no sequence in a pattern" 1 "no signal came back on input 0"
+grep -q "driver asked for a reset (buffer 256 -> 512 frames)" <<<"$out" || { echo "FAIL: latency reports the reset"; failures=$((failures + 1)); }
+run "$cli" latency --driver "asiochan sim (skips)" --repeat 1
+expect "latency warns of periods skipped before it measured" 0 "^warning: the driver skipped 3 periods: not while measuring$"
+grep -q "min 256, median 256, max 256" <<<"$out" || { echo "FAIL: latency measures past the skip"; failures=$((failures + 1)); }
+run "$cli" latency --in 8;         expect "latency on an input the driver lacks" 2 "input 8 does not exist"
+
+# monitor: a full-scale 16-bit square wave played on output 0 reads 0.0 dBFS peak and
+# RMS on input 0; input 1 stays silent.
+le32() { printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $((($1 >> 8) & 255)) $((($1 >> 16) & 255)) $((($1 >> 24) & 255)); }
+cycle=$(printf '\\xff\\x7f%.0s' $(seq 24))$(printf '\\x00\\x80%.0s' $(seq 24))
+{
+    printf 'RIFF'; printf "$(le32 $((36 + 384000)))"; printf 'WAVEfmt '; printf "$(le32 16)"
+    printf '\x01\x00\x01\x00'; printf "$(le32 48000)"; printf "$(le32 96000)"; printf '\x02\x00\x10\x00'
+    printf 'data'; printf "$(le32 384000)"
+    for _ in $(seq 4000); do printf "$cycle"; done
+} >square.wav
+run "$cli" monitor --channels 0,1 --seconds 3 --play square.wav --play-channels 0
+expect "monitor reads a full-scale square wave at 0.0 dBFS" 0 "in 0 peak +0\.0 rms +0\.0 \| in 1 peak +-inf rms +-inf dBFS"
+[ "$(grep -c "in 0 peak   0.0 rms   0.0" <<<"$out")" -ge 2 ] ||
+    { echo "FAIL: monitor prints a line a second"; failures=$((failures + 1)); }
+run "$cli" monitor --channels 0,9; expect "monitor of an input the driver lacks" 2 "input channel 9 does not exist"
+run "$cli" monitor --driver "asiochan sim (stalls)"; expect "monitor ends when the driver stops" 1 "error: the driver stopped delivering periods"
+
 run "$bin/tone_and_capture.exe";   expect "the C example plays a tone and hears it back" 0 "captured [0-9]+ frames on input 0, [1-9][0-9]* of them not silent"
 
 echo "$failures failure(s)"

@@ -218,6 +218,30 @@ jack_bufsize "${periods[0]}" >/dev/null 2>&1
 wine_run "$tmp/cycles.txt" "$bin/wineasio_host.exe" cycles "$driver" 3
 judge 6 "$tmp/cycles.txt"
 
+# --- case 7: asiochan latency through a JACK loopback: one period ----------------
+# The command lets the stream settle for a second before it plays; the loopback is
+# connected meanwhile, as soon as its ports exist.
+dir="$tmp/latency"
+mkdir -p "$dir"
+(cd "$dir" && wine_run "$dir/output.txt" "$bin/asiochan.exe" latency --driver "$driver" --repeat 3) &
+latency_job=$!
+connected=""
+for _ in $(seq 200); do
+    if jack_connect asiochan:out_1 asiochan:in_1 >/dev/null 2>&1; then connected=yes && break; fi
+    kill -0 "$latency_job" 2>/dev/null || break
+    sleep 0.05
+done
+wait "$latency_job"
+period=${periods[0]}
+if [ -z "$connected" ]; then
+    verdict 7 FAIL "the loopback asiochan:out_1 -> asiochan:in_1 could not be connected"
+elif ! grep -q "min $period, median $period, max $period frames" "$dir/output.txt"; then
+    verdict 7 FAIL "latency does not report one period ($period frames) each time"
+    tail -6 "$dir/output.txt" | sed 's/^/    | /'
+else
+    verdict 7 PASS "latency reports one period ($period frames) three times: $(grep -o 'measured - reported = .*' "$dir/output.txt")"
+fi
+
 # --- case 5 (last: it ends the server): the server is killed mid-play ------------
 dir="$tmp/stall"
 mkdir -p "$dir"

@@ -10,6 +10,8 @@ int runInfo(const Arguments& args);
 int runPlay(const Arguments& args);
 int runCapture(const Arguments& args);
 int runTone(const Arguments& args);
+int runLatency(const Arguments& args);
+int runMonitor(const Arguments& args);
 
 // Prints a command's usage (or the overview for an empty command).
 void printUsage(const std::string& command);

@@ -9,7 +9,7 @@ int main(int argc, char** argv) {
     const cli::Arguments args =
         cli::parseArguments(argc, argv,
                             {"--driver", "--channels", "--channel", "--map", "--volume", "--seconds", "--play",
-                             "--play-channels", "--play-map", "--hz", "--rate"},
+                             "--play-channels", "--play-map", "--hz", "--rate", "--out", "--in", "--repeat"},
                             &error);
     if (!error.empty()) {
         std::fprintf(stderr, "error: %s\n", error.c_str());
@@ -28,6 +28,8 @@ int main(int argc, char** argv) {
     if (args.command == "play") return cli::runPlay(args);
     if (args.command == "capture") return cli::runCapture(args);
     if (args.command == "tone") return cli::runTone(args);
+    if (args.command == "latency") return cli::runLatency(args);
+    if (args.command == "monitor") return cli::runMonitor(args);
     std::fprintf(stderr, "error: unknown command \"%s\"\n\n", args.command.c_str());
     cli::printUsage("");
     return cli::kExitUsage;

@@ -25,9 +25,9 @@ std::int32_t ResumableCapture::arm() {
     std::vector<CaptureRequest> requests;
     for (std::size_t i = 0; i < inputs_.size(); ++i) {
         std::vector<std::uint8_t>& buffer = buffers_[i];
-        for (std::size_t at = captured_; at < buffer.size(); ++at) buffer[at] = mark(at);
-        requests.push_back(
-            {buffer.data() + captured_, static_cast<std::int32_t>(buffer.size() - captured_), inputs_[i]});
+        const std::size_t from = std::min(captured_, buffer.size());
+        for (std::size_t at = from; at < buffer.size(); ++at) buffer[at] = mark(at);
+        requests.push_back({buffer.data() + from, static_cast<std::int32_t>(buffer.size() - from), inputs_[i]});
     }
     marked_ = true;
     periodBytes_ = static_cast<std::size_t>(std::max<std::int32_t>(GetBufferSizePreferred(), 0)) *
@@ -61,7 +61,8 @@ void ResumableCapture::settle() {
     for (const std::vector<std::uint8_t>& buffer : buffers_) end = std::max(end, reached(buffer, periodBytes_));
     captured_ = end;
     for (std::vector<std::uint8_t>& buffer : buffers_)
-        std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(captured_), buffer.end(), std::uint8_t{0});
+        std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(std::min(captured_, buffer.size())), buffer.end(),
+                  std::uint8_t{0});
 }
 
 bool ResumableCapture::resume() {

@@ -115,4 +115,10 @@ std::int32_t decodeSample(const std::uint8_t* in, std::int32_t type) {
     return 0;
 }
 
+void decodeUnitSamples(const std::uint8_t* in, std::size_t count, std::int32_t type, double* out) {
+    const auto width = static_cast<std::size_t>(layoutOf(type).bytes);
+    for (std::size_t i = 0; i < count; ++i)
+        out[i] = width == 0 ? 0.0 : decodeSample(in + i * width, type) / 2147483648.0;
+}
+
 }  // namespace cli

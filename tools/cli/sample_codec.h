@@ -4,6 +4,7 @@
 // around before it is compared).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace cli {
@@ -15,5 +16,9 @@ int encodeSample(std::int32_t value, std::int32_t type, std::uint8_t* out);
 // The value one sample of `type` holds, clipped to the 32-bit range: the inverse of
 // encodeSample for every value that type can hold.
 std::int32_t decodeSample(const std::uint8_t* in, std::int32_t type);
+
+// Decodes `count` samples of `type` laid back to back into values of full scale 1.0
+// (the 32-bit value over 2^31); a type without a width gives zeros.
+void decodeUnitSamples(const std::uint8_t* in, std::size_t count, std::int32_t type, double* out);
 
 }  // namespace cli

@@ -45,6 +45,27 @@ void printUsage(const std::string& command) {
             "usage: asiochan tone OUT.wav [--seconds S] [--hz F] [--rate R] [--channels C]\n\n"
             "Writes a 16-bit sine tone (default 2 s of 440 Hz at 48000 Hz, mono) to try\n"
             "the players with; channel c at c+1 times the frequency.\n");
+    } else if (command == "latency") {
+        std::printf(
+            "usage: asiochan latency [--driver NAME] [--out N] [--in M] [--repeat K]\n\n"
+            "Measures the round trip from output N to input M (default 0 and 0, which\n"
+            "must be connected: a cable, or the driver's loopback): plays a short\n"
+            "maximum-length sequence at -6 dBFS K times (default 5) and finds it in\n"
+            "the input by cross-correlation. Prints each round trip in frames and ms,\n"
+            "their min, median and max, and the driver's reported input + output\n"
+            "latency beside them. Capture and playback start in the same period, so the\n"
+            "figure does not depend on when the calls land. Says \"no signal came\n"
+            "back\" and exits 1 when the sequence is not found in the input. When the\n"
+            "driver skipped periods during a repetition, warns and measures it again.\n");
+    } else if (command == "monitor") {
+        std::printf(
+            "usage: asiochan monitor [--driver NAME] [--channels LIST] [--seconds S]\n"
+            "                        [--play FILE.wav --play-channels 0,1]\n\n"
+            "Shows the peak and RMS level in dBFS of the inputs in LIST (default all),\n"
+            "about ten times a second: on a console one bar per input, redrawn in\n"
+            "place; in a file or pipe one line a second. Runs for S seconds or until\n"
+            "Ctrl+C. With --play, loops FILE.wav on the given outputs meanwhile. Warns\n"
+            "when the driver skipped periods.\n");
     } else {
         std::printf(
             "asiochan - channel-oriented access to ASIO audio interfaces\n\n"
@@ -54,7 +75,9 @@ void printUsage(const std::string& command) {
             "  info [DRIVER]            show a driver's capabilities\n"
             "  play FILE.wav ...        play a WAV file to output channels\n"
             "  capture OUT.wav ...      record input channels to a WAV file\n"
-            "  tone OUT.wav ...         write a test tone WAV file\n\n"
+            "  tone OUT.wav ...         write a test tone WAV file\n"
+            "  latency ...              measure the round trip from an output to an input\n"
+            "  monitor ...              show the live levels of inputs\n\n"
             "'asiochan <command> --help' tells more. Without --driver, the first\n"
             "installed driver is used.\n");
     }

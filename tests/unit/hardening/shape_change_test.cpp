@@ -148,7 +148,7 @@ TEST_F(ShapeChangeTest, ChannelCallsWaitForTheLifecycleCallAndArmAgainstTheWhole
 
         d.release.set();
         RacingCall* all[] = {&lifecycle, &arm, &armList, &queue, &player};
-        for (RacingCall* call : all) ASSERT_TRUE(waitUntil([call] { return call->returned.load(); }));
+        for (RacingCall* call : all) ASSERT_TRUE(waitUntil("the racing call to return", [call] { return call->returned.load(); }));
         for (RacingCall* call : all) call->thread.join();
         EXPECT_EQ(lifecycle.answer, ASE_OK);
         EXPECT_EQ(arm.answer, ASE_OK);
@@ -195,15 +195,15 @@ TEST_F(ShapeChangeTest, APlayerFollowsANewRunOnlyWhileItKeepsTheChannelsType) {
         ASSERT_EQ(Initialize(), ASE_OK);
         ASSERT_EQ(Prepare(), ASE_OK);
         ASSERT_EQ(SingleChanelPlayStart(wav.c_str(), 1, 1), 1);
-        ASSERT_TRUE(waitUntil([] { return IsPortPlaybackRunning(1) == 1; }));
+        ASSERT_TRUE(waitUntil("output 1 to play", [] { return IsPortPlaybackRunning(1) == 1; }));
         ASSERT_EQ(Finish(), ASE_OK);
         d.config().outputType = next;
         ASSERT_EQ(Prepare(), ASE_OK);
         if (next == ASIOSTInt32LSB) {
-            EXPECT_TRUE(waitUntil([] { return IsPortPlaybackRunning(1) == 1; })) << "the player did not go on";
+            EXPECT_TRUE(waitUntil("the player to go on in the new run", [] { return IsPortPlaybackRunning(1) == 1; }));
             EXPECT_EQ(IsSingleInPlay(), 1);
         } else {
-            EXPECT_TRUE(waitUntil([] { return IsSingleInPlay() == 0; })) << "the player did not end";
+            EXPECT_TRUE(waitUntil("the player to end", [] { return IsSingleInPlay() == 0; }));
             EXPECT_EQ(IsPortPlaybackRunning(1), 0) << "a block laid out for the run before was queued";
         }
         SingleChanelPlayStop();
