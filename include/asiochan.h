@@ -461,9 +461,10 @@ uint8_t ASIOCHAN_CALL IsCanSendNextPlaybackBuffer(uint32_t channel);
 uint8_t ASIOCHAN_CALL IsPortPlaybackRunning(uint32_t channel);
 
 /* ---- File players ------------------------------------------------------------------------
- * Each player streams the first channel of a PCM WAV file (8, 16 or 24 bits) through
- * SetPlayBuffer and StartPlayback, once or in a loop, in blocks of two seconds, on a
- * worker thread of its own. Each output channel gets the samples in its own sample type
+ * Each player streams the first channel of a PCM WAV file (8, 16 or 24 bits), or with
+ * MultipleChanelPlayStartMapped one file channel per output, through SetPlayBuffer and
+ * StartPlayback, once or in a loop, in blocks of two seconds, on a worker thread of
+ * its own. Each output channel gets the samples in its own sample type
  * (as ASIOGetChannelInfo tells it at Prepare): 16-, 24- and 32-bit integers, the 32-bit
  * containers of 16, 18, 20 and 24 bits, and 32- and 64-bit floats (full scale +-1.0),
  * little- or big-endian. A file sample s of b bits (after the volume, clipped to the
@@ -503,8 +504,24 @@ uint8_t ASIOCHAN_CALL IsPortPlaybackRunning(uint32_t channel);
  * Out of order: 0 before Prepare and after Finish, changing nothing. */
 uint8_t ASIOCHAN_CALL MultipleChanelPlayStart(const char* path, uint32_t mask, uint8_t loop);
 
-/* Stops the multi-channel player: IsMultipleInPlay answers 0 at once; the worker drops
- * its channels' buffers (while playback runs) and ends within moments.
+/* Plays `path` as MultipleChanelPlayStart does, but file channel i on the output of the
+ * i-th lowest bit set in `mask`: mask 0x5 plays a stereo file's left channel on output
+ * 0 and its right channel on output 2. A mono file plays on every output of the mask;
+ * file channels beyond the mask's bits are not played. The outputs follow the bits in
+ * ascending order only: for another order, queue the channels with SetPlayBuffer. It
+ * is the multi-channel player, started another way: IsMultipleInPlay,
+ * MultipleChanelPlayStop and MultipleChanelSetVolume serve it, and it and
+ * MultipleChanelPlayStart never play at once.
+ * Returns:      1 when the worker started; 0 in every case MultipleChanelPlayStart
+ *               answers 0, and for a file with more than one channel but fewer
+ *               channels than bits set in `mask`.
+ * Thread:       any.
+ * Out of order: 0 before Prepare and after Finish, changing nothing. */
+uint8_t ASIOCHAN_CALL MultipleChanelPlayStartMapped(const char* path, uint32_t mask, uint8_t loop);
+
+/* Stops the multi-channel player, however it was started: IsMultipleInPlay answers 0
+ * at once; the worker drops its channels' buffers (while playback runs) and ends within
+ * moments.
  * Returns:      nothing.
  * Thread:       any.
  * Out of order: harmless when the player is not in play. */

@@ -10,6 +10,9 @@ extern "C" {
 uint8_t ASIOCHAN_CALL MultipleChanelPlayStart(const char* path, uint32_t mask, uint8_t loop) {
     return theLibrary().multiple.start(path, mask, loop);
 }
+uint8_t ASIOCHAN_CALL MultipleChanelPlayStartMapped(const char* path, uint32_t mask, uint8_t loop) {
+    return theLibrary().multiple.startMapped(path, mask, loop);
+}
 void ASIOCHAN_CALL MultipleChanelPlayStop(void) { theLibrary().multiple.stop(); }
 uint8_t ASIOCHAN_CALL MultipleChanelSetVolume(float volume) { return theLibrary().multiple.setVolume(volume); }
 uint8_t ASIOCHAN_CALL IsMultipleInPlay(void) { return theLibrary().multiple.inPlay(); }

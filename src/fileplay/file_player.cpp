@@ -1,6 +1,7 @@
 #include "fileplay/file_player.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -30,6 +31,13 @@ template <typename Action>
 void forEachChannel(ChannelMask channels, Action action) {
     for (std::uint32_t i = 0; i < kMaxChannels; ++i)
         if (hasChannel(channels, i)) action(i);
+}
+
+// The file channel that output `channel` of `channels` plays: mapped, the number of
+// channels of the set below it (a mono file's one channel on all); else the first.
+std::uint32_t fileChannelOf(ChannelMask channels, std::uint32_t channel, bool mapped, std::uint32_t fileChannels) {
+    if (!mapped || fileChannels <= 1) return 0;
+    return static_cast<std::uint32_t>(std::popcount(channels & ((ChannelMask{1} << channel) - 1)));
 }
 
 }  // namespace
@@ -81,6 +89,14 @@ bool FilePlayer::playableTypes(ChannelMask channels, ASIOSampleType (&types)[kMa
 }
 
 std::uint8_t FilePlayer::start(const char* path, ChannelMask channels, std::uint8_t loop) {
+    return startPlaying(path, channels, loop, false);
+}
+
+std::uint8_t FilePlayer::startMapped(const char* path, ChannelMask channels, std::uint8_t loop) {
+    return startPlaying(path, channels, loop, true);
+}
+
+std::uint8_t FilePlayer::startPlaying(const char* path, ChannelMask channels, std::uint8_t loop, bool mapped) {
     if (inPlay()) return 0;
     if (path == nullptr || boundedLength(path, kPlayerPathBytes) >= kPlayerPathBytes) return 0;
     // Every channel must be one the periods feed, in a type the samples can take;
@@ -97,8 +113,12 @@ std::uint8_t FilePlayer::start(const char* path, ChannelMask channels, std::uint
         std::memset(path_, 0, sizeof path_);
         std::memcpy(path_, path, boundedLength(path, kPlayerPathBytes - 1));
         WavHeader header;
-        if (readWavHeader(path_, header) && isPlayableHeader(header)) {
+        // Mapped, the highest channel of the set needs its file channel.
+        const auto highest = static_cast<std::uint32_t>(std::bit_width(channels) - 1);
+        if (readWavHeader(path_, header) && isPlayableHeader(header) &&
+            fileChannelOf(channels, highest, mapped, header.channels) < std::max<std::uint32_t>(header.channels, 1)) {
             channels_ = channels;
+            mapped_ = mapped;
             std::memcpy(types_, types, sizeof types_);
             shape_ = shape;
             started = launchWorker(loop);
@@ -176,16 +196,19 @@ bool FilePlayer::waitForChannels() {
     }
 }
 
-// One block per sample type among the channels, two seconds long in that type's
-// width. False when a block cannot be allocated (those made are freed).
+// One block per sample type and file channel among the channels, two seconds long
+// in that type's width. False when a block cannot be allocated (those made are
+// freed), or when a channel's file channel is not in the file (it changed since the
+// start looked at it).
 bool FilePlayer::makeBlocks(const StreamFormat& format, Blocks& blocks) const {
     for (std::uint32_t i = 0; i < kMaxChannels; ++i) {
         if (!hasChannel(channels_, i)) continue;
+        const std::uint32_t source = fileChannelOf(channels_, i, mapped_, format.channels);
         std::uint32_t t = 0;
-        while (t < blocks.count && blocks.targets[t].type != types_[i]) ++t;
+        while (t < blocks.count && (blocks.targets[t].type != types_[i] || blocks.targets[t].channel != source)) ++t;
         if (t == blocks.count) {
             const std::uint32_t width = sampleLayoutWidth(types_[i]);
-            std::uint8_t* block = width != 0 && t < FrameConverter::kMaxTargets
+            std::uint8_t* block = width != 0 && t < FrameConverter::kMaxTargets && source < format.channels
                                       ? new (std::nothrow) std::uint8_t[std::size_t{format.blockFrames} * width]
                                       : nullptr;
             if (block == nullptr) {
@@ -193,7 +216,7 @@ bool FilePlayer::makeBlocks(const StreamFormat& format, Blocks& blocks) const {
                 blocks.count = 0;
                 return false;
             }
-            blocks.targets[t] = {types_[i], block};
+            blocks.targets[t] = {types_[i], block, source};
             blocks.widths[t] = width;
             ++blocks.count;
         }

@@ -1,6 +1,7 @@
-// A file player: streams the first channel of a WAV file to a set of output
-// channels, once or in a loop, at a volume of its own, on a worker thread that
-// hands two-second blocks to the playback channel service. The single-channel
+// A file player: streams a WAV file to a set of output channels, once or in a
+// loop, at a volume of its own, on a worker thread that hands two-second blocks to
+// the playback channel service. Every channel of the set plays the file's first
+// channel, or, started mapped, the file's channels in turn. The single-channel
 // player is a player whose set holds one channel.
 #pragma once
 
@@ -59,6 +60,10 @@ public:
     // its own sample type. A new run is followed while it gives every channel the
     // same type; one that does not ends the worker as after its last pass.
     std::uint8_t start(const char* path, ChannelMask channels, std::uint8_t loop);
+    // The same, but the i-th lowest channel of the set plays the file's channel i
+    // (the file's further channels are not played), and a mono file plays on every
+    // channel. 0 as well for a file with more than one channel but fewer than the set.
+    std::uint8_t startMapped(const char* path, ChannelMask channels, std::uint8_t loop);
     // The same for one channel: 0 for a channel at or beyond the output count.
     std::uint8_t startOnChannel(const char* path, std::uint32_t channel, std::uint8_t loop);
     // Clears run and in-play at once and wakes a pausing worker; the worker gives
@@ -83,11 +88,13 @@ public:
 
 private:
     static void workerMain(void* self);
+    std::uint8_t startPlaying(const char* path, ChannelMask channels, std::uint8_t loop, bool mapped);
     bool beginStart();
     bool launchWorker(std::uint8_t loop);
     void pause(std::uint32_t ms);
     bool waitForChannels();
-    // The blocks of one pass's conversion: one per sample type among the channels.
+    // The blocks of one pass's conversion: one per sample type and file channel
+    // among the channels.
     struct Blocks {
         FrameConverter::Target targets[FrameConverter::kMaxTargets];
         std::uint32_t widths[FrameConverter::kMaxTargets];
@@ -108,6 +115,7 @@ private:
     // the worker; read by the worker.
     char path_[kPlayerPathBytes] = {};
     ChannelMask channels_ = 0;                 // bit i: output channel i is fed
+    bool mapped_ = false;                      // the i-th channel plays the file's channel i
     ASIOSampleType types_[kMaxChannels] = {};  // the sample type of each fed channel
     // The engine's shape the types were read in; the worker follows it to a new
     // run that keeps the types (and then writes it itself).

@@ -238,10 +238,10 @@ FrameConverter::~FrameConverter() { delete[] buffer_; }
 bool FrameConverter::init(std::uint32_t bytesPerSample, std::uint32_t channels) {
     if (bytesPerSample < 1 || bytesPerSample > 3) return false;
     bytesPerSample_ = bytesPerSample;
-    channels = std::max<std::uint32_t>(channels, 1);
-    frameBytes_ = bytesPerSample * channels;
-    valueRun_ = runFor<RunOutput::Value>(bytesPerSample, channels);
-    floatRun_ = runFor<RunOutput::Float>(bytesPerSample, channels);
+    channels_ = std::max<std::uint32_t>(channels, 1);
+    frameBytes_ = bytesPerSample * channels_;
+    valueRun_ = runFor<RunOutput::Value>(bytesPerSample, channels_);
+    floatRun_ = runFor<RunOutput::Float>(bytesPerSample, channels_);
     // Room for whole frames plus a chunk to read into, however wide the frame.
     const std::size_t capacity = std::max<std::size_t>(kReadChunk, 2 * static_cast<std::size_t>(frameBytes_));
     if (capacity != capacity_) {
@@ -271,35 +271,33 @@ bool FrameConverter::refill() {
     return got > 0;
 }
 
-void FrameConverter::convertValues(SampleValue* out, std::size_t frames, const std::atomic<float>& volume) {
-    convertWith(valueRun_, false, reinterpret_cast<std::uint8_t*>(out), frames, volume);
+std::size_t FrameConverter::wholeFrames(std::size_t limit) {
+    while (end_ - pos_ < frameBytes_ && refill()) {
+    }
+    return std::min({(end_ - pos_) / frameBytes_, limit, kVolumeRunFrames});
 }
 
-void FrameConverter::convertWith(Run run, bool floats, std::uint8_t* out, std::size_t frames,
+// The stream ended inside a frame: a sample of it still plays when it arrived whole.
+SampleValue FrameConverter::cutFrameValue(std::uint32_t channel, float volume) const {
+    const std::size_t at = std::size_t{channel} * bytesPerSample_;
+    if (end_ - pos_ < at + bytesPerSample_) return 0;
+    return scaledSampleValue(fileSampleValue(buffer_ + pos_ + at, bytesPerSample_), volume, bytesPerSample_);
+}
+
+void FrameConverter::convertWith(Run run, bool floats, std::uint8_t* out, std::size_t frames, std::uint32_t channel,
                                  const std::atomic<float>& volume) {
-    const std::uint32_t width = bytesPerSample_;
-    const std::size_t frameBytes = frameBytes_;
-    while (frames > 0) {
-        std::size_t whole = (end_ - pos_) / frameBytes;
-        if (whole == 0 && !refill()) break;
-        whole = std::min({(end_ - pos_) / frameBytes, frames, kVolumeRunFrames});
-        run(buffer_ + pos_, frameBytes, out, whole, volume.load(std::memory_order_relaxed));
+    const std::uint8_t* const from = buffer_ + std::size_t{channel} * bytesPerSample_;
+    for (std::size_t whole; frames > 0 && (whole = wholeFrames(frames)) > 0; frames -= whole) {
+        run(from + pos_, frameBytes_, out, whole, volume.load(std::memory_order_relaxed));
         out += 4 * whole;
-        pos_ += whole * frameBytes;
-        frames -= whole;
+        pos_ += whole * frameBytes_;
     }
     if (frames == 0) return;
-    // The stream ended inside a frame: its first sample still plays when it arrived
-    // whole, and everything after is silence (all bytes 0 in both outputs).
-    if (end_ - pos_ >= width) {
-        const SampleValue value =
-            scaledSampleValue(fileSampleValue(buffer_ + pos_, width), volume.load(std::memory_order_relaxed), width);
-        floats ? storeOne<RunOutput::Float>(value, out) : storeOne<RunOutput::Value>(value, out);
-        out += 4;
-        --frames;
-    }
+    // Past the end everything is silence: all bytes 0 in both outputs.
+    const SampleValue value = cutFrameValue(channel, volume.load(std::memory_order_relaxed));
+    floats ? storeOne<RunOutput::Float>(value, out) : storeOne<RunOutput::Value>(value, out);
     pos_ = end_;
-    std::memset(out, 0, 4 * frames);
+    std::memset(out + 4, 0, 4 * (frames - 1));
 }
 
 bool FrameConverter::convertInto(const Target* targets, std::size_t count, std::size_t frames,
@@ -310,23 +308,48 @@ bool FrameConverter::convertInto(const Target* targets, std::size_t count, std::
     for (std::size_t t = 0; t < count; ++t) {
         layOut[t] = sampleLayoutFor(targets[t].type);
         width[t] = sampleLayoutWidth(targets[t].type);
-        if (layOut[t] == nullptr) return false;
+        if (layOut[t] == nullptr || targets[t].channel >= channels_) return false;
     }
     // Int32LSB or Float32LSB alone on a little-endian machine: the runs write the
     // samples themselves.
     if (count == 1 && std::endian::native == std::endian::little &&
         (targets[0].type == ASIOSTInt32LSB || targets[0].type == ASIOSTFloat32LSB)) {
         const bool floats = targets[0].type == ASIOSTFloat32LSB;
-        convertWith(floats ? floatRun_ : valueRun_, floats, targets[0].out, frames, volume);
+        convertWith(floats ? floatRun_ : valueRun_, floats, targets[0].out, frames, targets[0].channel, volume);
         return true;
     }
+    // Each channel is converted for the first target that takes it and laid out for
+    // every target that takes it.
+    const auto firstOfItsChannel = [&](std::size_t t) {
+        for (std::size_t e = 0; e < t; ++e)
+            if (targets[e].channel == targets[t].channel) return false;
+        return true;
+    };
+    const auto layOutChannel = [&](std::size_t first, const SampleValue* values, std::size_t n, std::size_t at) {
+        for (std::size_t t = first; t < count; ++t)
+            if (targets[t].channel == targets[first].channel) layOut[t](values, n, targets[t].out + at * width[t]);
+    };
     SampleValue values[kVolumeRunFrames];
-    for (std::size_t done = 0; done < frames;) {
-        const std::size_t n = std::min(frames - done, kVolumeRunFrames);
-        convertValues(values, n, volume);
-        for (std::size_t t = 0; t < count; ++t) layOut[t](values, n, targets[t].out + done * width[t]);
-        done += n;
+    std::size_t done = 0;
+    for (std::size_t whole; done < frames && (whole = wholeFrames(frames - done)) > 0; done += whole) {
+        const float v = volume.load(std::memory_order_relaxed);
+        for (std::size_t t = 0; t < count; ++t) {
+            if (!firstOfItsChannel(t)) continue;
+            valueRun_(buffer_ + pos_ + std::size_t{targets[t].channel} * bytesPerSample_, frameBytes_,
+                      reinterpret_cast<std::uint8_t*>(values), whole, v);
+            layOutChannel(t, values, whole, done);
+        }
+        pos_ += whole * frameBytes_;
     }
+    if (done == frames) return true;
+    // Past the end everything is silence, which is all bytes 0 in every type.
+    const float v = volume.load(std::memory_order_relaxed);
+    for (std::size_t t = 0; t < count; ++t) {
+        const SampleValue value = cutFrameValue(targets[t].channel, v);
+        layOut[t](&value, 1, targets[t].out + done * width[t]);
+        std::memset(targets[t].out + (done + 1) * width[t], 0, (frames - done - 1) * width[t]);
+    }
+    pos_ = end_;
     return true;
 }
 

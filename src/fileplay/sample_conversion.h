@@ -1,5 +1,5 @@
-// Conversion of a WAV file's first channel to the players' sample values, scaled by
-// a volume. A value is a signed 32-bit integer whose full scale is the whole 32-bit
+// Conversion of a WAV file's channels to the players' sample values, scaled by a
+// volume. A value is a signed 32-bit integer whose full scale is the whole 32-bit
 // range; sample_layout.h lays values out in an output channel's own type. Laid out
 // as ASIOSTInt32LSB, a value is the 4 bytes the players have always written.
 #pragma once
@@ -31,12 +31,12 @@ SampleValue scaledSampleValue(std::int32_t value, float volume, std::uint32_t by
 void writeOutputSample(std::int32_t value, float volume, std::uint32_t bytesPerSample, std::uint8_t* out);
 
 // Reads whole frames of interleaved samples from a stream through a buffer of its
-// own and converts the first sample of each frame; the other channels of the frame
-// are skipped. Frames the stream cannot deliver (a file shorter than its header
-// says) come out silent.
+// own and converts one channel of each frame per target (the first unless a target
+// names another); the other channels of the frame are skipped. Frames the stream
+// cannot deliver (a file shorter than its header says) come out silent.
 class FrameConverter {
 public:
-    static constexpr std::size_t kMaxTargets = 18;  // every sample type with a width
+    static constexpr std::size_t kMaxTargets = 64;  // one per output channel at most
 
     FrameConverter() = default;
     FrameConverter(const FrameConverter&) = delete;
@@ -52,21 +52,20 @@ public:
     // keeps ownership of the stream.
     void reset(std::FILE* stream);
 
-    // Converts the next `frames` frames into one value each. The volume is read once
-    // for every run of kVolumeRunFrames frames (about 21 ms at 48 kHz), so a change
-    // applies from the next run on; within a run the loop has no branch per sample.
-    void convertValues(SampleValue* out, std::size_t frames, const std::atomic<float>& volume);
-
-    // Where convertInto writes one sample type: `out` receives frames x the type's
-    // width bytes.
+    // Where convertInto writes one file channel in one sample type: `out` receives
+    // frames x the type's width bytes.
     struct Target {
         ASIOSampleType type;
         std::uint8_t* out;
+        std::uint32_t channel = 0;  // the file's channel, from 0
     };
-    // Converts the next `frames` frames once and lays them out in each target's
-    // type, a run at a time, so that the values stay in the cache between the two.
-    // The types are looked up once per call. False, writing nothing, when a target's
-    // type has no width.
+    // Converts the next `frames` frames, each channel the targets name once, and lays
+    // the values out in each target's type, a run at a time, so that they stay in the
+    // cache between the two. The volume is read once for every run of
+    // kVolumeRunFrames frames (about 21 ms at 48 kHz), so a change applies from the
+    // next run on, to every channel alike; within a run the loops have no branch per
+    // sample. The types are looked up once per call. False, writing nothing, when a
+    // target's type has no width or its channel is not in the file.
     bool convertInto(const Target* targets, std::size_t count, std::size_t frames, const std::atomic<float>& volume);
 
     // Converts into ASIOSTInt32LSB samples: 4 bytes per frame.
@@ -81,8 +80,17 @@ public:
                          float volume);
 
 private:
-    // Converts through `run`, which writes values, or floats when `floats` is set.
-    void convertWith(Run run, bool floats, std::uint8_t* out, std::size_t frames, const std::atomic<float>& volume);
+    // Converts channel `channel` through `run`, which writes values, or floats when
+    // `floats` is set.
+    void convertWith(Run run, bool floats, std::uint8_t* out, std::size_t frames, std::uint32_t channel,
+                     const std::atomic<float>& volume);
+
+    // The whole frames buffered at pos_, reading more when none is: at most `limit`
+    // and kVolumeRunFrames; 0 once the stream has no whole frame left.
+    std::size_t wholeFrames(std::size_t limit);
+    // The value of channel `channel` in the frame the stream ended inside, when that
+    // sample arrived whole; else silence.
+    SampleValue cutFrameValue(std::uint32_t channel, float volume) const;
 
     // Moves unread bytes to the front and reads more; false when nothing more came.
     bool refill();
@@ -96,6 +104,7 @@ private:
     std::size_t end_ = 0;  // one past the last byte read
     bool exhausted_ = false;
     std::uint32_t bytesPerSample_ = 0;
+    std::uint32_t channels_ = 1;
     std::uint32_t frameBytes_ = 0;
 };
 

@@ -213,7 +213,12 @@ private:
                 const char* path = file();
                 const std::uint32_t mask = random_() % 8 == 0 ? static_cast<std::uint32_t>(random_()) : random_() % 0x400;
                 const auto loop = static_cast<std::uint8_t>(random_() % 2);
-                watch.watch("MultipleChanelPlayStart", [&] { return a.MultipleChanelPlayStart(path, mask, loop); });
+                if (random_() % 2) {
+                    watch.watch("MultipleChanelPlayStart", [&] { return a.MultipleChanelPlayStart(path, mask, loop); });
+                } else {
+                    watch.watch("MultipleChanelPlayStartMapped",
+                                [&] { return a.MultipleChanelPlayStartMapped(path, mask, loop); });
+                }
                 break;
             }
             case 17:

@@ -176,10 +176,14 @@ std::vector<CarelessRow> carelessRows(Api& api, const CarelessFiles& files, std:
             [&api, &files, ch] { return api.SingleChanelPlayStart(files.playable.c_str(), ch, 1); }, 0);
     std::vector<std::uint32_t> badMasks = {0u, 0xffffffffu, 0x80000000u};
     if (outputs > 0 && outputs < 32) badMasks.push_back(1u << outputs);
-    for (std::uint32_t mask : badMasks)
+    for (std::uint32_t mask : badMasks) {
         add(
             "MultipleChanelPlayStart(mask " + std::to_string(mask) + ")",
             [&api, &files, mask] { return api.MultipleChanelPlayStart(files.playable.c_str(), mask, 1); }, 0);
+        add(
+            "MultipleChanelPlayStartMapped(mask " + std::to_string(mask) + ")",
+            [&api, &files, mask] { return api.MultipleChanelPlayStartMapped(files.playable.c_str(), mask, 1); }, 0);
+    }
     const std::pair<const char*, const std::string*> names[] = {{"199 bytes, missing", &files.name199},
                                                                 {"200 bytes", &files.name200},
                                                                 {"4096 bytes", &files.name4096},
@@ -193,11 +197,16 @@ std::vector<CarelessRow> carelessRows(Api& api, const CarelessFiles& files, std:
         add(
             std::string("MultipleChanelPlayStart(") + label + ")",
             [&api, path] { return api.MultipleChanelPlayStart(path->c_str(), 1, 1); }, 0);
+        add(
+            std::string("MultipleChanelPlayStartMapped(") + label + ")",
+            [&api, path] { return api.MultipleChanelPlayStartMapped(path->c_str(), 1, 1); }, 0);
     }
     add(
         "SingleChanelPlayStart(null)", [&api] { return api.SingleChanelPlayStart(nullptr, 0, 0); }, 0);
     add(
         "MultipleChanelPlayStart(null)", [&api] { return api.MultipleChanelPlayStart(nullptr, 1, 0); }, 0);
+    add(
+        "MultipleChanelPlayStartMapped(null)", [&api] { return api.MultipleChanelPlayStartMapped(nullptr, 1, 0); }, 0);
     for (float volume : {fnan, finf, -finf, -0.5f, -std::numeric_limits<float>::min()}) {
         add(
             "SingleChanelSetVolume(" + std::to_string(volume) + ")",

@@ -22,12 +22,15 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 constexpr std::size_t kPeriodBytes = 256 * 4;
 
-// A mono PCM file whose samples are `values` (16- or 24-bit), at a low rate so a
-// two-second block is only a few periods long.
-bool writeWav(const char* path, int bits, const std::vector<std::int32_t>& values, std::uint32_t rate) {
+// A PCM file whose channel k holds the samples `channels[k]` (16- or 24-bit, all
+// of one length), at a low rate so a two-second block is only a few periods long.
+bool writeWav(const char* path, int bits, const std::vector<std::vector<std::int32_t>>& channels,
+              std::uint32_t rate) {
     Bytes samples;
-    for (std::int32_t v : values) putLe(samples, static_cast<std::uint32_t>(v), bits / 8);
-    return writeFile(path, wavFile(1, rate, static_cast<std::uint16_t>(bits), samples));
+    for (std::size_t i = 0; i < channels[0].size(); ++i)
+        for (const auto& channel : channels) putLe(samples, static_cast<std::uint32_t>(channel[i]), bits / 8);
+    return writeFile(path, wavFile(static_cast<std::uint16_t>(channels.size()), rate, static_cast<std::uint16_t>(bits),
+                                   samples));
 }
 
 // The 32-bit word the player writes for a sample at a volume: 16-bit samples in
@@ -130,7 +133,7 @@ WINE_TEST(players, single_channel_player_reaches_the_driver_sample_for_sample) {
     if (sim.module == nullptr) return;
     // 3000 frames at 1000 Hz: a block of 2000 frames, then one of 1000.
     const auto values = ramp(3000, 1000, 7);
-    WCHECK(writeWav("players_single.wav", 16, values, 1000));
+    WCHECK(writeWav("players_single.wav", 16, {values}, 1000));
     WCHECK_EQ(d.SingleChanelSetVolume(1.0f), 1);
     WCHECK_EQ(d.SingleChanelPlayStart("players_single.wav", 6, 0), 1);
     stepUntilPlayedOut(d, sim, {6});
@@ -148,7 +151,7 @@ WINE_TEST(players, multi_channel_player_feeds_every_channel_of_the_mask) {
     WCHECK(openStepped(d, sim));
     if (sim.module == nullptr) return;
     const auto values = ramp(2500, -300000, 331);  // 24-bit samples across zero
-    WCHECK(writeWav("players_multi.wav", 24, values, 1000));
+    WCHECK(writeWav("players_multi.wav", 24, {values}, 1000));
     WCHECK_EQ(d.MultipleChanelSetVolume(0.5f), 1);
     WCHECK_EQ(d.MultipleChanelPlayStart("players_multi.wav", 0x5, 0), 1);
     WCHECK_EQ(d.MultipleChanelPlayStart("players_multi.wav", 0x2, 0), 0);  // one run at a time
@@ -171,7 +174,7 @@ WINE_TEST(players, both_players_write_floats_to_a_float_driver) {
     WCHECK(openStepped(d, sim, kSteppedFloatDriverName));
     if (sim.module == nullptr) return;
     const auto values = ramp(2500, -32768, 26);  // full scale negative to near positive
-    WCHECK(writeWav("players_float.wav", 16, values, 1000));
+    WCHECK(writeWav("players_float.wav", 16, {values}, 1000));
     WCHECK_EQ(d.SingleChanelSetVolume(1.0f), 1);
     WCHECK_EQ(d.MultipleChanelSetVolume(0.5f), 1);
     WCHECK_EQ(d.SingleChanelPlayStart("players_float.wav", 1, 0), 1);
@@ -188,6 +191,76 @@ WINE_TEST(players, both_players_write_floats_to_a_float_driver) {
     DeleteFileA("players_float.wav");
 }
 
+WINE_TEST(players, mapped_player_plays_file_channel_i_on_the_output_of_the_i_th_bit) {
+    AsiochanDll& d = dll();
+    const struct {
+        const char* driver;
+        int bits;
+        std::size_t fileChannels;
+        std::uint32_t mask;
+    } rows[] = {{kSteppedDriverName, 24, 2, 0x5},       // left on output 0, right on output 2
+                {kSteppedFloatDriverName, 16, 2, 0x5},  // the same as floats
+                {kSteppedDriverName, 16, 1, 0x6}};      // a mono file on both outputs
+    for (const auto& row : rows) {
+        SimControl sim;
+        WCHECK(openStepped(d, sim, row.driver));
+        if (sim.module == nullptr) return;
+        const bool floats = std::strcmp(row.driver, kSteppedFloatDriverName) == 0;
+        std::vector<std::vector<std::int32_t>> channels;
+        for (std::size_t k = 0; k < row.fileChannels; ++k)
+            channels.push_back(ramp(2500, (row.bits == 24 ? -300000 : -30000) * (k == 0 ? 1 : -1), k == 0 ? 23 : -17));
+        WCHECK(writeWav("players_mapped.wav", row.bits, channels, 1000));
+        WCHECK_EQ(d.MultipleChanelSetVolume(1.0f), 1);
+        WCHECK_EQ(d.MultipleChanelPlayStartMapped("players_mapped.wav", row.mask, 0), 1);
+        WCHECK_EQ(d.MultipleChanelPlayStart("players_mapped.wav", 0x1, 0), 0);  // the same player
+        std::vector<std::uint32_t> fed;
+        for (std::uint32_t c = 0; c < 8; ++c)
+            if (row.mask & (1u << c)) fed.push_back(c);
+        stepUntilPlayedOut(d, sim, fed);
+        for (std::uint32_t c = 0, rank = 0; c < 8; ++c) {
+            const Bytes played = recording(sim, static_cast<std::int32_t>(c));
+            if (!(row.mask & (1u << c))) {
+                WCHECK(played == Bytes(played.size(), 0));
+                continue;
+            }
+            const auto& values = channels[row.fileChannels > 1 ? rank++ : 0];
+            WCHECK(playedExactly(played, floats ? expectedFloats(values, 1.0f) : expectedOutput(values, row.bits, 1.0f)));
+        }
+        d.MultipleChanelPlayStop();
+        WCHECK_EQ(d.IsMultipleInPlay(), 0);
+        WCHECK_EQ(d.Finish(), 0);
+        d.releaseAsioDriver();
+    }
+    // Refused, leaving the player idle: fewer file channels than bits, no bits, no file.
+    SimControl sim;
+    WCHECK(openStepped(d, sim));
+    WCHECK(writeWav("players_stereo.wav", 16, {ramp(100, 1, 1), ramp(100, 2, 1)}, 1000));
+    WCHECK_EQ(d.MultipleChanelPlayStartMapped("players_stereo.wav", 0x7, 0), 0);
+    WCHECK_EQ(d.MultipleChanelPlayStartMapped("players_stereo.wav", 0, 0), 0);
+    WCHECK_EQ(d.MultipleChanelPlayStartMapped("players_no_such_file.wav", 0x3, 0), 0);
+    WCHECK_EQ(d.IsMultipleInPlay(), 0);
+    WCHECK_EQ(d.MultipleChanelPlayStartMapped("players_stereo.wav", 0x3, 0), 1);
+    d.MultipleChanelPlayStop();
+    WCHECK_EQ(d.Finish(), 0);
+    d.releaseAsioDriver();
+    DeleteFileA("players_mapped.wav");
+    DeleteFileA("players_stereo.wav");
+}
+
+// What sox decoded into `file`: one channel as 32-bit samples, the file's sample in
+// the top bits. The players give 8-bit samples a low byte of 0xFF below the
+// midpoint (0x00FF0000 in the word).
+Bytes decodedChannel(const std::string& file, int bits) {
+    Bytes expected = readFile(file);
+    for (std::size_t at = 0; at + 4 <= expected.size(); at += 4) {
+        std::uint32_t word;
+        std::memcpy(&word, &expected[at], 4);
+        if (bits == 8 && (word & 0x80000000u) != 0) word |= 0x00FF0000u;
+        std::memcpy(&expected[at], &word, 4);
+    }
+    return expected;
+}
+
 int checkPlayedFiles(int count, char** args) {
     AsiochanDll& d = dll();
     int failed = 0;
@@ -195,18 +268,9 @@ int checkPlayedFiles(int count, char** args) {
         const int bits = std::atoi(args[i]);
         const char* path = args[i + 1];
         const int failuresBefore = winecheck::failures();
-        // What sox decodes: the first channel as 32-bit samples, the file's sample in
-        // the top bits. The players give 8-bit samples a low byte of 0xFF below the
-        // midpoint (0x00FF0000 in the word).
-        const Bytes decoded = readFile(std::string(path) + ".s32");
-        Bytes expected(decoded.size());
-        for (std::size_t at = 0; at + 4 <= decoded.size(); at += 4) {
-            std::uint32_t word;
-            std::memcpy(&word, &decoded[at], 4);
-            if (bits == 8 && (word & 0x80000000u) != 0) word |= 0x00FF0000u;
-            std::memcpy(&expected[at], &word, 4);
-        }
-        WCHECK(!expected.empty());
+        const Bytes expected = decodedChannel(std::string(path) + ".s32", bits);
+        const Bytes second = decodedChannel(std::string(path) + ".2.s32", bits);
+        WCHECK(!expected.empty() && second.size() == expected.size());
         SimControl sim;
         WCHECK(openStepped(d, sim));
         if (sim.module != nullptr) {
@@ -219,6 +283,12 @@ int checkPlayedFiles(int count, char** args) {
             WCHECK(playedExactly(recording(sim, 0), expected));  // the multi-channel player
             WCHECK(playedExactly(recording(sim, 2), expected));
             d.SingleChanelPlayStop();
+            d.MultipleChanelPlayStop();
+            // Then mapped: the first two channels on outputs 3 and 4.
+            WCHECK_EQ(d.MultipleChanelPlayStartMapped(path, 0x18, 0), 1);
+            stepUntilPlayedOut(d, sim, {3, 4});
+            WCHECK(playedExactly(recording(sim, 3), expected));
+            WCHECK(playedExactly(recording(sim, 4), second));
             d.MultipleChanelPlayStop();
             WCHECK_EQ(d.Finish(), 0);
         }

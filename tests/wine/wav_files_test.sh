@@ -3,8 +3,8 @@
 # with a 'd' in its text, bext, JUNK before the format chunk, the extensible format
 # with a fact chunk whose count holds the byte 100; 8, 16 and 24 bits. Both players,
 # through the DLL on the stepped simulated driver, must give exactly the first
-# channel that sox decodes from each; `asiochan capture --play` must hear one such
-# file back as written.
+# channel that sox decodes from each, and the multi-channel player mapped the first
+# two; `asiochan capture --play` must hear one such file back as written.
 #   wav_files_test.sh <default-prefix> <bin-folder>
 set -u
 prefix="$1"
@@ -51,6 +51,7 @@ for spec in 8:sox8 16:sox16 24:sox24 8:ff8 16:ff16 24:ff24; do
     file="${spec#*:}.wav"
     [ -s "$file" ] || continue
     sox -D "$file" -t raw -e signed -b 32 -L "$file.s32" remix 1 || fail "sox cannot decode $file"
+    sox -D "$file" -t raw -e signed -b 32 -L "$file.2.s32" remix 2 || fail "sox cannot decode $file"
     files+=("${spec%%:*}" "$file")
 done
 "$fixture" run "$prefix" "$bin/asiochan_wine_tests.exe" played_files "${files[@]}" >played.txt 2>&1 ||

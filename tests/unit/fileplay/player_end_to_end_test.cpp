@@ -3,9 +3,12 @@
 // included.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "asiochan.h"
 #include "fileplay/fake_playback_service.h"
 #include "fileplay/file_player.h"
+#include "fileplay/sample_conversion.h"
 #include "fileplay/sample_layout.h"
 #include "fileplay/wav_files.h"
 #include "support/stream_fixture.h"
@@ -120,10 +123,14 @@ TEST_F(PlayerEndToEndTest, BothPlayersAtOnceOnDifferentChannels) {
 }
 
 // Each output channel gets the file's samples in its own sample type, across block
-// joins and loop passes, whichever player plays them.
+// joins and loop passes, whichever player plays them; started mapped, the i-th
+// channel of the set gets the file's channel i (a mono file's on every one).
 struct TypedRun {
     std::vector<ASIOSampleType> types;  // of outputs 0, 1, ...
     ChannelMask channels;               // played: one channel by the single-channel player
+    bool mapped = false;                // by MultipleChanelPlayStartMapped
+    std::uint16_t fileChannels = 1;
+    std::uint16_t bits = 16;
 };
 
 class PlayerSampleTypeTest : public PlayerEndToEndTest, public ::testing::WithParamInterface<TypedRun> {
@@ -139,27 +146,44 @@ protected:
 
 TEST_P(PlayerSampleTypeTest, EveryChannelPlaysItsOwnLayout) {
     const TypedRun& run = GetParam();
-    // Blocks of 200 and 30 samples: the joins fall inside periods.
-    const auto values = joined(series(225, -30000, 266), {32767, -32768, 1, -1, 0});
-    const auto path = file("typed.wav", values);
+    // Blocks of 200 and 30 frames: the joins fall inside periods. File channel k
+    // plays the series from its frame 41 k on; 24-bit samples have a low byte of k + 1.
+    const auto series16 = joined(series(225, -30000, 266), {32767, -32768, 1, -1, 0});
+    const std::size_t fileFrames = series16.size(), width = run.bits / 8u;
+    std::vector<std::uint8_t> data;
+    for (std::size_t i = 0; i < fileFrames; ++i) {
+        for (std::uint32_t k = 0; k < run.fileChannels; ++k) {
+            const std::int32_t v = series16[(i + 41 * k) % fileFrames];
+            if (run.bits == 8) data.push_back(static_cast<std::uint8_t>((v >> 8) + 128));
+            if (run.bits == 16) testing::putLe(data, static_cast<std::uint32_t>(v), 2);
+            if (run.bits == 24) testing::putLe(data, static_cast<std::uint32_t>(v * 256 + 1 + static_cast<int>(k)), 3);
+        }
+    }
+    const auto path = folder_.write("typed.wav", testing::wavBytes({run.fileChannels, kFileRate, run.bits}, data));
     const bool single = (run.channels & (run.channels - 1)) == 0;
     std::vector<std::uint32_t> fed;
     for (std::uint32_t c = 0; c < run.types.size(); ++c)
         if (hasChannel(run.channels, c)) fed.push_back(c);
-    ASSERT_EQ(single ? SingleChanelPlayStart(path.c_str(), fed[0], 1)
-                     : MultipleChanelPlayStart(path.c_str(), static_cast<std::uint32_t>(run.channels), 1),
+    const auto mask = static_cast<std::uint32_t>(run.channels);
+    ASSERT_EQ(run.mapped   ? MultipleChanelPlayStartMapped(path.c_str(), mask, 1)
+              : single     ? SingleChanelPlayStart(path.c_str(), fed[0], 1)
+                           : MultipleChanelPlayStart(path.c_str(), mask, 1),
               1);
     for (int period = 0; period < 10; ++period) {
         for (std::uint32_t c : fed) ASSERT_TRUE(queued(c)) << "period " << period;
         step(1);
     }
     // Ten periods: two passes of 230 frames and 40 frames of the third, without a gap.
-    std::vector<SampleValue> expected;
-    for (std::size_t i = 0; i < 10 * kFrames; ++i)
-        expected.push_back(static_cast<SampleValue>(static_cast<std::uint32_t>(values[i % values.size()]) << 16));
     for (std::uint32_t c = 0; c < run.types.size(); ++c) {
-        const std::uint32_t width = sampleLayoutWidth(run.types[c]);
-        std::vector<std::uint8_t> bytes(expected.size() * width, 0);
+        const auto rank = static_cast<std::uint32_t>(std::find(fed.begin(), fed.end(), c) - fed.begin());
+        const std::uint32_t k = run.mapped && run.fileChannels > 1 ? rank : 0;
+        std::vector<SampleValue> expected;
+        for (std::size_t i = 0; i < 10 * kFrames; ++i) {
+            const std::uint8_t* sample = &data[((i % fileFrames) * run.fileChannels + k) * width];
+            expected.push_back(scaledSampleValue(fileSampleValue(sample, width), 1.0f, width));
+        }
+        const std::uint32_t typeWidth = sampleLayoutWidth(run.types[c]);
+        std::vector<std::uint8_t> bytes(expected.size() * typeWidth, 0);
         if (hasChannel(run.channels, c)) layOutSamples(run.types[c], expected.data(), expected.size(), bytes.data());
         EXPECT_EQ(played(static_cast<int>(c)), bytes) << "output " << c << " of type " << run.types[c];
     }
@@ -170,7 +194,36 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TypedRun{{ASIOSTFloat32LSB, ASIOSTFloat32LSB}, 0x3},
                       TypedRun{{ASIOSTInt24LSB, ASIOSTInt24LSB}, 0x2},
                       TypedRun{{ASIOSTInt16MSB, ASIOSTInt16MSB, ASIOSTInt16MSB}, 0x5},
-                      TypedRun{{ASIOSTInt32LSB24, ASIOSTFloat32LSB, ASIOSTInt32LSB, ASIOSTInt32LSB24}, 0xF}));
+                      TypedRun{{ASIOSTInt32LSB24, ASIOSTFloat32LSB, ASIOSTInt32LSB, ASIOSTInt32LSB24}, 0xF},
+                      // Mapped: a stereo file on outputs 0 and 2, in two types and widths.
+                      TypedRun{{ASIOSTInt32LSB, ASIOSTInt32LSB, ASIOSTInt32LSB}, 0x5, true, 2, 24},
+                      TypedRun{{ASIOSTFloat32LSB, ASIOSTFloat32LSB, ASIOSTFloat32LSB}, 0x5, true, 2, 16},
+                      // Four 8-bit channels on three outputs, two of one type: the fourth is not played.
+                      TypedRun{{ASIOSTInt32LSB24, ASIOSTInt32LSB24, ASIOSTFloat32LSB, ASIOSTInt32LSB24}, 0xB, true, 4, 8},
+                      // A mono file plays on every channel.
+                      TypedRun{{ASIOSTInt16MSB, ASIOSTInt16MSB, ASIOSTInt16MSB}, 0x6, true, 1, 16}));
+
+TEST_F(PlayerEndToEndTest, AMappedStartRefusesWhatItCannotPlay) {
+    const auto stereo = folder_.write("stereo.wav", testing::wavBytes({2, kFileRate, 16}, pcm(series(400, 1))));
+    const std::string missing = folder_.path() + "/missing.wav";
+    const struct {
+        const char* what;
+        const char* path;
+        std::uint32_t mask;
+    } refused[] = {{"fewer file channels than bits", stereo.c_str(), 0x7},
+                   {"an empty mask", stereo.c_str(), 0},
+                   {"a mask beyond the outputs", stereo.c_str(), 0x11},
+                   {"a missing file", missing.c_str(), 0x3},
+                   {"no file name", nullptr, 0x3}};
+    for (const auto& r : refused) {
+        EXPECT_EQ(MultipleChanelPlayStartMapped(r.path, r.mask, 0), 0) << r.what;
+        EXPECT_EQ(testing::library().multiple.heldChannels(), 0u) << r.what;
+        EXPECT_EQ(IsMultipleInPlay(), 0) << r.what;
+    }
+    // The player was left as it was: a start that fits plays.
+    EXPECT_EQ(MultipleChanelPlayStartMapped(stereo.c_str(), 0x3, 0), 1);
+    EXPECT_EQ(MultipleChanelPlayStartMapped(stereo.c_str(), 0xC, 0), 0);  // one at a time
+}
 
 TEST_F(PlayerEndToEndTest, AStartOntoAChannelThePeriodsDoNotFeedChangesNothing) {
     struct Row {

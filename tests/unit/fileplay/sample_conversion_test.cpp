@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
@@ -144,12 +145,21 @@ TEST_F(FrameConverterTest, MatchesByteByByteConversionAcrossReadChunks) {
 }
 
 TEST_F(FrameConverterTest, EveryTargetGetsTheLayoutOfTheSameValues) {
-    // The single-type shortcuts and a mix of types, for every file width and a few
-    // frame sizes, with and without clipping (also by an infinite volume), at a
-    // volume that is not a number, across read chunks and a file that ends inside a
-    // frame.
-    const std::vector<std::vector<ASIOSampleType>> targetSets = {
-        {ASIOSTInt32LSB}, {ASIOSTFloat32LSB}, {ASIOSTInt16MSB, ASIOSTFloat64LSB, ASIOSTInt32LSB24, ASIOSTInt24LSB}};
+    // The single-type shortcuts and a mix of types, each target on a file channel of
+    // its own or sharing one, for every file width and a few frame sizes, with and
+    // without clipping (also by an infinite volume), at a volume that is not a
+    // number, across read chunks and a file that ends inside a frame.
+    struct TargetSpec {
+        ASIOSampleType type;
+        std::uint32_t channel;  // taken modulo the file's channels
+    };
+    const std::vector<std::vector<TargetSpec>> targetSets = {
+        {{ASIOSTInt32LSB, 0}},
+        {{ASIOSTFloat32LSB, 0}},
+        {{ASIOSTInt32LSB, 1}},
+        {{ASIOSTFloat32LSB, 4}},
+        {{ASIOSTInt16MSB, 0}, {ASIOSTFloat64LSB, 0}, {ASIOSTInt32LSB24, 0}, {ASIOSTInt24LSB, 0}},
+        {{ASIOSTInt16MSB, 1}, {ASIOSTFloat64LSB, 0}, {ASIOSTInt32LSB, 4}, {ASIOSTInt32LSB, 1}}};
     std::mt19937 random(11);
     for (std::uint32_t width = 1; width <= 3; ++width) {
         for (std::uint32_t channels : {1u, 2u, 5u}) {
@@ -158,15 +168,22 @@ TEST_F(FrameConverterTest, EveryTargetGetsTheLayoutOfTheSameValues) {
             for (auto& b : data) b = static_cast<std::uint8_t>(random());
             const auto path = folder_.write("mix.raw", data);
             for (float volume : {0.5f, 3.0f, std::numeric_limits<float>::infinity(), std::nanf("")}) {
-                const auto int32lsb = referenceConvert(data, width, channels, frames, volume);
-                std::vector<SampleValue> values(frames);
-                for (std::size_t i = 0; i < frames; ++i)
-                    values[i] = static_cast<SampleValue>(int32lsb[4 * i] | int32lsb[4 * i + 1] << 8 |
-                                                         int32lsb[4 * i + 2] << 16 |
-                                                         static_cast<std::uint32_t>(int32lsb[4 * i + 3]) << 24);
-                for (const auto& types : targetSets) {
+                // The values of each file channel (its samples start `channel` samples
+                // in), made when first asked for.
+                std::vector<std::vector<SampleValue>> values(channels);
+                const auto valuesOf = [&](std::uint32_t channel) -> const std::vector<SampleValue>& {
+                    if (values[channel].empty()) {
+                        const std::vector<std::uint8_t> from(data.begin() + channel * width, data.end());
+                        const auto int32lsb = referenceConvert(from, width, channels, frames, volume);
+                        values[channel].resize(frames);
+                        std::memcpy(values[channel].data(), int32lsb.data(), int32lsb.size());
+                    }
+                    return values[channel];
+                };
+                for (const auto& specs : targetSets) {
                     std::vector<std::vector<std::uint8_t>> blocks;
-                    for (ASIOSampleType type : types) blocks.emplace_back(frames * sampleLayoutWidth(type), 0xEE);
+                    for (const TargetSpec& spec : specs)
+                        blocks.emplace_back(frames * sampleLayoutWidth(spec.type), 0xEE);
                     std::FILE* f = std::fopen(path.c_str(), "rb");
                     FrameConverter converter;
                     ASSERT_TRUE(converter.init(width, channels));
@@ -174,28 +191,34 @@ TEST_F(FrameConverterTest, EveryTargetGetsTheLayoutOfTheSameValues) {
                     const std::atomic<float> v{volume};
                     for (std::size_t done = 0; done < frames; done += 7000) {
                         std::vector<FrameConverter::Target> targets;
-                        for (std::size_t t = 0; t < types.size(); ++t)
-                            targets.push_back({types[t], blocks[t].data() + done * sampleLayoutWidth(types[t])});
+                        for (std::size_t t = 0; t < specs.size(); ++t)
+                            targets.push_back({specs[t].type, blocks[t].data() + done * sampleLayoutWidth(specs[t].type),
+                                               specs[t].channel % channels});
                         const std::size_t n = std::min<std::size_t>(7000, frames - done);
                         EXPECT_TRUE(converter.convertInto(targets.data(), targets.size(), n, v));
                     }
                     std::fclose(f);
-                    for (std::size_t t = 0; t < types.size(); ++t) {
+                    for (std::size_t t = 0; t < specs.size(); ++t) {
                         std::vector<std::uint8_t> expected(blocks[t].size());
-                        layOutSamples(types[t], values.data(), frames, expected.data());
+                        layOutSamples(specs[t].type, valuesOf(specs[t].channel % channels).data(), frames,
+                                      expected.data());
                         EXPECT_EQ(blocks[t], expected) << width << " bytes x " << channels << " channels, volume "
-                                                       << volume << ", type " << types[t];
+                                                       << volume << ", type " << specs[t].type << " of channel "
+                                                       << specs[t].channel % channels;
                     }
                 }
             }
         }
     }
-    // A type without a width is refused before anything is read or written.
+    // A type without a width, or a channel the file does not have, is refused before
+    // anything is read or written.
     FrameConverter converter;
-    ASSERT_TRUE(converter.init(2, 1));
+    ASSERT_TRUE(converter.init(2, 2));
     std::uint8_t out[4] = {0xEE};
-    const FrameConverter::Target bad[] = {{ASIOSTInt32LSB, out}, {ASIOSTDSDInt8LSB1, out}};
-    EXPECT_FALSE(converter.convertInto(bad, 2, 1, std::atomic<float>{1.0f}));
+    const FrameConverter::Target badType[] = {{ASIOSTInt32LSB, out}, {ASIOSTDSDInt8LSB1, out}};
+    EXPECT_FALSE(converter.convertInto(badType, 2, 1, std::atomic<float>{1.0f}));
+    const FrameConverter::Target badChannel[] = {{ASIOSTInt32LSB, out, 1}, {ASIOSTInt32LSB, out, 2}};
+    EXPECT_FALSE(converter.convertInto(badChannel, 2, 1, std::atomic<float>{1.0f}));
     EXPECT_EQ(out[0], 0xEE);
 }
 
