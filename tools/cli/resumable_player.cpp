@@ -26,9 +26,10 @@ bool ResumablePlayer::start() {
     }
     periodsAtStart_ = GetPeriodCount();
     const std::uint8_t loop = plan_.loop ? 1 : 0;
-    if (kind_ == Kind::multi) {
+    if (kind_ != Kind::single) {
         MultipleChanelSetVolume(plan_.volume);
-        return MultipleChanelPlayStart(path.c_str(), mask_, loop) != 0;
+        return (kind_ == Kind::mapped ? MultipleChanelPlayStartMapped(path.c_str(), mask_, loop)
+                                      : MultipleChanelPlayStart(path.c_str(), mask_, loop)) != 0;
     }
     SingleChanelSetVolume(plan_.volume);
     return SingleChanelPlayStart(path.c_str(), plan_.routes[0].output, loop) != 0;
@@ -63,23 +64,23 @@ bool ResumablePlayer::resume() {
 
 bool ResumablePlayer::writeRest(std::string* error) {
     const WavInfo& wav = plan_.wav;
-    const unsigned width = wav.bitsPerSample / 8u;
     const unsigned frame = wav.frameBytes();
+    // The mapped player plays every channel; the others the first.
+    const unsigned kept = kind_ == Kind::mapped ? frame : wav.bitsPerSample / 8u;
     std::vector<std::uint8_t> data;
     if (!readSampleData(plan_.file, wav, &data)) {
         *error = "cannot read " + plan_.file + " again";
         return false;
     }
-    // The players play a file's first channel: the rest is written mono, from the
-    // place reached, and for a loop followed by the beginning.
+    // The rest from the place reached, and for a loop followed by the beginning.
     const std::size_t frames = data.size() / frame;
     const std::size_t from = static_cast<std::size_t>(position_ < frames ? position_ : frames);
     std::vector<std::uint8_t> rest;
-    rest.reserve((frames - from + (plan_.loop ? from : 0)) * width);
+    rest.reserve((frames - from + (plan_.loop ? from : 0)) * kept);
     auto copy = [&](std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i)
             rest.insert(rest.end(), data.begin() + static_cast<std::ptrdiff_t>(i * frame),
-                        data.begin() + static_cast<std::ptrdiff_t>(i * frame + width));
+                        data.begin() + static_cast<std::ptrdiff_t>(i * frame + kept));
     };
     copy(from, frames);
     if (plan_.loop) copy(0, from);
@@ -93,7 +94,7 @@ bool ResumablePlayer::writeRest(std::string* error) {
     restFiles_.push_back(std::string(folder) + "asiochan-rest-" + std::to_string(GetCurrentProcessId()) + "-" +
                          std::to_string(restFiles_.size()) + ".wav");
     return writeWav(restFiles_.back(), wav.formatTag == 0xFFFE ? 1 : wav.formatTag, wav.sampleRate, wav.bitsPerSample,
-                    rest, error);
+                    rest, error, static_cast<std::uint16_t>(kept / (wav.bitsPerSample / 8u)));
 }
 
 }  // namespace cli

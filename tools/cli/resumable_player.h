@@ -17,6 +17,7 @@ public:
     enum class Kind {
         single,  // SingleChanel*: the file's first channel on one output
         multi,   // MultipleChanel*: the file's first channel on every output of the mask
+        mapped,  // MultipleChanelPlayStartMapped: file channel i on the i-th lowest output of the mask
     };
     ResumablePlayer(PlaybackPlan plan, Kind kind, std::uint32_t mask)
         : plan_(std::move(plan)), kind_(kind), mask_(mask) {}
