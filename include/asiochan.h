@@ -114,7 +114,7 @@ extern "C" {
 
 /* ---- Types ------------------------------------------------------------------------------- */
 
-/* 32-bit and 64-bit: asiochan.dll comes in both, with the same 43 undecorated
+/* 32-bit and 64-bit: asiochan.dll comes in both, with the same undecorated
  * exports; on 64-bit Windows every function uses the one x64 calling convention.
  * Use the DLL of the application's own bitness: it lists and loads only the
  * drivers installed for that bitness. The one layout that differs between the two

@@ -2,8 +2,9 @@
 # asiochan in one command on a fresh Debian machine: installs what is missing,
 # builds the DLL, the simulated driver and asiochan.exe, makes a throw-away Wine
 # prefix with the simulated driver registered, then lists the drivers, shows the
-# first one's capabilities, writes a short tone, and plays it on two channels while
-# capturing the loopback, saying whether the capture matches what was played.
+# first one's capabilities, writes a short stereo tone, plays it left on output 0
+# and right on output 1, and plays it again while capturing inputs 0 and 1 aligned
+# in one WAV file, saying whether each input holds the file channel looped into it.
 #
 #   demo.sh          the 64-bit product (build/mingw64)
 #   demo.sh --x86    the 32-bit product (build/mingw)
@@ -49,11 +50,12 @@ asiochan() {
 cd "$work"
 asiochan drivers
 asiochan info
-asiochan tone demo.wav --seconds 2 --hz 440
+asiochan tone demo.wav --seconds 2 --hz 440 --channels 2
 asiochan play demo.wav --channels 0,1
-if asiochan capture take.wav --channel 0 --seconds 3 --play demo.wav --play-channels 0,1; then
+if asiochan capture take.wav --channels 0,1 --seconds 3 --play demo.wav --play-channels 0,1; then
     echo
-    echo "demo: the simulated driver looped outputs 0 and 1 back, and the capture of input 0 matches the file played."
+    echo "demo: the simulated driver looped outputs 0 and 1 back; take.wav holds inputs 0 and 1 aligned, the left"
+    echo "channel of the file on input 0 and the right one on input 1, sample for sample."
 else
     echo
     echo "demo: the capture did not match what was played" >&2

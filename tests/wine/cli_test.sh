@@ -68,6 +68,49 @@ run "$cli" capture take.wav --seconds 1; expect "capture without --channel" 2 "n
 run "$cli" capture take.wav --channel 9 --seconds 1; expect "an input channel the driver lacks" 2 "input channel 9 does not exist"
 run "$cli" capture take.wav --channel 0 --seconds 0; expect "capture of no time" 2 "needs --seconds"
 
+# Multichannel: a stereo tone whose right channel is at twice the left's
+# frequency. The simulated driver loops output i back to input i, so capture
+# --play tells which file channel reached which output; the "resets" class fills
+# its inputs with a pattern of the byte offset since its start, so aligned inputs
+# hold the same runs of it.
+run "$cli" tone stereo.wav --seconds 1 --channels 2 >/dev/null
+run "$cli" tone stereo3.wav --seconds 3 --channels 2 >/dev/null
+case_() {  # description, expected exit code, pattern, asiochan arguments...
+    local what="$1" want="$2" pattern="$3"
+    shift 3
+    run "$cli" "$@"
+    expect "$what" "$want" "$pattern"
+}
+case_ "stereo file on 0,2" 0 "^done$" play stereo.wav --channels 0,2
+case_ "stereo file on 2,0, in the order listed" 0 "file channel 0 -> output 2" play stereo.wav --channels 2,0
+case_ "stereo file on three outputs is refused" 2 "stereo.wav has 2 channels but --channels lists 3 outputs" \
+    play stereo.wav --channels 0,1,2
+case_ "--map plays any layout" 0 "^done$" play stereo.wav --map 1:5,0:4
+case_ "--map of a channel the file lacks" 2 "file channel 2, but stereo.wav has 2 channels" play stereo.wav --map 2:0
+case_ "--map naming an output twice" 2 "output channel 1 is named twice" play stereo.wav --map 0:1,1:1
+case_ "capture --play on two channels: each input holds its file channel" 0 "matches the played file on 2 inputs" \
+    capture lr.wav --channels 0,2 --seconds 2 --play stereo.wav --play-channels 0,2
+case_ "the other order, queued by the host over two blocks without a gap" 0 \
+    "matches the played file on 2 inputs \(288000 samples compared, delay [0-9]+ frames on each" \
+    capture rl.wav --channels 2,0 --seconds 4 --play stereo3.wav --play-channels 2,0
+case_ "a file channel on the wrong output is caught" 1 "input 0 does NOT match file channel 0 played on output 2" \
+    capture x.wav --channels 0,2 --seconds 2 --play stereo.wav --play-channels 2,0
+case_ "capture --play-map" 0 "the capture matches the played file" \
+    capture r.wav --channel 0 --seconds 2 --play stereo.wav --play-map 1:0
+case_ "capture --play follows play's rules" 2 "has 2 channels but --play-channels lists 1 output" \
+    capture x.wav --channel 0 --seconds 1 --play stereo.wav --play-channels 0
+case_ "a capture too long to hold names what fits" 2 "need 5273 MiB, .*: at most (699\.0|2796\.2) s fit" \
+    capture big.wav --channels 0,1,2,3,4,5,6,7 --seconds 3600
+case_ "four inputs aligned through a reset" 0 "inputs 0, 1, 2, 3\), with the gap of the driver's reset" \
+    capture four.wav --channels 0,1,2,3 --seconds 2 --driver "asiochan sim (resets)"
+run "$bin/asiochan_wine_tests.exe" pattern_runs four.wav 0,1,2,3 1024
+expect "every input holds the same runs of its pattern: sample k is one instant" 0 "^2 run\(s\), the same on 4 input"
+# Not on a console: at most one progress line a second (2 s: 0, 1, 2 and the end).
+run "$cli" capture lr.wav --channels 0,1 --seconds 2
+progress=$(grep -cE "^ +[0-9]{2}:[0-9]{2}\.[0-9] / " <<<"$out")
+if [ "$progress" -ge 2 ] && [ "$progress" -le 4 ]; then echo "ok:   a log gets one progress line a second"; else
+    echo "FAIL: a log gets one progress line a second ($progress lines)"; failures=$((failures + 1)); fi
+
 # Drivers that ask for a reset (doubling their period size), stop calling the
 # host or skip three periods, about half a second into a run.
 run "$cli" capture reset.wav --channel 2 --seconds 2 --driver "asiochan sim (resets)"

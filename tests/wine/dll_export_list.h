@@ -1,4 +1,5 @@
-// The 43 exports of asiochan.dll with their C signatures (X-macro list; no include guard on purpose).
+// The exports of asiochan.dll with their C signatures (X-macro list; no include guard on purpose).
+// header_matches_exports checks that it names every export of asiochan.def and no other.
 ASIOCHAN_EXPORT(std::int32_t, getAsioDriverCount, ())
 ASIOCHAN_EXPORT(std::int32_t, getAsioDriverName, (std::int32_t index, char* name))
 ASIOCHAN_EXPORT(std::uint8_t, loadAsioDriver, (const char* name))

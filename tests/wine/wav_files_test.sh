@@ -63,7 +63,7 @@ sox -V1 -R -n -r 48000 -c 2 -b 16 two48.wav synth 1 sine 300-900 whitenoise
 make_wav meta48.wav "JUNK bext LIST" ff two48.wav -c:a pcm_s24le -rf64 auto -write_bext 1 \
     -metadata title="Sweep and noise" -metadata description="Production test stimulus" meta48.wav
 "$fixture" run "$prefix" "$bin/asiochan.exe" capture take.wav --channel 0 --seconds 2 --play meta48.wav \
-    --play-channels 0 >capture.txt 2>&1
+    --play-channels 0,1 >capture.txt 2>&1
 if grep -q "loopback check: the capture matches" capture.txt; then
     echo "ok:   capture --play of a file with JUNK, bext and LIST chunks matches"
 else

@@ -1,5 +1,5 @@
 // Entry point of the Windows test host: runs one group of tests, named on the
-// command line, or all of them; or, with "pattern_runs FILE.wav CHANNEL ALIGNMENT", the
+// command line, or all of them; or, with "pattern_runs FILE.wav INPUTS ALIGNMENT", the
 // command-line tests' check of a capture of the simulated driver's input; or, with
 // "played_files BITS FILE.wav ...", the check of WAV files written by other tools.
 #include <cstdlib>
@@ -11,7 +11,7 @@
 
 int main(int argc, char** argv) {
     if (argc == 5 && std::strcmp(argv[1], "pattern_runs") == 0)
-        return printPatternRuns(argv[2], std::atoi(argv[3]), static_cast<std::uint32_t>(std::atoi(argv[4])));
+        return printPatternRuns(argv[2], argv[3], static_cast<std::uint32_t>(std::atoi(argv[4])));
     if (argc > 1 && std::strcmp(argv[1], "played_files") == 0) return checkPlayedFiles(argc - 2, argv + 2);
     return winecheck::runGroup(argc > 1 ? argv[1] : nullptr);
 }

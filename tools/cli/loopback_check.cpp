@@ -6,22 +6,9 @@
 
 namespace cli {
 
-namespace {
-// The 32-bit word the player writes for one file sample at volume 1.0.
-std::int32_t playerWord(std::int32_t sample, unsigned bits) {
-    if (bits == 24) return static_cast<std::int32_t>(static_cast<std::uint32_t>(sample) << 8);
-    if (bits == 8) {
-        // 8-bit samples map to a 16-bit value whose low byte is 0xFF below the midpoint.
-        const std::int32_t b = sample / 256 + 128;
-        const std::int32_t v16 = (b - 128) * 256 + (b < 128 ? 255 : 0);
-        return static_cast<std::int32_t>(static_cast<std::uint32_t>(v16) << 16);
-    }
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(sample) << 16);
-}
-}  // namespace
-
-bool compareLoopback(const std::string& playedPath, const WavInfo& played, const std::vector<std::uint8_t>& captured,
-                     std::int32_t outputType, std::int32_t inputType, LoopbackResult* result, std::string* error) {
+bool compareLoopback(const std::string& playedPath, const WavInfo& played, unsigned fileChannel,
+                     const std::vector<std::uint8_t>& captured, std::int32_t outputType, std::int32_t inputType,
+                     LoopbackResult* result, std::string* error) {
     std::uint8_t scratch[8];
     const int width = encodeSample(0, inputType, scratch);
     if (width == 0 || encodeSample(0, outputType, scratch) == 0) {
@@ -29,12 +16,12 @@ bool compareLoopback(const std::string& playedPath, const WavInfo& played, const
         return true;
     }
     std::vector<std::int32_t> file;
-    if (!readFirstChannel(playedPath, played, &file, error)) return false;
+    if (!readChannelWords(playedPath, played, fileChannel, 1.0f, &file, error)) return false;
     // What the input should hold: the player's value as the output type carries it,
     // in the input's type.
     std::vector<std::uint8_t> expected(file.size() * static_cast<std::size_t>(width));
     for (std::size_t i = 0; i < file.size(); ++i) {
-        encodeSample(playerWord(file[i], played.bitsPerSample), outputType, scratch);
+        encodeSample(file[i], outputType, scratch);
         encodeSample(decodeSample(scratch, outputType), inputType, &expected[i * static_cast<std::size_t>(width)]);
     }
     const auto sample = [width](const std::vector<std::uint8_t>& bytes, std::size_t i) {

@@ -1,7 +1,7 @@
-// Checks a capture of a looped-back output against the WAV file that was played:
-// the player turns each sample of the file's first channel into a 32-bit value laid
-// out in the output's sample type, so with a loopback the input carries that value
-// in the input's type (bytes little-endian), delayed by the loop's latency.
+// Checks a capture of a looped-back output against the WAV file channel that was
+// played on it: the player turns each sample of the channel into a 32-bit value
+// laid out in the output's sample type, so with a loopback the input carries that
+// value in the input's type (bytes little-endian), delayed by the loop's latency.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +19,8 @@ struct LoopbackResult {
     std::string reason;
 };
 
-bool compareLoopback(const std::string& playedPath, const WavInfo& played, const std::vector<std::uint8_t>& captured,
-                     std::int32_t outputType, std::int32_t inputType, LoopbackResult* result, std::string* error);
+bool compareLoopback(const std::string& playedPath, const WavInfo& played, unsigned fileChannel,
+                     const std::vector<std::uint8_t>& captured, std::int32_t outputType, std::int32_t inputType,
+                     LoopbackResult* result, std::string* error);
 
 }  // namespace cli

@@ -8,8 +8,8 @@ int main(int argc, char** argv) {
     std::string error;
     const cli::Arguments args =
         cli::parseArguments(argc, argv,
-                            {"--driver", "--channels", "--channel", "--volume", "--seconds", "--play",
-                             "--play-channels", "--hz", "--rate", "--out", "--in", "--repeat"},
+                            {"--driver", "--channels", "--channel", "--map", "--volume", "--seconds", "--play",
+                             "--play-channels", "--play-map", "--hz", "--rate", "--out", "--in", "--repeat"},
                             &error);
     if (!error.empty()) {
         std::fprintf(stderr, "error: %s\n", error.c_str());

@@ -156,7 +156,10 @@ int runMonitor(const Arguments& args) {
     if (!session.prepare()) return kExitFailure;
     if (!readShape(req.channels, &shape)) return kExitFailure;
     installInterruptHandler();
-    ResumablePlayer player(PlayerSetup{req.playFile, played, true, mask, 0, true, 1.0f});
+    // The multi-channel player loops the file's first channel on every output.
+    PlaybackPlan plan{req.playFile, played, {}, false, true, 1.0f};
+    for (unsigned c : req.playChannels) plan.routes.push_back({0, c});
+    ResumablePlayer player(plan, ResumablePlayer::Kind::multi, mask);
     const bool playing = !req.playFile.empty();
     if (playing && !player.start()) {
         std::fprintf(stderr, "error: the player refused %s\n", req.playFile.c_str());
@@ -178,17 +181,13 @@ int runMonitor(const Arguments& args) {
     const DWORD begin = GetTickCount();
     const auto elapsed = [begin] { return (GetTickCount() - begin) / 1000.0; };
     while (!interrupted() && !(req.seconds > 0 && elapsed() >= req.seconds)) {
-        std::vector<ResumableCapture> captures;
-        captures.reserve(req.channels.size());
-        for (std::size_t i = 0; i < req.channels.size(); ++i) {
-            captures.emplace_back(blocks[i], req.channels[i]);
-            const std::int32_t armed = captures.back().arm();
-            if (armed != ASIOCHAN_OK) {
-                StopCapture();
-                std::fprintf(stderr, "error: input channel %u could not be armed (code %d)\n", req.channels[i],
-                             int(armed));
-                return kExitFailure;
-            }
+        // The run has one input width: every block counts in the first input's.
+        ResumableCapture capture(blocks, req.channels, shape.types[0], shape.widths[0], shape.rate);
+        const std::int32_t armed = capture.arm();
+        if (armed != ASIOCHAN_OK) {
+            StopCapture();
+            std::fprintf(stderr, "error: the inputs could not be armed (code %d)\n", int(armed));
+            return kExitFailure;
         }
         const DWORD armedAt = GetTickCount();
         StreamWatch::Event event = StreamWatch::Event::none;
@@ -205,7 +204,8 @@ int runMonitor(const Arguments& args) {
         }
         if (event == StreamWatch::Event::reset) {
             // This refresh's captures end with the run; the levels go on in the new one.
-            const bool more = playing && player.stopAfter(watch.periodsAtReset(), GetBufferSizePreferred());
+            if (playing) player.hold(watch.periodsAtReset(), GetBufferSizePreferred());
+            const bool more = playing && !player.finished();
             if (!restartRun(session.driverName().c_str()) || !readShape(req.channels, &shape)) return kExitFailure;
             watch.restart();
             blocks = makeBlocks(shape);
@@ -213,10 +213,10 @@ int runMonitor(const Arguments& args) {
                 std::fprintf(stderr, "error: the player did not start again after the reset\n");
             continue;
         }
-        for (std::size_t i = 0; i < captures.size(); ++i) {
-            const auto width = static_cast<std::size_t>(shape.widths[i]);
-            captures[i].settle(static_cast<std::size_t>(shape.frames) * width);
-            const std::size_t count = captures[i].captured() / width;
+        capture.settle();
+        for (std::size_t i = 0; i < req.channels.size(); ++i) {
+            const std::size_t count =
+                std::min(capture.captured(), blocks[i].size()) / static_cast<std::size_t>(shape.widths[i]);
             decoded.resize(count);
             decodeUnitSamples(blocks[i].data(), count, shape.types[i], decoded.data());
             meters[i].add(decoded.data(), count);

@@ -4,8 +4,8 @@
 
 #include "asiochan.h"
 #include "commands.h"
+#include "file_playback.h"
 #include "progress.h"
-#include "resumable_player.h"
 #include "session.h"
 #include "stream_watch.h"
 #include "wav_file.h"
@@ -16,7 +16,8 @@ namespace {
 struct PlayRequest {
     std::string file;
     std::vector<unsigned> channels{0};
-    bool multi = false;
+    bool single = true;  // --channel N, or no channel option
+    std::string map;     // --map
     double volume = 1.0;
     bool loop = false;
 };
@@ -27,12 +28,12 @@ bool parsePlay(const Arguments& args, PlayRequest* req) {
         return false;
     }
     req->file = args.positional[0];
-    if (args.has("--channels") && args.has("--channel")) {
-        std::fprintf(stderr, "error: give --channels or --channel, not both\n");
+    if (int(args.has("--channels")) + int(args.has("--channel")) + int(args.has("--map")) > 1) {
+        std::fprintf(stderr, "error: give one of --channels, --channel and --map\n");
         return false;
     }
     if (auto v = args.value("--channels")) {
-        req->multi = true;
+        req->single = false;
         if (!parseChannelList(*v, &req->channels)) {
             std::fprintf(stderr, "error: bad channel list \"%s\" (expected e.g. 0,2)\n", v->c_str());
             return false;
@@ -46,6 +47,10 @@ bool parsePlay(const Arguments& args, PlayRequest* req) {
         }
         req->channels = {channel};
     }
+    if (auto v = args.value("--map")) {
+        req->single = false;
+        req->map = *v;
+    }
     if (auto v = args.value("--volume")) {
         if (!parseDouble(*v, &req->volume) || req->volume < 0) {
             std::fprintf(stderr, "error: bad volume \"%s\" (expected a number of 0 or more)\n", v->c_str());
@@ -56,10 +61,103 @@ bool parsePlay(const Arguments& args, PlayRequest* req) {
     return true;
 }
 
-bool anyChannelPlaying(const std::vector<unsigned>& channels) {
-    for (unsigned c : channels)
-        if (IsPortPlaybackRunning(c)) return true;
+// Reads the file, routes its channels, opens the driver, checks the outputs and
+// prepares the run. An exit code, or kGoOn.
+int openPlay(Session& session, const std::string& driver, const PlayRequest& req, PlaybackPlan& plan) {
+    std::string error;
+    plan.file = req.file;
+    plan.single = req.single;
+    plan.loop = req.loop;
+    plan.volume = static_cast<float>(req.volume);
+    if (!readWavInfo(req.file, &plan.wav, &error)) {
+        std::fprintf(stderr, "error: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    if (plan.wav.bitsPerSample != 8 && plan.wav.bitsPerSample != 16 && plan.wav.bitsPerSample != 24) {
+        std::fprintf(stderr, "error: %s has %u bits per sample; 8, 16 and 24 are played\n", req.file.c_str(),
+                     unsigned(plan.wav.bitsPerSample));
+        return kExitUsage;
+    }
+    // --channel N plays the file's first channel, whatever it holds.
+    plan.routes = {{0, req.channels[0]}};
+    if (!req.single &&
+        !(req.map.empty() ? routesFromList(req.channels, plan.wav, req.file, "--channels", "--map", &plan.routes)
+                          : routesFromMap(req.map, plan.wav, req.file, "--map", &plan.routes)))
+        return kExitUsage;
+    if (!session.open(driver)) return kExitUsage;
+    if (!checkOutputs(plan.routes)) return kExitUsage;
+    if (!session.prepare()) return kExitFailure;
+    const double rate = GetCurrentSampleRate();
+    if (rate > 0 && static_cast<double>(plan.wav.sampleRate) != rate)
+        std::printf("note: %s is %u Hz but the driver runs at %.0f Hz; it plays at the driver's rate (no resampling)\n",
+                    req.file.c_str(), plan.wav.sampleRate, rate);
+    return kGoOn;
+}
+
+bool anyChannelPlaying(const std::vector<Route>& routes) {
+    for (const Route& route : routes)
+        if (IsPortPlaybackRunning(route.output)) return true;
     return false;
+}
+
+// Starts the player and follows the run until the file has played (or Ctrl+C),
+// through the driver's resets. An exit code.
+int streamPlay(Session& session, const PlaybackPlan& plan) {
+    installInterruptHandler();
+    const std::unique_ptr<FilePlayback> player = makePlayback(plan);
+    if (!player->start()) {
+        std::fprintf(stderr, "error: the player refused %s\n", plan.file.c_str());
+        return kExitFailure;
+    }
+    const double seconds = plan.wav.seconds();
+    std::printf("playing %s (%u Hz, %u bits, %.1f s) on %s channel(s)", plan.file.c_str(), plan.wav.sampleRate,
+                unsigned(plan.wav.bitsPerSample), seconds, session.driverName().c_str());
+    for (const Route& route : plan.routes) std::printf(" %u", route.output);
+    std::printf("%s\n", plan.loop ? ", looping" : "");
+    if (plan.wav.channels > 1 && !plan.single)
+        for (const Route& route : plan.routes)
+            std::printf("  file channel %u -> output %u\n", route.fileChannel, route.output);
+
+    const DWORD begin = GetTickCount();
+    DWORD playerStarted = begin;
+    bool sawPlay = false;
+    StreamWatch watch;
+    watch.restart();
+    while (!interrupted()) {
+        const double elapsed = (GetTickCount() - begin) / 1000.0;
+        player->feed();
+        const StreamWatch::Step step = watch.follow(session.driverName().c_str(), {player.get()});
+        if (step == StreamWatch::Step::stalled) session.close();
+        if (step == StreamWatch::Step::stalled || step == StreamWatch::Step::runLost ||
+            step == StreamWatch::Step::partLost)
+            return kExitFailure;
+        if (step == StreamWatch::Step::restarted) {
+            if (player->finished()) break;
+            // The new worker shows itself in play a moment after the start.
+            sawPlay = false;
+            playerStarted = GetTickCount();
+            continue;
+        }
+        const bool playing = player->inPlay();
+        sawPlay = sawPlay || playing;
+        showProgress("  ", plan.loop || elapsed < seconds ? elapsed : seconds, seconds);
+        // Ended: the worker is gone and the channels have played their last blocks.
+        if (sawPlay && !playing && !anyChannelPlaying(plan.routes)) break;
+        if (!sawPlay && GetTickCount() - playerStarted > 5000) break;  // the worker never got going
+        Sleep(100);
+    }
+    endProgress();
+    reportSkips(watch.skippedPeriods(), "playback had gaps");
+    if (interrupted()) {
+        player->stop();
+        std::printf("stopped\n");
+    } else if (!sawPlay) {
+        std::fprintf(stderr, "error: the player did not start playing %s\n", plan.file.c_str());
+        return kExitFailure;
+    } else {
+        std::printf("done\n");
+    }
+    return kExitOk;
 }
 }  // namespace
 
@@ -70,109 +168,10 @@ int runPlay(const Arguments& args) {
     }
     PlayRequest req;
     if (!parsePlay(args, &req)) return kExitUsage;
-
-    WavInfo wav;
-    std::string error;
-    if (!readWavInfo(req.file, &wav, &error)) {
-        std::fprintf(stderr, "error: %s\n", error.c_str());
-        return kExitUsage;
-    }
-    if (wav.bitsPerSample != 8 && wav.bitsPerSample != 16 && wav.bitsPerSample != 24) {
-        std::fprintf(stderr, "error: %s has %u bits per sample; 8, 16 and 24 are played\n", req.file.c_str(),
-                     unsigned(wav.bitsPerSample));
-        return kExitUsage;
-    }
-
+    PlaybackPlan plan;
     Session session;
-    if (!session.open(args.value("--driver").value_or(""))) return kExitUsage;
-    const std::int32_t outputs = GetOutputChannelCount();
-    std::uint32_t mask = 0;
-    for (unsigned c : req.channels) {
-        if (static_cast<std::int32_t>(c) >= outputs || (req.multi && c > 31)) {
-            std::fprintf(stderr, "error: output channel %u does not exist (the driver has %d outputs%s)\n", c,
-                         int(outputs), req.multi ? ", --channels takes 0..31" : "");
-            return kExitUsage;
-        }
-        mask |= 1u << (c & 31);
-    }
-    // The players write every output type with a width; say which channel cannot play.
-    for (unsigned c : req.channels) {
-        AsiochanChannelInfo info{};
-        info.channel = static_cast<std::int32_t>(c);
-        info.isInput = 0;
-        if (ASIOGetChannelInfo(&info) == ASIOCHAN_OK && describeSampleType(info.type).wavTag == 0) {
-            std::fprintf(stderr, "error: output channel %u has sample type %s, which the players cannot write\n", c,
-                         describeSampleType(info.type).name);
-            return kExitUsage;
-        }
-    }
-    if (!session.prepare()) return kExitFailure;
-    const double rate = GetCurrentSampleRate();
-    if (rate > 0 && static_cast<double>(wav.sampleRate) != rate)
-        std::printf("note: %s is %u Hz but the driver runs at %.0f Hz; it plays at the driver's rate (no resampling)\n",
-                    req.file.c_str(), wav.sampleRate, rate);
-
-    installInterruptHandler();
-    PlayerSetup setup{req.file, wav, req.multi, mask, req.channels[0], req.loop, static_cast<float>(req.volume)};
-    ResumablePlayer player(setup);
-    if (!player.start()) {
-        std::fprintf(stderr, "error: the player refused %s\n", req.file.c_str());
-        return kExitFailure;
-    }
-
-    std::printf("playing %s (%u Hz, %u bits, %.1f s) on %s channel(s)", req.file.c_str(), wav.sampleRate,
-                unsigned(wav.bitsPerSample), wav.seconds(), session.driverName().c_str());
-    for (unsigned c : req.channels) std::printf(" %u", c);
-    std::printf("%s\n", req.loop ? ", looping" : "");
-
-    const DWORD begin = GetTickCount();
-    DWORD playerStarted = begin;
-    bool sawPlay = false;
-    StreamWatch watch;
-    watch.restart();
-    while (!interrupted()) {
-        const double elapsed = (GetTickCount() - begin) / 1000.0;
-        const StreamWatch::Event event = watch.poll();
-        if (event == StreamWatch::Event::stalled) {
-            player.stop();
-            reportStall();
-            session.close();
-            return kExitFailure;
-        }
-        if (event == StreamWatch::Event::reset) {
-            const bool more = player.stopAfter(watch.periodsAtReset(), GetBufferSizePreferred());
-            if (!restartRun(session.driverName().c_str())) return kExitFailure;
-            watch.restart();
-            if (!more) break;
-            if (!player.start()) {
-                std::fprintf(stderr, "error: the player did not start again after the reset\n");
-                return kExitFailure;
-            }
-            // The new worker shows itself in play a moment after the start.
-            sawPlay = false;
-            playerStarted = GetTickCount();
-            continue;
-        }
-        const bool playing = player.inPlay();
-        sawPlay = sawPlay || playing;
-        showProgress("  ", req.loop || elapsed < wav.seconds() ? elapsed : wav.seconds(), wav.seconds());
-        // Ended: the worker is gone and the channels have played their last blocks.
-        if (sawPlay && !playing && !anyChannelPlaying(req.channels)) break;
-        if (!sawPlay && GetTickCount() - playerStarted > 5000) break;  // the worker never got going
-        Sleep(100);
-    }
-    endProgress();
-    reportSkips(watch.skippedPeriods(), "playback had gaps");
-    if (interrupted()) {
-        player.stop();
-        std::printf("stopped\n");
-    } else if (!sawPlay) {
-        std::fprintf(stderr, "error: the player did not start playing %s\n", req.file.c_str());
-        return kExitFailure;
-    } else {
-        std::printf("done\n");
-    }
-    return kExitOk;
+    if (const int code = openPlay(session, args.value("--driver").value_or(""), req, plan); code != kGoOn) return code;
+    return streamPlay(session, plan);
 }
 
 }  // namespace cli

@@ -1,11 +1,15 @@
-// The one-line progress display of the long-running commands.
+// The progress display of the long-running commands: on a console one line,
+// rewritten in place; otherwise (a CI log, a file) at most one plain line a second.
 #pragma once
 
 namespace cli {
 
-// Rewrites the current console line: "<label> 00:03.2 / 00:10.0".
+// Shows "<label> 00:03.2 / 00:10.0".
 void showProgress(const char* label, double elapsedSeconds, double totalSeconds);
-// Ends the progress line.
+// Ends the progress display: its last state is shown.
 void endProgress();
+// Before a message in the middle of the progress: on a console ends the line, in
+// a log writes the last state not yet shown.
+void breakProgress();
 
 }  // namespace cli

@@ -8,43 +8,42 @@
 #include <string>
 #include <vector>
 
-#include "wav_file.h"
+#include "file_playback.h"
 
 namespace cli {
 
-struct PlayerSetup {
-    std::string file;
-    WavInfo wav;
-    bool multi = false;  // MultipleChanel*: every channel of `mask`
-    std::uint32_t mask = 0;
-    std::uint32_t channel = 0;  // SingleChanel*: this channel
-    bool loop = false;
-    float volume = 1.0f;
-};
-
-class ResumablePlayer {
+class ResumablePlayer : public FilePlayback {
 public:
-    explicit ResumablePlayer(PlayerSetup setup) : setup_(std::move(setup)) {}
-    ~ResumablePlayer();
+    enum class Kind {
+        single,  // SingleChanel*: the file's first channel on one output
+        multi,   // MultipleChanel*: the file's first channel on every output of the mask
+        mapped,  // MultipleChanelPlayStartMapped: file channel i on the i-th lowest output of the mask
+    };
+    ResumablePlayer(PlaybackPlan plan, Kind kind, std::uint32_t mask)
+        : plan_(std::move(plan)), kind_(kind), mask_(mask) {}
+    ~ResumablePlayer() override;
     ResumablePlayer(const ResumablePlayer&) = delete;
     ResumablePlayer& operator=(const ResumablePlayer&) = delete;
 
-    // Starts the player at the current place in the file; the player's answer.
-    bool start();
-    void stop();
-    bool inPlay() const;
-    // The run was held after `periods` periods of `frames` frames since start:
-    // the place in the file moves on by what was played, and the player stops.
-    // False when the file was played to its end.
-    bool stopAfter(std::uint32_t periods, std::int32_t frames);
+    bool start() override;
+    void stop() override;
+    bool inPlay() const override;
+    bool finished() const override { return finished_; }
+
+    void hold(std::uint32_t periods, std::int32_t frames) override;
+    bool resume() override;
+    void halt() override { stop(); }
 
 private:
     bool writeRest(std::string* error);
 
-    PlayerSetup setup_;
+    PlaybackPlan plan_;
+    Kind kind_;
+    std::uint32_t mask_;
     std::uint64_t position_ = 0;          // frames of the file played
     std::uint32_t periodsAtStart_ = 0;    // the run's period count at start
     std::vector<std::string> restFiles_;  // temporary files written, newest last
+    bool finished_ = false;
 };
 
 }  // namespace cli

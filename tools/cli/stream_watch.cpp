@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "asiochan.h"
+#include "progress.h"
 
 namespace cli {
 
@@ -34,6 +35,25 @@ StreamWatch::Event StreamWatch::poll() {
     return now - lastChangeMs_ >= kStallMs ? Event::stalled : Event::none;
 }
 
+StreamWatch::Step StreamWatch::follow(const char* driverName, std::initializer_list<Resumable*> parts) {
+    const Event event = poll();
+    if (event == Event::stalled) {
+        for (Resumable* part : parts)
+            if (part != nullptr) part->halt();
+        reportStall();
+        return Step::stalled;
+    }
+    if (event != Event::reset) return Step::streaming;
+    const std::int32_t frames = GetBufferSizePreferred();
+    for (Resumable* part : parts)
+        if (part != nullptr) part->hold(periodsAtReset_, frames);
+    if (!restartRun(driverName)) return Step::runLost;
+    restart();
+    for (Resumable* part : parts)
+        if (part != nullptr && !part->resume()) return Step::partLost;
+    return Step::restarted;
+}
+
 std::uint32_t StreamWatch::skippedPeriods() {
     skippedInRun_ = GetSkippedPeriods();
     return skippedBefore_ + skippedInRun_;
@@ -45,10 +65,11 @@ bool restartRun(const char* driverName) {
     const std::int32_t initialized = Initialize();
     const std::int32_t after = GetBufferSizePreferred();
     // Arrows as "->": a console's code page may not show anything else.
+    breakProgress();
     if (after != before)
-        std::printf("\ndriver asked for a reset (buffer %d -> %d frames); restarting\n", int(before), int(after));
+        std::printf("driver asked for a reset (buffer %d -> %d frames); restarting\n", int(before), int(after));
     else
-        std::printf("\ndriver asked for a reset (buffer %d frames); restarting\n", int(before));
+        std::printf("driver asked for a reset (buffer %d frames); restarting\n", int(before));
     std::fflush(stdout);
     if (initialized != ASIOCHAN_OK) {
         std::fprintf(stderr, "error: the driver \"%s\" did not initialize after its reset (code %d)\n", driverName,
@@ -66,8 +87,7 @@ bool restartRun(const char* driverName) {
 
 void reportStall() {
     // Ends the progress line first: the error goes to the other stream.
-    std::printf("\n");
-    std::fflush(stdout);
+    breakProgress();
     std::fprintf(stderr, "error: the driver stopped delivering periods\n");
 }
 

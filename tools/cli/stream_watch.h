@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
+
+#include "resumable.h"
 
 namespace cli {
 
@@ -17,9 +20,23 @@ public:
         stalled,  // no period for kStallMs
     };
 
+    // What follow did.
+    enum class Step {
+        streaming,  // nothing: the run streams
+        restarted,  // the driver asked for a reset: the run was restarted, every part resumed
+        partLost,   // the run was restarted, but a part could not go on (reason printed)
+        runLost,    // the run did not come back after the reset (reason printed)
+        stalled,    // no period for kStallMs: every part was halted, the stall reported
+    };
+
     // Call after every Prepare: the run starts with nothing asked and no period.
     void restart();
     Event poll();
+    // The one reset-and-stall path of the streaming commands: polls, and after a
+    // reset request holds `parts` (null ones are skipped), restarts the run and
+    // resumes them in order, stopping at the first that cannot go on; after a
+    // stall halts them and reports it.
+    Step follow(const char* driverName, std::initializer_list<Resumable*> parts);
     // The periods that moved audio in this run, read when the reset was seen (the
     // count stops at a reset request).
     std::uint32_t periodsAtReset() const { return periodsAtReset_; }

@@ -14,28 +14,37 @@ void printUsage(const std::string& command) {
             "sample formats. Without DRIVER, the first installed driver.\n");
     } else if (command == "play") {
         std::printf(
-            "usage: asiochan play FILE.wav [--driver NAME] [--channels 0,2 | --channel N]\n"
+            "usage: asiochan play FILE.wav [--driver NAME] [--channel N | --channels 0,2 | --map 0:4,1:5]\n"
             "                    [--volume V] [--loop]\n\n"
-            "Plays the first channel of a PCM WAV file (8, 16 or 24 bits) on one output\n"
-            "channel (default 0) or on several (0..31), at a volume (default 1.0), once or\n"
-            "in a loop, until it ends or Ctrl+C stops it. When the driver asks for a\n"
-            "reset, restarts the run and plays on from where the file was. Warns when\n"
-            "the driver skipped periods.\n");
+            "Plays a PCM WAV file (8, 16 or 24 bits) at a volume (default 1.0), once or in\n"
+            "a loop, until it ends or Ctrl+C stops it.\n"
+            "  --channel N        the file's first channel on output N (default 0)\n"
+            "  --channels LIST    file channel i on the i-th output listed, in that order\n"
+            "                     (the file has as many channels as LIST); a mono file\n"
+            "                     on every output listed; anything else is refused\n"
+            "  --map F:O,...      file channel F on output O, for any other layout\n"
+            "When the driver asks for a reset, restarts the run and plays on from where\n"
+            "the file was. Warns when the driver skipped periods.\n");
     } else if (command == "capture") {
         std::printf(
-            "usage: asiochan capture OUT.wav [--driver NAME] --channel N --seconds S\n"
-            "                        [--play FILE.wav --play-channels 0,1]\n\n"
-            "Records input channel N for S seconds into a mono WAV file in the driver's\n"
-            "input format. With --play, plays FILE.wav on the given outputs meanwhile and\n"
-            "checks that the capture holds what was played (for loopback set-ups).\n"
+            "usage: asiochan capture OUT.wav [--driver NAME] (--channel N | --channels 0,1,2,3)\n"
+            "                        --seconds S [--play FILE.wav [--play-channels 0,1 | --play-map 0:4]]\n\n"
+            "Records input channels for S seconds into one WAV file in the driver's input\n"
+            "format, channel i of the file from the i-th input listed; all inputs start in\n"
+            "the same period, so sample k of every channel is the same instant. A capture\n"
+            "that would not fit in memory or in one WAV file is refused, naming the longest\n"
+            "that fits. With --play, plays FILE.wav meanwhile (--play-channels and\n"
+            "--play-map as play's --channels and --map) and checks that the i-th input\n"
+            "holds the file channel played on the i-th output listed (a loopback from\n"
+            "each output to the input in its place).\n"
             "When the driver asks for a reset, restarts the run and captures on into\n"
             "the same file, with the gap of the restart. When the driver skipped periods\n"
             "the file has gaps: it is written, with a warning, and the exit code is 1.\n");
     } else if (command == "tone") {
         std::printf(
-            "usage: asiochan tone OUT.wav [--seconds S] [--hz F] [--rate R]\n\n"
-            "Writes a mono 16-bit sine tone (default 2 s of 440 Hz at 48000 Hz) to try\n"
-            "the players with.\n");
+            "usage: asiochan tone OUT.wav [--seconds S] [--hz F] [--rate R] [--channels C]\n\n"
+            "Writes a 16-bit sine tone (default 2 s of 440 Hz at 48000 Hz, mono) to try\n"
+            "the players with; channel c at c+1 times the frequency.\n");
     } else if (command == "latency") {
         std::printf(
             "usage: asiochan latency [--driver NAME] [--out N] [--in M] [--repeat K]\n\n"
@@ -65,7 +74,7 @@ void printUsage(const std::string& command) {
             "  drivers                  list the installed ASIO drivers\n"
             "  info [DRIVER]            show a driver's capabilities\n"
             "  play FILE.wav ...        play a WAV file to output channels\n"
-            "  capture OUT.wav ...      record an input channel to a WAV file\n"
+            "  capture OUT.wav ...      record input channels to a WAV file\n"
             "  tone OUT.wav ...         write a test tone WAV file\n"
             "  latency ...              measure the round trip from an output to an input\n"
             "  monitor ...              show the live levels of inputs\n\n"

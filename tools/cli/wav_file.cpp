@@ -1,10 +1,13 @@
 #include "wav_file.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+
+#include "player_word.h"
 
 namespace cli {
 
@@ -20,13 +23,6 @@ std::uint32_t le32(const unsigned char* p) {
 }
 std::uint16_t le16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 
-void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-void put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
 }  // namespace
 
 double WavInfo::seconds() const {
@@ -93,10 +89,29 @@ bool readSampleData(const std::string& path, const WavInfo& info, std::vector<st
     return true;
 }
 
-bool readFirstChannel(const std::string& path, const WavInfo& info, std::vector<std::int32_t>* samples,
-                      std::string* error) {
+bool readFrames(const std::string& path, const WavInfo& info, std::uint64_t first, std::size_t count,
+                std::vector<std::uint8_t>* bytes) {
+    const std::size_t frame = info.frameBytes();
+    bytes->assign(count * frame, 0);
+    File f(std::fopen(path.c_str(), "rb"));
+    if (!f || frame == 0) return false;
+    const std::uint64_t frames = info.frames();
+    if (first >= frames) return true;
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, frames - first)) * frame;
+    const std::uint64_t offset = info.dataOffset + first * frame;
+#if defined(_WIN32)
+    if (_fseeki64(f.get(), static_cast<__int64>(offset), SEEK_SET) != 0) return false;
+#else
+    if (fseeko(f.get(), static_cast<off_t>(offset), SEEK_SET) != 0) return false;
+#endif
+    std::fread(bytes->data(), 1, want, f.get());
+    return true;
+}
+
+bool readChannelWords(const std::string& path, const WavInfo& info, unsigned channel, float volume,
+                      std::vector<std::int32_t>* words, std::string* error) {
     const unsigned width = info.bitsPerSample / 8u;
-    const unsigned frame = width * (info.channels ? info.channels : 1u);
+    const unsigned frame = info.frameBytes();
     if (width < 1 || width > 3) {
         *error = "only 8-, 16- and 24-bit files are compared";
         return false;
@@ -106,38 +121,47 @@ bool readFirstChannel(const std::string& path, const WavInfo& info, std::vector<
         *error = "cannot read " + path;
         return false;
     }
-    samples->clear();
-    for (std::size_t at = 0; at + frame <= bytes.size(); at += frame) {
-        const unsigned char* p = &bytes[at];
-        std::int32_t v = 0;
-        if (width == 1) v = (static_cast<std::int32_t>(p[0]) - 128) * 256;
-        if (width == 2) v = static_cast<std::int16_t>(le16(p));
-        if (width == 3)
-            v = static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) << 8 |
-                                          static_cast<std::uint32_t>(p[1]) << 16 |
-                                          static_cast<std::uint32_t>(p[2]) << 24) >>
-                8;
-        samples->push_back(v);
-    }
+    words->clear();
+    for (std::size_t at = static_cast<std::size_t>(channel) * width; at + width <= bytes.size(); at += frame)
+        words->push_back(playerWord(&bytes[at], width, volume));
     return true;
 }
 
+namespace {
+// The 44-byte RIFF header of a file whose data chunk holds `dataBytes`.
+std::array<std::uint8_t, 44> wavHeader(std::uint16_t formatTag, std::uint32_t sampleRate, std::uint16_t bitsPerSample,
+                                       std::uint16_t channels, std::uint32_t dataBytes) {
+    std::array<std::uint8_t, 44> head{};
+    const auto blockAlign = static_cast<std::uint16_t>(bitsPerSample / 8 * channels);
+    std::uint8_t* at = head.data();
+    const auto tag = [&at](const char* text) {
+        std::memcpy(at, text, 4);
+        at += 4;
+    };
+    const auto le = [&at](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) *at++ = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    tag("RIFF");
+    le(36 + dataBytes, 4);
+    tag("WAVE");
+    tag("fmt ");
+    le(16, 4);
+    le(formatTag, 2);
+    le(channels, 2);
+    le(sampleRate, 4);
+    le(sampleRate * blockAlign, 4);
+    le(blockAlign, 2);
+    le(bitsPerSample, 2);
+    tag("data");
+    le(dataBytes, 4);
+    return head;
+}
+}  // namespace
+
 bool writeWav(const std::string& path, std::uint16_t formatTag, std::uint32_t sampleRate, std::uint16_t bitsPerSample,
-              const std::vector<std::uint8_t>& bytes, std::string* error) {
-    std::vector<std::uint8_t> head;
-    const std::uint16_t blockAlign = static_cast<std::uint16_t>(bitsPerSample / 8);
-    head.insert(head.end(), {'R', 'I', 'F', 'F'});
-    put32(head, static_cast<std::uint32_t>(36 + bytes.size()));
-    head.insert(head.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    put32(head, 16);
-    put16(head, formatTag);
-    put16(head, 1);
-    put32(head, sampleRate);
-    put32(head, sampleRate * blockAlign);
-    put16(head, blockAlign);
-    put16(head, bitsPerSample);
-    head.insert(head.end(), {'d', 'a', 't', 'a'});
-    put32(head, static_cast<std::uint32_t>(bytes.size()));
+              const std::vector<std::uint8_t>& bytes, std::string* error, std::uint16_t channels) {
+    const auto head =
+        wavHeader(formatTag, sampleRate, bitsPerSample, channels, static_cast<std::uint32_t>(bytes.size()));
     File f(std::fopen(path.c_str(), "wb"));
     if (!f || std::fwrite(head.data(), 1, head.size(), f.get()) != head.size() ||
         std::fwrite(bytes.data(), 1, bytes.size(), f.get()) != bytes.size()) {
@@ -145,6 +169,32 @@ bool writeWav(const std::string& path, std::uint16_t formatTag, std::uint32_t sa
         return false;
     }
     return true;
+}
+
+bool writeWavChannels(const std::string& path, std::uint16_t formatTag, std::uint32_t sampleRate,
+                      std::uint16_t bitsPerSample, const std::vector<std::vector<std::uint8_t>>& channels,
+                      std::string* error) {
+    const std::size_t width = bitsPerSample / 8u;
+    const std::size_t length = channels.empty() ? 0 : channels[0].size();
+    const std::size_t frames = width ? length / width : 0;
+    const std::size_t frame = width * channels.size();
+    const auto head = wavHeader(formatTag, sampleRate, bitsPerSample, static_cast<std::uint16_t>(channels.size()),
+                                static_cast<std::uint32_t>(frames * frame));
+    File f(std::fopen(path.c_str(), "wb"));
+    bool written = f && std::fwrite(head.data(), 1, head.size(), f.get()) == head.size();
+    // Interleaved a piece at a time: no second copy of the capture.
+    std::vector<std::uint8_t> piece;
+    constexpr std::size_t kPieceFrames = 1 << 14;
+    for (std::size_t at = 0; written && at < frames; at += kPieceFrames) {
+        const std::size_t n = std::min(kPieceFrames, frames - at);
+        piece.resize(n * frame);
+        for (std::size_t i = 0; i < n; ++i)
+            for (std::size_t c = 0; c < channels.size(); ++c)
+                std::memcpy(&piece[i * frame + c * width], &channels[c][(at + i) * width], width);
+        written = std::fwrite(piece.data(), 1, piece.size(), f.get()) == piece.size();
+    }
+    if (!written) *error = "cannot write " + path;
+    return written;
 }
 
 }  // namespace cli

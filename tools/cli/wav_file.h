@@ -17,6 +17,8 @@ struct WavInfo {
     std::uint64_t dataOffset = 0;
 
     double seconds() const;
+    unsigned frameBytes() const { return (bitsPerSample / 8u) * (channels ? channels : 1u); }
+    std::uint64_t frames() const { return frameBytes() ? dataBytes / frameBytes() : 0; }
 };
 
 // Reads the RIFF chunks of `path`; false with a reason in `error`.
@@ -24,13 +26,23 @@ bool readWavInfo(const std::string& path, WavInfo* info, std::string* error);
 // The data chunk's bytes as far as the file holds them (a file may be shorter than
 // its header says); false when the file cannot be opened or positioned.
 bool readSampleData(const std::string& path, const WavInfo& info, std::vector<std::uint8_t>* bytes);
-// The first channel of every frame, as signed integers of the file's width.
-bool readFirstChannel(const std::string& path, const WavInfo& info, std::vector<std::int32_t>* samples,
-                      std::string* error);
+// `count` whole frames from frame `first` on; frames past the end of the file (but
+// within the data chunk's stated length) read as silence. False when the file cannot
+// be opened or positioned.
+bool readFrames(const std::string& path, const WavInfo& info, std::uint64_t first, std::size_t count,
+                std::vector<std::uint8_t>* bytes);
+// File channel `channel` of every frame as the 32-bit words the library's players
+// make of it at `volume` (player_word.h).
+bool readChannelWords(const std::string& path, const WavInfo& info, unsigned channel, float volume,
+                      std::vector<std::int32_t>* words, std::string* error);
 
-// Writes mono samples: `bytes` are little-endian samples of `bitsPerSample` bits,
-// integer PCM (formatTag 1) or IEEE float (formatTag 3).
+// Writes little-endian samples of `bitsPerSample` bits, integer PCM (formatTag 1) or
+// IEEE float (formatTag 3): `bytes` holds whole frames of `channels` samples.
 bool writeWav(const std::string& path, std::uint16_t formatTag, std::uint32_t sampleRate, std::uint16_t bitsPerSample,
-              const std::vector<std::uint8_t>& bytes, std::string* error);
+              const std::vector<std::uint8_t>& bytes, std::string* error, std::uint16_t channels = 1);
+// The same from one buffer per channel, all of one length, interleaved on the way.
+bool writeWavChannels(const std::string& path, std::uint16_t formatTag, std::uint32_t sampleRate,
+                      std::uint16_t bitsPerSample, const std::vector<std::vector<std::uint8_t>>& channels,
+                      std::string* error);
 
 }  // namespace cli
