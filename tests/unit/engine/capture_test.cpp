@@ -23,20 +23,11 @@ using Bytes = std::vector<std::uint8_t>;
 
 // 512 frames of 4 bytes (2048 bytes per period), 4 outputs and 4 inputs; dumps
 // land in a fresh folder standing in for drive D:.
-class CaptureTest : public testing::StreamTest {
+class CaptureTest : public testing::DumpFolderTest {
 protected:
     void SetUp() override {
-        StreamTest::SetUp();
-        char dir[] = "/tmp/asiochan-dumpXXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        dumpDir_ = dir;
-        platform::host::mapDrive('D', dumpDir_);
+        DumpFolderTest::SetUp();
         prepareRun(smallDriver(4, 4, 512));
-    }
-    void TearDown() override {
-        StreamTest::TearDown();
-        platform::host::mapDrive('D', "");
-        std::filesystem::remove_all(dumpDir_);
     }
 
     // What input channel `ch` delivered in the periods from `firstPeriod` on.
@@ -74,7 +65,6 @@ protected:
     }
 
     static constexpr std::size_t kPeriod = 2048;
-    std::string dumpDir_;
 };
 
 TEST_F(CaptureTest, RefusesBadArgumentsAndBusyChannels) {

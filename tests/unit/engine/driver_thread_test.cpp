@@ -66,22 +66,7 @@ private:
     ASIOCallbacks counting_{};
 };
 
-class DriverThreadTest : public testing::StreamTest {
-protected:
-    void SetUp() override {
-        StreamTest::SetUp();
-        char dir[] = "/tmp/asiochan-rtXXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        dumpDir_ = dir;
-        platform::host::mapDrive('D', dumpDir_);
-    }
-    void TearDown() override {
-        StreamTest::TearDown();
-        platform::host::mapDrive('D', "");
-        std::filesystem::remove_all(dumpDir_);
-    }
-    std::string dumpDir_;
-};
+using DriverThreadTest = testing::DumpFolderTest;
 
 TEST_F(DriverThreadTest, CountersSeeSlowCallsOnTheirThread) {
     const SlowCalls before = SlowCalls::onThisThread();

@@ -16,21 +16,8 @@
 namespace asiochan {
 namespace {
 
-class WakeOnWorkTest : public testing::StreamTest {
+class WakeOnWorkTest : public testing::DumpFolderTest {
 protected:
-    void SetUp() override {
-        StreamTest::SetUp();
-        char dir[] = "/tmp/asiochan-wkXXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        dumpDir_ = dir;
-        platform::host::mapDrive('D', dumpDir_);
-    }
-    void TearDown() override {
-        StreamTest::TearDown();
-        platform::host::mapDrive('D', "");
-        std::filesystem::remove_all(dumpDir_);
-    }
-
     struct Window {
         std::uint64_t wakeUps;
         double perSecond;
@@ -57,7 +44,6 @@ protected:
         return testing::waitUntil("the library's thread to sleep", [] { return platform::host::libraryThreadsAsleep() == 1; });
     }
 
-    std::string dumpDir_;
     AsioLong half_ = 0;
     std::uint64_t setsInPeriods_ = 0;
 };

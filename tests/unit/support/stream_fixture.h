@@ -3,12 +3,16 @@
 // block the engine still holds, so leak checkers see a clean end.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "engine/channel_blocks.h"
 #include "asiochan.h"
+#include "platform/host/host_control.h"
 #include "platform/platform.h"
 #include "support/open_files.h"
 #include "support/sim_fixture.h"
@@ -91,6 +95,24 @@ protected:
         if (r.size() < n) return {};
         return std::vector<std::uint8_t>(r.end() - static_cast<std::ptrdiff_t>(n), r.end());
     }
+};
+
+// A stream test whose dump files land in a fresh folder standing in for drive D:.
+class DumpFolderTest : public StreamTest {
+protected:
+    void SetUp() override {
+        StreamTest::SetUp();
+        char dir[] = "/tmp/asiochan-dumpXXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        dumpDir_ = dir;
+        platform::host::mapDrive('D', dumpDir_);
+    }
+    void TearDown() override {
+        StreamTest::TearDown();
+        platform::host::mapDrive('D', "");
+        std::filesystem::remove_all(dumpDir_);
+    }
+    std::string dumpDir_;
 };
 
 // Bytes 1, 2, 3, ... from `first` on (wrapping), a run easy to recognise.
