@@ -47,12 +47,12 @@ make_wav ff24.wav "JUNK bext LIST" ff two.wav -c:a pcm_s24le -rf64 auto -write_b
     -metadata title="Sweep and noise" ff24.wav
 
 files=()
-for spec in 8:sox8 16:sox16 24:sox24 8:ff8 16:ff16 24:ff24; do
-    file="${spec#*:}.wav"
+for bits_file in 8:sox8 16:sox16 24:sox24 8:ff8 16:ff16 24:ff24; do
+    file="${bits_file#*:}.wav"
     [ -s "$file" ] || continue
     sox -D "$file" -t raw -e signed -b 32 -L "$file.s32" remix 1 || fail "sox cannot decode $file"
     sox -D "$file" -t raw -e signed -b 32 -L "$file.2.s32" remix 2 || fail "sox cannot decode $file"
-    files+=("${spec%%:*}" "$file")
+    files+=("${bits_file%%:*}" "$file")
 done
 "$fixture" run "$prefix" "$bin/asiochan_wine_tests.exe" played_files "${files[@]}" >played.txt 2>&1 ||
     failures=$((failures + 1))

@@ -149,11 +149,11 @@ TEST_F(FrameConverterTest, EveryTargetGetsTheLayoutOfTheSameValues) {
     // its own or sharing one, for every file width and a few frame sizes, with and
     // without clipping (also by an infinite volume), at a volume that is not a
     // number, across read chunks and a file that ends inside a frame.
-    struct TargetSpec {
+    struct TargetWanted {
         ASIOSampleType type;
         std::uint32_t channel;  // taken modulo the file's channels
     };
-    const std::vector<std::vector<TargetSpec>> targetSets = {
+    const std::vector<std::vector<TargetWanted>> targetSets = {
         {{ASIOSTInt32LSB, 0}},
         {{ASIOSTFloat32LSB, 0}},
         {{ASIOSTInt32LSB, 1}},
@@ -180,10 +180,10 @@ TEST_F(FrameConverterTest, EveryTargetGetsTheLayoutOfTheSameValues) {
                     }
                     return values[channel];
                 };
-                for (const auto& specs : targetSets) {
+                for (const auto& wanted : targetSets) {
                     std::vector<std::vector<std::uint8_t>> blocks;
-                    for (const TargetSpec& spec : specs)
-                        blocks.emplace_back(frames * sampleLayoutWidth(spec.type), 0xEE);
+                    for (const TargetWanted& one : wanted)
+                        blocks.emplace_back(frames * sampleLayoutWidth(one.type), 0xEE);
                     std::FILE* f = std::fopen(path.c_str(), "rb");
                     FrameConverter converter;
                     ASSERT_TRUE(converter.init(width, channels));
@@ -191,20 +191,20 @@ TEST_F(FrameConverterTest, EveryTargetGetsTheLayoutOfTheSameValues) {
                     const std::atomic<float> v{volume};
                     for (std::size_t done = 0; done < frames; done += 7000) {
                         std::vector<FrameConverter::Target> targets;
-                        for (std::size_t t = 0; t < specs.size(); ++t)
-                            targets.push_back({specs[t].type, blocks[t].data() + done * sampleLayoutWidth(specs[t].type),
-                                               specs[t].channel % channels});
+                        for (std::size_t t = 0; t < wanted.size(); ++t)
+                            targets.push_back({wanted[t].type, blocks[t].data() + done * sampleLayoutWidth(wanted[t].type),
+                                               wanted[t].channel % channels});
                         const std::size_t n = std::min<std::size_t>(7000, frames - done);
                         EXPECT_TRUE(converter.convertInto(targets.data(), targets.size(), n, v));
                     }
                     std::fclose(f);
-                    for (std::size_t t = 0; t < specs.size(); ++t) {
+                    for (std::size_t t = 0; t < wanted.size(); ++t) {
                         std::vector<std::uint8_t> expected(blocks[t].size());
-                        layOutSamples(specs[t].type, valuesOf(specs[t].channel % channels).data(), frames,
+                        layOutSamples(wanted[t].type, valuesOf(wanted[t].channel % channels).data(), frames,
                                       expected.data());
                         EXPECT_EQ(blocks[t], expected) << width << " bytes x " << channels << " channels, volume "
-                                                       << volume << ", type " << specs[t].type << " of channel "
-                                                       << specs[t].channel % channels;
+                                                       << volume << ", type " << wanted[t].type << " of channel "
+                                                       << wanted[t].channel % channels;
                     }
                 }
             }
