@@ -476,6 +476,29 @@ uint8_t ASIOCHAN_CALL IsCaptureRunning(void);
  * Out of order: 1 for a channel not freed since load (see State at load). */
 uint8_t ASIOCHAN_CALL IsPortCaptureRunning(uint32_t channel);
 
+/* ---- Capture queues ---------------------------------------------------------------------
+ * Streaming capture: each input records into a queue of the application's buffers, one
+ * filling and one waiting, joined frame for frame, for as long as the application keeps
+ * queueing. (Documentation of each call: see below.) */
+
+/* What a capture queue has done since Prepare; GetCaptureQueueState fills it.
+ * 32 bytes in 32-bit and 64-bit code. */
+typedef struct AsiochanCaptureQueueState {
+    uint32_t size;           /* set by the caller: sizeof(AsiochanCaptureQueueState), 32 */
+    uint32_t filledBuffers;  /* queued buffers filled whole since Prepare (wraps at 2^32) */
+    uint32_t filledBytes;    /* bytes of the filling buffer that hold samples */
+    uint32_t reserved;       /* 0 */
+    uint64_t framesRecorded; /* frames written into queued buffers since Prepare */
+    uint64_t framesDropped;  /* frames that came while no buffer was there */
+} AsiochanCaptureQueueState;
+
+int32_t ASIOCHAN_CALL QueueCaptureBuffers(const CaptureRequest* requests, int32_t count);
+uint8_t ASIOCHAN_CALL IsCanQueueCaptureBuffer(uint32_t channel);
+int32_t ASIOCHAN_CALL GetCaptureQueueState(uint32_t channel, AsiochanCaptureQueueState* state);
+
+/* Starts capture and playback in the same period. */
+void ASIOCHAN_CALL StartCaptureAndPlayback(void);
+
 /* ---- Playback ---------------------------------------------------------------------------- */
 
 /* Copies `byteLength` bytes of output `channel`'s samples (the driver's output format).
