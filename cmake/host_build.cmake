@@ -24,12 +24,16 @@ target_link_libraries(asiochan_test_instance PUBLIC asiochan_core)
 
 file(GLOB_RECURSE ASIOCHAN_UNIT_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp)
 list(REMOVE_ITEM ASIOCHAN_UNIT_TEST_SOURCES ${ASIOCHAN_ROOT}/tests/unit/support/test_library.cpp)
-# The command-line host's sample codec, WAV files, player words and measuring maths are
-# portable: their tests run here.
-add_executable(asiochan_unit_tests ${ASIOCHAN_UNIT_TEST_SOURCES}
+# The command-line host's sample codec, WAV files, player words, measuring maths and
+# capture writer and queue are portable: their tests and benchmarks run here.
+set(ASIOCHAN_CLI_PORTABLE_SOURCES
     ${ASIOCHAN_ROOT}/tools/cli/sample_codec.cpp ${ASIOCHAN_ROOT}/tools/cli/wav_file.cpp
     ${ASIOCHAN_ROOT}/tools/cli/player_word.cpp ${ASIOCHAN_ROOT}/tools/cli/mls.cpp
-    ${ASIOCHAN_ROOT}/tools/cli/delay_search.cpp ${ASIOCHAN_ROOT}/tools/cli/levels.cpp)
+    ${ASIOCHAN_ROOT}/tools/cli/delay_search.cpp ${ASIOCHAN_ROOT}/tools/cli/levels.cpp
+    ${ASIOCHAN_ROOT}/tools/cli/wav_layout.cpp ${ASIOCHAN_ROOT}/tools/cli/interleave.cpp
+    ${ASIOCHAN_ROOT}/tools/cli/raw_file.cpp ${ASIOCHAN_ROOT}/tools/cli/wav_writer.cpp
+    ${ASIOCHAN_ROOT}/tools/cli/queue_timeline.cpp ${ASIOCHAN_ROOT}/tools/cli/capture_sets.cpp)
+add_executable(asiochan_unit_tests ${ASIOCHAN_UNIT_TEST_SOURCES} ${ASIOCHAN_CLI_PORTABLE_SOURCES})
 asiochan_includes(asiochan_unit_tests)
 target_include_directories(asiochan_unit_tests PRIVATE ${ASIOCHAN_ROOT}/tests ${ASIOCHAN_ROOT}/tests/unit
                                                       ${ASIOCHAN_ROOT}/tools/cli)
@@ -58,9 +62,10 @@ if(ASIOCHAN_BENCH AND EXISTS ${ASIOCHAN_ROOT}/bench)
     find_package(benchmark REQUIRED)
     file(GLOB ASIOCHAN_BENCH_SOURCES CONFIGURE_DEPENDS bench/*.cpp)
     if(ASIOCHAN_BENCH_SOURCES)
-        add_executable(asiochan_bench ${ASIOCHAN_BENCH_SOURCES})
+        add_executable(asiochan_bench ${ASIOCHAN_BENCH_SOURCES} ${ASIOCHAN_CLI_PORTABLE_SOURCES})
         asiochan_includes(asiochan_bench)
-        target_include_directories(asiochan_bench PRIVATE ${ASIOCHAN_ROOT}/tests ${ASIOCHAN_ROOT}/tests/unit)
+        target_include_directories(asiochan_bench PRIVATE ${ASIOCHAN_ROOT}/tests ${ASIOCHAN_ROOT}/tests/unit
+                                                          ${ASIOCHAN_ROOT}/tools/cli)
         asiochan_warnings(asiochan_bench)
         target_link_libraries(asiochan_bench PRIVATE asiochan_test_instance asiochan_simcore benchmark::benchmark benchmark::benchmark_main)
     endif()

@@ -21,7 +21,7 @@ std::uint64_t QueuedPlayer::left(std::uint64_t queued) const {
     return position_ + queued < frames ? frames - position_ - queued : 0;
 }
 
-bool QueuedPlayer::start() {
+bool QueuedPlayer::prime() {
     const std::uint64_t frames = plan_.wav.frames();
     const unsigned width = plan_.wav.bitsPerSample / 8u;
     if (frames == 0 || width < 1 || width > 3) return false;
@@ -40,8 +40,13 @@ bool QueuedPlayer::start() {
     for (Output& output : outputs_)
         if (!queueBlock(output)) return false;
     periodsAtStart_ = GetPeriodCount();
-    StartPlayback();
     running_ = true;
+    return true;
+}
+
+bool QueuedPlayer::start() {
+    if (!prime()) return false;
+    StartPlayback();
     feed();
     return true;
 }
