@@ -249,7 +249,7 @@ void followCapture(Session& session, const CaptureJob& job, StreamingCapture& ca
 // code, or kGoOn with `outcome` filled in.
 int streamCapture(Session& session, CaptureJob& job, WavWriter& file, CaptureOutcome& outcome) {
     const CaptureRequestArgs& req = job.req;
-    if (!session.prepare()) return kExitFailure;
+    if (!session.prepare() || !createFile(job, file)) return kExitFailure;
     installInterruptHandler();
     StreamingCapture capture({req.inputs, job.inputType, job.format.bytes, job.format.bigEndian, job.rate}, file,
                              job.frames);
@@ -390,7 +390,6 @@ int runCapture(const Arguments& args) {
     WavWriter file;  // outlives the session: the run is finished before it closes
     Session session;
     if (const int code = openCapture(session, args.value("--driver").value_or(""), job); code != kGoOn) return code;
-    if (!createFile(job, file)) return kExitFailure;
     FineTimer timer;
     CaptureOutcome outcome;
     if (const int code = streamCapture(session, job, file, outcome); code != kGoOn) return code;
