@@ -288,7 +288,8 @@ int streamCapture(Session& session, CaptureJob& job, WavWriter& file, CaptureOut
         outcome.failed = true;
     }
     if (capture.unreportedDrops() > 0)
-        std::fprintf(stderr, "warning: %llu more drops were not listed\n", (unsigned long long)capture.unreportedDrops());
+        std::fprintf(stderr, "warning: %llu more drops were not listed\n",
+                     (unsigned long long)capture.unreportedDrops());
     return kGoOn;
 }
 
@@ -311,10 +312,10 @@ int checkLoopback(const CaptureJob& job, const WavWriter& file) {
         LoopbackResult check;
         std::vector<std::uint8_t> captured;
         std::string error;
-        if (!readCapturedChannel(job.req.out, file.dataOffset(), job.req.inputs.size(), job.format.bytes, i,
-                                 frames, &captured, &error) ||
-            !compareLoopback(job.req.playFile, job.play.wav, route.fileChannel, captured, output.type,
-                             job.inputType, &check, &error)) {
+        if (!readCapturedChannel(job.req.out, file.dataOffset(), job.req.inputs.size(), job.format.bytes, i, frames,
+                                 &captured, &error) ||
+            !compareLoopback(job.req.playFile, job.play.wav, route.fileChannel, captured, output.type, job.inputType,
+                             &check, &error)) {
             std::fprintf(stderr, "error: %s\n", error.c_str());
             return kExitFailure;
         }
@@ -358,7 +359,8 @@ int finishCapture(const CaptureJob& job, WavWriter& file, const CaptureOutcome& 
     if (!closed && !outcome.failed) std::fprintf(stderr, "error: %s\n", file.error().c_str());
     std::printf("wrote %s (%llu bytes of samples", req.out.c_str(), (unsigned long long)file.dataBytes());
     if (req.inputs.size() > 1) printInputs(", ", req.inputs);
-    std::printf("%s)%s%s\n", file.rf64() ? ", RF64" : "", outcome.restarted ? ", with the gap of the driver's reset" : "",
+    std::printf("%s)%s%s\n", file.rf64() ? ", RF64" : "",
+                outcome.restarted ? ", with the gap of the driver's reset" : "",
                 outcome.complete || req.seconds <= 0 ? "" : ", stopped early");
     reportSkips(outcome.skipped, "the capture has gaps");
     if (outcome.dropped > 0)

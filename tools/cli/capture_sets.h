@@ -70,8 +70,8 @@ private:
     // Made once: the writer's thread polls it while sets are laid out again.
     SpscRing<Handoff> handoffs_{2 * kCaptureSets + 2};
     // Counted over every layout: set n of the queue is buffers_[n % sets].
-    std::uint64_t queued_ = 0;      // pump
-    std::uint64_t handedSets_ = 0;  // pump
+    std::uint64_t queued_ = 0;             // pump
+    std::uint64_t handedSets_ = 0;         // pump
     std::atomic<std::uint64_t> given_{0};  // writer: sets given back
     std::atomic<std::uint64_t> done_{0};   // writer: handoffs written
 };

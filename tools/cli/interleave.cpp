@@ -57,8 +57,8 @@ void interleaveFour(const std::uint8_t* const* sources, std::size_t first, std::
 
 // 4-byte samples: four channels at a time in registers, the rest one by one.
 template <>
-void interleaveWidth<4>(const std::uint8_t* const* sources, std::size_t channels, std::size_t first,
-                        std::size_t frames, std::uint8_t* out) {
+void interleaveWidth<4>(const std::uint8_t* const* sources, std::size_t channels, std::size_t first, std::size_t frames,
+                        std::uint8_t* out) {
     const std::size_t frameBytes = 4 * channels;
     const std::size_t tile = kTileBytes / frameBytes > 0 ? kTileBytes / frameBytes : 1;
     for (std::size_t start = 0; start < frames; start += tile) {

@@ -26,8 +26,8 @@ std::int32_t LevelCapture::start(const InputShape& shape) {
     setFrames_ = std::max<std::size_t>(periods, 1) * period;
     // The run has one input width: every buffer counts in the first input's.
     const auto width = static_cast<std::size_t>(shape.widths.empty() ? 0 : shape.widths[0]);
-    sets_.assign(kSets, std::vector<std::vector<std::uint8_t>>(inputs_.size(),
-                                                               std::vector<std::uint8_t>(setFrames_ * width)));
+    sets_.assign(kSets,
+                 std::vector<std::vector<std::uint8_t>>(inputs_.size(), std::vector<std::uint8_t>(setFrames_ * width)));
     queued_ = measured_ = dropped_ = 0;
     const std::int32_t code = feed(0);
     if (code != ASIOCHAN_OK) return code;

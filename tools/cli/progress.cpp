@@ -13,8 +13,8 @@ constexpr DWORD kLogLineMs = 1000;
 struct Display {
     bool console = false;
     char pending[160] = {};  // the last state shown or to be shown
-    bool shown = true;      // `pending` is on the screen or in the log
-    bool lineOpen = false;  // a console line is being rewritten
+    bool shown = true;       // `pending` is on the screen or in the log
+    bool lineOpen = false;   // a console line is being rewritten
     DWORD lastLine = 0;
     bool anyLine = false;
 };

@@ -52,10 +52,10 @@ private:
     std::uint64_t setFrames_;
     std::uint64_t limit_;
     std::uint64_t handed_ = 0;
-    std::uint64_t placed_ = 0;    // dropped frames given a place
-    std::uint64_t position_ = 0;  // frames of this run given to the file
-    bool seen_ = false;           // the next set to hand was seen filling,
-    std::uint64_t seenDrops_ = 0; // with this many frames dropped by then
+    std::uint64_t placed_ = 0;     // dropped frames given a place
+    std::uint64_t position_ = 0;   // frames of this run given to the file
+    bool seen_ = false;            // the next set to hand was seen filling,
+    std::uint64_t seenDrops_ = 0;  // with this many frames dropped by then
 };
 
 }  // namespace cli

@@ -26,7 +26,8 @@ std::uint64_t le(const std::vector<std::uint8_t>& bytes, std::size_t at, int cou
 }
 
 std::string tag(const std::vector<std::uint8_t>& bytes, std::size_t at) {
-    return std::string(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.begin() + static_cast<std::ptrdiff_t>(at) + 4);
+    return std::string(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                       bytes.begin() + static_cast<std::ptrdiff_t>(at) + 4);
 }
 
 // One buffer per channel of `frames` samples of `width` bytes, all different.
@@ -75,8 +76,8 @@ TEST(CliWavWriter, PlainFileIsTheWholeCaptureWritersFile) {
         ASSERT_TRUE(writer.close()) << writer.error();
         EXPECT_EQ(writer.frames(), c.frames + 17);
         std::string error;
-        ASSERT_TRUE(cli::writeWav(theirs, c.tag, 48000, c.bits, channels.interleaved(width, split, 17), &error,
-                                  c.channels));
+        ASSERT_TRUE(
+            cli::writeWav(theirs, c.tag, 48000, c.bits, channels.interleaved(width, split, 17), &error, c.channels));
         EXPECT_TRUE(fileBytes(ours) == fileBytes(theirs));
     }
     std::remove(ours.c_str());
@@ -171,8 +172,7 @@ TEST(CliWavWriter, WriteErrorLeavesAValidFileOfWhatWasWritten) {
             }
             EXPECT_FALSE(writer.close());
         }
-        EXPECT_NE(writer.error().find("cannot write " + c.path + ": " + c.reason), std::string::npos)
-            << writer.error();
+        EXPECT_NE(writer.error().find("cannot write " + c.path + ": " + c.reason), std::string::npos) << writer.error();
         EXPECT_EQ(writer.frames(), c.frames);
         if (c.room == 0) continue;
         cli::WavInfo info;
