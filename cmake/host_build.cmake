@@ -26,10 +26,11 @@ file(GLOB_RECURSE ASIOCHAN_UNIT_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp)
 list(REMOVE_ITEM ASIOCHAN_UNIT_TEST_SOURCES ${ASIOCHAN_ROOT}/tests/unit/support/test_library.cpp)
 # The command-line host's sample codec, WAV files, player words and measuring maths are
 # portable: their tests run here.
-add_executable(asiochan_unit_tests ${ASIOCHAN_UNIT_TEST_SOURCES} ${ASIOCHAN_ROOT}/tests/capture_check/capture_check.cpp
+add_executable(asiochan_unit_tests ${ASIOCHAN_UNIT_TEST_SOURCES}
     ${ASIOCHAN_ROOT}/tools/cli/sample_codec.cpp ${ASIOCHAN_ROOT}/tools/cli/wav_file.cpp
     ${ASIOCHAN_ROOT}/tools/cli/player_word.cpp ${ASIOCHAN_ROOT}/tools/cli/mls.cpp
     ${ASIOCHAN_ROOT}/tools/cli/delay_search.cpp ${ASIOCHAN_ROOT}/tools/cli/levels.cpp)
+target_sources(asiochan_unit_tests PRIVATE ${ASIOCHAN_ROOT}/tests/capture_check/capture_check.cpp)
 asiochan_includes(asiochan_unit_tests)
 target_include_directories(asiochan_unit_tests PRIVATE ${ASIOCHAN_ROOT}/tests ${ASIOCHAN_ROOT}/tests/unit
                                                       ${ASIOCHAN_ROOT}/tools/cli)
