@@ -1,5 +1,5 @@
 // The capture writer's throughput against the disk's: 64 inputs of 4-byte
-// samples, one buffer each of a quarter second, interleaved into a WAV file,
+// samples, one buffer each of half a second, interleaved into a WAV file,
 // beside a plain write of the same bytes, already interleaved, to the same disk.
 // Compare their bytes_per_second in the same run:
 //   Baseline_SequentialWrite  the bytes written in buffer-sized requests
@@ -21,9 +21,9 @@ namespace {
 
 constexpr std::size_t kInputs = 64;
 constexpr std::size_t kWidth = 4;
-constexpr std::size_t kSetFrames = 11264;  // eleven 1024-frame periods at 48 kHz
+constexpr std::size_t kSetFrames = 24576;  // 24 periods of 1024 frames, half a second at 48 kHz
 constexpr std::size_t kSetBytes = kInputs * kWidth * kSetFrames;
-constexpr std::size_t kSetsPerFile = 24;  // about 66 MiB a file
+constexpr std::size_t kSetsPerFile = 11;  // about 66 MiB a file
 
 std::string benchFile() {
     return (std::filesystem::temp_directory_path() / ("asiochan-writer-bench-" + std::to_string(::getpid()) + ".wav"))

@@ -12,12 +12,15 @@ namespace {
 constexpr DWORD kPollMs = 2;
 // Two sets in the library at once: one filling, one waiting.
 constexpr std::uint64_t kQueueDepth = 2;
+// Refusals in a row (a poll each) before the queue counts as broken: 0.2 s.
+constexpr int kMostRefusals = 100;
 }  // namespace
 
 std::int32_t CapturePump::begin(std::uint64_t base, std::uint64_t limit) {
     base_ = base;
     limit_ = limit;
     queued_ = 0;
+    refusals_ = 0;
     timeline_ = QueueTimeline(sets_.setFrames(), limit);
     complete_ = false;
     frames_.store(base, std::memory_order_release);
@@ -41,10 +44,14 @@ bool CapturePump::feed(const QueueReading& reading) {
     while (queued_ - filled < kQueueDepth && queued_ * sets_.setFrames() + reading.dropped < limit_ &&
            sets_.canQueue()) {
         const std::int32_t code = queueBuffers(inputs_, sets_.nextToQueue(), sets_.setBytes());
+        // A period under way may not have made room on every input yet: the set
+        // goes in at a later poll (nothing was queued). Refused for longer, it fails.
+        if (code == ASIOCHAN_INVALID_MODE && ++refusals_ < kMostRefusals) return true;
         if (code != ASIOCHAN_OK) {
             fail("the inputs' buffers could not be queued (code " + std::to_string(code) + ")");
             return false;
         }
+        refusals_ = 0;
         sets_.markQueued();
         ++queued_;
     }
@@ -68,7 +75,7 @@ bool CapturePump::handPieces() {
 
 bool CapturePump::step() {
     QueueReading reading;
-    if (!readQueue(inputs_[0], &reading)) {
+    if (!readQueue(inputs_, &reading)) {
         fail("the library did not tell the state of the capture queue");
         return false;
     }
@@ -99,7 +106,7 @@ void CapturePump::finish() {
     live_ = false;
     QueueReading reading;
     // Without an answer, only the sets known to be filled go to the file.
-    if (!readQueue(inputs_[0], &reading)) reading = {timeline_.handed() * sets_.setFrames(), 0};
+    if (!readQueue(inputs_, &reading)) reading = {timeline_.handed() * sets_.setFrames(), 0};
     timeline_.finish(reading.recorded, reading.dropped, queued_, &pieces_);
     handPieces();
     frames_.store(base_ + timeline_.position(), std::memory_order_release);

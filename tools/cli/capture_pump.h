@@ -1,8 +1,8 @@
 // Keeps a streaming capture's queue fed and hands every filled set to the writer
 // (capture_sets.h) with its place in the file (queue_timeline.h). Within a run it
 // polls the queue on a thread of its own every couple of milliseconds: a set lasts
-// about a quarter of a second, so the next one is queued long before the library
-// runs out. One object serves every run of a capture, one run at a time.
+// about half a second, so the next one is queued long before the library runs
+// out. One object serves every run of a capture, one run at a time.
 #pragma once
 
 #include <atomic>
@@ -69,6 +69,7 @@ private:
     std::uint64_t base_ = 0;
     std::uint64_t limit_ = 0;
     std::uint64_t queued_ = 0;  // sets queued in this run
+    int refusals_ = 0;          // queue calls refused in a row
     bool live_ = false;         // begun, not finished
     WorkerThread thread_;
     std::atomic<bool> stop_{false};

@@ -12,13 +12,17 @@ std::int32_t queueBuffers(const std::vector<unsigned>& inputs, std::uint8_t* con
     return QueueCaptureBuffers(requests, static_cast<std::int32_t>(inputs.size()));
 }
 
-bool readQueue(unsigned input, QueueReading* reading) {
-    AsiochanCaptureQueueState state{};
-    state.size = sizeof state;
-    if (GetCaptureQueueState(input, &state) != ASIOCHAN_OK) return false;
-    reading->recorded = state.framesRecorded;
-    reading->dropped = state.framesDropped;
-    return true;
+bool readQueue(const std::vector<unsigned>& inputs, QueueReading* reading) {
+    bool first = true;
+    for (unsigned input : inputs) {
+        AsiochanCaptureQueueState state{};
+        state.size = sizeof state;
+        if (GetCaptureQueueState(input, &state) != ASIOCHAN_OK) return false;
+        if (first || state.framesRecorded + state.framesDropped < reading->recorded + reading->dropped)
+            *reading = {state.framesRecorded, state.framesDropped};
+        first = false;
+    }
+    return !first;
 }
 
 }  // namespace cli

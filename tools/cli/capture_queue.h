@@ -17,8 +17,11 @@ struct QueueReading {
 // QueueCaptureBuffers' code.
 std::int32_t queueBuffers(const std::vector<unsigned>& inputs, std::uint8_t* const* buffers, std::size_t bytes);
 
-// The counters of the queue of `input` (inputs queued together share them);
-// false when the library does not answer them.
-bool readQueue(unsigned input, QueueReading* reading);
+// The counters of inputs queued together: those of the input furthest behind. A
+// period fills the inputs one after another, so in the middle of one some have
+// taken its frames and some not yet: a buffer is full on all of them (and free to
+// write out, and another may be queued behind the next) only once the last says
+// so. False when the library does not answer.
+bool readQueue(const std::vector<unsigned>& inputs, QueueReading* reading);
 
 }  // namespace cli

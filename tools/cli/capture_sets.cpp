@@ -7,9 +7,9 @@
 namespace cli {
 
 namespace {
-constexpr double kSetSeconds = 0.25;
+constexpr double kSetSeconds = 0.5;
 constexpr std::size_t kLeastPeriods = 4;
-constexpr std::size_t kMostSetBytes = std::size_t{4} << 20;
+constexpr std::size_t kMostSetBytes = std::size_t{8} << 20;
 }  // namespace
 
 SetPlan planSets(std::size_t inputs, std::size_t width, double rate, std::size_t periodFrames) {

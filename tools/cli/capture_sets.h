@@ -21,12 +21,14 @@ struct SetPlan {
 };
 
 // Sets a capture goes round with.
-constexpr std::size_t kCaptureSets = 16;
+constexpr std::size_t kCaptureSets = 8;
 
-// Every input's buffer holds a whole number of periods, about a quarter of a
-// second and at least four periods, and a set (all inputs) at most 4 MiB (down to
-// one period); kCaptureSets sets: about four seconds of slack for the writer, and
-// at most 64 MiB in all (more only when one period of all inputs passes 4 MiB).
+// Every input's buffer holds a whole number of periods, about half a second and
+// at least four periods, and a set (all inputs) at most 8 MiB (down to one
+// period). The library holds two sets, so the next is due within a set's length
+// less a period; kCaptureSets sets leave the writer about three seconds of slack,
+// and take at most 64 MiB in all (more only when one period of all inputs passes
+// 8 MiB).
 SetPlan planSets(std::size_t inputs, std::size_t width, double rate, std::size_t periodFrames);
 
 class CaptureSets {

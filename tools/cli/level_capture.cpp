@@ -10,12 +10,14 @@
 namespace cli {
 
 namespace {
-// A set lasts about 50 ms (whole periods): the monitor reads the queue every
+// A set lasts about 100 ms (whole periods): the monitor reads the queue every
 // 10 ms, well within one set less a period. Four sets: two in the library, the
 // rest being measured.
-constexpr double kSetSeconds = 0.05;
+constexpr double kSetSeconds = 0.1;
 constexpr std::size_t kSets = 4;
 constexpr std::uint64_t kQueueDepth = 2;
+// Refusals in a row (a poll each) before the queue counts as broken: 1 s.
+constexpr int kMostRefusals = 100;
 }  // namespace
 
 std::int32_t LevelCapture::start(const InputShape& shape) {
@@ -29,6 +31,7 @@ std::int32_t LevelCapture::start(const InputShape& shape) {
     sets_.assign(kSets,
                  std::vector<std::vector<std::uint8_t>>(inputs_.size(), std::vector<std::uint8_t>(setFrames_ * width)));
     queued_ = measured_ = dropped_ = 0;
+    refusals_ = 0;
     const std::int32_t code = feed(0);
     if (code != ASIOCHAN_OK) return code;
     StartCapture();
@@ -42,7 +45,11 @@ std::int32_t LevelCapture::feed(std::uint64_t filled) {
         pointers_.clear();
         for (std::vector<std::uint8_t>& buffer : set) pointers_.push_back(buffer.data());
         const std::int32_t code = queueBuffers(inputs_, pointers_.data(), set[0].size());
+        // A period under way may not have made room on every input yet: the set
+        // goes in at a later poll (nothing was queued). Refused for longer, it fails.
+        if (code == ASIOCHAN_INVALID_MODE && ++refusals_ < kMostRefusals) return ASIOCHAN_OK;
         if (code != ASIOCHAN_OK) return code;
+        refusals_ = 0;
         ++queued_;
     }
     return ASIOCHAN_OK;
@@ -50,7 +57,7 @@ std::int32_t LevelCapture::feed(std::uint64_t filled) {
 
 std::int32_t LevelCapture::collect(std::vector<LevelMeter>& meters) {
     QueueReading reading;
-    if (!running_ || !readQueue(inputs_[0], &reading)) return ASIOCHAN_OK;
+    if (!running_ || !readQueue(inputs_, &reading)) return ASIOCHAN_OK;
     dropped_ = reading.dropped;
     const std::uint64_t filled = std::min(reading.recorded / setFrames_, queued_);
     for (; measured_ < filled; ++measured_) {

@@ -49,6 +49,7 @@ private:
     std::uint64_t measured_ = 0;  // sets added to the meters in this run
     std::uint64_t dropped_ = 0;   // in this run
     std::uint64_t droppedBefore_ = 0;
+    int refusals_ = 0;  // queue calls refused in a row
     bool running_ = false;
 };
 

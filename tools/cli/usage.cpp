@@ -37,7 +37,7 @@ constexpr Help kHelp[] = {
      "same period, so sample k of every channel is the same instant. It records for\n"
      "S seconds (any length), or without --seconds until Ctrl+C, which ends the\n"
      "file cleanly. The samples stream to disk as they come: memory stays at most\n"
-     "64 MiB of buffers (16 per input, each a fraction of a second) whatever the\n"
+     "64 MiB of buffers (8 per input of about half a second) whatever the\n"
      "length. A capture that fits in 4 GiB by its --seconds is a plain WAV file;\n"
      "any other becomes an RF64 file if it passes 4 GiB (a WAV file otherwise).\n"
      "With --play, plays FILE.wav meanwhile (--play-channels and --play-map as\n"
