@@ -60,7 +60,8 @@ TEST(CliWavWriter, PlainFileIsTheWholeCaptureWritersFile) {
     const struct {
         std::uint16_t tag, bits, channels;
         std::size_t frames;
-    } cases[] = {{1, 16, 3, 40001}, {1, 24, 1, 999}, {3, 32, 2, 70000}, {1, 32, 64, 5000}, {3, 64, 5, 3000}};
+    } cases[] = {{1, 16, 3, 40001}, {1, 24, 1, 999},   {3, 32, 2, 70000},
+                 {1, 32, 64, 5000}, {1, 32, 13, 1001}, {3, 64, 5, 3000}};
     const std::string ours = ::testing::TempDir() + "asiochan_writer_plain.wav";
     const std::string theirs = ::testing::TempDir() + "asiochan_writer_whole.wav";
     for (const auto& c : cases) {
