@@ -3,7 +3,7 @@
 // beside a plain write of the same bytes, already interleaved, to the same disk.
 // Compare their bytes_per_second in the same run; the disk and a shared machine
 // are noisy, so take the medians of interleaved repetitions:
-//   asiochan_bench --benchmark_filter='Baseline_SequentialWrite|CaptureWriter' \
+//   asiochan_bench --benchmark_filter='Baseline_SequentialWrite|CaptureWriter'
 //       --benchmark_repetitions=6 --benchmark_enable_random_interleaving=true
 //   Baseline_SequentialWrite  the bytes written in buffer-sized requests
 //   CaptureWriter             the writer's path: interleaving, writing, header
