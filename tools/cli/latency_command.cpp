@@ -193,6 +193,25 @@ void printSummary(std::vector<std::size_t> delays, const LoopShape& shape, std::
         int(inLatency), int(outLatency), int(reported), ms(reported, shape.rate), median - reported,
         ms(median - reported, shape.rate));
 }
+
+// Opens the driver, checks the channels, prepares the run and says what it
+// measures. An exit code, or kGoOn.
+int openLatency(Session& session, const std::string& driver, const LatencyRequest& req, LoopShape* shape) {
+    if (!session.open(driver)) return kExitUsage;
+    if (static_cast<std::int32_t>(req.out) >= GetOutputChannelCount() ||
+        static_cast<std::int32_t>(req.in) >= GetInputChannelCount()) {
+        std::fprintf(stderr, "error: output %u or input %u does not exist (the driver has %d outputs, %d inputs)\n",
+                     req.out, req.in, int(GetOutputChannelCount()), int(GetInputChannelCount()));
+        return kExitUsage;
+    }
+    if (!session.prepare()) return kExitFailure;
+    if (!readShape(req, shape)) return kExitFailure;
+    std::printf("latency from output %u to input %u of %s: buffer %d frames at %.0f Hz (%s out, %s in)\n", req.out,
+                req.in, session.driverName().c_str(), int(shape->frames), shape->rate,
+                describeSampleType(shape->outType).name, describeSampleType(shape->inType).name);
+    std::fflush(stdout);
+    return kGoOn;
+}
 }  // namespace
 
 int runLatency(const Arguments& args) {
@@ -205,21 +224,10 @@ int runLatency(const Arguments& args) {
 
     Buffers buffers;  // outlives the session: the run is finished before they go
     Session session;
-    if (!session.open(args.value("--driver").value_or(""))) return kExitUsage;
-    if (static_cast<std::int32_t>(req.out) >= GetOutputChannelCount() ||
-        static_cast<std::int32_t>(req.in) >= GetInputChannelCount()) {
-        std::fprintf(stderr, "error: output %u or input %u does not exist (the driver has %d outputs, %d inputs)\n",
-                     req.out, req.in, int(GetOutputChannelCount()), int(GetInputChannelCount()));
-        return kExitUsage;
-    }
-    if (!session.prepare()) return kExitFailure;
     LoopShape shape;
-    if (!readShape(req, &shape)) return kExitFailure;
+    if (const int code = openLatency(session, args.value("--driver").value_or(""), req, &shape); code != kGoOn)
+        return code;
     installInterruptHandler();
-    std::printf("latency from output %u to input %u of %s: buffer %d frames at %.0f Hz (%s out, %s in)\n", req.out,
-                req.in, session.driverName().c_str(), int(shape.frames), shape.rate,
-                describeSampleType(shape.outType).name, describeSampleType(shape.inType).name);
-    std::fflush(stdout);
 
     const std::vector<double> sequence = maximumLengthSequence(kLatencySequenceOrder);
     std::vector<std::size_t> delays;
