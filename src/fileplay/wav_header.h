@@ -11,7 +11,7 @@ namespace asiochan {
 // (little-endian, as the machines we run on).
 struct WavHeader {
     std::FILE* file = nullptr;  // the open file while the reader works on it; null afterwards
-    char riff[4] = {};            // "RIFF", or "RF64" for a file whose sizes may pass 4 GiB
+    char riff[4] = {};          // "RIFF", or "RF64" for a file whose sizes may pass 4 GiB
     std::uint32_t size = 0;
     char wave_flag[4] = {};
     char fmt[4] = {};

@@ -9,7 +9,8 @@ namespace cli {
 namespace {
 std::int32_t wideWord(const std::uint8_t* sample, bool isFloat, float volume) {
     const std::uint32_t bits = static_cast<std::uint32_t>(sample[0]) | static_cast<std::uint32_t>(sample[1]) << 8 |
-                               static_cast<std::uint32_t>(sample[2]) << 16 | static_cast<std::uint32_t>(sample[3]) << 24;
+                               static_cast<std::uint32_t>(sample[2]) << 16 |
+                               static_cast<std::uint32_t>(sample[3]) << 24;
     double value = static_cast<std::int32_t>(bits);
     if (isFloat) {
         float f;

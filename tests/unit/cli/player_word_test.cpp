@@ -44,15 +44,16 @@ TEST(CliPlayerWord, WideSamplesSpanThe32BitRange) {
         float volume;
         std::int32_t word;
     } cases[] = {
-        {0x12345677u, false, 1.0f, 0x12345677},  {0x80000000u, false, 1.0f, INT32_MIN},
-        {0x12345677u, false, 0.5f, 0x091A2B3C},  {0x40000000u, false, 3.0f, INT32_MAX},
-        {floatBits(0.5f), true, 1.0f, 1 << 30},  {floatBits(-1.0f), true, 1.0f, INT32_MIN},
-        {floatBits(1.0f), true, 1.0f, INT32_MAX}, {floatBits(1e-9f), true, 1.0f, 2},
+        {0x12345677u, false, 1.0f, 0x12345677},      {0x80000000u, false, 1.0f, INT32_MIN},
+        {0x12345677u, false, 0.5f, 0x091A2B3C},      {0x40000000u, false, 3.0f, INT32_MAX},
+        {floatBits(0.5f), true, 1.0f, 1 << 30},      {floatBits(-1.0f), true, 1.0f, INT32_MIN},
+        {floatBits(1.0f), true, 1.0f, INT32_MAX},    {floatBits(1e-9f), true, 1.0f, 2},
         {floatBits(-0.25f), true, 0.5f, -(1 << 28)}, {0x7FC00000u, true, 1.0f, 0},  // NaN
     };
     for (const auto& c : cases) {
         const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(c.bits), static_cast<std::uint8_t>(c.bits >> 8),
-                                       static_cast<std::uint8_t>(c.bits >> 16), static_cast<std::uint8_t>(c.bits >> 24)};
+                                       static_cast<std::uint8_t>(c.bits >> 16),
+                                       static_cast<std::uint8_t>(c.bits >> 24)};
         EXPECT_EQ(cli::playerWord(bytes, 4, c.volume, c.isFloat), c.word)
             << std::hex << c.bits << (c.isFloat ? " float" : " integer") << " at " << c.volume;
     }
