@@ -114,11 +114,12 @@ std::int32_t Engine::captureQueueState(std::uint32_t channel, AsiochanCaptureQue
     AsiochanCaptureQueueState read{};
     for (int tries = 0; tries < kStateReadTries; ++tries) {
         const std::uint32_t before = s.version.load(std::memory_order_acquire);
+        // Each value is stored with release after the odd version: one that is new
+        // brings the odd version with it, and the second look sees a change.
         read.filledBuffers = s.filledBuffers.load(std::memory_order_acquire);
-        read.filledBytes = s.filledBytes.load(std::memory_order_relaxed);
-        read.framesRecorded = s.framesRecorded.load(std::memory_order_relaxed);
-        read.framesDropped = s.framesDropped.load(std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_acquire);
+        read.filledBytes = s.filledBytes.load(std::memory_order_acquire);
+        read.framesRecorded = s.framesRecorded.load(std::memory_order_acquire);
+        read.framesDropped = s.framesDropped.load(std::memory_order_acquire);
         if (before % 2 == 0 && s.version.load(std::memory_order_relaxed) == before) break;
         if (tries % 16 == 15) platform::yieldThread();
     }
@@ -192,12 +193,11 @@ void Engine::recordStream(const Period& period, std::uint32_t channel) {
 
     const std::uint32_t version = s.version.load(std::memory_order_relaxed);
     s.version.store(version + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
-    s.filledBytes.store(static_cast<std::uint32_t>(at * width), std::memory_order_relaxed);
+    s.filledBytes.store(static_cast<std::uint32_t>(at * width), std::memory_order_release);
     s.framesRecorded.store(s.framesRecorded.load(std::memory_order_relaxed) + static_cast<std::uint64_t>(frame),
-                           std::memory_order_relaxed);
+                           std::memory_order_release);
     s.framesDropped.store(s.framesDropped.load(std::memory_order_relaxed) + static_cast<std::uint64_t>(dropped),
-                          std::memory_order_relaxed);
+                          std::memory_order_release);
     s.filledBuffers.store(s.filledBuffers.load(std::memory_order_relaxed) + completed, std::memory_order_release);
     s.version.store(version + 2, std::memory_order_release);
     s.filledFrames.store(static_cast<std::int32_t>(at), std::memory_order_relaxed);
