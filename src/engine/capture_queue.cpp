@@ -166,7 +166,8 @@ void Engine::recordStream(const Period& period, std::uint32_t channel) {
     const std::uint32_t queued = s.queued.load(std::memory_order_acquire);
     std::uint32_t filled = s.filled.load(std::memory_order_relaxed);
     std::int64_t at = s.filledFrames.load(std::memory_order_relaxed);
-    bool started = s.started.load(std::memory_order_relaxed) != 0;
+    const bool wasStarted = s.started.load(std::memory_order_relaxed) != 0;
+    bool started = wasStarted;
     std::uint32_t completed = 0;
     std::int64_t frame = 0;
     while (frame < period.frames && filled != queued) {
@@ -191,19 +192,23 @@ void Engine::recordStream(const Period& period, std::uint32_t channel) {
     }
     const std::int64_t dropped = started ? period.frames - frame : 0;
 
+    // Only what changed is stored: in a steady period, the position and one count.
     const std::uint32_t version = s.version.load(std::memory_order_relaxed);
     s.version.store(version + 1, std::memory_order_relaxed);
     s.filledBytes.store(static_cast<std::uint32_t>(at * width), std::memory_order_release);
-    s.framesRecorded.store(s.framesRecorded.load(std::memory_order_relaxed) + static_cast<std::uint64_t>(frame),
-                           std::memory_order_release);
-    s.framesDropped.store(s.framesDropped.load(std::memory_order_relaxed) + static_cast<std::uint64_t>(dropped),
-                          std::memory_order_release);
-    s.filledBuffers.store(s.filledBuffers.load(std::memory_order_relaxed) + completed, std::memory_order_release);
+    if (frame != 0)
+        s.framesRecorded.store(s.framesRecorded.load(std::memory_order_relaxed) + static_cast<std::uint64_t>(frame),
+                               std::memory_order_release);
+    if (dropped != 0)
+        s.framesDropped.store(s.framesDropped.load(std::memory_order_relaxed) + static_cast<std::uint64_t>(dropped),
+                              std::memory_order_release);
+    if (completed != 0)
+        s.filledBuffers.store(s.filledBuffers.load(std::memory_order_relaxed) + completed, std::memory_order_release);
     s.version.store(version + 2, std::memory_order_release);
     s.filledFrames.store(static_cast<std::int32_t>(at), std::memory_order_relaxed);
-    s.started.store(started ? 1 : 0, std::memory_order_relaxed);
+    if (started != wasStarted) s.started.store(1, std::memory_order_relaxed);
     // Last: the slots of the buffers filled are the application's again.
-    s.filled.store(filled, std::memory_order_release);
+    if (completed != 0) s.filled.store(filled, std::memory_order_release);
     if (half != nullptr) std::memset(half, 0, static_cast<std::size_t>(period.captureBytes));
 }
 
