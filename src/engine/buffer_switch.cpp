@@ -9,47 +9,23 @@
 
 #include "engine/channel_blocks.h"
 #include "engine/engine.h"
+#include "engine/period.h"
 #include "platform/platform.h"
 
 namespace asiochan {
 
 namespace {
 
-// Both sides store, then load the other side's field (all sequentially
-// consistent): either the start sees the clear and its own store wins, or the
-// clearing side sees the start and sets the flag again.
-void clearUnlessRestarted(std::atomic<std::uint8_t>& flag, const std::atomic<std::uint32_t>& starts,
-                          std::uint32_t seen) {
-    flag.store(0, std::memory_order_seq_cst);
-    if (starts.load(std::memory_order_seq_cst) != seen) flag.store(1, std::memory_order_seq_cst);
+// Clears `flag` in the run word. Both sides change the word, then load the other
+// side's field (all sequentially consistent): either the start sees the clear and
+// its own change wins, or the clearing side sees the start and sets the flag again.
+void clearUnlessRestarted(std::atomic<std::uint8_t>& running, std::uint8_t flag,
+                          const std::atomic<std::uint32_t>& starts, std::uint32_t seen) {
+    running.fetch_and(static_cast<std::uint8_t>(~flag), std::memory_order_seq_cst);
+    if (starts.load(std::memory_order_seq_cst) != seen) running.fetch_or(flag, std::memory_order_seq_cst);
 }
 
 }  // namespace
-
-// What one period works with, taken once at its start.
-struct Engine::Period {
-    std::int64_t frames;
-    std::int64_t captureBytes;
-    std::int64_t playbackBytes;
-    std::int32_t inputSampleSize;
-    bool playbackRunning;
-    bool captureRunning;
-    // Channels an application thread is taking back: left alone for the whole period.
-    ChannelMask outWithdrawn;
-    ChannelMask inWithdrawn;
-    // The key field each channel with a driver buffer was serviced with; the
-    // bookkeeping advances such a channel only if it still holds that value, so a
-    // channel armed while the period runs starts cleanly with the next one.
-    std::uint8_t* servedOut[kMaxChannels];
-    std::uint8_t* servedIn[kMaxChannels];
-    bool hasOut[kMaxChannels];
-    bool hasIn[kMaxChannels];
-    // The queued block a join took bytes from, and how many. The application may
-    // queue a block after the join looked (and found none); the promotion must
-    // then start that block at its beginning, not skip bytes nobody heard.
-    std::uint8_t* joinedNext[kMaxChannels];
-    std::int64_t joinedBytes[kMaxChannels];
-};
 
 void Engine::fillOutput(Period& period, AsioLong ch, std::uint8_t* half) {
     const std::size_t bytes = static_cast<std::size_t>(period.playbackBytes);
@@ -167,7 +143,7 @@ void Engine::advancePlayback(Period& period) {
         }
         if (p.idle.load(std::memory_order_acquire) == 0) anyBusy = true;
     }
-    if (!anyBusy) clearUnlessRestarted(state_.playbackRunning, state_.playbackStarts, starts);
+    if (!anyBusy) clearUnlessRestarted(state_.running, kPlaybackRunning, state_.playbackStarts, starts);
 }
 
 void Engine::completeCapture(std::uint32_t i, CaptureChannel& c) {
@@ -205,7 +181,9 @@ void Engine::advanceCapture(Period& period) {
             completeCapture(i, c);
         }
     }
-    if (!stillRunning) clearUnlessRestarted(state_.captureRunning, state_.captureStarts, starts);
+    // A stream records (or counts its drops) for as long as it is one.
+    if (!stillRunning && period.streams == 0)
+        clearUnlessRestarted(state_.running, kCaptureRunning, state_.captureStarts, starts);
 }
 
 void Engine::runPeriod(AsioLong doubleBufferIndex, SamplePosition at) {
@@ -231,14 +209,21 @@ void Engine::runPeriod(AsioLong doubleBufferIndex, SamplePosition at) {
     // period is not counted, nor are the periods the driver skips meanwhile.
     const bool held = state_.requests.resetPending();
     if (!held) state_.requests.notePeriod(at, period.frames);
-    period.playbackRunning = !held && state_.playbackRunning.load(std::memory_order_acquire) != 0;
-    period.captureRunning = !held && state_.captureRunning.load(std::memory_order_acquire) != 0;
+    // The run flags in one read: a joint start reaches both directions in one period.
+    const std::uint8_t running = held ? 0 : state_.running.load(std::memory_order_acquire);
+    period.playbackRunning = (running & kPlaybackRunning) != 0;
+    period.captureRunning = (running & kCaptureRunning) != 0;
     period.outWithdrawn = state_.playbackWithdrawn.load(std::memory_order_acquire);
     period.inWithdrawn = state_.captureWithdrawn.load(std::memory_order_acquire);
+    // The publications before the streams: an application sets a new stream's bit
+    // before it publishes the stream's first buffer.
+    period.publication = state_.queuePublications.load(std::memory_order_seq_cst);
+    period.streams = state_.streamingInputs.load(std::memory_order_seq_cst) & ~period.inWithdrawn;
     std::memset(period.servedOut, 0, sizeof period.servedOut);
     std::memset(period.servedIn, 0, sizeof period.servedIn);
     std::memset(period.hasOut, 0, sizeof period.hasOut);
     std::memset(period.hasIn, 0, sizeof period.hasIn);
+    std::memset(period.inHalf, 0, sizeof period.inHalf);
     std::memset(period.joinedNext, 0, sizeof period.joinedNext);
     std::memset(period.joinedBytes, 0, sizeof period.joinedBytes);
 
@@ -258,6 +243,7 @@ void Engine::runPeriod(AsioLong doubleBufferIndex, SamplePosition at) {
             continue;
         if (info.isInput != ASIOFalse) {
             period.hasIn[ch] = true;
+            period.inHalf[ch] = half;
             if (period.captureRunning) drainInput(period, ch, half);
         } else {
             period.hasOut[ch] = true;
@@ -267,7 +253,10 @@ void Engine::runPeriod(AsioLong doubleBufferIndex, SamplePosition at) {
 
     if (state_.outputReadySupported.load(std::memory_order_relaxed) != 0) calls_.ASIOOutputReady();
     if (period.playbackRunning) advancePlayback(period);
-    if (period.captureRunning) advanceCapture(period);
+    if (period.captureRunning) {
+        recordStreams(period);
+        advanceCapture(period);
+    }
 }
 
 }  // namespace asiochan

@@ -41,8 +41,9 @@ void Engine::arm(std::uint32_t channel, std::uint8_t* buffer, std::int32_t byteL
 void Engine::resetCaptureRecords(ChannelMask channels) {
     const bool quiet = withdrawChannels(state_.captureWithdrawn, channels);
     // Completed captures whose dumps are still pending keep their files: they are
-    // written here, before the records are reset.
+    // written here, before the records are reset. Streams among the channels end.
     dumps_.settle(channels);
+    state_.streamingInputs.fetch_and(~channels, std::memory_order_seq_cst);
     for (std::uint32_t i = 0; i < kMaxChannels; ++i) {
         if (!hasChannel(channels, i)) continue;
         CaptureChannel& c = state_.captureChannels[i];
@@ -56,13 +57,6 @@ void Engine::resetCaptureRecords(ChannelMask channels) {
     returnChannels(state_.captureWithdrawn, channels);
 }
 
-void Engine::markCaptureStarted() {
-    state_.captureStarts.fetch_add(1, std::memory_order_seq_cst);
-    state_.captureRunning.store(1, std::memory_order_seq_cst);
-    // The periods may now complete captures: the library's thread looks after their dumps.
-    housekeeper_.wake();
-}
-
 std::int32_t Engine::setCaptureBuffer(void* buffer, std::int32_t byteLength, std::uint32_t channel) {
     if (buffer == nullptr || channel >= kMaxChannels || byteLength < 0) return ASE_InvalidParameter;
     const ChannelClaim claim(captureClaims_, ChannelMask{1} << channel);
@@ -71,6 +65,7 @@ std::int32_t Engine::setCaptureBuffer(void* buffer, std::int32_t byteLength, std
     // files are written now, and it is armed again.
     if (dumps_.pending(channel)) dumps_.settle(ChannelMask{1} << channel);
     if (c.done.load(std::memory_order_acquire) == 0) return ASE_NotPresent;
+    if (hasChannel(state_.streamingInputs.load(std::memory_order_acquire), channel)) return ASE_NotPresent;
     // Frames are counted in input samples; before a run has told the sample width
     // there is no way to count them. The claim keeps the width as read here.
     const std::int32_t width = state_.sampleSize[0].load(std::memory_order_relaxed);
@@ -110,6 +105,8 @@ std::int32_t Engine::captureBuff(const CaptureRequest* requests, std::int32_t co
         const ChannelClaim claim(captureClaims_, channels);
         const std::int32_t width = state_.sampleSize[0].load(std::memory_order_relaxed);
         if (width <= 0) return ASE_InvalidMode;
+        // Streams among the channels end here, as an armed capture does below.
+        endStreams(channels);
         for (std::int32_t i = 0; i < good; ++i) {
             const CaptureRequest r = requests[i];
             // An entry changed since the count above is refused like a bad one.
@@ -124,12 +121,10 @@ std::int32_t Engine::captureBuff(const CaptureRequest* requests, std::int32_t co
         }
     }
     if (good < count) return ASE_InvalidParameter;
-    markCaptureStarted();
+    markStarted(kCaptureRunning);
     housekeeper_.ensureRunning();
     return ASE_OK;
 }
-
-void Engine::startCapture() { markCaptureStarted(); }
 
 void Engine::stopCapture() {
     const ChannelClaim claim(captureClaims_, kAllChannels);
@@ -137,16 +132,19 @@ void Engine::stopCapture() {
 }
 
 void Engine::stopCaptureClaimed() {
-    // Captures that already completed keep their dumps, written before the stop returns.
-    if (state_.captureRunning.load(std::memory_order_acquire) == 0) {
+    // Captures that already completed keep their dumps, written before the stop
+    // returns. Armed captures stay armed while capture is not running; streams end.
+    if (state_.captureRunning() == 0) {
         dumps_.settle(kAllChannels);
+        endStreams(kAllChannels);
         return;
     }
-    state_.captureRunning.store(0, std::memory_order_seq_cst);
+    constexpr auto kClear = static_cast<std::uint8_t>(~kCaptureRunning);
+    state_.running.fetch_and(kClear, std::memory_order_seq_cst);
     resetCaptureRecords(kAllChannels);
     // A period that was deciding to clear the flag as the stop began may have set
     // it again for a start it saw; nothing is left to capture.
-    state_.captureRunning.store(0, std::memory_order_seq_cst);
+    state_.running.fetch_and(kClear, std::memory_order_seq_cst);
 }
 
 // A capture whose last channel completed reads as running until the dumps of
@@ -154,12 +152,13 @@ void Engine::stopCaptureClaimed() {
 std::uint8_t Engine::isCaptureRunning() {
     housekeeper_.serviceFromApplication();
     if (dumps_.pendingCount() != 0) return 1;
-    return state_.captureRunning.load(std::memory_order_acquire);
+    return state_.captureRunning();
 }
 
 std::uint8_t Engine::isPortCaptureRunning(std::uint32_t channel) {
     if (channel >= kMaxChannels) return 0;
     housekeeper_.serviceFromApplication();
+    if (hasChannel(state_.streamingInputs.load(std::memory_order_acquire), channel)) return 1;
     return state_.captureChannels[channel].done.load(std::memory_order_acquire) == 0 ? 1 : 0;
 }
 

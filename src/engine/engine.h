@@ -9,9 +9,9 @@
 // | E.runPrepared                           | app (Prepare, Finish)                 | callback, app      |
 // | counts, sizes, latencies, entryWidth,   | app (Initialize, Prepare)             | callback, app      |
 // |   sampleSize, buffer/channel tables     |                                       |                    |
-// | E.playbackRunning, E.captureRunning     | app (start, stop); callback (clears   | callback, app      |
-// |                                         |   when nothing is left, unless a      |                    |
-// |                                         |   start was counted meanwhile)        |                    |
+// | E.running (both run flags, one word)    | app (start, stop); callback (clears   | callback, app      |
+// |                                         |   a flag when nothing is left, unless |                    |
+// |                                         |   a start was counted meanwhile)      |                    |
 // | E.playbackStarts, E.captureStarts       | app (start)                           | callback           |
 // | E.playbackWithdrawn, E.captureWithdrawn | app (taking channels back)            | callback           |
 // | playback record, key field `readPos`    | app while `idle` is 1; callback once  | both               |
@@ -22,6 +22,13 @@
 // |                                         |   callback (block taken over)         |                    |
 // | capture record, key field `writePos`    | app while `done` is 1; callback once  | both               |
 // |                                         |   `writePos` is set                   |                    |
+// | E.streamingInputs                       | app (first queue; end of a stream     | callback, app      |
+// |                                         |   once the input is withdrawn)        |                    |
+// | E.queuePublications                     | app (each queue call, last)           | callback           |
+// | capture queue slots, `queued`           | app, a slot only while the ring has   | both               |
+// |                                         |   room (the periods are done with it) |                    |
+// | capture queue `filled`, `filledBytes`,  | callback while the input streams;     | app                |
+// |   `started`, counts                     |   app while it does not (Prepare: 0)  |                    |
 // | period counters (PeriodGuard)           | callback                              | app (stop waits)   |
 // | E.requests (bits, reset held, periods,  | driver's threads (notices, periods);  | app, callback      |
 // |   skipped periods, last position)       |   app (cleared at Prepare, bits read) |                    |
@@ -135,6 +142,10 @@ public:
     std::int32_t captureBuff(const CaptureRequest* requests, std::int32_t count);
     void startCapture();
     void stopCapture();
+    // Capture queues (capture_queue.cpp).
+    std::int32_t queueCaptureBuffers(const CaptureRequest* requests, std::int32_t count);
+    std::uint8_t canQueueCaptureBuffer(std::uint32_t channel);
+    std::int32_t captureQueueState(std::uint32_t channel, AsiochanCaptureQueueState* state) const;
     // Both read a completed channel as capturing until its dump files are written.
     std::uint8_t isCaptureRunning();
     std::uint8_t isPortCaptureRunning(std::uint32_t channel);
@@ -145,6 +156,8 @@ public:
                                       std::uint32_t shape) override;
     void startPlayback() override;
     void stopPlayback();
+    // Both directions, in the same period.
+    void startCaptureAndPlayback();
     std::uint8_t canSendNext(std::uint32_t channel) override;
     std::uint8_t isPortPlaybackRunning(std::uint32_t channel) const;
     void releasePlaybackChannel(std::uint32_t channel) override;
@@ -165,8 +178,8 @@ private:
         platform::Mutex channel[kMaxChannels];
     };
 
-    void markPlaybackStarted();
-    void markCaptureStarted();
+    // Raise the run flags of `flags` (kPlaybackRunning, kCaptureRunning) in one step.
+    void markStarted(std::uint8_t flags);
 
     // The bodies of the calls above, for a caller that holds the claims they need
     // (all of a direction's channels for the stops, every one for finish).
@@ -184,6 +197,11 @@ private:
     // The callers hold the channels' claims.
     void resetPlaybackRecords(ChannelMask channels);
     void resetCaptureRecords(ChannelMask channels);
+    // Ends the streams among `channels` (the callers hold their claims): taken
+    // back, no longer streams, their buffers and counts left as they are.
+    void endStreams(ChannelMask channels);
+    // Prepare, while no period runs: every queue's counts start again at 0.
+    void clearStreamCounts();
 
     bool takeBackForArming(std::uint32_t channel);
     // `width`: the input sample width the caller read under its claim (above 0).
@@ -198,6 +216,8 @@ private:
                      std::int64_t length);
     void advancePlayback(Period& period);
     void advanceCapture(Period& period);
+    void recordStreams(const Period& period);
+    void recordStream(const Period& period, std::uint32_t channel);
     void completeCapture(std::uint32_t channel, CaptureChannel& c);
 
     DriverCalls& calls_;
@@ -206,7 +226,7 @@ private:
     // The slow work the periods hand off, and the library's thread that does it.
     RetiredBlocks retired_;
     CaptureDumps dumps_{retired_};
-    Housekeeper housekeeper_{dumps_, retired_, {state_.playbackRunning, state_.captureRunning, periods_}};
+    Housekeeper housekeeper_{dumps_, retired_, {state_.running, periods_}};
     // Mutable: a look at the shape (fedOutputTypes) shares the claims.
     mutable ChannelClaims playbackClaims_;
     mutable ChannelClaims captureClaims_;

@@ -73,8 +73,7 @@ bool Housekeeper::doWork() {
 
 bool Housekeeper::periodsMayHandOver() const {
     const std::uint32_t mark = signs_.periods.quietMark();
-    const bool flagUp = signs_.playbackRunning.load(std::memory_order_seq_cst) != 0 ||
-                        signs_.captureRunning.load(std::memory_order_seq_cst) != 0;
+    const bool flagUp = signs_.running.load(std::memory_order_seq_cst) != 0;
     return flagUp || !signs_.periods.quietSince(mark);
 }
 

@@ -38,11 +38,10 @@
 
 namespace asiochan {
 
-// What tells the thread whether the periods may still hand work over: the run
-// flags under which they do, and the period counters.
+// What tells the thread whether the periods may still hand work over: the word
+// of run flags under which they do (any bit up), and the period counters.
 struct HandOverSigns {
-    const std::atomic<std::uint8_t>& playbackRunning;
-    const std::atomic<std::uint8_t>& captureRunning;
+    const std::atomic<std::uint8_t>& running;
     const PeriodGuard& periods;
 };
 

@@ -87,16 +87,9 @@ void Engine::resetPlaybackRecords(ChannelMask channels) {
 void Engine::releasePlaybackChannel(std::uint32_t channel) {
     if (channel >= kMaxChannels) return;
     state_.canSendNext[channel].store(1, std::memory_order_release);
-    if (state_.playbackRunning.load(std::memory_order_acquire) == 0) return;
+    if (state_.playbackRunning() == 0) return;
     const ChannelClaim claim(playbackClaims_, ChannelMask{1} << channel);
     resetPlaybackRecords(ChannelMask{1} << channel);
-}
-
-void Engine::markPlaybackStarted() {
-    state_.playbackStarts.fetch_add(1, std::memory_order_seq_cst);
-    state_.playbackRunning.store(1, std::memory_order_seq_cst);
-    // The periods may now retire blocks: the library's thread looks after them.
-    housekeeper_.wake();
 }
 
 std::int32_t Engine::setPlayBuffer(const void* data, std::int32_t byteLength, std::uint32_t channel) {
@@ -140,8 +133,6 @@ std::int32_t Engine::queuePlayBuffer(const void* data, std::int32_t byteLength, 
     return queueBehind(channel, block, byteLength);
 }
 
-void Engine::startPlayback() { markPlaybackStarted(); }
-
 void Engine::stopPlayback() {
     const ChannelClaim claim(playbackClaims_, kAllChannels);
     stopPlaybackClaimed();
@@ -149,12 +140,12 @@ void Engine::stopPlayback() {
 
 void Engine::stopPlaybackClaimed() {
     for (int i = 0; i < kMaxChannels; ++i) state_.canSendNext[i].store(1, std::memory_order_release);
-    if (state_.playbackRunning.load(std::memory_order_acquire) == 0) return;
-    state_.playbackRunning.store(0, std::memory_order_seq_cst);
+    if (state_.playbackRunning() == 0) return;
+    state_.running.fetch_and(static_cast<std::uint8_t>(~kPlaybackRunning), std::memory_order_seq_cst);
     resetPlaybackRecords(kAllChannels);
     // A period that was deciding to clear the flag as the stop began may have set
     // it again for a start it saw; nothing is left to play.
-    state_.playbackRunning.store(0, std::memory_order_seq_cst);
+    state_.running.fetch_and(static_cast<std::uint8_t>(~kPlaybackRunning), std::memory_order_seq_cst);
 }
 
 std::uint8_t Engine::canSendNext(std::uint32_t channel) {

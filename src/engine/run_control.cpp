@@ -20,8 +20,7 @@ std::int32_t Engine::prepare() {
     state_.runPrepared.store(0, std::memory_order_seq_cst);
     periods_.waitForPeriodsInFlight();
 
-    state_.playbackRunning.store(0, std::memory_order_seq_cst);
-    state_.captureRunning.store(0, std::memory_order_seq_cst);
+    state_.running.store(0, std::memory_order_seq_cst);
     // Requests the driver sends from its buffer creation on belong to the new run.
     state_.requests.startRun();
     state_.callbacks = engineCallbacks();
@@ -39,6 +38,9 @@ std::int32_t Engine::prepare() {
     // (queued while playback was not running, a stopped capture's copy) go now.
     resetPlaybackRecords(channelsBelow(outputs));
     resetCaptureRecords(channelsBelow(inputs));
+    // Streams end, above the device's inputs too, and every queue counts from 0 again.
+    endStreams(kAllChannels);
+    clearStreamCounts();
     state_.inputBufferCount.store(inputs);
     state_.outputBufferCount.store(outputs);
 

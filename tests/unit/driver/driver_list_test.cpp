@@ -344,8 +344,8 @@ TEST_F(ReleaseWhilePrepared, ReleaseFinishesTheRunBeforeTheDriverGoes) {
     EXPECT_TRUE(fates_.stoppedBeforeRelease);
     EXPECT_FALSE(fates_.clockRunningAtRelease);
     EXPECT_EQ(engine().runPrepared.load(), 0);
-    EXPECT_EQ(engine().playbackRunning.load(), 0);
-    EXPECT_EQ(engine().captureRunning.load(), 0);
+    EXPECT_EQ(engine().playbackRunning(), 0);
+    EXPECT_EQ(engine().captureRunning(), 0);
     EXPECT_EQ(Prepare(), ASE_NotPresent);
 }
 

@@ -68,7 +68,7 @@ TEST_F(BufferSwitchTest, RecordsWithoutDriverBufferAdvanceSilently) {
     EXPECT_EQ(IsPortPlaybackRunning(7), 1);
     step();
     EXPECT_EQ(IsPortPlaybackRunning(7), 0);
-    EXPECT_EQ(engine().playbackRunning.load(), 0);
+    EXPECT_EQ(engine().playbackRunning(), 0);
     EXPECT_EQ(played(0), Bytes(2 * kPeriod, 0));
 }
 
@@ -134,8 +134,8 @@ TEST_F(BufferSwitchTest, CallbackBeforeAnyPrepareDoesNothing) {
     StartCapture();
     bufferSwitch(0, ASIOTrue);
     bufferSwitchTimeInfo(nullptr, 1, ASIOFalse);
-    EXPECT_EQ(engine().playbackRunning.load(), 1);
-    EXPECT_EQ(engine().captureRunning.load(), 1);
+    EXPECT_EQ(engine().playbackRunning(), 1);
+    EXPECT_EQ(engine().captureRunning(), 1);
 }
 
 TEST_F(BufferSwitchTest, SteadyStatePeriodAllocatesNothing) {

@@ -1,6 +1,6 @@
 // The driver's thread does no slow work: while a free-running stream goes
-// through joins, block ends, capture completions with dump files, stops arriving
-// at any moment and a re-Prepare, every period is counted for heap calls, mutex
+// through joins, block ends, capture completions with dump files, capture queues
+// joining buffers and dropping frames, stops arriving at any moment and a re-Prepare, every period is counted for heap calls, mutex
 // locks, file opens, sleeps, yields and waits made on the driver's thread.
 #include <unistd.h>
 
@@ -84,7 +84,8 @@ TEST_F(DriverThreadTest, CountersSeeSlowCallsOnTheirThread) {
 TEST_F(DriverThreadTest, PeriodsMakeNoSlowCallsWhateverTheApplicationDoes) {
     constexpr AsioLong kChannels = 8, kFrames = 32;
     constexpr std::int32_t kPeriod = kFrames * 4;
-    sim::SimConfig config = smallDriver(kChannels, kChannels, kFrames);
+    constexpr std::uint32_t kStreams = 4;  // inputs kChannels.. stream
+    sim::SimConfig config = smallDriver(kChannels, kChannels + kStreams, kFrames);
     config.keepCallLog = false;  // the simulated driver's own log would allocate on its thread
     driver_ = new CountingDriver(config);
     driverCalls().setCurrent(driver_);
@@ -98,6 +99,18 @@ TEST_F(DriverThreadTest, PeriodsMakeNoSlowCallsWhateverTheApplicationDoes) {
     const Bytes sound = testing::ramp(5 * kPeriod + 12, 7);
     std::vector<Bytes> targets(kChannels, Bytes(3 * kPeriod));
     std::uint32_t completions = 0;
+    // Odd lengths join inside periods; the rounds that skip queueing make drops.
+    std::vector<Bytes> streamed(2 * kStreams, Bytes(2 * kPeriod + 6));
+    std::uint64_t buffersFilled = 0, framesDropped = 0;
+    auto countStreams = [&] {
+        for (std::uint32_t ch = kChannels; ch < kChannels + kStreams; ++ch) {
+            AsiochanCaptureQueueState s{};
+            s.size = sizeof s;
+            GetCaptureQueueState(ch, &s);
+            buffersFilled += s.filledBuffers;
+            framesDropped += s.framesDropped;
+        }
+    };
     for (int round = 0; round < 600; ++round) {
         for (std::uint32_t ch = 0; ch < kChannels; ++ch) {
             const auto length = static_cast<std::int32_t>(sound.size()) - static_cast<std::int32_t>(ch * 4);
@@ -113,17 +126,32 @@ TEST_F(DriverThreadTest, PeriodsMakeNoSlowCallsWhateverTheApplicationDoes) {
                 }
             }
         }
-        StartPlayback();
-        StartCapture();
+        for (std::uint32_t k = 0; k < kStreams && round % 9 < 5; ++k) {
+            const std::uint32_t ch = kChannels + k;
+            if (IsCanQueueCaptureBuffer(ch) == 0) continue;
+            Bytes& b = streamed[2 * k + static_cast<std::uint32_t>(round) % 2];
+            const CaptureRequest request{b.data(), static_cast<std::int32_t>(b.size()) - static_cast<std::int32_t>(k), ch};
+            QueueCaptureBuffers(&request, 1);
+        }
+        if (round % 2 == 0) {
+            StartPlayback();
+            StartCapture();
+        } else {
+            StartCaptureAndPlayback();
+        }
         if (round % 97 == 50) StopCapture();
         if (round % 89 == 60) StopPlayback();
         if (round % 150 == 149) {
+            countStreams();
             ASSERT_EQ(Prepare(), ASE_OK);  // finishes the run and prepares again
         }
         std::this_thread::sleep_for(std::chrono::microseconds(300));
     }
+    countStreams();
     Finish();
     EXPECT_GT(periodsCounted.load(), 1000u);
+    EXPECT_GT(buffersFilled, 100u);
+    EXPECT_GT(framesDropped, 0u);
     EXPECT_GT(completions, 100u);
     EXPECT_TRUE(std::filesystem::exists(dumpDir_ + "/buffer_debug_7_internal.dat"));
     EXPECT_EQ(heapOnDriverThread.load(), 0u);

@@ -63,9 +63,9 @@ protected:
     std::string dir_;
     RetiredBlocks retired_;
     CaptureDumps dumps_{retired_};
-    std::atomic<std::uint8_t> playing_{0}, capturing_{0};
+    std::atomic<std::uint8_t> running_{0};
     PeriodGuard periods_;
-    HandOverSigns signs_{playing_, capturing_, periods_};
+    HandOverSigns signs_{running_, periods_};
 };
 
 // Whoever writes a posted dump, the files are complete before `done`, the copy

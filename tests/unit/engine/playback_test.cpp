@@ -80,7 +80,7 @@ TEST_F(PlaybackTest, JoinOfTheWorkedExampleByteForByte) {
     step();
     EXPECT_EQ(lastPeriod(2), concat({slice(b, 3072, 1024), zeros(1024)}));
     EXPECT_EQ(IsPortPlaybackRunning(2), 0);
-    EXPECT_EQ(engine().playbackRunning.load(), 0);
+    EXPECT_EQ(engine().playbackRunning(), 0);
     // Other channels were silent all along.
     EXPECT_EQ(played(0), zeros(4 * kPeriod));
 }
@@ -106,7 +106,7 @@ TEST_F(PlaybackTest, ShortLastBufferEndsInSilenceAndStopsTheRun) {
     step(2);
     EXPECT_EQ(played(3), concat({a, zeros(kPeriod / 2)}));
     EXPECT_EQ(IsPortPlaybackRunning(3), 0);
-    EXPECT_EQ(engine().playbackRunning.load(), 0);
+    EXPECT_EQ(engine().playbackRunning(), 0);
     EXPECT_EQ(record(3).current.load(), nullptr);
 }
 
@@ -150,9 +150,9 @@ TEST_F(PlaybackTest, BufferHandedOverBeforeStartWaitsForIt) {
 
 TEST_F(PlaybackTest, StartWithNothingToPlayIsUndoneAfterOnePeriod) {
     StartPlayback();
-    EXPECT_EQ(engine().playbackRunning.load(), 1);
+    EXPECT_EQ(engine().playbackRunning(), 1);
     step();
-    EXPECT_EQ(engine().playbackRunning.load(), 0);
+    EXPECT_EQ(engine().playbackRunning(), 0);
 }
 
 TEST_F(PlaybackTest, StopWhileNotRunningOnlyReopensTheQueues) {
@@ -180,7 +180,7 @@ TEST_F(PlaybackTest, StopWhileRunningReleasesEverythingAndSilencesAtOnce) {
     StartPlayback();
     step();
     StopPlayback();
-    EXPECT_EQ(engine().playbackRunning.load(), 0);
+    EXPECT_EQ(engine().playbackRunning(), 0);
     for (int ch = 0; ch < 4; ++ch) {
         EXPECT_EQ(IsPortPlaybackRunning(ch), 0);
         EXPECT_EQ(IsCanSendNextPlaybackBuffer(ch), 1);
@@ -208,7 +208,7 @@ TEST_F(PlaybackTest, ReleasingAChannelLeavesTheOthersPlaying) {
     step();
     EXPECT_EQ(lastPeriod(1), zeros(kPeriod));
     EXPECT_EQ(lastPeriod(0), slice(a, kPeriod, kPeriod));
-    EXPECT_EQ(engine().playbackRunning.load(), 1);
+    EXPECT_EQ(engine().playbackRunning(), 1);
 }
 
 TEST_F(PlaybackTest, ChannelAboveTheDeviceQueuesButNeverPlays) {
@@ -234,7 +234,7 @@ TEST_F(PlaybackTest, AChannelThatFellIdleStartsAgainWithTheNextHandover) {
     StartPlayback();
     step(2);
     EXPECT_EQ(IsPortPlaybackRunning(0), 0);
-    EXPECT_EQ(engine().playbackRunning.load(), 0);
+    EXPECT_EQ(engine().playbackRunning(), 0);
     ASSERT_EQ(SetPlayBuffer(b.data(), kPeriod, 0), ASE_OK);
     StartPlayback();
     step();

@@ -160,8 +160,8 @@ TEST_F(RunControlTest, RefusedStopSkipsDisposingButResetsTheRecords) {
 TEST_F(RunControlTest, WithoutDriverBothAnswerNotPresent) {
     EXPECT_EQ(Prepare(), ASE_NotPresent);
     for (int i = 0; i < kMaxChannels; ++i) EXPECT_EQ(IsCanSendNextPlaybackBuffer(i), 1);
-    EXPECT_EQ(engine().playbackRunning.load(), 0);
-    EXPECT_EQ(engine().captureRunning.load(), 0);
+    EXPECT_EQ(engine().playbackRunning(), 0);
+    EXPECT_EQ(engine().captureRunning(), 0);
     EXPECT_EQ(engine().runPrepared.load(), 0);
     EXPECT_EQ(Finish(), ASE_NotPresent);
 }
