@@ -105,16 +105,27 @@ TEST_F(WakeOnWorkTest, EveryStartWakesTheSleepingThread) {
         const char* what;
         void (*arm)(Bytes& target);  // input 1 into `target`, before the thread sleeps; may be null
         void (*start)(Bytes& target);
+        bool dumps;  // input 1 completes a one-shot capture, whose dump the woken thread writes
+    };
+    static constexpr auto armOneShot = [](Bytes& t) {
+        ASSERT_EQ(SetCaptureBuffer(t.data(), static_cast<std::int32_t>(t.size()), 1), ASE_OK);
     };
     const Row rows[] = {
-        {"StartCapture",
-         [](Bytes& t) { ASSERT_EQ(SetCaptureBuffer(t.data(), static_cast<std::int32_t>(t.size()), 1), ASE_OK); },
-         [](Bytes&) { StartCapture(); }},
+        {"StartCapture", armOneShot, [](Bytes&) { StartCapture(); }, true},
+        {"StartCaptureAndPlayback", armOneShot, [](Bytes&) { StartCaptureAndPlayback(); }, true},
         {"CaptureBuff", nullptr,
          [](Bytes& t) {
              const CaptureRequest r{t.data(), static_cast<std::int32_t>(t.size()), 1};
              ASSERT_EQ(CaptureBuff(&r, 1), ASE_OK);
-         }},
+         },
+         true},
+        {"StartCapture after QueueCaptureBuffers",
+         [](Bytes& t) {
+             const CaptureRequest r{t.data(), static_cast<std::int32_t>(t.size()), 1};
+             ASSERT_EQ(QueueCaptureBuffers(&r, 1), ASE_OK);
+         },
+         [](Bytes&) { StartCapture(); }, false},
+        {"StartPlayback", nullptr, [](Bytes&) { StartPlayback(); }, false},
     };
     prepareRun(smallDriver(2, 2, kFrames));
     const auto& record = testing::engine().captureChannels[1];
@@ -130,8 +141,12 @@ TEST_F(WakeOnWorkTest, EveryStartWakesTheSleepingThread) {
         EXPECT_TRUE(testing::waitUntil("the start to wake the library's thread",
                                        [&] { return platform::host::libraryThreadWaits() != waits; }));
         runPeriods(3);
-        EXPECT_TRUE(testing::waitUntil("input 1's dump to be written", [&] { return record.done.load() == 1; }));
-        EXPECT_TRUE(std::filesystem::exists(dump));
+        if (row.dumps) {
+            EXPECT_TRUE(testing::waitUntil("input 1's dump to be written", [&] { return record.done.load() == 1; }));
+            EXPECT_TRUE(std::filesystem::exists(dump));
+        }
+        StopCapture();
+        StopPlayback();
     }
 }
 
