@@ -1,7 +1,8 @@
 // Feeds arbitrary files to the WAV header reader and, when a header reads, checks
 // what it found against the file and against the command-line host's own reader
-// (the two agree on every file whose chunks walk), and converts the start of the data both through
-// the buffered frame converter and one sample at a time: the two must agree.
+// (the two agree on every file whose chunks walk, RF64 and placeholder sizes
+// included), and converts the start of the data both through the buffered frame
+// converter and one sample at a time: the two must agree.
 #include <unistd.h>
 
 #include <algorithm>
@@ -35,7 +36,7 @@ void checkConversion(const WavHeader& h, const std::uint8_t* data, std::size_t s
     const std::uint32_t width = h.bit_samp / 8u;
     const std::uint32_t channels = std::max<std::uint32_t>(h.channels, 1);
     const std::size_t frameBytes = std::size_t{width} * channels;
-    const std::size_t frames = std::min<std::size_t>(h.length / frameBytes, 4096);
+    const std::size_t frames = static_cast<std::size_t>(std::min<std::uint64_t>(h.dataBytes / frameBytes, 4096));
 
     std::vector<std::uint8_t> expected(frames * 4, 0);
     for (std::size_t f = 0; f < frames; ++f) {
@@ -56,6 +57,16 @@ void checkConversion(const WavHeader& h, const std::uint8_t* data, std::size_t s
         converter.convert(got.data() + done * 4, std::min(step, frames - done), volume);
     std::fclose(f);
     check(got == expected);
+}
+
+// What plays is the size as written, or in an RF64 file whose data chunk says
+// 0xFFFFFFFF the ds64 chunk's; a placeholder (0x7FFF0000 and up) past the end of
+// the file ends with it, so no size that large ever runs past the end.
+void checkDataBytes(const WavHeader& h, std::size_t size) {
+    const std::uint64_t held = size - static_cast<std::size_t>(h.dataOffset);
+    const bool rf64Size = std::memcmp(h.riff, "RF64", 4) == 0 && h.length == 0xFFFFFFFF;
+    check(h.dataBytes <= held || h.dataBytes < 0x7FFF0000);
+    check(rf64Size || h.dataBytes == h.length || (h.length >= 0x7FFF0000 && h.dataBytes == held));
 }
 
 }  // namespace
@@ -87,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (cli::readWavInfo(scratchPath, &info, &error)) {
         // A RIFF/WAVE file whose chunks walk: the command-line host's reader found
         // the same chunks, and they are where the record says.
-        check(h.dataOffset == static_cast<std::int64_t>(info.dataOffset) && h.length == info.dataBytes);
+        check(h.dataOffset == static_cast<std::int64_t>(info.dataOffset) && h.dataBytes == info.dataBytes);
         check(h.tag == info.formatTag && h.channels == info.channels && h.samp_freq == info.sampleRate &&
               h.bit_samp == info.bitsPerSample);
         check(h.dataOffset >= 44 && static_cast<std::size_t>(h.dataOffset) <= size);
@@ -103,6 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(h.length == le32(data + h.dataOffset - 4));
         check(h.channels == (data[22] | (data[23] << 8)) && h.bit_samp == (data[34] | (data[35] << 8)));
     }
+    checkDataBytes(h, size);
     check(playable == ((h.bit_samp == 8 || h.bit_samp == 16 || h.bit_samp == 24) && h.samp_freq != 0));
     if (playable) checkConversion(h, data, size);
     return 0;

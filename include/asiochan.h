@@ -662,17 +662,24 @@ uint8_t ASIOCHAN_CALL IsPortPlaybackRunning(uint32_t channel);
  * laid out in the type: the integer types keep its top bits, the floats hold it
  * divided by 2^31. On an Int32LSB output (type 18) the bytes are that value. Blocks are
  * two seconds of samples in each channel's width. There is no resampling: a file of
- * another rate than the driver's plays at the driver's. A RIFF/WAVE file is read by its
- * chunks: the format from the first "fmt " chunk wherever it stands, the samples from
- * the first "data" chunk after it; LIST/INFO, bext, fact, JUNK and any other chunks
- * are skipped by their sizes, whatever bytes they hold (earlier versions took the
- * first byte 'd' after the format fields for the data chunk, and so played header
- * text as samples or refused the file). Extensible-format files play by their
- * container width. A file that is not RIFF/WAVE, or whose chunks do not lead to a
- * format chunk of 16 bytes or more and a data chunk after it within the file's
- * first 2 GiB, is read as before: the format at fixed offsets 20 to 35, the data
- * chunk at the first byte 'd' from offset 36 on. A data chunk longer than the file
- * plays to its stated length, silent past the end. File names are ANSI paths of at
+ * another rate than the driver's plays at the driver's. A RIFF/WAVE file, and an RF64
+ * file ("RF64" ... "WAVE", sizes past 4 GiB), is read by its chunks: the format from
+ * the first "fmt " chunk wherever it stands, the samples from the first "data" chunk
+ * after it; LIST/INFO, bext, fact, JUNK and any other chunks are skipped by their
+ * sizes, whatever bytes they hold (earlier versions took the first byte 'd' after the
+ * format fields for the data chunk, and so played header text as samples or refused
+ * the file). In an RF64 file whose data chunk's size reads 0xFFFFFFFF the size is the
+ * 64-bit one of its ds64 chunk (without a ds64 chunk of 28 bytes or more, the
+ * 0xFFFFFFFF stands). Extensible-format files play by their container width. A file
+ * that is not RIFF/WAVE or RF64, or whose chunks do not lead to a format chunk of 16
+ * bytes or more and a data chunk after it within the file's first 2 GiB, is read as
+ * before: the format at fixed offsets 20 to 35, the data chunk at the first byte 'd'
+ * from offset 36 on. A data chunk longer than the file whose size is 0x7FFF0000 or
+ * more (the placeholders that programs streaming to a pipe leave: 0xFFFFFFFF,
+ * 0x7FFFF000) plays to the end of the file; a smaller one (a file cut short) plays
+ * to its stated length, silent past the end. Earlier versions played every data
+ * chunk to its stated length, so a streamed file stayed in play, silent, for hours
+ * after its last sample. File names are ANSI paths of at
  * most 199 bytes; a file that does not read prints the reader's message on standard
  * output. A file removed or locked while it loops ends the player after the pass under
  * way. Finish does not stop a player: it waits, silent, and goes on in the next run

@@ -81,13 +81,14 @@ std::int32_t Engine::queueCaptureBuffers(const CaptureRequest* requests, std::in
             s.queued.store(0, std::memory_order_relaxed);
             s.filled.store(0, std::memory_order_relaxed);
             s.started.store(0, std::memory_order_relaxed);
+            s.filledFrames.store(0, std::memory_order_relaxed);
             s.filledBytes.store(0, std::memory_order_relaxed);
             fresh |= ChannelMask{1} << r.channel;
         }
         const std::uint32_t n = s.queued.load(std::memory_order_relaxed);
         QueuedBuffer& b = s.slots[n & 1];
         b.start.store(static_cast<std::uint8_t*>(r.buffer), std::memory_order_relaxed);
-        b.length.store(r.byteLength - r.byteLength % width, std::memory_order_relaxed);
+        b.frames.store(r.byteLength / width, std::memory_order_relaxed);
         b.publication.store(publication, std::memory_order_relaxed);
         s.queued.store(n + 1, std::memory_order_release);
     }
@@ -113,11 +114,12 @@ std::int32_t Engine::captureQueueState(std::uint32_t channel, AsiochanCaptureQue
     AsiochanCaptureQueueState read{};
     for (int tries = 0; tries < kStateReadTries; ++tries) {
         const std::uint32_t before = s.version.load(std::memory_order_acquire);
+        // Each value is stored with release after the odd version: one that is new
+        // brings the odd version with it, and the second look sees a change.
         read.filledBuffers = s.filledBuffers.load(std::memory_order_acquire);
-        read.filledBytes = static_cast<std::uint32_t>(s.filledBytes.load(std::memory_order_relaxed));
-        read.framesRecorded = s.framesRecorded.load(std::memory_order_relaxed);
-        read.framesDropped = s.framesDropped.load(std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_acquire);
+        read.filledBytes = s.filledBytes.load(std::memory_order_acquire);
+        read.framesRecorded = s.framesRecorded.load(std::memory_order_acquire);
+        read.framesDropped = s.framesDropped.load(std::memory_order_acquire);
         if (before % 2 == 0 && s.version.load(std::memory_order_relaxed) == before) break;
         if (tries % 16 == 15) platform::yieldThread();
     }
@@ -138,6 +140,7 @@ void Engine::endStreams(ChannelMask channels) {
 
 void Engine::clearStreamCounts() {
     for (CaptureStream& s : state_.captureStreams) {
+        s.filledFrames.store(0, std::memory_order_relaxed);
         s.filledBytes.store(0, std::memory_order_relaxed);
         s.filledBuffers.store(0, std::memory_order_relaxed);
         s.framesRecorded.store(0, std::memory_order_relaxed);
@@ -162,45 +165,50 @@ void Engine::recordStream(const Period& period, std::uint32_t channel) {
     const std::int64_t width = period.inputSampleSize;
     const std::uint32_t queued = s.queued.load(std::memory_order_acquire);
     std::uint32_t filled = s.filled.load(std::memory_order_relaxed);
-    std::int64_t at = s.filledBytes.load(std::memory_order_relaxed);
-    bool started = s.started.load(std::memory_order_relaxed) != 0;
+    std::int64_t at = s.filledFrames.load(std::memory_order_relaxed);
+    const bool wasStarted = s.started.load(std::memory_order_relaxed) != 0;
+    bool started = wasStarted;
     std::uint32_t completed = 0;
     std::int64_t frame = 0;
     while (frame < period.frames && filled != queued) {
         const QueuedBuffer& b = s.slots[filled & 1];
         if (!visibleTo(b.publication.load(std::memory_order_relaxed), period.publication)) break;
-        std::uint8_t* start = b.start.load(std::memory_order_relaxed);
-        const std::int64_t length = b.length.load(std::memory_order_relaxed);
-        const std::int64_t frames = std::clamp<std::int64_t>((length - at) / width, 0, period.frames - frame);
+        std::uint8_t* start = b.start.load(std::memory_order_relaxed) + at * width;
+        const std::int64_t length = b.frames.load(std::memory_order_relaxed);
+        const std::int64_t frames = std::clamp<std::int64_t>(length - at, 0, period.frames - frame);
         const auto bytes = static_cast<std::size_t>(frames * width);
         if (half != nullptr) {
-            std::memcpy(start + at, half + frame * width, bytes);
+            std::memcpy(start, half + frame * width, bytes);
         } else {
-            std::memset(start + at, 0, bytes);
+            std::memset(start, 0, bytes);
         }
-        at += frames * width;
+        at += frames;
         frame += frames;
         started = true;
-        if (length - at >= width) break;  // the period ends inside this buffer
+        if (at < length) break;  // the period ends inside this buffer
         at = 0;
         ++filled;
         ++completed;
     }
     const std::int64_t dropped = started ? period.frames - frame : 0;
 
+    // Only what changed is stored: in a steady period, the position and one count.
     const std::uint32_t version = s.version.load(std::memory_order_relaxed);
     s.version.store(version + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
-    s.filledBytes.store(static_cast<std::int32_t>(at), std::memory_order_relaxed);
-    s.framesRecorded.store(s.framesRecorded.load(std::memory_order_relaxed) + static_cast<std::uint64_t>(frame),
-                           std::memory_order_relaxed);
-    s.framesDropped.store(s.framesDropped.load(std::memory_order_relaxed) + static_cast<std::uint64_t>(dropped),
-                          std::memory_order_relaxed);
-    s.filledBuffers.store(s.filledBuffers.load(std::memory_order_relaxed) + completed, std::memory_order_release);
+    s.filledBytes.store(static_cast<std::uint32_t>(at * width), std::memory_order_release);
+    if (frame != 0)
+        s.framesRecorded.store(s.framesRecorded.load(std::memory_order_relaxed) + static_cast<std::uint64_t>(frame),
+                               std::memory_order_release);
+    if (dropped != 0)
+        s.framesDropped.store(s.framesDropped.load(std::memory_order_relaxed) + static_cast<std::uint64_t>(dropped),
+                              std::memory_order_release);
+    if (completed != 0)
+        s.filledBuffers.store(s.filledBuffers.load(std::memory_order_relaxed) + completed, std::memory_order_release);
     s.version.store(version + 2, std::memory_order_release);
-    s.started.store(started ? 1 : 0, std::memory_order_relaxed);
+    s.filledFrames.store(static_cast<std::int32_t>(at), std::memory_order_relaxed);
+    if (started != wasStarted) s.started.store(1, std::memory_order_relaxed);
     // Last: the slots of the buffers filled are the application's again.
-    s.filled.store(filled, std::memory_order_release);
+    if (completed != 0) s.filled.store(filled, std::memory_order_release);
     if (half != nullptr) std::memset(half, 0, static_cast<std::size_t>(period.captureBytes));
 }
 

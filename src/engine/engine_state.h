@@ -33,11 +33,11 @@ struct CaptureChannel {
 };
 
 // One buffer queued on an input's capture queue: the application's memory, the
-// bytes of whole samples it takes, and the publication that makes it visible to
-// the periods (see CaptureStream).
+// whole samples it takes (at least one), and the publication that makes it
+// visible to the periods (see CaptureStream).
 struct QueuedBuffer {
     std::atomic<std::uint8_t*> start{nullptr};
-    std::atomic<std::int32_t> length{0};  // a whole number of input samples, at least one
+    std::atomic<std::int32_t> frames{0};
     std::atomic<std::uint32_t> publication{0};
 };
 
@@ -47,17 +47,19 @@ struct QueuedBuffer {
 // `queued - filled` is 0, 1 or 2 (a buffer waits when it is 2). The application
 // writes a slot only while the ring has room, and the slot it writes is one the
 // periods have finished with. While the input is not a stream (see
-// EngineState::streamingInputs) the whole record is the application's.
-struct CaptureStream {
+// EngineState::streamingInputs) the whole record is the application's. A record
+// takes two whole cache lines, read and written by each period of the stream.
+struct alignas(128) CaptureStream {
     QueuedBuffer slots[2];
     std::atomic<std::uint32_t> queued{0};      // application
     std::atomic<std::uint32_t> filled{0};      // periods
-    std::atomic<std::uint8_t> started{0};      // periods: a buffer began filling (drops count from then on)
-    std::atomic<std::int32_t> filledBytes{0};  // periods: bytes of the filling buffer written
+    std::atomic<std::uint8_t> started{0};       // periods: a buffer began filling (drops count from then on)
+    std::atomic<std::int32_t> filledFrames{0};  // periods: frames of the filling buffer written
     // What GetCaptureQueueState reports; only the periods write them, and Prepare
     // sets them to 0 while no period runs. A period makes `version` odd while it
     // changes them, so a reader can tell a set of values from one period.
     std::atomic<std::uint32_t> version{0};
+    std::atomic<std::uint32_t> filledBytes{0};  // filledFrames in bytes
     std::atomic<std::uint32_t> filledBuffers{0};
     std::atomic<std::uint64_t> framesRecorded{0};
     std::atomic<std::uint64_t> framesDropped{0};

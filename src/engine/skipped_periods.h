@@ -30,8 +30,9 @@ public:
     // skipped since the period before, added to the count and returned. Only a
     // period whose position and whose predecessor's are both valid counts: a step
     // of more than one period skipped step / size - 1 of them (rounded down, so a
-    // jittery position does not count); a step of 0 or backwards counts one, as
-    // the position, and so the measurement, cannot be trusted.
+    // jittery position does not count), at most 2^31 - 1 in one step; a step of 0
+    // or backwards counts one, as the position, and so the measurement, cannot be
+    // trusted.
     std::uint32_t note(SamplePosition at, std::int64_t periodFrames);
 
     // The periods skipped since restart, wrapping at 2^32.

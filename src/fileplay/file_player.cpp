@@ -45,7 +45,7 @@ bool streamFormatOf(const WavHeader& header, std::uint32_t sampleBytes, StreamFo
     if (header.bit_samp % 8 != 0 || format.bytesPerSample < 1 || format.bytesPerSample > 3) return false;
     format.channels = std::max<std::uint32_t>(header.channels, 1);
     const std::uint64_t frameBytes = std::uint64_t{format.bytesPerSample} * format.channels;
-    format.passFrames = header.length / frameBytes;
+    format.passFrames = header.dataBytes / frameBytes;
     const std::uint64_t blockFrames = std::uint64_t{header.samp_freq} * 2;
     if (blockFrames == 0 || sampleBytes == 0 || blockFrames * sampleBytes > INT32_MAX) return false;
     format.blockFrames = static_cast<std::uint32_t>(blockFrames);

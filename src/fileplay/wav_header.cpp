@@ -27,26 +27,43 @@ bool readItems(WavHeader& header, void* into, std::size_t itemSize, std::size_t 
     return std::fread(into, itemSize, count, header.file) == count;
 }
 
-// Walks the chunk list of a RIFF/WAVE file from offset 12: each chunk is a 4-byte
-// tag, a 4-byte size, its body and one pad byte after an odd size. Takes the format
-// fields from the first "fmt " chunk and the data chunk from the first "data" chunk
-// after it; every other chunk (and a "data" chunk before the format) is skipped by
-// its size. True when both were found; `header` is written only then. False when
-// the format chunk is shorter than 16 bytes, or a chunk header cannot be read (a
-// size ran past the end of the file, or there is no such chunk): the caller then
-// falls back on the fixed offsets. The walk stays within the first 2 GiB, which is
-// as far as the players can seek; every step moves forward by at least 8 bytes.
-bool walkChunks(WavHeader& header) {
+// The size field of a data chunk whose true size is in the ds64 chunk.
+constexpr std::uint32_t kSizeInDs64 = 0xFFFFFFFF;
+// The fixed part of a ds64 chunk: the RIFF size, the data size and the sample
+// count, 64 bits each, and the length of its table of further chunk sizes.
+constexpr std::uint32_t kDs64Bytes = 28;
+// Sizes from here up that run past the end of the file are a streaming writer's
+// placeholders: ffmpeg leaves 0xFFFFFFFF, sox and espeak-ng 0x7FFFF000.
+constexpr std::uint64_t kPlaceholderSizes = 0x7FFF0000;
+
+// Walks the chunk list of a RIFF/WAVE or RF64/WAVE file from offset 12: each chunk
+// is a 4-byte tag, a 4-byte size, its body and one pad byte after an odd size.
+// Takes the format fields from the first "fmt " chunk and the data chunk from the
+// first "data" chunk after it; every other chunk (and a "data" chunk before the
+// format) is skipped by its size. In an RF64 file the data size of the first ds64
+// chunk of full length stands in for a data size field of 0xFFFFFFFF. True when
+// both were found; `header` is written only then. False when the format chunk is
+// shorter than 16 bytes, or a chunk header cannot be read (a size ran past the end
+// of the file, or there is no such chunk): the caller then falls back on the fixed
+// offsets. The walk stays within the first 2 GiB, which is as far as the players
+// can seek; every step moves forward by at least 8 bytes.
+bool walkChunks(WavHeader& header, bool rf64) {
     std::FILE* const file = header.file;
     WavHeader found = header;
     bool haveFormat = false;
+    bool haveDs64 = false;
+    std::uint64_t ds64DataBytes = 0;
     for (std::uint64_t at = 12; at + 8 <= INT32_MAX;) {
         unsigned char chunk[8];
         if (std::fseek(file, static_cast<long>(at), SEEK_SET) != 0 || std::fread(chunk, 1, 8, file) != 8)
             return false;
         std::uint32_t size;
         std::memcpy(&size, chunk + 4, sizeof size);
-        if (!haveFormat && std::memcmp(chunk, "fmt ", 4) == 0) {
+        if (rf64 && !haveDs64 && std::memcmp(chunk, "ds64", 4) == 0) {
+            unsigned char sizes[16];  // the RIFF size, then the data size
+            haveDs64 = size >= kDs64Bytes && std::fread(sizes, 1, sizeof sizes, file) == sizeof sizes;
+            if (haveDs64) std::memcpy(&ds64DataBytes, sizes + 8, sizeof ds64DataBytes);
+        } else if (!haveFormat && std::memcmp(chunk, "fmt ", 4) == 0) {
             unsigned char fields[16];
             if (size < sizeof fields || std::fread(fields, 1, sizeof fields, file) != sizeof fields) return false;
             std::memcpy(found.fmt, chunk, 4);
@@ -61,6 +78,7 @@ bool walkChunks(WavHeader& header) {
         } else if (haveFormat && std::memcmp(chunk, "data", 4) == 0) {
             std::memcpy(found.data, chunk, 4);
             found.length = size;
+            found.dataBytes = haveDs64 && size == kSizeInDs64 ? ds64DataBytes : size;
             found.dataOffset = static_cast<std::int32_t>(at + 8);
             header = found;
             return true;
@@ -68,6 +86,13 @@ bool walkChunks(WavHeader& header) {
         at += 8 + std::uint64_t{size} + (size & 1);
     }
     return false;
+}
+
+// What of a data chunk of `size` bytes at `offset` plays: all of it, but a
+// placeholder size that runs past the end of the file only up to that end.
+std::uint64_t playedBytes(std::uint64_t size, std::uint64_t offset, std::uint64_t fileBytes) {
+    const std::uint64_t held = offset < fileBytes ? fileBytes - offset : 0;
+    return size > held && size >= kPlaceholderSizes ? held : size;
 }
 
 // Compatibility rule for files that are not RIFF/WAVE or whose chunks cannot be
@@ -109,6 +134,7 @@ bool readAtFixedOffsets(WavHeader& header) {
     const long position = std::ftell(header.file);
     if (position < 0 || position > INT32_MAX) return fail(header, "data offset out of range!\n");
     header.dataOffset = static_cast<std::int32_t>(position);
+    header.dataBytes = header.length;
     return true;
 }
 
@@ -122,11 +148,17 @@ bool readWavHeader(const char* path, WavHeader& header) {
     if (!readItems(header, &header.size, 4, 1)) return fail(header, "read size error!\n");
     if (!readItems(header, header.wave_flag, 1, 4)) return fail(header, "read wave_flag error!\n");
 
-    const bool riffWave = std::memcmp(header.riff, "RIFF", 4) == 0 && std::memcmp(header.wave_flag, "WAVE", 4) == 0;
-    if (!riffWave || !walkChunks(header)) {
+    const bool rf64 = std::memcmp(header.riff, "RF64", 4) == 0;
+    const bool riffWave =
+        (rf64 || std::memcmp(header.riff, "RIFF", 4) == 0) && std::memcmp(header.wave_flag, "WAVE", 4) == 0;
+    if (!riffWave || !walkChunks(header, rf64)) {
         if (riffWave && std::fseek(header.file, 12, SEEK_SET) != 0) return fail(header, "read fmt error!\n");
         if (!readAtFixedOffsets(header)) return false;
     }
+    // A file whose length cannot be told keeps the sizes as written.
+    std::uint64_t fileBytes = UINT64_MAX;
+    if (!platform::fileLength(header.file, fileBytes)) fileBytes = UINT64_MAX;
+    header.dataBytes = playedBytes(header.dataBytes, static_cast<std::uint64_t>(header.dataOffset), fileBytes);
     std::fclose(header.file);
     header.file = nullptr;
     return true;

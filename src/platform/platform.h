@@ -44,6 +44,8 @@ bool fileExists(const char* path);
 // fopen, with Windows drive paths ("D:\...") mapped by the host build to folders
 // that tests choose; the DLL uses the path as it stands.
 std::FILE* openFile(const char* path, const char* mode);
+// The length in bytes of an open file, also past 4 GiB; false when it cannot be told.
+bool fileLength(std::FILE* file, std::uint64_t& bytes);
 
 // ---- COM ------------------------------------------------------------------------
 void comInitialize();

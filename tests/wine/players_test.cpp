@@ -282,6 +282,9 @@ int checkPlayedFiles(int count, char** args) {
             WCHECK(playedExactly(recording(sim, 6), expected));  // the single-channel player
             WCHECK(playedExactly(recording(sim, 0), expected));  // the multi-channel player
             WCHECK(playedExactly(recording(sim, 2), expected));
+            // A file ends with its last block: the players' tail after it is about 2 s.
+            if (!waitFor([&] { return d.IsSingleInPlay() == 0 && d.IsMultipleInPlay() == 0; }, 3000))
+                winecheck::fail(__FILE__, __LINE__, "waited 3 s after the last block for both players to end");
             d.SingleChanelPlayStop();
             d.MultipleChanelPlayStop();
             // Then mapped: the first two channels on outputs 3 and 4.

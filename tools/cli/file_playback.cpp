@@ -6,6 +6,8 @@
 namespace cli {
 
 std::unique_ptr<FilePlayback> makePlayback(const PlaybackPlan& plan) {
+    // The library's players take 8, 16 and 24 bits; the host queues 32-bit files.
+    if (plan.wav.bitsPerSample > 24) return std::make_unique<QueuedPlayer>(plan);
     if (plan.single) return std::make_unique<ResumablePlayer>(plan, ResumablePlayer::Kind::single, 0u);
     // The multi-channel player takes a mask of outputs 0..31 and plays on them the
     // file's first channel, or (mapped) file channel i on the i-th lowest output. A

@@ -5,6 +5,7 @@
 #include "asiochan.h"
 #include "commands.h"
 #include "file_playback.h"
+#include "player_word.h"
 #include "progress.h"
 #include "session.h"
 #include "stream_watch.h"
@@ -73,9 +74,11 @@ int openPlay(Session& session, const std::string& driver, const PlayRequest& req
         std::fprintf(stderr, "error: %s\n", error.c_str());
         return kExitUsage;
     }
-    if (plan.wav.bitsPerSample != 8 && plan.wav.bitsPerSample != 16 && plan.wav.bitsPerSample != 24) {
-        std::fprintf(stderr, "error: %s has %u bits per sample; 8, 16 and 24 are played\n", req.file.c_str(),
-                     unsigned(plan.wav.bitsPerSample));
+    if (!hasPlayerWords(plan.wav.bitsPerSample, plan.wav.sampleFormat)) {
+        std::fprintf(stderr,
+                     "error: %s has %u bits per sample (format %u); 8, 16 and 24 bits and 32-bit integer and float "
+                     "samples are played\n",
+                     req.file.c_str(), unsigned(plan.wav.bitsPerSample), unsigned(plan.wav.sampleFormat));
         return kExitUsage;
     }
     // --channel N plays the file's first channel, whatever it holds.

@@ -1,10 +1,36 @@
 #include "player_word.h"
 
+#include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace cli {
 
-std::int32_t playerWord(const std::uint8_t* sample, unsigned width, float volume) {
+namespace {
+std::int32_t wideWord(const std::uint8_t* sample, bool isFloat, float volume) {
+    const std::uint32_t bits = static_cast<std::uint32_t>(sample[0]) | static_cast<std::uint32_t>(sample[1]) << 8 |
+                               static_cast<std::uint32_t>(sample[2]) << 16 |
+                               static_cast<std::uint32_t>(sample[3]) << 24;
+    double value = static_cast<std::int32_t>(bits);
+    if (isFloat) {
+        float f;
+        std::memcpy(&f, &bits, sizeof f);
+        value = static_cast<double>(f) * 2147483648.0;
+    }
+    const double scaled = std::floor(value * static_cast<double>(volume) + 0.5);
+    if (!(scaled == scaled)) return 0;  // a NaN sample or volume silences
+    if (scaled <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
+    if (scaled >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(scaled);
+}
+}  // namespace
+
+bool hasPlayerWords(unsigned bits, unsigned sampleFormat) {
+    return bits == 8 || bits == 16 || bits == 24 || (bits == 32 && (sampleFormat == 1 || sampleFormat == 3));
+}
+
+std::int32_t playerWord(const std::uint8_t* sample, unsigned width, float volume, bool isFloat) {
+    if (width == 4) return wideWord(sample, isFloat, volume);
     std::int32_t value = 0;
     float low = -32768.0f, high = 32767.0f;
     int shift = 16;

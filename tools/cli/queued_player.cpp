@@ -23,8 +23,7 @@ std::uint64_t QueuedPlayer::left(std::uint64_t queued) const {
 
 bool QueuedPlayer::prime() {
     const std::uint64_t frames = plan_.wav.frames();
-    const unsigned width = plan_.wav.bitsPerSample / 8u;
-    if (frames == 0 || width < 1 || width > 3) return false;
+    if (frames == 0 || !hasPlayerWords(plan_.wav.bitsPerSample, plan_.wav.sampleFormat)) return false;
     const double rate = GetCurrentSampleRate();
     blockFrames_ = static_cast<std::uint64_t>(std::max(1.0, kBlockSeconds * (rate > 0 ? rate : 48000.0)));
     outputs_.clear();
@@ -78,8 +77,8 @@ bool QueuedPlayer::queueBlock(Output& output) {
     const unsigned width = wav.bitsPerSample / 8u;
     block_.resize(static_cast<std::size_t>(n) * outWidth);
     for (std::size_t i = 0; i < n; ++i)
-        encodeSample(playerWord(&raw_[i * frameBytes + output.fileChannel * width], width, plan_.volume), output.type,
-                     &block_[i * outWidth]);
+        encodeSample(playerWord(&raw_[i * frameBytes + output.fileChannel * width], width, plan_.volume, wav.isFloat()),
+                     output.type, &block_[i * outWidth]);
     if (SetPlayBuffer(block_.data(), static_cast<std::int32_t>(block_.size()), output.channel) != ASIOCHAN_OK)
         return false;
     output.queued += n;

@@ -4,6 +4,7 @@
 // queues them on each output with SetPlayBuffer, one playing and one queued, so
 // every output plays gap-free. The first block of every output is handed over
 // before playback starts, so all outputs start in the same period and stay aligned.
+// It also plays the 32-bit integer and float files the players do not take.
 #pragma once
 
 #include <cstdint>

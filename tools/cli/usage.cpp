@@ -20,8 +20,8 @@ constexpr Help kHelp[] = {
     {"play",
      "usage: asiochan play FILE.wav [--driver NAME] [--channel N | --channels 0,2 | --map 0:4,1:5]\n"
      "                    [--volume V] [--loop]\n\n"
-     "Plays a PCM WAV file (8, 16 or 24 bits) at a volume (default 1.0), once or in\n"
-     "a loop, until it ends or Ctrl+C stops it.\n"
+     "Plays a WAV or RF64 file (8, 16 or 24 bits, or 32-bit integer or float) at a\n"
+     "volume (default 1.0), once or in a loop, until it ends or Ctrl+C stops it.\n"
      "  --channel N        the file's first channel on output N (default 0)\n"
      "  --channels LIST    file channel i on the i-th output listed, in that order\n"
      "                     (the file has as many channels as LIST); a mono file\n"

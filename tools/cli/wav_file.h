@@ -11,18 +11,27 @@ namespace cli {
 
 struct WavInfo {
     std::uint16_t formatTag = 0;
+    // 1 integer PCM, 3 IEEE float: the format tag, or for the extensible format
+    // (0xFFFE) the code its subformat begins with.
+    std::uint16_t sampleFormat = 0;
     std::uint16_t channels = 0;
     std::uint32_t sampleRate = 0;
     std::uint16_t bitsPerSample = 0;
-    std::uint64_t dataBytes = 0;
+    std::uint64_t dataBytes = 0;  // what plays: see readWavInfo
     std::uint64_t dataOffset = 0;
 
     double seconds() const;
+    bool isFloat() const { return sampleFormat == 3; }
     unsigned frameBytes() const { return (bitsPerSample / 8u) * (channels ? channels : 1u); }
     std::uint64_t frames() const { return frameBytes() ? dataBytes / frameBytes() : 0; }
 };
 
-// Reads the RIFF chunks of `path`; false with a reason in `error`.
+// Reads the chunks of a RIFF/WAVE or RF64/WAVE file: the first "fmt " chunk and the
+// first "data" chunk after it, as the library's players do. The data size is the
+// data chunk's, or in an RF64 file whose data chunk says 0xFFFFFFFF the 64-bit one of
+// a ds64 chunk of 28 bytes or more; a size that runs past the end of the file and is
+// 0x7FFF0000 or more (a streaming writer's placeholder) ends with the file, a smaller
+// one stands. False with a reason in `error`.
 bool readWavInfo(const std::string& path, WavInfo* info, std::string* error);
 // The data chunk's bytes as far as the file holds them (a file may be shorter than
 // its header says); false when the file cannot be opened or positioned.

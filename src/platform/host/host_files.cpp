@@ -1,4 +1,6 @@
 // Files for the host build: Windows drive paths land in folders chosen by tests.
+#include <sys/stat.h>
+
 #include <cctype>
 #include <map>
 #include <mutex>
@@ -58,6 +60,13 @@ std::FILE* openFile(const char* path, const char* mode) {
     const std::string mapped = host::hostPath(path);
     if (mapped.empty()) return nullptr;
     return std::fopen(mapped.c_str(), mode);
+}
+
+bool fileLength(std::FILE* file, std::uint64_t& bytes) {
+    struct stat facts {};
+    if (::fstat(::fileno(file), &facts) != 0 || facts.st_size < 0) return false;
+    bytes = static_cast<std::uint64_t>(facts.st_size);
+    return true;
 }
 
 }  // namespace asiochan::platform

@@ -94,7 +94,7 @@ TEST_F(DriverRequestsTest, EachNoticeIsReportedOnceAndOnlyAResetHoldsTheStream) 
 TEST_F(DriverRequestsTest, SkippedPeriodsAreCountedFromTheSamplePositionsOfEitherCallback) {
     struct Row {
         const char* what;
-        std::int32_t moved;  // periods the driver's position moves between two calls, beyond the one
+        std::int64_t moved;  // periods the driver's position moves between two calls, beyond the one
         bool valid;          // whether the driver gives a valid sample position
         std::uint32_t skipped;
     };
@@ -103,6 +103,8 @@ TEST_F(DriverRequestsTest, SkippedPeriodsAreCountedFromTheSamplePositionsOfEithe
         {"the next period", 0, true, 0},
         {"two periods on", 1, true, 1},
         {"five periods on", 4, true, 4},
+        // One step adds less than 2^31, however far a nonsense position jumps.
+        {"billions of periods on", std::int64_t{3} << 31, true, INT32_MAX},
         {"no step", -1, true, 1},
         {"a step backwards", -2, true, 1},
     };

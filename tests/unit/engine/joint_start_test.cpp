@@ -1,5 +1,5 @@
 // StartCaptureAndPlayback starts both directions in one period, whatever the
-// driver's thread does meanwhile; every start wakes the library's sleeping thread.
+// driver's thread does meanwhile.
 //
 // The call publishes both run flags with one change of one word, and a period
 // reads that word once at its start (buffer_switch.cpp): a period that runs
@@ -7,7 +7,6 @@
 // free-running driver against the call over many rounds and checks where each
 // direction began.
 #include "asiochan.h"
-#include "platform/host/host_control.h"
 #include "support/stream_fixture.h"
 
 namespace asiochan {
@@ -65,42 +64,6 @@ TEST_F(JointStartTest, BothDirectionsStartInTheSamePeriod) {
             if (out[p * kPeriod] != 0) played = p;
         ASSERT_NE(played, UINT64_MAX);
         EXPECT_EQ(captured, played);
-    }
-}
-
-// Each start wakes the library's thread from its sleep, as arming a capture does.
-TEST_F(JointStartTest, EveryStartWakesTheSleepingLibraryThread) {
-    prepareRun(smallDriver(2, 2, 8));
-    Bytes target(64), queued(64);
-    const struct Row {
-        const char* what;
-        void (*start)(Bytes& target, Bytes& queued);
-    } rows[] = {
-        {"StartCapture", [](Bytes&, Bytes&) { StartCapture(); }},
-        {"StartPlayback", [](Bytes&, Bytes&) { StartPlayback(); }},
-        {"StartCaptureAndPlayback", [](Bytes&, Bytes&) { StartCaptureAndPlayback(); }},
-        {"CaptureBuff",
-         [](Bytes& t, Bytes&) {
-             const CaptureRequest r{t.data(), 64, 0};
-             CaptureBuff(&r, 1);
-         }},
-        {"StartCapture after QueueCaptureBuffers",
-         [](Bytes&, Bytes& q) {
-             const CaptureRequest r{q.data(), 64, 1};
-             QueueCaptureBuffers(&r, 1);
-             StartCapture();
-         }},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        StopCapture();
-        StopPlayback();
-        ASSERT_TRUE(testing::waitUntil("the library's thread to sleep",
-                                       [] { return platform::host::libraryThreadsAsleep() == 1; }));
-        const std::uint64_t waits = platform::host::libraryThreadWaits();
-        row.start(target, queued);
-        EXPECT_TRUE(testing::waitUntil("the library's thread to wake",
-                                       [&] { return platform::host::libraryThreadWaits() > waits; }));
     }
 }
 

@@ -16,6 +16,11 @@
 namespace asiochan {
 namespace {
 
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr AsioLong kFrames = 32;
+constexpr std::int32_t kPeriod = kFrames * 4;
+
 class WakeOnWorkTest : public testing::DumpFolderTest {
 protected:
     struct Window {
@@ -49,8 +54,6 @@ protected:
 };
 
 TEST_F(WakeOnWorkTest, SleepsUnlessAPeriodCanHandWorkOver) {
-    constexpr AsioLong kFrames = 32;
-    constexpr std::int32_t kPeriod = kFrames * 4;
     sim::SimConfig config = smallDriver(2, 2, kFrames);
     config.keepCallLog = false;  // the driver's log of its calls would take memory as the periods run
     prepareRun(config);
@@ -91,6 +94,60 @@ TEST_F(WakeOnWorkTest, SleepsUnlessAPeriodCanHandWorkOver) {
         "library thread wake-ups per second: idle prepared run %.0f (%llu in 300 periods), "
         "capture armed %.0f\n",
         idle.perSecond, static_cast<unsigned long long>(idle.wakeUps), capturing.perSecond);
+}
+
+// A start alone wakes the sleeping thread: the capture is armed first, the
+// thread goes to sleep, and after the start nothing is called that would wake it
+// (the exports that poll for a dump do), yet the dump of the completed capture
+// is written.
+TEST_F(WakeOnWorkTest, EveryStartWakesTheSleepingThread) {
+    struct Row {
+        const char* what;
+        void (*arm)(Bytes& target);  // input 1 into `target`, before the thread sleeps; may be null
+        void (*start)(Bytes& target);
+        bool dumps;  // input 1 completes a one-shot capture, whose dump the woken thread writes
+    };
+    static constexpr auto armOneShot = [](Bytes& t) {
+        ASSERT_EQ(SetCaptureBuffer(t.data(), static_cast<std::int32_t>(t.size()), 1), ASE_OK);
+    };
+    const Row rows[] = {
+        {"StartCapture", armOneShot, [](Bytes&) { StartCapture(); }, true},
+        {"StartCaptureAndPlayback", armOneShot, [](Bytes&) { StartCaptureAndPlayback(); }, true},
+        {"CaptureBuff", nullptr,
+         [](Bytes& t) {
+             const CaptureRequest r{t.data(), static_cast<std::int32_t>(t.size()), 1};
+             ASSERT_EQ(CaptureBuff(&r, 1), ASE_OK);
+         },
+         true},
+        {"StartCapture after QueueCaptureBuffers",
+         [](Bytes& t) {
+             const CaptureRequest r{t.data(), static_cast<std::int32_t>(t.size()), 1};
+             ASSERT_EQ(QueueCaptureBuffers(&r, 1), ASE_OK);
+         },
+         [](Bytes&) { StartCapture(); }, false},
+        {"StartPlayback", nullptr, [](Bytes&) { StartPlayback(); }, false},
+    };
+    prepareRun(smallDriver(2, 2, kFrames));
+    const auto& record = testing::engine().captureChannels[1];
+    const std::string dump = dumpDir_ + "/buffer_debug_1_output.dat";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::filesystem::remove(dump);
+        Bytes target(2 * kPeriod);
+        if (row.arm) row.arm(target);
+        ASSERT_TRUE(asleep());
+        const std::uint64_t waits = platform::host::libraryThreadWaits();
+        row.start(target);
+        EXPECT_TRUE(testing::waitUntil("the start to wake the library's thread",
+                                       [&] { return platform::host::libraryThreadWaits() != waits; }));
+        runPeriods(3);
+        if (row.dumps) {
+            EXPECT_TRUE(testing::waitUntil("input 1's dump to be written", [&] { return record.done.load() == 1; }));
+            EXPECT_TRUE(std::filesystem::exists(dump));
+        }
+        StopCapture();
+        StopPlayback();
+    }
 }
 
 }  // namespace

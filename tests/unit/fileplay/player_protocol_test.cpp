@@ -302,7 +302,9 @@ TEST_F(PlayerProtocolTest, AFileShorterThanItsHeaderPlaysSilenceForTheRest) {
 TEST(StreamFormat, PassLengthsAndBlocks) {
     const struct {
         std::uint16_t channels, bits;
-        std::uint32_t rate, length, sampleBytes;
+        std::uint32_t rate;
+        std::uint64_t length;
+        std::uint32_t sampleBytes;
         bool usable;
         std::uint64_t passFrames;
         std::uint32_t blockFrames;
@@ -314,6 +316,7 @@ TEST(StreamFormat, PassLengthsAndBlocks) {
         {5, 24, 48000, 31, 4, true, 2, 96000},  // 15-byte frames; the partial one is dropped
         {0, 16, 8000, 7, 4, true, 3, 16000},    // no channels count as one
         {1, 8, 1000, 0xFFFFFFFFu, 4, true, 0xFFFFFFFFull, 2000},
+        {2, 24, 48000, 6ull << 30, 4, true, (6ull << 30) / 6, 96000},  // an RF64 file's 64-bit size
         {1, 16, 268435455, 4, 4, true, 2, 536870910},
         {1, 16, 268435456, 4, 4, false, 0, 0},  // a block past a signed 32-bit count
         {1, 16, 268435456, 4, 2, true, 2, 536870912},
@@ -329,7 +332,7 @@ TEST(StreamFormat, PassLengthsAndBlocks) {
         h.channels = c.channels;
         h.bit_samp = c.bits;
         h.samp_freq = c.rate;
-        h.length = c.length;
+        h.dataBytes = c.length;
         StreamFormat f{};
         ASSERT_EQ(streamFormatOf(h, c.sampleBytes, f), c.usable)
             << c.channels << "x" << c.bits << " at " << c.rate << " into " << c.sampleBytes << " bytes";

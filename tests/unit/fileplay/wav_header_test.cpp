@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "fileplay/wav_files.h"
@@ -92,11 +93,12 @@ TEST_F(WavHeaderTest, MissingFileAndNullNameAreOpenFailures) {
 }
 
 // Chunked files as sox, ffmpeg and recording programs write them, and files the
-// chunk walk gives up on. A RIFF/WAVE file is read by its chunks: the first "fmt "
-// wherever it stands, the first "data" after it. Files that are not RIFF/WAVE, or
-// whose walk fails, are read at the fixed offsets with the data chunk at the first
-// 0x64 from offset 36. The command-line host's own reader agrees on every file the
-// walk reads.
+// chunk walk gives up on. A RIFF/WAVE or RF64 file is read by its chunks: the first
+// "fmt " wherever it stands, the first "data" after it. Files that are not RIFF/WAVE,
+// or whose walk fails, are read at the fixed offsets with the data chunk at the first
+// 0x64 from offset 36. What plays is the data size as written, an RF64 file's ds64
+// size, or for a placeholder past the end of the file what the file holds. The
+// command-line host's own reader agrees on every file the walk reads.
 TEST_F(WavHeaderTest, ChunkedFilesGiveTheFormatAndTheDataChunkTheyHold) {
     using Bytes = std::vector<std::uint8_t>;
     const auto text = [](const std::string& t) { return Bytes(t.begin(), t.end()); };
@@ -143,9 +145,25 @@ TEST_F(WavHeaderTest, ChunkedFilesGiveTheFormatAndTheDataChunkTheyHold) {
     Bytes notRiff = riff("WAVE", {pcm16, listInfo, whole("data", samples)});
     std::memcpy(notRiff.data(), "RIFX", 4);
     Bytes notWave = riff("AVI ", {whole("junk", Bytes(16, 0x55)), whole("dxyz", samples)});
+    // An RF64 file: the ds64 chunk's 64-bit sizes (RIFF, data, sample count) and an
+    // empty table; `ds64Bytes` under 28 makes it short.
+    const auto rf64 = [&](std::uint64_t dataSize, std::uint32_t ds64Bytes) {
+        Bytes ds64;
+        for (std::uint64_t size : {dataSize + 72, dataSize, dataSize / 2}) {
+            testing::putLe(ds64, static_cast<std::uint32_t>(size), 4);
+            testing::putLe(ds64, static_cast<std::uint32_t>(size >> 32), 4);
+        }
+        testing::putLe(ds64, 0, 4);
+        ds64.resize(ds64Bytes);
+        Bytes out = riff("WAVE", {whole("ds64", ds64), pcm16, chunk("data", samples, 0xFFFFFFFF)});
+        std::memcpy(out.data(), "RF64\xFF\xFF\xFF\xFF", 8);
+        return out;
+    };
+    constexpr std::uint64_t kLarge = 5ull << 30;  // an RF64 size past 4 GiB, in a sparse file
     notWave[20] = 3;  // a float format tag among the fixed offsets
     notWave[21] = 0;
 
+    constexpr std::uint64_t kAsWritten = UINT64_MAX;  // the data chunk's size field
     struct Row {
         const char* what;
         Bytes bytes;
@@ -155,6 +173,8 @@ TEST_F(WavHeaderTest, ChunkedFilesGiveTheFormatAndTheDataChunkTheyHold) {
         const char* dataTag;
         std::uint16_t tag, channels, bits;
         std::uint32_t fmtLen;
+        std::uint64_t dataBytes = kAsWritten;  // what plays
+        std::uint64_t sparseTo = 0;            // the file's length, past its bytes
     };
     const Row rows[] = {
         {"the canonical header", riff("WAVE", {pcm16, whole("data", samples)}), true, 44, 12, "data", 1, 1, 16, 16},
@@ -175,8 +195,18 @@ TEST_F(WavHeaderTest, ChunkedFilesGiveTheFormatAndTheDataChunkTheyHold) {
          riff("WAVE", {whole("data", {1, 2}), pcm16, whole("data", samples)}), true, 54, 12, "data", 1, 1, 16, 16},
         {"a second format chunk is not the format",
          riff("WAVE", {pcm16, fmt(1, 2, 24), whole("data", samples)}), true, 68, 12, "data", 1, 1, 16, 16},
-        {"a data size past the end of the file", riff("WAVE", {pcm16, listInfo, chunk("data", samples, 100000)}), true, 80,
-         100000, "data", 1, 1, 16, 16},
+        {"a data size past the end, just below the placeholders, stands",
+         riff("WAVE", {pcm16, listInfo, chunk("data", samples, 0x7FFEFFFF)}), true, 80, 0x7FFEFFFF, "data", 1, 1, 16,
+         16},
+        {"ffmpeg's placeholder to a pipe ends with the file",
+         riff("WAVE", {pcm16, listInfo, chunk("data", samples, 0xFFFFFFFF)}), true, 80, 0xFFFFFFFF, "data", 1, 1, 16,
+         16, 12},
+        {"sox's placeholder to a pipe ends with the file", riff("WAVE", {pcm16, chunk("data", samples, 0x7FFFF000)}),
+         true, 44, 0x7FFFF000, "data", 1, 1, 16, 16, 12},
+        {"RF64: the ds64 chunk's size past 4 GiB", rf64(kLarge, 28), true, 80, 0xFFFFFFFF, "data", 1, 1, 16, 16, kLarge,
+         80 + kLarge},
+        {"RF64 with a short ds64: the data chunk's 0xFFFFFFFF, to the end of the file", rf64(kLarge, 24), true, 76,
+         0xFFFFFFFF, "data", 1, 1, 16, 16, 12},
         // The walk fails; the fixed offsets and the scan read these as they always have.
         {"not RIFF: a stray 'd' in LIST text", notRiff, false, 64 + 8, 0x00657369, "d no", 1, 1, 16, 16},
         {"not WAVE: tags are not compared", notWave, false, 44, 12, "dxyz", 3, 0x5555, 0x5555, 16},
@@ -190,12 +220,14 @@ TEST_F(WavHeaderTest, ChunkedFilesGiveTheFormatAndTheDataChunkTheyHold) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         const auto path = folder_.write("chunks.wav", row.bytes);
+        if (row.sparseTo != 0) std::filesystem::resize_file(path, row.sparseTo);
         WavHeader h;
         const auto [ok, printed] = readCapturing(path, h);
         ASSERT_TRUE(ok) << printed;
         EXPECT_EQ(printed, "");
         EXPECT_EQ(h.dataOffset, row.dataOffset);
         EXPECT_EQ(h.length, row.length);
+        EXPECT_EQ(h.dataBytes, row.dataBytes == kAsWritten ? row.length : row.dataBytes);
         EXPECT_EQ(std::string(h.data, 4), std::string(row.dataTag, 4));
         EXPECT_EQ(h.tag, row.tag);
         EXPECT_EQ(h.channels, row.channels);
@@ -205,6 +237,7 @@ TEST_F(WavHeaderTest, ChunkedFilesGiveTheFormatAndTheDataChunkTheyHold) {
         EXPECT_EQ(h.samp_freq, 2000u);
         EXPECT_EQ(h.byte_samp, h.channels * h.bit_samp / 8);
         EXPECT_EQ(std::string(h.fmt, 4), "fmt ");
+        EXPECT_TRUE(isWavPlayable(path.c_str()));  // RF64 files too
         cli::WavInfo info;
         std::string error;
         ASSERT_TRUE(cli::readWavInfo(path, &info, &error)) << error;
@@ -212,7 +245,7 @@ TEST_F(WavHeaderTest, ChunkedFilesGiveTheFormatAndTheDataChunkTheyHold) {
         EXPECT_EQ(info.channels, h.channels);
         EXPECT_EQ(info.sampleRate, h.samp_freq);
         EXPECT_EQ(info.bitsPerSample, h.bit_samp);
-        EXPECT_EQ(info.dataBytes, h.length);
+        EXPECT_EQ(info.dataBytes, h.dataBytes);
         EXPECT_EQ(info.dataOffset, static_cast<std::uint64_t>(h.dataOffset));
     }
 }

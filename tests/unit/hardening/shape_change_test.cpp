@@ -1,10 +1,10 @@
 // Channel calls racing a lifecycle call, made deterministic: a driver that
-// pauses inside one of its slots while Prepare, Finish or Initialize calls it,
-// at the moment the run's shape is half changed (during Prepare's channel
-// queries the input width reads 0). Channel calls made meanwhile from other
-// threads must wait for the lifecycle call and then work against the whole new
-// shape; the file players follow a new run only while it keeps their channels'
-// sample types.
+// pauses inside one of its slots while Prepare, Finish, Initialize or
+// SetSampleRate calls it, at the moment the run's shape is half changed (during
+// Prepare's channel queries the input width reads 0). Channel calls made
+// meanwhile from other threads must wait for the lifecycle call and then work
+// against the whole new shape; a block made for an earlier shape is refused; the
+// file players follow a new run only while it keeps their channels' sample types.
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -40,6 +40,10 @@ public:
     ASIOError getChannels(AsioLong* inputs, AsioLong* outputs) override {
         pauseIf(Slot::getChannels);
         return SimDriver::getChannels(inputs, outputs);
+    }
+    ASIOError setSampleRate(ASIOSampleRate rate) override {
+        pauseIf(Slot::setSampleRate);
+        return SimDriver::setSampleRate(rate);
     }
     ASIOError getChannelInfo(ASIOChannelInfo* info) override {
         pauseIf(Slot::getChannelInfo);
@@ -101,7 +105,7 @@ TEST_F(ShapeChangeTest, ChannelCallsWaitForTheLifecycleCallAndArmAgainstTheWhole
     struct Row {
         const char* what;
         Slot pausedIn;
-        int lifecycle;  // 0 Prepare, 1 Finish, 2 Initialize
+        int lifecycle;  // 0 Prepare, 1 Finish, 2 Initialize, 3 SetSampleRate
         std::int32_t widthAfter;
         std::uint8_t playerAfter;  // what a player's start answers afterwards
     };
@@ -110,7 +114,9 @@ TEST_F(ShapeChangeTest, ChannelCallsWaitForTheLifecycleCallAndArmAgainstTheWhole
         {"Prepare, during the buffer creation (records reset, old widths)", Slot::createBuffers, 0, 4, 1},
         {"Finish, during the buffer disposal", Slot::disposeBuffers, 1, 2, 0},
         {"Initialize, during the channel count", Slot::getChannels, 2, 2, 0},
+        {"SetSampleRate, during the driver's own", Slot::setSampleRate, 3, 2, 1},
     };
+    std::int32_t (*const lifecycleCalls[])() = {Prepare, Finish, Initialize, [] { return SetSampleRate(48000.0); }};
     testing::TempFolder folder;
     const std::string wav = folder.write("tone.wav", testing::wavBytes({1, 100, 16}, testing::pcm16({1, 2, 3, 4})));
     const std::size_t periodBytes = kFrames * 4;
@@ -129,8 +135,9 @@ TEST_F(ShapeChangeTest, ChannelCallsWaitForTheLifecycleCallAndArmAgainstTheWhole
         d.config().outputType = ASIOSTInt32LSB;
         d.pauseIn(row.pausedIn);
 
+        const std::uint32_t shapeBefore = testing::library().engine.shape();
         RacingCall lifecycle;
-        lifecycle.start([&] { return row.lifecycle == 0 ? Prepare() : row.lifecycle == 1 ? Finish() : Initialize(); });
+        lifecycle.start([&] { return lifecycleCalls[row.lifecycle](); });
         ASSERT_TRUE(d.reached.wait(kPauseLimitMs)) << "the lifecycle call never reached the paused slot";
 
         Bytes single(4 * periodBytes, 0xee), listed(2 * periodBytes, 0xee);
@@ -151,6 +158,7 @@ TEST_F(ShapeChangeTest, ChannelCallsWaitForTheLifecycleCallAndArmAgainstTheWhole
         for (RacingCall* call : all) ASSERT_TRUE(waitUntil("the racing call to return", [call] { return call->returned.load(); }));
         for (RacingCall* call : all) call->thread.join();
         EXPECT_EQ(lifecycle.answer, ASE_OK);
+        EXPECT_NE(testing::library().engine.shape(), shapeBefore) << "the shape number did not move";
         EXPECT_EQ(arm.answer, ASE_OK);
         EXPECT_EQ(armList.answer, ASE_OK);
         EXPECT_EQ(queue.answer, ASE_OK);
@@ -178,6 +186,40 @@ TEST_F(ShapeChangeTest, ChannelCallsWaitForTheLifecycleCallAndArmAgainstTheWhole
         ASSERT_TRUE(testing::library().single.retire());
         Finish();
         d.clock().stop();
+    }
+}
+
+// A block handed over with the shape it was made for (as the players' blocks
+// are) is queued only into that shape: one made before a lifecycle call is
+// refused after it, and nothing of it plays.
+TEST_F(ShapeChangeTest, ABlockMadeForAnotherShapeIsRefused) {
+    struct Row {
+        const char* what;
+        std::vector<std::int32_t (*)()> between;  // the calls made after the block was made
+        std::uint32_t ahead;                      // added to the shape it was made for
+        std::int32_t answer;
+    };
+    const Row rows[] = {
+        {"made before a second Prepare", {Prepare}, 0, ASE_InvalidMode},
+        {"made before a Finish and a Prepare", {Finish, Prepare}, 0, ASE_InvalidMode},
+        {"made before a sample rate change", {[] { return SetSampleRate(48000.0); }}, 0, ASE_InvalidMode},
+        {"made for a shape not yet given out", {}, 1, ASE_InvalidMode},
+        {"made for this run", {}, 0, ASE_OK},
+    };
+    prepareRun(smallDriver(2, 2, kFrames));
+    Engine& e = testing::library().engine;
+    const Bytes pcm = testing::ramp(2 * kFrames * 4, 5);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_EQ(Prepare(), ASE_OK);  // every row starts from a fresh run with idle channels
+        const std::uint32_t madeFor = e.shape() + row.ahead;
+        for (auto call : row.between) ASSERT_EQ(call(), ASE_OK);
+        EXPECT_EQ(e.setPlayBufferOfShape(pcm.data(), static_cast<std::int32_t>(pcm.size()), 0, madeFor), row.answer);
+        StartPlayback();
+        step(1);
+        const bool queued = row.answer == ASE_OK;
+        EXPECT_EQ(lastPeriod(0) == Bytes(pcm.begin(), pcm.begin() + kFrames * 4), queued);
+        EXPECT_EQ(IsPortPlaybackRunning(0), queued ? 1 : 0);
     }
 }
 

@@ -100,10 +100,9 @@ void SimClock::deliverNotices() {
 
 void SimClock::applySkips() {
     if (skips_.load(std::memory_order_relaxed) == 0) return;
-    const std::int32_t periods = skips_.exchange(0, std::memory_order_acq_rel);
+    const std::int64_t periods = skips_.exchange(0, std::memory_order_acq_rel);
     if (samplePosition_)
-        samplePosition_->fetch_add(static_cast<std::uint64_t>(std::int64_t{periods} * frames_),
-                                   std::memory_order_relaxed);
+        samplePosition_->fetch_add(static_cast<std::uint64_t>(periods * frames_), std::memory_order_relaxed);
     if (periods <= 0) return;
     for (std::size_t b = 0; b < buffers_.size(); ++b)
         if (buffers_[b].isInput) inputOffsets_[b] += static_cast<std::uint64_t>(periods) * buffers_[b].bytesPerHalf;

@@ -105,7 +105,7 @@ public:
     // `periods` periods without calling the host, as an overloaded driver that
     // skipped them (the input pattern of those periods is gone too); a negative
     // count moves it back, as a driver whose position went wrong. Survives a restart.
-    void skipPeriods(std::int32_t periods) { skips_.fetch_add(periods, std::memory_order_acq_rel); }
+    void skipPeriods(std::int64_t periods) { skips_.fetch_add(periods, std::memory_order_acq_rel); }
     // Whether this run's sample position is valid (samplePositionValid of the start).
     bool samplePositionValid() const { return active_.samplePositionValid; }
 
@@ -136,7 +136,7 @@ private:
     std::atomic<std::uint64_t> completed_{0};
     std::atomic<std::uint64_t> stallAt_{UINT64_MAX};
     std::atomic<std::uint32_t> notices_{0};
-    std::atomic<std::int32_t> skips_{0};
+    std::atomic<std::int64_t> skips_{0};
     std::atomic<std::uint64_t> noticeRate_{0};  // the double's bit pattern
     platform::Event work_;                      // set by a step or a stop
     mutable platform::Event periodDone_;        // set after every period
