@@ -37,7 +37,10 @@ cd "$work"
 
 fail() {
     echo "FAIL: $*"
-    [ -f out.txt ] && tr '\r' '\n' <out.txt | grep -v '^ *[0-9:.]* / \|^ *$' | tail -15 | sed 's/^/    | /'
+    if [ -f out.txt ]; then  # what the capture said, and its last progress line
+        tr '\r' '\n' <out.txt | grep -v '^ *[0-9:.]* / \|^ *$' | tail -15 | sed 's/^/    | /'
+        tr '\r' '\n' <out.txt | grep '^ *[0-9:.]* / ' | tail -1 | sed 's/^/    | /'
+    fi
     exit 1
 }
 now() { date +%s.%N; }
