@@ -15,7 +15,7 @@
 set -u
 prefix="$1"
 bin="$(cd "$2" && pwd)"
-checker="$3"
+checker="$(cd "$(dirname "$3")" && pwd)/$(basename "$3")"
 fixture="$(cd "$(dirname "$0")/../../scripts" && pwd)/wine-fixture.sh"
 seconds=${ASIOCHAN_LONG_CAPTURE_SECONDS:-350}
 driver="asiochan sim (fast)"
