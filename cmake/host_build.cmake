@@ -24,12 +24,17 @@ target_link_libraries(asiochan_test_instance PUBLIC asiochan_core)
 
 file(GLOB_RECURSE ASIOCHAN_UNIT_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp)
 list(REMOVE_ITEM ASIOCHAN_UNIT_TEST_SOURCES ${ASIOCHAN_ROOT}/tests/unit/support/test_library.cpp)
-# The command-line host's sample codec, WAV files, player words and measuring maths are
-# portable: their tests run here.
-add_executable(asiochan_unit_tests ${ASIOCHAN_UNIT_TEST_SOURCES}
+# The command-line host's sample codec, WAV files, player words, measuring maths and
+# capture writer and queue are portable: their tests and benchmarks run here.
+set(ASIOCHAN_CLI_PORTABLE_SOURCES
     ${ASIOCHAN_ROOT}/tools/cli/sample_codec.cpp ${ASIOCHAN_ROOT}/tools/cli/wav_file.cpp
     ${ASIOCHAN_ROOT}/tools/cli/player_word.cpp ${ASIOCHAN_ROOT}/tools/cli/mls.cpp
-    ${ASIOCHAN_ROOT}/tools/cli/delay_search.cpp ${ASIOCHAN_ROOT}/tools/cli/levels.cpp)
+    ${ASIOCHAN_ROOT}/tools/cli/delay_search.cpp ${ASIOCHAN_ROOT}/tools/cli/levels.cpp
+    ${ASIOCHAN_ROOT}/tools/cli/wav_layout.cpp ${ASIOCHAN_ROOT}/tools/cli/interleave.cpp
+    ${ASIOCHAN_ROOT}/tools/cli/raw_file.cpp ${ASIOCHAN_ROOT}/tools/cli/wav_writer.cpp
+    ${ASIOCHAN_ROOT}/tools/cli/queue_timeline.cpp ${ASIOCHAN_ROOT}/tools/cli/capture_sets.cpp)
+add_executable(asiochan_unit_tests ${ASIOCHAN_UNIT_TEST_SOURCES} ${ASIOCHAN_CLI_PORTABLE_SOURCES})
+target_sources(asiochan_unit_tests PRIVATE ${ASIOCHAN_ROOT}/tests/capture_check/capture_check.cpp)
 asiochan_includes(asiochan_unit_tests)
 target_include_directories(asiochan_unit_tests PRIVATE ${ASIOCHAN_ROOT}/tests ${ASIOCHAN_ROOT}/tests/unit
                                                       ${ASIOCHAN_ROOT}/tools/cli)
@@ -46,21 +51,36 @@ if(CMAKE_CXX_FLAGS MATCHES "-fsanitize")
 else()
     set(asiochan_time_factor 1)
 endif()
-add_test(NAME unit COMMAND asiochan_unit_tests --gtest_filter=-SoakTest.*)
+set(asiochan_sim_tests "SimClockTest.*:LoopbackTest.*:InputPatternTest.*:CaptureCheckTest.*")
+add_test(NAME unit COMMAND asiochan_unit_tests --gtest_filter=-SoakTest.*:${asiochan_sim_tests})
 math(EXPR asiochan_timeout "120 * ${asiochan_time_factor}")
 set_tests_properties(unit PROPERTIES TIMEOUT ${asiochan_timeout})
+# The simulated driver's core and the checker of captures of its inputs.
+add_test(NAME sim COMMAND asiochan_unit_tests --gtest_filter=${asiochan_sim_tests})
+math(EXPR asiochan_timeout "60 * ${asiochan_time_factor}")
+set_tests_properties(sim PROPERTIES TIMEOUT ${asiochan_timeout})
 # The soak on its own, so that its time shows (ASIOCHAN_SOAK_PERIODS sizes it).
 add_test(NAME soak COMMAND asiochan_unit_tests --gtest_filter=SoakTest.*)
 math(EXPR asiochan_timeout "300 * ${asiochan_time_factor}")
 set_tests_properties(soak PROPERTIES TIMEOUT ${asiochan_timeout})
 
+# capture_check FILE INPUTS: checks a capture of the simulated driver's inputs,
+# every byte (the Windows builds make it too, with the host's compiler, for the
+# long capture test).
+add_executable(asiochan_capture_check tests/capture_check/main.cpp tests/capture_check/capture_check.cpp)
+target_include_directories(asiochan_capture_check PRIVATE ${ASIOCHAN_ROOT}/tests)
+asiochan_warnings(asiochan_capture_check)
+target_link_libraries(asiochan_capture_check PRIVATE asiochan_simcore)
+set_target_properties(asiochan_capture_check PROPERTIES OUTPUT_NAME capture_check)
+
 if(ASIOCHAN_BENCH AND EXISTS ${ASIOCHAN_ROOT}/bench)
     find_package(benchmark REQUIRED)
     file(GLOB ASIOCHAN_BENCH_SOURCES CONFIGURE_DEPENDS bench/*.cpp)
     if(ASIOCHAN_BENCH_SOURCES)
-        add_executable(asiochan_bench ${ASIOCHAN_BENCH_SOURCES})
+        add_executable(asiochan_bench ${ASIOCHAN_BENCH_SOURCES} ${ASIOCHAN_CLI_PORTABLE_SOURCES})
         asiochan_includes(asiochan_bench)
-        target_include_directories(asiochan_bench PRIVATE ${ASIOCHAN_ROOT}/tests ${ASIOCHAN_ROOT}/tests/unit)
+        target_include_directories(asiochan_bench PRIVATE ${ASIOCHAN_ROOT}/tests ${ASIOCHAN_ROOT}/tests/unit
+                                                          ${ASIOCHAN_ROOT}/tools/cli)
         asiochan_warnings(asiochan_bench)
         target_link_libraries(asiochan_bench PRIVATE asiochan_test_instance asiochan_simcore benchmark::benchmark benchmark::benchmark_main)
     endif()

@@ -10,9 +10,10 @@
 #                 view of that bitness), and adds more driver entries for the
 #                 same DLL under other class ids: one whose driver objects run
 #                 their periods only when a test steps them, the same with float
-#                 samples, one the server refuses to create, and three that, about
+#                 samples, one the server refuses to create, three that, about
 #                 half a second into a run, ask for a reset, stop delivering
-#                 periods, or skip a few periods.
+#                 periods, or skip a few periods, and a 64-channel one that runs
+#                 faster than real time.
 # --map-d         makes <folder> the prefix's D: drive.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -64,6 +65,7 @@ if [ -n "$bin" ]; then
     add_driver "{5A1C0006-7E57-4A51-8C0D-A510C4A20006}" asiochan_sim_resets "asiochan sim (resets)"
     add_driver "{5A1C0007-7E57-4A51-8C0D-A510C4A20007}" asiochan_sim_stalls "asiochan sim (stalls)"
     add_driver "{5A1C0009-7E57-4A51-8C0D-A510C4A20009}" asiochan_sim_skips "asiochan sim (skips)"
+    add_driver "{5A1C000A-7E57-4A51-8C0D-A510C4A2000A}" asiochan_sim_fast "asiochan sim (fast)"
     wineserver -w
 fi
 echo "$prefix"

@@ -143,6 +143,45 @@ WINE_TEST(full_run, release_and_reload_while_running_finish_the_run_first) {
     WCHECK_EQ(sim.simLiveCount(), 0);
 }
 
+// The fast class: 64 inputs and 64 outputs, 1024-frame periods, every input fed
+// the pattern from the driver's start; two inputs captured aligned start at the
+// same period of it.
+WINE_TEST(full_run, the_fast_driver_feeds_64_inputs_the_pattern) {
+    AsiochanDll& d = dll();
+    WCHECK_EQ(d.loadAsioDriver(kFastDriverName), 1);
+    SimControl sim;
+    WCHECK(sim.resolve());
+    if (sim.module == nullptr) return;
+    WCHECK_EQ(d.Initialize(), 0);
+    WCHECK_EQ(d.GetInputChannelCount(), 64);
+    WCHECK_EQ(d.GetOutputChannelCount(), 64);
+    WCHECK_EQ(d.GetBufferSizePreferred(), 1024);
+    WCHECK_EQ(d.Prepare(), 0);
+    constexpr std::uint32_t kFastPeriodBytes = 1024 * 4;
+    Bytes captured[2] = {Bytes(8 * kFastPeriodBytes), Bytes(8 * kFastPeriodBytes)};
+    const std::uint32_t inputs[2] = {0, 63};
+    const CaptureRequestAbi requests[2] = {{captured[0].data(), 8 * kFastPeriodBytes, inputs[0]},
+                                           {captured[1].data(), 8 * kFastPeriodBytes, inputs[1]}};
+    WCHECK_EQ(d.CaptureBuff(requests, 2), 0);
+    WCHECK(waitFor([&] { return d.IsCaptureRunning() == 0; }));
+    std::uint32_t startPeriod[2] = {UINT32_MAX, UINT32_MAX};
+    for (int i = 0; i < 2; ++i) {
+        const auto matchesFrom = [&](std::uint32_t period) {
+            for (std::uint32_t b = 0; b < captured[i].size(); ++b)
+                if (captured[i][b] != sim.simInputPatternByte(static_cast<std::int32_t>(inputs[i]),
+                                                              period * kFastPeriodBytes + b))
+                    return false;
+            return true;
+        };
+        for (std::uint32_t period = 0; period < 100000 && startPeriod[i] == UINT32_MAX; ++period)
+            if (matchesFrom(period)) startPeriod[i] = period;
+    }
+    WCHECK(startPeriod[0] != UINT32_MAX);
+    WCHECK_EQ(startPeriod[0], startPeriod[1]);
+    WCHECK_EQ(d.Finish(), 0);
+    d.releaseAsioDriver();
+}
+
 // A copy of the DLL loaded apart from the shared one, so that it can really be
 // unloaded: freed after Finish, it goes once its thread has nothing left to do;
 // freed with a run still prepared and a dump pending, FreeLibrary returns at once,

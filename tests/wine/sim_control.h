@@ -88,3 +88,4 @@ inline constexpr char kSteppedFloatDriverName[] = "asiochan sim (stepped, float)
 inline constexpr char kResettingDriverName[] = "asiochan sim (resets)";
 inline constexpr char kStallingDriverName[] = "asiochan sim (stalls)";
 inline constexpr char kSkippingDriverName[] = "asiochan sim (skips)";
+inline constexpr char kFastDriverName[] = "asiochan sim (fast)";

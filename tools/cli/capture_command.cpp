@@ -1,20 +1,24 @@
+// asiochan capture: input channels streamed into one WAV file, for a given time
+// or until Ctrl+C, optionally while a WAV file plays on outputs.
 #include <windows.h>
+#include <mmsystem.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
-#include <new>
 
 #include "asiochan.h"
-#include "capture_memory.h"
+#include "captured_channel.h"
 #include "commands.h"
-#include "file_playback.h"
 #include "loopback_check.h"
 #include "progress.h"
-#include "resumable_capture.h"
+#include "queued_player.h"
 #include "session.h"
 #include "stream_watch.h"
+#include "streaming_capture.h"
 #include "wav_file.h"
+#include "wav_writer.h"
 
 namespace cli {
 
@@ -22,7 +26,7 @@ namespace {
 struct CaptureRequestArgs {
     std::string out;
     std::vector<unsigned> inputs;
-    double seconds = 0;
+    double seconds = 0;  // 0: until Ctrl+C
     std::string playFile;
     std::vector<unsigned> playChannels;  // --play-channels
     std::string playMap;                 // --play-map, instead
@@ -35,7 +39,7 @@ struct CaptureJob {
     std::int32_t inputType = 0;
     SampleFormat format{};
     double rate = 0;
-    std::vector<std::vector<std::uint8_t>> buffers;  // one per input
+    std::uint64_t frames = UINT64_MAX;  // the length asked for; UINT64_MAX: until Ctrl+C
 };
 
 // How the stream went.
@@ -44,14 +48,10 @@ struct CaptureOutcome {
     bool failed = false;
     bool complete = false;
     std::uint32_t skipped = 0;
+    std::uint64_t dropped = 0;
 };
 
-bool parseCapture(const Arguments& args, CaptureRequestArgs* req) {
-    if (args.positional.size() != 1) {
-        std::fprintf(stderr, "error: capture needs exactly one OUT.wav\n");
-        return false;
-    }
-    req->out = args.positional[0];
+bool parseInputs(const Arguments& args, CaptureRequestArgs* req) {
     const auto channel = args.value("--channel");
     const auto channels = args.value("--channels");
     unsigned one = 0;
@@ -75,9 +75,19 @@ bool parseCapture(const Arguments& args, CaptureRequestArgs* req) {
             return false;
         }
     }
-    auto seconds = args.value("--seconds");
-    if (!seconds || !parseDouble(*seconds, &req->seconds) || req->seconds <= 0 || req->seconds > 3600) {
-        std::fprintf(stderr, "error: capture needs --seconds S (more than 0, at most 3600)\n");
+    return true;
+}
+
+bool parseCapture(const Arguments& args, CaptureRequestArgs* req) {
+    if (args.positional.size() != 1) {
+        std::fprintf(stderr, "error: capture needs exactly one OUT.wav\n");
+        return false;
+    }
+    req->out = args.positional[0];
+    if (!parseInputs(args, req)) return false;
+    if (auto seconds = args.value("--seconds");
+        seconds && (!parseDouble(*seconds, &req->seconds) || !(req->seconds > 0) || !std::isfinite(req->seconds))) {
+        std::fprintf(stderr, "error: bad --seconds \"%s\" (a length in seconds, more than 0)\n", seconds->c_str());
         return false;
     }
     if (auto file = args.value("--play")) {
@@ -118,8 +128,8 @@ bool inputFormat(const std::vector<unsigned>& inputs, std::int32_t* type) {
     return true;
 }
 
-// Reads the file to play, opens the driver and checks the channels against both;
-// sizes the capture buffers. An exit code, or kGoOn.
+// Reads the file to play, opens the driver and checks the channels against both.
+// An exit code, or kGoOn.
 int openCapture(Session& session, const std::string& driver, CaptureJob& job) {
     const CaptureRequestArgs& req = job.req;
     std::string error;
@@ -147,21 +157,28 @@ int openCapture(Session& session, const std::string& driver, CaptureJob& job) {
     if (!inputFormat(req.inputs, &job.inputType)) return kExitFailure;
     job.format = describeSampleType(job.inputType);
     job.rate = GetCurrentSampleRate();
-    const double frames = req.seconds * job.rate;
-    if (!(frames >= 1)) {
-        std::fprintf(stderr, "error: %.1f s at %.0f Hz is not one sample\n", req.seconds, job.rate);
-        return kExitUsage;
-    }
-    if (!captureFits(unsigned(req.inputs.size()), unsigned(job.format.bytes), job.rate, req.seconds)) return kExitUsage;
-    try {
-        job.buffers.resize(req.inputs.size());
-        for (std::vector<std::uint8_t>& buffer : job.buffers)
-            buffer.resize(static_cast<std::size_t>(frames) * std::size_t(job.format.bytes));
-    } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "error: no memory for %.1f s of %u inputs\n", req.seconds, unsigned(req.inputs.size()));
-        return kExitFailure;
+    if (req.seconds > 0) {
+        const double frames = req.seconds * job.rate;
+        if (!(frames >= 1)) {
+            std::fprintf(stderr, "error: %g s at %.0f Hz is not one sample\n", req.seconds, job.rate);
+            return kExitUsage;
+        }
+        job.frames = frames < 1.8e19 ? static_cast<std::uint64_t>(frames) : UINT64_MAX;
     }
     return kGoOn;
+}
+
+// A capture whose length fits in a WAV file is written as one; any other gets
+// room for the header of an RF64 file, which it becomes if it passes 4 GiB.
+bool createFile(const CaptureJob& job, WavWriter& file) {
+    const WavFormat format{job.format.wavTag, static_cast<std::uint16_t>(job.req.inputs.size()),
+                           static_cast<std::uint32_t>(job.rate), job.format.wavBits};
+    const std::uint64_t frameBytes = format.frameBytes();
+    const bool fits =
+        job.frames != UINT64_MAX && job.frames <= (WavWriter::kSizeLimit - kPlainHeaderBytes + 8) / frameBytes;
+    if (file.open(job.req.out, format, !fits)) return true;
+    std::fprintf(stderr, "error: %s\n", file.error().c_str());
+    return false;
 }
 
 void printInputs(const char* label, const std::vector<unsigned>& inputs) {
@@ -169,40 +186,51 @@ void printInputs(const char* label, const std::vector<unsigned>& inputs) {
     for (std::size_t i = 0; i < inputs.size(); ++i) std::printf("%s%u", i == 0 ? " " : ", ", inputs[i]);
 }
 
-// Prepares the run, arms the capture (before the player starts, so it hears the
-// played sound whole) and follows the run until the capture is complete, through
-// the driver's resets. An exit code, or kGoOn with `outcome` filled in.
-int streamCapture(Session& session, CaptureJob& job, CaptureOutcome& outcome) {
-    const CaptureRequestArgs& req = job.req;
-    if (!session.prepare()) return kExitFailure;
-    installInterruptHandler();
-    ResumableCapture capture(job.buffers, req.inputs, job.inputType, job.format.bytes, job.rate);
-    const std::int32_t armed = capture.arm();
-    if (armed != ASIOCHAN_OK) {
-        std::fprintf(stderr, "error: the inputs could not be armed (code %d)\n", int(armed));
-        return kExitFailure;
+// "01:23:45.6": a place in a capture.
+std::string clockOf(double seconds) {
+    const auto tenths = static_cast<std::uint64_t>(seconds * 10 + 0.5);
+    char text[40];
+    std::snprintf(text, sizeof text, "%02llu:%02llu:%02llu.%llu", (unsigned long long)(tenths / 36000),
+                  (unsigned long long)(tenths / 600 % 60), (unsigned long long)(tenths / 10 % 60),
+                  (unsigned long long)(tenths % 10));
+    return text;
+}
+
+// Prints every drop not yet reported: where the file has silence for it.
+void reportDrops(StreamingCapture& capture, double rate) {
+    DropEvent drop;
+    while (capture.takeDrop(&drop)) {
+        breakProgress();
+        std::fflush(stdout);
+        std::fprintf(stderr, "warning: the inputs dropped %llu frames at %s (frame %llu): the file has silence there\n",
+                     (unsigned long long)drop.frames, clockOf(static_cast<double>(drop.at) / rate).c_str(),
+                     (unsigned long long)drop.at);
     }
-    std::unique_ptr<FilePlayback> player;
-    if (!req.playFile.empty()) {
-        player = makePlayback(job.play);
-        if (!player->start()) {
-            std::fprintf(stderr, "error: the player refused %s\n", req.playFile.c_str());
-            StopCapture();
-            return kExitFailure;
-        }
-    }
-    printInputs("capturing ", req.inputs);
-    std::printf(" of %s: %.1f s, %s at %.0f Hz\n", session.driverName().c_str(), req.seconds, job.format.name,
-                job.rate);
-    const DWORD begin = GetTickCount();
+}
+
+void showCaptureProgress(const StreamingCapture& capture, const CaptureJob& job) {
+    char note[96];
+    const int n = std::snprintf(note, sizeof note, "%.1f MiB written",
+                                static_cast<double>(capture.bytesWritten()) / (1024.0 * 1024.0));
+    if (capture.framesDropped() > 0 && n > 0)
+        std::snprintf(note + n, sizeof note - static_cast<std::size_t>(n), ", %llu frames dropped",
+                      (unsigned long long)capture.framesDropped());
+    showProgress("  ", static_cast<double>(capture.framesCaptured()) / job.rate, job.req.seconds, note);
+}
+
+// Follows the run until the capture is complete, fails or is stopped, through
+// the driver's resets.
+void followCapture(Session& session, const CaptureJob& job, StreamingCapture& capture, QueuedPlayer* player,
+                   CaptureOutcome& outcome) {
     StreamWatch watch;
     watch.restart();
     while (capture.running() && !interrupted()) {
         if (player) player->feed();
-        const StreamWatch::Step step = watch.follow(session.driverName().c_str(), {&capture, player.get()});
+        const StreamWatch::Step step = watch.follow(session.driverName().c_str(), {&capture, player});
+        reportDrops(capture, job.rate);
         if (step == StreamWatch::Step::streaming) {
-            showProgress("  ", std::min((GetTickCount() - begin) / 1000.0, req.seconds), req.seconds);
-            Sleep(100);
+            showCaptureProgress(capture, job);
+            Sleep(50);
             continue;
         }
         outcome.restarted =
@@ -214,29 +242,67 @@ int streamCapture(Session& session, CaptureJob& job, CaptureOutcome& outcome) {
     }
     // Read as soon as the capture ended: a skip after it leaves the file whole.
     outcome.skipped = watch.skippedPeriods();
-    if (capture.running()) StopCapture();
-    capture.settle();
-    outcome.complete = capture.complete();
-    showProgress("  ", outcome.complete ? req.seconds : (GetTickCount() - begin) / 1000.0, req.seconds);
-    endProgress();
-    if (player) player->stop();
-    return kGoOn;
 }
 
-void toLittleEndian(std::vector<std::uint8_t>& bytes, int width) {
-    for (std::size_t at = 0; at + static_cast<std::size_t>(width) <= bytes.size();
-         at += static_cast<std::size_t>(width))
-        std::reverse(bytes.begin() + static_cast<std::ptrdiff_t>(at),
-                     bytes.begin() + static_cast<std::ptrdiff_t>(at) + width);
+// Prepares the run, queues the inputs' first buffers and the player's first
+// blocks, starts both in one period and streams until the capture ends. An exit
+// code, or kGoOn with `outcome` filled in.
+int streamCapture(Session& session, CaptureJob& job, WavWriter& file, CaptureOutcome& outcome) {
+    const CaptureRequestArgs& req = job.req;
+    if (!session.prepare() || !createFile(job, file)) return kExitFailure;
+    installInterruptHandler();
+    StreamingCapture capture({req.inputs, job.inputType, job.format.bytes, job.format.bigEndian, job.rate}, file,
+                             job.frames);
+    if (!capture.arm()) return kExitFailure;
+    std::unique_ptr<QueuedPlayer> player;
+    if (!req.playFile.empty()) {
+        player = std::make_unique<QueuedPlayer>(job.play);
+        if (!player->prime()) {
+            std::fprintf(stderr, "error: the player refused %s\n", req.playFile.c_str());
+            return kExitFailure;
+        }
+        StartCaptureAndPlayback();
+    } else {
+        StartCapture();
+    }
+    if (!capture.start()) return kExitFailure;
+    printInputs("capturing ", req.inputs);
+    if (req.seconds > 0)
+        std::printf(" of %s: %g s", session.driverName().c_str(), req.seconds);
+    else
+        std::printf(" of %s until Ctrl+C", session.driverName().c_str());
+    std::printf(", %s at %.0f Hz (%.1f MiB of buffers)\n", job.format.name, job.rate,
+                static_cast<double>(capture.bytesHeld()) / (1024.0 * 1024.0));
+    std::fflush(stdout);
+    followCapture(session, job, capture, player.get(), outcome);
+    capture.end();
+    reportDrops(capture, job.rate);
+    outcome.complete = capture.complete();
+    outcome.dropped = capture.framesDropped();
+    showCaptureProgress(capture, job);
+    endProgress();
+    if (player) player->stop();
+    const std::string failure = capture.failure();
+    if (!failure.empty()) {
+        std::fprintf(stderr, "error: %s; the capture stops here\n", failure.c_str());
+        outcome.failed = true;
+    }
+    if (capture.unreportedDrops() > 0)
+        std::fprintf(stderr, "warning: %llu more drops were not listed\n",
+                     (unsigned long long)capture.unreportedDrops());
+    return kGoOn;
 }
 
 // Compares the i-th input captured with the file channel the i-th output played
 // (a loopback from each output to the input in its place); the inputs must all
 // hear it with one delay.
-int checkLoopback(const CaptureJob& job) {
+int checkLoopback(const CaptureJob& job, const WavWriter& file) {
     const std::size_t pairs = std::min(job.req.inputs.size(), job.play.routes.size());
     bool matches = true;
     unsigned delay = 0, compared = 0;
+    // The played file and ten seconds of delay at most are compared.
+    const std::uint64_t frames =
+        std::min(file.frames(), job.play.wav.frames() + static_cast<std::uint64_t>(10 * job.rate));
     for (std::size_t i = 0; i < pairs; ++i) {
         const Route& route = job.play.routes[i];
         AsiochanChannelInfo output{};
@@ -244,9 +310,12 @@ int checkLoopback(const CaptureJob& job) {
         output.isInput = 0;
         ASIOGetChannelInfo(&output);
         LoopbackResult check;
+        std::vector<std::uint8_t> captured;
         std::string error;
-        if (!compareLoopback(job.req.playFile, job.play.wav, route.fileChannel, job.buffers[i], output.type,
-                             job.inputType, &check, &error)) {
+        if (!readCapturedChannel(job.req.out, file.dataOffset(), job.req.inputs.size(), job.format.bytes, i, frames,
+                                 &captured, &error) ||
+            !compareLoopback(job.req.playFile, job.play.wav, route.fileChannel, captured, output.type, job.inputType,
+                             &check, &error)) {
             std::fprintf(stderr, "error: %s\n", error.c_str());
             return kExitFailure;
         }
@@ -283,33 +352,34 @@ int checkLoopback(const CaptureJob& job) {
     return matches && pairs > 0 ? kExitOk : kExitFailure;
 }
 
-// Writes the file, says what went wrong on the way and checks the loopback.
-int finishCapture(CaptureJob& job, const CaptureOutcome& outcome) {
+// Completes the file, says what went wrong on the way and checks the loopback.
+int finishCapture(const CaptureJob& job, WavWriter& file, const CaptureOutcome& outcome) {
     const CaptureRequestArgs& req = job.req;
-    std::string error;
-    std::size_t bytes = 0;
-    for (std::vector<std::uint8_t>& buffer : job.buffers) {
-        if (job.format.bigEndian) toLittleEndian(buffer, job.format.bytes);
-        bytes += buffer.size();
-    }
-    if (!writeWavChannels(req.out, job.format.wavTag, static_cast<std::uint32_t>(job.rate), job.format.wavBits,
-                          job.buffers, &error)) {
-        std::fprintf(stderr, "error: %s\n", error.c_str());
-        return kExitFailure;
-    }
-    std::printf("wrote %s (%u bytes of samples", req.out.c_str(), unsigned(bytes));
-    if (job.buffers.size() > 1) printInputs(", ", req.inputs);
-    std::printf(")%s%s\n", outcome.restarted ? ", with the gap of the driver's reset" : "",
-                outcome.complete ? "" : ", stopped early");
+    const bool closed = file.close();
+    if (!closed && !outcome.failed) std::fprintf(stderr, "error: %s\n", file.error().c_str());
+    std::printf("wrote %s (%llu bytes of samples", req.out.c_str(), (unsigned long long)file.dataBytes());
+    if (req.inputs.size() > 1) printInputs(", ", req.inputs);
+    std::printf("%s)%s%s\n", file.rf64() ? ", RF64" : "",
+                outcome.restarted ? ", with the gap of the driver's reset" : "",
+                outcome.complete || req.seconds <= 0 ? "" : ", stopped early");
     reportSkips(outcome.skipped, "the capture has gaps");
-    if (outcome.failed || outcome.skipped != 0) return kExitFailure;
+    if (outcome.dropped > 0)
+        std::fprintf(stderr, "warning: the inputs dropped %llu frames in all: the file has silence for them\n",
+                     (unsigned long long)outcome.dropped);
+    if (outcome.failed || !closed || outcome.skipped != 0 || outcome.dropped != 0) return kExitFailure;
     if (req.playFile.empty()) return kExitOk;
     if (outcome.restarted) {
         std::printf("loopback check: skipped, the capture holds the gap of the driver's reset\n");
         return kExitOk;
     }
-    return checkLoopback(job);
+    return checkLoopback(job, file);
 }
+
+// Asks for 1 ms timer steps while capturing, so that the queue's polls come on time.
+struct FineTimer {
+    FineTimer() { timeBeginPeriod(1); }
+    ~FineTimer() { timeEndPeriod(1); }
+};
 }  // namespace
 
 int runCapture(const Arguments& args) {
@@ -319,11 +389,13 @@ int runCapture(const Arguments& args) {
     }
     CaptureJob job;
     if (!parseCapture(args, &job.req)) return kExitUsage;
+    WavWriter file;  // outlives the session: the run is finished before it closes
     Session session;
     if (const int code = openCapture(session, args.value("--driver").value_or(""), job); code != kGoOn) return code;
+    FineTimer timer;
     CaptureOutcome outcome;
-    if (const int code = streamCapture(session, job, outcome); code != kGoOn) return code;
-    return finishCapture(job, outcome);
+    if (const int code = streamCapture(session, job, file, outcome); code != kGoOn) return code;
+    return finishCapture(job, file, outcome);
 }
 
 }  // namespace cli

@@ -108,32 +108,8 @@ Step waitForPeriods(StreamWatch& watch, std::uint32_t since, std::uint32_t perio
     }
 }
 
-// Returns a little after a period has begun: the driver's thread has then read
-// whether capture and playback run, and the next period is most of a period
-// away, so two start calls made now take effect in the same period.
-Step waitInsidePeriod(StreamWatch& watch, const LoopShape& shape) {
-    const std::uint32_t before = GetPeriodCount();
-    for (;;) {
-        const Step step = watchStep(watch);
-        if (step != Step::ok) return step;
-        if (GetPeriodCount() != before) break;
-        Sleep(0);
-    }
-    LARGE_INTEGER frequency, start, now;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
-    // A quarter of a period, at most a millisecond.
-    const double margin = std::min(0.001, shape.frames / shape.rate / 4);
-    do {
-        QueryPerformanceCounter(&now);
-    } while (static_cast<double>(now.QuadPart - start.QuadPart) < margin * static_cast<double>(frequency.QuadPart));
-    return Step::ok;
-}
-
 // The sequence is played at half of full scale (-6 dBFS): exact in every sample type.
 constexpr std::int32_t kLevel = 1 << 30;
-// Tries to start both streams in one period before giving up.
-constexpr int kStartAttempts = 20;
 // Many interfaces keep their outputs muted for a moment after their stream starts.
 constexpr double kSettleSeconds = 1.0;
 // Measurements made again because the driver skipped periods during them.
@@ -172,44 +148,24 @@ Step measureOnce(const LatencyRequest& req, const LoopShape& shape, std::int32_t
     }
     buffers.captured.assign(capturedBytes, 0);
 
-    std::uint32_t startedAt = 0;
-    for (int attempt = 0;; ++attempt) {
-        if (attempt == kStartAttempts) {
-            std::fprintf(stderr, "error: capture and playback could not be started in one period\n");
-            return Step::failed;
-        }
-        const std::int32_t armed =
-            SetCaptureBuffer(buffers.captured.data(), static_cast<std::int32_t>(buffers.captured.size()), req.in);
-        const std::int32_t queued =
-            armed == ASIOCHAN_OK
-                ? SetPlayBuffer(buffers.played.data(), static_cast<std::int32_t>(buffers.played.size()), req.out)
-                : armed;
-        if (queued != ASIOCHAN_OK) {
-            StopCapture();
-            std::fprintf(stderr, "error: input %u could not be armed or output %u not fed (code %d)\n", req.in, req.out,
-                         int(queued));
-            return Step::failed;
-        }
-        Step step = waitInsidePeriod(watch, shape);
-        if (step == Step::ok) {
-            const std::uint32_t before = GetPeriodCount();
-            StartCapture();
-            StartPlayback();
-            if (GetPeriodCount() == before) {
-                startedAt = before;
-                break;
-            }
-        }
-        // A period began between the two starts: the streams are not aligned.
-        // What played of the sequence dies away before the next try.
+    const std::int32_t armed =
+        SetCaptureBuffer(buffers.captured.data(), static_cast<std::int32_t>(buffers.captured.size()), req.in);
+    const std::int32_t queued =
+        armed == ASIOCHAN_OK
+            ? SetPlayBuffer(buffers.played.data(), static_cast<std::int32_t>(buffers.played.size()), req.out)
+            : armed;
+    if (queued != ASIOCHAN_OK) {
         StopCapture();
-        StopPlayback();
-        if (step == Step::ok) step = waitForPeriods(watch, GetPeriodCount(), periods);
-        if (step != Step::ok) return step;
+        std::fprintf(stderr, "error: input %u could not be armed or output %u not fed (code %d)\n", req.in, req.out,
+                     int(queued));
+        return Step::failed;
     }
-    // Both streams began with period startedAt + 1; once the period after the
-    // last one needed has begun, those are all in the capture.
-    const Step step = waitForPeriods(watch, startedAt, periods + 1);
+    // Both streams begin in one period, the first or the second after this count
+    // (one may begin while the call is made); once the period after the last one
+    // needed has begun, those are all in the capture.
+    const std::uint32_t before = GetPeriodCount();
+    StartCaptureAndPlayback();
+    const Step step = waitForPeriods(watch, before, periods + 2);
     StopCapture();
     StopPlayback();
     if (step != Step::ok) return step;
@@ -237,6 +193,25 @@ void printSummary(std::vector<std::size_t> delays, const LoopShape& shape, std::
         int(inLatency), int(outLatency), int(reported), ms(reported, shape.rate), median - reported,
         ms(median - reported, shape.rate));
 }
+
+// Opens the driver, checks the channels, prepares the run and says what it
+// measures. An exit code, or kGoOn.
+int openLatency(Session& session, const std::string& driver, const LatencyRequest& req, LoopShape* shape) {
+    if (!session.open(driver)) return kExitUsage;
+    if (static_cast<std::int32_t>(req.out) >= GetOutputChannelCount() ||
+        static_cast<std::int32_t>(req.in) >= GetInputChannelCount()) {
+        std::fprintf(stderr, "error: output %u or input %u does not exist (the driver has %d outputs, %d inputs)\n",
+                     req.out, req.in, int(GetOutputChannelCount()), int(GetInputChannelCount()));
+        return kExitUsage;
+    }
+    if (!session.prepare()) return kExitFailure;
+    if (!readShape(req, shape)) return kExitFailure;
+    std::printf("latency from output %u to input %u of %s: buffer %d frames at %.0f Hz (%s out, %s in)\n", req.out,
+                req.in, session.driverName().c_str(), int(shape->frames), shape->rate,
+                describeSampleType(shape->outType).name, describeSampleType(shape->inType).name);
+    std::fflush(stdout);
+    return kGoOn;
+}
 }  // namespace
 
 int runLatency(const Arguments& args) {
@@ -249,21 +224,10 @@ int runLatency(const Arguments& args) {
 
     Buffers buffers;  // outlives the session: the run is finished before they go
     Session session;
-    if (!session.open(args.value("--driver").value_or(""))) return kExitUsage;
-    if (static_cast<std::int32_t>(req.out) >= GetOutputChannelCount() ||
-        static_cast<std::int32_t>(req.in) >= GetInputChannelCount()) {
-        std::fprintf(stderr, "error: output %u or input %u does not exist (the driver has %d outputs, %d inputs)\n",
-                     req.out, req.in, int(GetOutputChannelCount()), int(GetInputChannelCount()));
-        return kExitUsage;
-    }
-    if (!session.prepare()) return kExitFailure;
     LoopShape shape;
-    if (!readShape(req, &shape)) return kExitFailure;
+    if (const int code = openLatency(session, args.value("--driver").value_or(""), req, &shape); code != kGoOn)
+        return code;
     installInterruptHandler();
-    std::printf("latency from output %u to input %u of %s: buffer %d frames at %.0f Hz (%s out, %s in)\n", req.out,
-                req.in, session.driverName().c_str(), int(shape.frames), shape.rate,
-                describeSampleType(shape.outType).name, describeSampleType(shape.inType).name);
-    std::fflush(stdout);
 
     const std::vector<double> sequence = maximumLengthSequence(kLatencySequenceOrder);
     std::vector<std::size_t> delays;

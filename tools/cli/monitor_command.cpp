@@ -11,7 +11,7 @@
 #include "commands.h"
 #include "level_display.h"
 #include "levels.h"
-#include "resumable_capture.h"
+#include "level_capture.h"
 #include "resumable_player.h"
 #include "sample_codec.h"
 #include "session.h"
@@ -54,14 +54,6 @@ bool parseMonitor(const Arguments& args, MonitorRequest* req) {
     return true;
 }
 
-// The monitored inputs as a run has them; read again after every restart.
-struct InputShape {
-    std::int32_t frames = 0;
-    double rate = 0.0;
-    std::vector<std::int32_t> types;
-    std::vector<int> widths;
-};
-
 bool readShape(const std::vector<unsigned>& channels, InputShape* shape) {
     shape->frames = GetBufferSizePreferred();
     shape->rate = GetCurrentSampleRate();
@@ -89,18 +81,9 @@ bool readShape(const std::vector<unsigned>& channels, InputShape* shape) {
     return true;
 }
 
-// Levels are read every 100 ms: each input is captured for that long into a
-// block with room for half a second more, so that it is stopped before it fills
-// (a full capture would leave dump files).
+// The levels are refreshed about every 100 ms, from the queue read every 10 ms.
 constexpr DWORD kRefreshMs = 100;
-
-std::vector<std::vector<std::uint8_t>> makeBlocks(const InputShape& shape) {
-    const auto periods = static_cast<std::size_t>(shape.rate * (kRefreshMs + 500) / 1000 / shape.frames) + 2;
-    std::vector<std::vector<std::uint8_t>> blocks;
-    for (int width : shape.widths)
-        blocks.emplace_back(periods * static_cast<std::size_t>(shape.frames) * static_cast<std::size_t>(width));
-    return blocks;
-}
+constexpr DWORD kPollMs = 10;
 
 std::string listOf(const std::vector<unsigned>& channels) {
     std::string text;
@@ -109,6 +92,93 @@ std::string listOf(const std::vector<unsigned>& channels) {
         text += std::to_string(c);
     }
     return text;
+}
+
+// Opens the driver, checks the channels against it and prepares the run; the
+// outputs to play on as a mask. An exit code, or kGoOn.
+int openMonitor(Session& session, const std::string& driver, MonitorRequest& req, InputShape* shape,
+                std::uint32_t* mask) {
+    if (!session.open(driver)) return kExitUsage;
+    const std::int32_t inputs = GetInputChannelCount();
+    if (req.channels.empty())
+        for (std::int32_t c = 0; c < inputs; ++c) req.channels.push_back(static_cast<unsigned>(c));
+    for (unsigned c : req.channels) {
+        if (static_cast<std::int32_t>(c) >= inputs) {
+            std::fprintf(stderr, "error: input channel %u does not exist (the driver has %d inputs)\n", c, int(inputs));
+            return kExitUsage;
+        }
+    }
+    if (req.channels.empty()) {
+        std::fprintf(stderr, "error: the driver \"%s\" has no inputs\n", session.driverName().c_str());
+        return kExitUsage;
+    }
+    for (unsigned c : req.playChannels) {
+        if (c > 31 || static_cast<std::int32_t>(c) >= GetOutputChannelCount()) {
+            std::fprintf(stderr, "error: output channel %u does not exist (the driver has %d outputs)\n", c,
+                         int(GetOutputChannelCount()));
+            return kExitUsage;
+        }
+        *mask |= 1u << c;
+    }
+    if (!readShape(req.channels, shape)) return kExitUsage;
+    if (!session.prepare()) return kExitFailure;
+    if (!readShape(req.channels, shape)) return kExitFailure;
+    return kGoOn;
+}
+
+// Shows the levels until the time is up or Ctrl+C, through the driver's resets.
+// An exit code.
+int monitorLevels(Session& session, const MonitorRequest& req, InputShape& shape, ResumablePlayer* player) {
+    LevelCapture levels(req.channels);
+    std::vector<LevelMeter> meters(req.channels.size());
+    LevelDisplay display(req.channels);
+    StreamWatch watch;
+    watch.restart();
+    const DWORD begin = GetTickCount();
+    const auto elapsed = [begin] { return (GetTickCount() - begin) / 1000.0; };
+    std::int32_t code = levels.start(shape);
+    DWORD shownAt = begin;
+    while (code == ASIOCHAN_OK && !interrupted() && !(req.seconds > 0 && elapsed() >= req.seconds)) {
+        Sleep(kPollMs);
+        const StreamWatch::Event event = watch.poll();
+        if (event == StreamWatch::Event::stalled) {
+            levels.stop();
+            if (player) player->stop();
+            reportStall();
+            session.close();
+            return kExitFailure;
+        }
+        if (event == StreamWatch::Event::reset) {
+            // The levels go on in the new run.
+            levels.stop();
+            if (player) player->hold(watch.periodsAtReset(), GetBufferSizePreferred());
+            const bool more = player && !player->finished();
+            if (!restartRun(session.driverName().c_str()) || !readShape(req.channels, &shape)) return kExitFailure;
+            watch.restart();
+            code = levels.start(shape);
+            if (more && !player->start())
+                std::fprintf(stderr, "error: the player did not start again after the reset\n");
+            continue;
+        }
+        code = levels.collect(meters);
+        if (GetTickCount() - shownAt < kRefreshMs) continue;
+        shownAt = GetTickCount();
+        if (display.offer(meters, elapsed()))
+            for (LevelMeter& m : meters) m.clear();
+    }
+    levels.stop();
+    if (player) player->stop();
+    if (code != ASIOCHAN_OK) {
+        std::fprintf(stderr, "error: the inputs' buffers could not be queued (code %d)\n", int(code));
+        return kExitFailure;
+    }
+    display.finish(meters, elapsed());
+    reportSkips(watch.skippedPeriods(), "the levels lack their input");
+    if (levels.dropped() > 0)
+        std::fprintf(stderr, "warning: the inputs dropped %llu frames: the levels lack them\n",
+                     (unsigned long long)levels.dropped());
+    if (interrupted()) std::printf("stopped\n");
+    return kExitOk;
 }
 }  // namespace
 
@@ -125,36 +195,11 @@ int runMonitor(const Arguments& args) {
         std::fprintf(stderr, "error: %s\n", error.c_str());
         return kExitUsage;
     }
-
-    std::vector<std::vector<std::uint8_t>> blocks;  // outlive the session: the run is finished before they go
     Session session;
-    if (!session.open(args.value("--driver").value_or(""))) return kExitUsage;
-    const std::int32_t inputs = GetInputChannelCount();
-    if (req.channels.empty())
-        for (std::int32_t c = 0; c < inputs; ++c) req.channels.push_back(static_cast<unsigned>(c));
-    for (unsigned c : req.channels) {
-        if (static_cast<std::int32_t>(c) >= inputs) {
-            std::fprintf(stderr, "error: input channel %u does not exist (the driver has %d inputs)\n", c, int(inputs));
-            return kExitUsage;
-        }
-    }
-    if (req.channels.empty()) {
-        std::fprintf(stderr, "error: the driver \"%s\" has no inputs\n", session.driverName().c_str());
-        return kExitUsage;
-    }
-    std::uint32_t mask = 0;
-    for (unsigned c : req.playChannels) {
-        if (c > 31 || static_cast<std::int32_t>(c) >= GetOutputChannelCount()) {
-            std::fprintf(stderr, "error: output channel %u does not exist (the driver has %d outputs)\n", c,
-                         int(GetOutputChannelCount()));
-            return kExitUsage;
-        }
-        mask |= 1u << c;
-    }
     InputShape shape;
-    if (!readShape(req.channels, &shape)) return kExitUsage;
-    if (!session.prepare()) return kExitFailure;
-    if (!readShape(req.channels, &shape)) return kExitFailure;
+    std::uint32_t mask = 0;
+    if (const int code = openMonitor(session, args.value("--driver").value_or(""), req, &shape, &mask); code != kGoOn)
+        return code;
     installInterruptHandler();
     // The multi-channel player loops the file's first channel on every output.
     PlaybackPlan plan{req.playFile, played, {}, false, true, 1.0f};
@@ -171,64 +216,7 @@ int runMonitor(const Arguments& args) {
     if (req.seconds > 0) std::printf(", for %.1f s", req.seconds);
     std::printf("; Ctrl+C stops\n");
     std::fflush(stdout);
-
-    blocks = makeBlocks(shape);
-    std::vector<LevelMeter> meters(req.channels.size());
-    std::vector<double> decoded;
-    LevelDisplay display(req.channels);
-    StreamWatch watch;
-    watch.restart();
-    const DWORD begin = GetTickCount();
-    const auto elapsed = [begin] { return (GetTickCount() - begin) / 1000.0; };
-    while (!interrupted() && !(req.seconds > 0 && elapsed() >= req.seconds)) {
-        // The run has one input width: every block counts in the first input's.
-        ResumableCapture capture(blocks, req.channels, shape.types[0], shape.widths[0], shape.rate);
-        const std::int32_t armed = capture.arm();
-        if (armed != ASIOCHAN_OK) {
-            StopCapture();
-            std::fprintf(stderr, "error: the inputs could not be armed (code %d)\n", int(armed));
-            return kExitFailure;
-        }
-        const DWORD armedAt = GetTickCount();
-        StreamWatch::Event event = StreamWatch::Event::none;
-        while (event == StreamWatch::Event::none && GetTickCount() - armedAt < kRefreshMs && !interrupted()) {
-            Sleep(10);
-            event = watch.poll();
-        }
-        StopCapture();
-        if (event == StreamWatch::Event::stalled) {
-            if (playing) player.stop();
-            reportStall();
-            session.close();
-            return kExitFailure;
-        }
-        if (event == StreamWatch::Event::reset) {
-            // This refresh's captures end with the run; the levels go on in the new one.
-            if (playing) player.hold(watch.periodsAtReset(), GetBufferSizePreferred());
-            const bool more = playing && !player.finished();
-            if (!restartRun(session.driverName().c_str()) || !readShape(req.channels, &shape)) return kExitFailure;
-            watch.restart();
-            blocks = makeBlocks(shape);
-            if (more && !player.start())
-                std::fprintf(stderr, "error: the player did not start again after the reset\n");
-            continue;
-        }
-        capture.settle();
-        for (std::size_t i = 0; i < req.channels.size(); ++i) {
-            const std::size_t count =
-                std::min(capture.captured(), blocks[i].size()) / static_cast<std::size_t>(shape.widths[i]);
-            decoded.resize(count);
-            decodeUnitSamples(blocks[i].data(), count, shape.types[i], decoded.data());
-            meters[i].add(decoded.data(), count);
-        }
-        if (display.offer(meters, elapsed()))
-            for (LevelMeter& m : meters) m.clear();
-    }
-    display.finish(meters, elapsed());
-    if (playing) player.stop();
-    reportSkips(watch.skippedPeriods(), "the levels lack their input");
-    if (interrupted()) std::printf("stopped\n");
-    return kExitOk;
+    return monitorLevels(session, req, shape, playing ? &player : nullptr);
 }
 
 }  // namespace cli

@@ -12,9 +12,9 @@ constexpr DWORD kLogLineMs = 1000;
 
 struct Display {
     bool console = false;
-    char pending[96] = {};  // the last state shown or to be shown
-    bool shown = true;      // `pending` is on the screen or in the log
-    bool lineOpen = false;  // a console line is being rewritten
+    char pending[160] = {};  // the last state shown or to be shown
+    bool shown = true;       // `pending` is on the screen or in the log
+    bool lineOpen = false;   // a console line is being rewritten
     DWORD lastLine = 0;
     bool anyLine = false;
 };
@@ -44,12 +44,16 @@ void writeLogLine(Display& d) {
 }
 }  // namespace
 
-void showProgress(const char* label, double elapsedSeconds, double totalSeconds) {
+void showProgress(const char* label, double elapsedSeconds, double totalSeconds, const char* note) {
     Display& d = display();
-    char elapsed[32], total[32];
+    char elapsed[32], total[40] = "";
     clock(elapsed, sizeof elapsed, elapsedSeconds);
-    clock(total, sizeof total, totalSeconds);
-    std::snprintf(d.pending, sizeof d.pending, "%s %s / %s", label, elapsed, total);
+    if (totalSeconds > 0) {
+        std::strcpy(total, " / ");
+        clock(total + 3, sizeof total - 3, totalSeconds);
+    }
+    std::snprintf(d.pending, sizeof d.pending, "%s %s%s%s%s", label, elapsed, total, note ? ", " : "",
+                  note ? note : "");
     d.shown = false;
     if (d.console) {
         std::printf("\r%s", d.pending);

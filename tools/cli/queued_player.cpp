@@ -21,7 +21,7 @@ std::uint64_t QueuedPlayer::left(std::uint64_t queued) const {
     return position_ + queued < frames ? frames - position_ - queued : 0;
 }
 
-bool QueuedPlayer::start() {
+bool QueuedPlayer::prime() {
     const std::uint64_t frames = plan_.wav.frames();
     if (frames == 0 || !hasPlayerWords(plan_.wav.bitsPerSample, plan_.wav.sampleFormat)) return false;
     const double rate = GetCurrentSampleRate();
@@ -39,8 +39,13 @@ bool QueuedPlayer::start() {
     for (Output& output : outputs_)
         if (!queueBlock(output)) return false;
     periodsAtStart_ = GetPeriodCount();
-    StartPlayback();
     running_ = true;
+    return true;
+}
+
+bool QueuedPlayer::start() {
+    if (!prime()) return false;
+    StartPlayback();
     feed();
     return true;
 }

@@ -3,7 +3,7 @@
 // file channel into its output's sample type, as the library's players do, and
 // queues them on each output with SetPlayBuffer, one playing and one queued, so
 // every output plays gap-free. The first block of every output is handed over
-// before StartPlayback, so all outputs start in the same period and stay aligned.
+// before playback starts, so all outputs start in the same period and stay aligned.
 // It also plays the 32-bit integer and float files the players do not take.
 #pragma once
 
@@ -19,6 +19,9 @@ public:
     explicit QueuedPlayer(PlaybackPlan plan) : plan_(std::move(plan)) {}
 
     bool start() override;
+    // Hands every output its first block without starting playback: the caller
+    // starts it (capture --play with StartCaptureAndPlayback). False when refused.
+    bool prime();
     void stop() override;
     bool inPlay() const override;
     void feed() override;

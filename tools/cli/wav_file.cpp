@@ -227,30 +227,4 @@ bool writeWav(const std::string& path, std::uint16_t formatTag, std::uint32_t sa
     return true;
 }
 
-bool writeWavChannels(const std::string& path, std::uint16_t formatTag, std::uint32_t sampleRate,
-                      std::uint16_t bitsPerSample, const std::vector<std::vector<std::uint8_t>>& channels,
-                      std::string* error) {
-    const std::size_t width = bitsPerSample / 8u;
-    const std::size_t length = channels.empty() ? 0 : channels[0].size();
-    const std::size_t frames = width ? length / width : 0;
-    const std::size_t frame = width * channels.size();
-    const auto head = wavHeader(formatTag, sampleRate, bitsPerSample, static_cast<std::uint16_t>(channels.size()),
-                                static_cast<std::uint32_t>(frames * frame));
-    File f(std::fopen(path.c_str(), "wb"));
-    bool written = f && std::fwrite(head.data(), 1, head.size(), f.get()) == head.size();
-    // Interleaved a piece at a time: no second copy of the capture.
-    std::vector<std::uint8_t> piece;
-    constexpr std::size_t kPieceFrames = 1 << 14;
-    for (std::size_t at = 0; written && at < frames; at += kPieceFrames) {
-        const std::size_t n = std::min(kPieceFrames, frames - at);
-        piece.resize(n * frame);
-        for (std::size_t i = 0; i < n; ++i)
-            for (std::size_t c = 0; c < channels.size(); ++c)
-                std::memcpy(&piece[i * frame + c * width], &channels[c][(at + i) * width], width);
-        written = std::fwrite(piece.data(), 1, piece.size(), f.get()) == piece.size();
-    }
-    if (!written) *error = "cannot write " + path;
-    return written;
-}
-
 }  // namespace cli

@@ -1,5 +1,6 @@
 // WAV files for the command-line host: the facts of a file to play (for checks
-// and progress) and writing a capture in the driver's input format.
+// and progress) and writing a whole file at once (a capture streams through
+// wav_writer.h).
 #pragma once
 
 #include <cstdint>
@@ -49,9 +50,5 @@ bool readChannelWords(const std::string& path, const WavInfo& info, unsigned cha
 // IEEE float (formatTag 3): `bytes` holds whole frames of `channels` samples.
 bool writeWav(const std::string& path, std::uint16_t formatTag, std::uint32_t sampleRate, std::uint16_t bitsPerSample,
               const std::vector<std::uint8_t>& bytes, std::string* error, std::uint16_t channels = 1);
-// The same from one buffer per channel, all of one length, interleaved on the way.
-bool writeWavChannels(const std::string& path, std::uint16_t formatTag, std::uint32_t sampleRate,
-                      std::uint16_t bitsPerSample, const std::vector<std::vector<std::uint8_t>>& channels,
-                      std::string* error);
 
 }  // namespace cli

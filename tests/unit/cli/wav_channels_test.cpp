@@ -4,6 +4,7 @@
 #include <string>
 
 #include "wav_file.h"
+#include "wav_writer.h"
 
 namespace {
 
@@ -14,8 +15,12 @@ TEST(CliWavChannels, WritesInterleavedAndReadsFramesBack) {
     std::vector<std::vector<std::uint8_t>> channels(3);
     for (std::size_t c = 0; c < channels.size(); ++c)
         for (std::size_t i = 0; i < 2 * 40000; ++i) channels[c].push_back(static_cast<std::uint8_t>(i * 7 + c * 100));
+    const std::uint8_t* sources[] = {channels[0].data(), channels[1].data(), channels[2].data()};
+    cli::WavWriter writer;
+    ASSERT_TRUE(writer.open(path, {1, 3, 48000, 16}, false) && writer.writeChannels(sources, 0, 40000) &&
+                writer.close())
+        << writer.error();
     std::string error;
-    ASSERT_TRUE(cli::writeWavChannels(path, 1, 48000, 16, channels, &error)) << error;
     cli::WavInfo info;
     ASSERT_TRUE(cli::readWavInfo(path, &info, &error)) << error;
     EXPECT_EQ(info.channels, 3);

@@ -1,5 +1,7 @@
 #include "simdriver/com/sim_classes.h"
 
+#include <cstdlib>
+
 namespace asiochan::sim::com {
 
 namespace {
@@ -39,6 +41,11 @@ const SimClassInfo kClasses[] = {
      "{5A1C0009-7E57-4A51-8C0D-A510C4A20009}",
      "asiochan_sim_skips",
      "asiochan sim (skips)"},
+    {SimClass::Fast,
+     {0x5a1c000a, 0x7e57, 0x4a51, {0x8c, 0x0d, 0xa5, 0x10, 0xc4, 0xa2, 0x00, 0x0a}},
+     "{5A1C000A-7E57-4A51-8C0D-A510C4A2000A}",
+     "asiochan_sim_fast",
+     "asiochan sim (fast)"},
 };
 }  // namespace
 
@@ -59,6 +66,11 @@ SimConfig configFor(SimClass kind) {
     config.name = "asiochan sim";
     // A driver left running for hours only counts its calls.
     config.keepCallLog = kind == SimClass::Stepped || kind == SimClass::SteppedFloat;
+    if (kind == SimClass::Fast) {
+        config.inputs = 64;
+        config.outputs = 64;
+        config.bufferPreferred = 1024;
+    }
     if (kind == SimClass::SteppedFloat) {
         config.inputType = ASIOSTFloat32LSB;
         config.outputType = ASIOSTFloat32LSB;
@@ -68,9 +80,11 @@ SimConfig configFor(SimClass kind) {
 
 ClockOptions clockFor(SimClass kind) {
     ClockOptions clock;
-    if (kind == SimClass::Default || kind == SimClass::Resets || kind == SimClass::Stalls || kind == SimClass::Skips) {
+    if (kind == SimClass::Default || kind == SimClass::Resets || kind == SimClass::Stalls || kind == SimClass::Skips ||
+        kind == SimClass::Fast) {
         clock.freeRunning = true;
-        clock.inputFill = kind == SimClass::Resets ? InputFill::pattern : InputFill::loopback;
+        clock.inputFill =
+            kind == SimClass::Resets || kind == SimClass::Fast ? InputFill::pattern : InputFill::loopback;
         clock.recordOutputs = false;
     } else {
         clock.freeRunning = false;
@@ -78,6 +92,17 @@ ClockOptions clockFor(SimClass kind) {
         clock.recordOutputs = true;
     }
     return clock;
+}
+
+double paceFor(SimClass kind) {
+    if (kind != SimClass::Fast) return 1.0;
+    char text[32];
+    const DWORD n = GetEnvironmentVariableA("ASIOCHAN_SIM_PACE", text, sizeof text);
+    if (n == 0 || n >= sizeof text) return kFastPace;
+    char* end = nullptr;
+    const double pace = std::strtod(text, &end);
+    // Anything but 0 or a plain number from 0.01 to 10^6 keeps the default.
+    return end != text && *end == '\0' && (pace == 0.0 || (pace >= 0.01 && pace <= 1e6)) ? pace : kFastPace;
 }
 
 }  // namespace asiochan::sim::com

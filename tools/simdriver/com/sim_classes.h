@@ -20,6 +20,8 @@ enum class SimClass {
                    // into every run
     Skips,         // like Default, but about half a second into every run it skips
                    // kScriptSkips periods (its sample position jumps over them)
+    Fast,          // 64 inputs fed the known pattern and 64 outputs, 1024-frame periods,
+                   // paced at a multiple of real time (paceFor): for long captures
 };
 
 struct SimClassInfo {
@@ -41,5 +43,11 @@ SimConfig configFor(SimClass kind);
 // records nothing; the stepped one runs periods on request, feeds the inputs a
 // known pattern and records the outputs.
 ClockOptions clockFor(SimClass kind);
+
+// How many times real time a class's free-running clock runs: 1, except for the
+// Fast class: kFastPace, or the multiple that the environment variable
+// ASIOCHAN_SIM_PACE gives (read at every start; 0: as fast as it can).
+constexpr double kFastPace = 8.0;
+double paceFor(SimClass kind);
 
 }  // namespace asiochan::sim::com

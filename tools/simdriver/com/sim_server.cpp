@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <unknwn.h>
 
+#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -50,8 +51,11 @@ std::int32_t ASIOCHAN_COMCALL ComSimDriver::QueryInterface(const platform::Class
 }
 
 ASIOError ComSimDriver::start() {
-    if (realTimePacing && bufferFrames_ > 0 && currentRate_ > 0.0)
-        clock().options().periodMicros = static_cast<std::uint32_t>(bufferFrames_ * 1e6 / currentRate_);
+    if (realTimePacing && bufferFrames_ > 0 && currentRate_ > 0.0) {
+        const double pace = paceFor(kind_);
+        clock().options().periodMicros =
+            pace > 0.0 ? static_cast<std::uint32_t>(std::llround(bufferFrames_ * 1e6 / currentRate_ / pace)) : 0;
+    }
     // The clock thread is not running yet: the count is its own from here on.
     if (kind_ == SimClass::Skips && !started()) periodsUntilScript_.store(kScriptPeriods, std::memory_order_relaxed);
     return SimDriver::start();

@@ -19,7 +19,8 @@ class ComSimDriver : public SimDriver {
 public:
     ComSimDriver(const SimClassInfo& cls, SimConfig config);
     std::int32_t ASIOCHAN_COMCALL QueryInterface(const platform::ClassId& iid, void** object) override;
-    // A free-running clock is paced to the buffer size and rate of this start.
+    // A free-running clock is paced to the buffer size and rate of this start, at
+    // the class's multiple of real time.
     ASIOError start() override;
     SimClass kind() const { return kind_; }
     bool realTimePacing = true;

@@ -29,12 +29,6 @@ bool waitUntil(Done done, platform::Event& event, std::uint32_t timeoutMs) {
 }
 }  // namespace
 
-std::uint8_t inputPatternByte(AsioLong channel, std::uint64_t offset) {
-    // Differs between neighbouring bytes, between channels and between periods.
-    const std::uint64_t x = offset + 0x9e37u * static_cast<std::uint64_t>(channel + 1);
-    return static_cast<std::uint8_t>(x ^ (x >> 8) ^ (x >> 16) ^ (x >> 24));
-}
-
 SimClock::~SimClock() { stop(); }
 
 bool SimClock::start(std::vector<ClockBuffer> buffers, ASIOCallbacks* callbacks, AsioLong frames,
@@ -124,9 +118,11 @@ void SimClock::threadMain(void* self) {
             if (clock.active_.periodMicros != 0) {
                 const std::uint64_t now = platform::monotonicMicros();
                 if (now < due) {
+                    // Whole milliseconds are slept (a sleep may end a little late: the next
+                    // period comes as much sooner), only the last fraction is spun.
                     const std::uint64_t wait = due - now;
-                    if (wait >= 2000)
-                        platform::sleepMs(static_cast<std::uint32_t>(wait / 1000 - 1));
+                    if (wait >= 1000)
+                        platform::sleepMs(static_cast<std::uint32_t>(wait / 1000));
                     else
                         platform::yieldThread();
                     continue;
@@ -157,7 +153,7 @@ void SimClock::fillInputs(int index) {
         std::uint8_t* half = buffer.halves[index];
         if (active_.inputFill == InputFill::pattern) {
             const std::uint64_t at = inputOffsets_[b];
-            for (std::size_t i = 0; i < buffer.bytesPerHalf; ++i) half[i] = inputPatternByte(buffer.channel, at + i);
+            fillInputPattern(buffer.channel, at, half, buffer.bytesPerHalf);
             inputOffsets_[b] = at + buffer.bytesPerHalf;
         } else if (active_.inputFill == InputFill::loopback) {
             std::memset(half, 0, buffer.bytesPerHalf);

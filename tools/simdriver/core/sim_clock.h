@@ -16,6 +16,7 @@
 
 #include "driver/asio_types.h"
 #include "platform/platform.h"
+#include "simdriver/core/input_pattern.h"
 
 namespace asiochan::sim {
 
@@ -62,9 +63,6 @@ constexpr std::uint32_t kNoticeReset = 1;       // asioMessage(kAsioResetRequest
 constexpr std::uint32_t kNoticeResync = 2;      // asioMessage(kAsioResyncRequest)
 constexpr std::uint32_t kNoticeLatencies = 4;   // asioMessage(kAsioLatenciesChanged)
 constexpr std::uint32_t kNoticeSampleRate = 8;  // sampleRateDidChange(rate)
-
-// Byte `offset` of the input pattern of input channel `channel`.
-std::uint8_t inputPatternByte(AsioLong channel, std::uint64_t offset);
 
 class SimClock {
 public:

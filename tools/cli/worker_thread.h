@@ -1,0 +1,27 @@
+// A thread of the command-line host running one function (the toolchain's
+// std::thread is not there in every MinGW build).
+#pragma once
+
+#include <functional>
+
+namespace cli {
+
+class WorkerThread {
+public:
+    WorkerThread() = default;
+    ~WorkerThread() { join(); }
+    WorkerThread(const WorkerThread&) = delete;
+    WorkerThread& operator=(const WorkerThread&) = delete;
+
+    // Runs `body` on a new thread; false when none can be made.
+    bool start(std::function<void()> body);
+    // Waits for the thread to end (nothing when none runs).
+    void join();
+    bool started() const { return handle_ != nullptr; }
+
+private:
+    std::function<void()> body_;
+    void* handle_ = nullptr;
+};
+
+}  // namespace cli
