@@ -510,7 +510,11 @@ uint8_t ASIOCHAN_CALL IsPortCaptureRunning(uint32_t channel);
  * (or GetCaptureQueueState's filledBuffers rose), and look at least once per queued
  * buffer's length less one period (a buffer of N frames, periods of P frames: every N - P
  * frames at the most), or frames are dropped. Buffers of several periods each leave
- * the application the most time.
+ * the application the most time. An input whose filledBuffers counts a buffer takes
+ * the next one at once. A period fills the inputs one after another, so each input's
+ * state speaks for that input only: in the middle of a period one input may count a
+ * buffer filled whose partner on another input still takes that period's last frames.
+ * Hand a group's buffers on once every input of the group counts them.
  *
  * A stream counts as recording, also while it waits for a buffer: capture keeps running
  * (IsCaptureRunning and IsPortCaptureRunning answer 1) until the stream ends. Periods in

@@ -192,6 +192,11 @@ void Engine::recordStream(const Period& period, std::uint32_t channel) {
     }
     const std::int64_t dropped = started ? period.frames - frame : 0;
 
+    // The slots of the buffers filled are the application's again, before the
+    // counts say so: an application that sees a buffer counted as filled finds
+    // its slot free and may queue the next one at once.
+    if (completed != 0) s.filled.store(filled, std::memory_order_release);
+
     // Only what changed is stored: in a steady period, the position and one count.
     const std::uint32_t version = s.version.load(std::memory_order_relaxed);
     s.version.store(version + 1, std::memory_order_relaxed);
@@ -207,8 +212,6 @@ void Engine::recordStream(const Period& period, std::uint32_t channel) {
     s.version.store(version + 2, std::memory_order_release);
     s.filledFrames.store(static_cast<std::int32_t>(at), std::memory_order_relaxed);
     if (started != wasStarted) s.started.store(1, std::memory_order_relaxed);
-    // Last: the slots of the buffers filled are the application's again.
-    if (completed != 0) s.filled.store(filled, std::memory_order_release);
     if (half != nullptr) std::memset(half, 0, static_cast<std::size_t>(period.captureBytes));
 }
 
