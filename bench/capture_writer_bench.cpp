@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "raw_file.h"
-#include "wav_writer.h"
+#include "wav/raw_file.h"
+#include "wav/wav_writer.h"
 
 namespace {
 

@@ -24,15 +24,22 @@ target_link_libraries(asiochan_test_instance PUBLIC asiochan_core)
 
 file(GLOB_RECURSE ASIOCHAN_UNIT_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp)
 list(REMOVE_ITEM ASIOCHAN_UNIT_TEST_SOURCES ${ASIOCHAN_ROOT}/tests/unit/support/test_library.cpp)
-# The command-line host's sample codec, WAV files, player words, measuring maths and
-# capture writer and queue are portable: their tests and benchmarks run here.
+# The command-line host's portable parts run here with their tests and benchmarks:
+# arguments, help, the progress throttle, the sample codec, WAV files, player
+# words, the measuring maths, routing, what a run's events come to, and the
+# capture writer and queue.
+set(ASIOCHAN_CLI_DIR ${ASIOCHAN_ROOT}/tools/cli)
 set(ASIOCHAN_CLI_PORTABLE_SOURCES
-    ${ASIOCHAN_ROOT}/tools/cli/sample_codec.cpp ${ASIOCHAN_ROOT}/tools/cli/wav_file.cpp
-    ${ASIOCHAN_ROOT}/tools/cli/player_word.cpp ${ASIOCHAN_ROOT}/tools/cli/mls.cpp
-    ${ASIOCHAN_ROOT}/tools/cli/delay_search.cpp ${ASIOCHAN_ROOT}/tools/cli/levels.cpp
-    ${ASIOCHAN_ROOT}/tools/cli/wav_layout.cpp ${ASIOCHAN_ROOT}/tools/cli/interleave.cpp
-    ${ASIOCHAN_ROOT}/tools/cli/raw_file.cpp ${ASIOCHAN_ROOT}/tools/cli/wav_writer.cpp
-    ${ASIOCHAN_ROOT}/tools/cli/queue_timeline.cpp ${ASIOCHAN_ROOT}/tools/cli/capture_sets.cpp)
+    ${ASIOCHAN_CLI_DIR}/console/arguments.cpp ${ASIOCHAN_CLI_DIR}/console/usage.cpp
+    ${ASIOCHAN_CLI_DIR}/console/progress_line.cpp
+    ${ASIOCHAN_CLI_DIR}/wav/sample_codec.cpp ${ASIOCHAN_CLI_DIR}/wav/wav_file.cpp
+    ${ASIOCHAN_CLI_DIR}/wav/player_word.cpp ${ASIOCHAN_CLI_DIR}/wav/wav_layout.cpp
+    ${ASIOCHAN_CLI_DIR}/wav/interleave.cpp ${ASIOCHAN_CLI_DIR}/wav/raw_file.cpp
+    ${ASIOCHAN_CLI_DIR}/wav/wav_writer.cpp
+    ${ASIOCHAN_CLI_DIR}/measure/mls.cpp ${ASIOCHAN_CLI_DIR}/measure/delay_search.cpp
+    ${ASIOCHAN_CLI_DIR}/measure/levels.cpp
+    ${ASIOCHAN_CLI_DIR}/streaming/routing.cpp ${ASIOCHAN_CLI_DIR}/streaming/run_outcome.cpp
+    ${ASIOCHAN_CLI_DIR}/streaming/queue_timeline.cpp ${ASIOCHAN_CLI_DIR}/streaming/capture_sets.cpp)
 add_executable(asiochan_unit_tests ${ASIOCHAN_UNIT_TEST_SOURCES} ${ASIOCHAN_CLI_PORTABLE_SOURCES})
 target_sources(asiochan_unit_tests PRIVATE ${ASIOCHAN_ROOT}/tests/capture_check/capture_check.cpp)
 asiochan_includes(asiochan_unit_tests)

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/wav_file.h"
+#include "wav/wav_file.h"
 #include "fileplay/sample_conversion.h"
 #include "fileplay/wav_header.h"
 

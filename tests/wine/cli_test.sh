@@ -39,6 +39,14 @@ run "$cli";                        expect "no command is a usage error" 2 "usage
 run "$cli" bogus;                  expect "unknown command" 2 'unknown command "bogus"'
 run "$cli" play --help;            expect "play --help" 0 "usage: asiochan play FILE.wav"
 run "$cli" capture --driver;       expect "option without its value" 2 "option --driver needs a value"
+run "$cli" help capture;           expect "help COMMAND" 0 "usage: asiochan capture OUT.wav"
+grep -qE "^  --play-map F:O,\.\.\. +file channel F on output O" <<<"$out" ||
+    { echo "FAIL: help lists each option with its help"; failures=$((failures + 1)); }
+run "$cli" capture typo.wav --channels 0 --seconds 1 --bogus
+expect "an option capture does not take" 2 "^error: unknown option --bogus for capture$"
+grep -q "usage: asiochan capture" <<<"$out" && [ ! -e typo.wav ] ||
+    { echo "FAIL: an unknown option prints the usage and records nothing"; failures=$((failures + 1)); }
+run "$cli" drivers --loop;         expect "another command's option" 2 "unknown option --loop for drivers"
 
 run "$cli" drivers;                expect "drivers lists the simulated driver first" 0 "^0: asiochan simulated driver"
 run "$cli" info;                   expect "info of the first driver" 0 "inputs: +8 \(Int32LSB\)"

@@ -8,7 +8,7 @@
 
 #include "fileplay/wav_files.h"
 #include "support/open_files.h"
-#include "wav_file.h"
+#include "wav/wav_file.h"
 
 namespace asiochan {
 namespace {

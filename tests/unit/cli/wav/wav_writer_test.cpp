@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "wav/wav_file.h"
+#include "wav/wav_writer.h"
+
+namespace {
+
+std::vector<std::uint8_t> fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::uint64_t le(const std::vector<std::uint8_t>& bytes, std::size_t at, int count) {
+    std::uint64_t value = 0;
+    for (int i = count - 1; i >= 0; --i) value = value << 8 | bytes.at(at + static_cast<std::size_t>(i));
+    return value;
+}
+
+std::string tag(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+    return std::string(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                       bytes.begin() + static_cast<std::ptrdiff_t>(at) + 4);
+}
+
+// One buffer per channel of `frames` samples of `width` bytes, all different.
+struct Channels {
+    Channels(std::size_t count, std::size_t width, std::size_t frames) : buffers(count) {
+        for (std::size_t c = 0; c < count; ++c) {
+            for (std::size_t i = 0; i < frames * width; ++i)
+                buffers[c].push_back(static_cast<std::uint8_t>(i * 7 + c * 50 + 1));
+            pointers.push_back(buffers[c].data());
+        }
+    }
+    // The same frames interleaved, with `silent` frames of zeros after frame `at`.
+    std::vector<std::uint8_t> interleaved(std::size_t width, std::size_t at, std::size_t silent) const {
+        std::vector<std::uint8_t> out;
+        const std::size_t frames = buffers[0].size() / width;
+        for (std::size_t i = 0; i < frames; ++i) {
+            if (i == at) out.insert(out.end(), silent * width * buffers.size(), 0);
+            for (const auto& b : buffers) out.insert(out.end(), b.begin() + i * width, b.begin() + (i + 1) * width);
+        }
+        return out;
+    }
+    std::vector<std::vector<std::uint8_t>> buffers;
+    std::vector<const std::uint8_t*> pointers;
+};
+
+// A capture that fits in a WAV file is the file the writer of whole captures
+// made: its header and its interleaved samples, byte for byte, however the
+// frames and the silence of a drop come in.
+TEST(CliWavWriter, PlainFileIsTheWholeCaptureWritersFile) {
+    const struct {
+        std::uint16_t tag, bits, channels;
+        std::size_t frames;
+    } cases[] = {{1, 16, 3, 40001}, {1, 24, 1, 999},   {3, 32, 2, 70000},
+                 {1, 32, 64, 5000}, {1, 32, 13, 1001}, {3, 64, 5, 3000}};
+    const std::string ours = ::testing::TempDir() + "asiochan_writer_plain.wav";
+    const std::string theirs = ::testing::TempDir() + "asiochan_writer_whole.wav";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.channels) + " channels of " + std::to_string(c.bits) + " bits");
+        const std::size_t width = c.bits / 8u;
+        const Channels channels(c.channels, width, c.frames);
+        const std::size_t split = c.frames / 3;
+        cli::WavWriter writer;
+        ASSERT_TRUE(writer.open(ours, {c.tag, c.channels, 48000, c.bits}, false)) << writer.error();
+        ASSERT_TRUE(writer.writeChannels(channels.pointers.data(), 0, split));
+        ASSERT_TRUE(writer.writeSilence(17));
+        ASSERT_TRUE(writer.writeChannels(channels.pointers.data(), split, c.frames - split));
+        ASSERT_TRUE(writer.close()) << writer.error();
+        EXPECT_EQ(writer.frames(), c.frames + 17);
+        std::string error;
+        ASSERT_TRUE(
+            cli::writeWav(theirs, c.tag, 48000, c.bits, channels.interleaved(width, split, 17), &error, c.channels));
+        EXPECT_TRUE(fileBytes(ours) == fileBytes(theirs));
+    }
+    std::remove(ours.c_str());
+    std::remove(theirs.c_str());
+}
+
+// A file that may grow past 4 GiB starts with a JUNK chunk the size of ds64; it
+// stays a WAV file up to the limit (small here) and is RF64 past it.
+TEST(CliWavWriter, ReservedFileBecomesRf64PastTheLimit) {
+    constexpr std::uint64_t kLimit = 72 + 96;  // RIFF size of 96 bytes of samples
+    const struct {
+        std::size_t frames;  // of 2 channels of 16 bits
+        bool rf64;
+    } cases[] = {{0, false}, {24, false}, {25, true}, {1000, true}};
+    const std::string path = ::testing::TempDir() + "asiochan_writer_reserved.wav";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.frames) + " frames");
+        const Channels channels(2, 2, c.frames);
+        cli::WavWriter writer(kLimit);
+        ASSERT_TRUE(writer.open(path, {1, 2, 44100, 16}, true)) << writer.error();
+        ASSERT_TRUE(writer.writeChannels(channels.pointers.data(), 0, c.frames));
+        ASSERT_TRUE(writer.close()) << writer.error();
+        EXPECT_EQ(writer.rf64(), c.rf64);
+        const std::vector<std::uint8_t> file = fileBytes(path);
+        const std::uint64_t data = c.frames * 4;
+        ASSERT_EQ(file.size(), 80 + data);
+        EXPECT_EQ(tag(file, 0), c.rf64 ? "RF64" : "RIFF");
+        EXPECT_EQ(le(file, 4, 4), c.rf64 ? 0xFFFFFFFFu : 72 + data);
+        EXPECT_EQ(tag(file, 8), "WAVE");
+        EXPECT_EQ(tag(file, 12), c.rf64 ? "ds64" : "JUNK");
+        EXPECT_EQ(le(file, 16, 4), 28u);
+        EXPECT_EQ(le(file, 20, 8), c.rf64 ? 72 + data : 0);  // RIFF size
+        EXPECT_EQ(le(file, 28, 8), c.rf64 ? data : 0);       // data size
+        EXPECT_EQ(le(file, 36, 8), c.rf64 ? c.frames : 0);   // frames
+        EXPECT_EQ(le(file, 44, 4), 0u);                      // no table
+        EXPECT_EQ(tag(file, 48), "fmt ");
+        EXPECT_EQ(le(file, 52, 4), 16u);
+        EXPECT_EQ(le(file, 60, 4), 44100u);
+        EXPECT_EQ(tag(file, 72), "data");
+        EXPECT_EQ(le(file, 76, 4), c.rf64 ? 0xFFFFFFFFu : data);
+        EXPECT_TRUE(std::vector<std::uint8_t>(file.begin() + 80, file.end()) == channels.interleaved(2, 0, 0));
+    }
+    std::remove(path.c_str());
+}
+
+// The file size limit of this process for one scope; a write past it fails with
+// EFBIG instead of raising SIGXFSZ.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &before_);
+        handler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = before_;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &before_);
+        std::signal(SIGXFSZ, handler_);
+    }
+
+private:
+    rlimit before_{};
+    void (*handler_)(int) = nullptr;
+};
+
+// A disk that fills up stops the writer with the system's reason, and the file
+// keeps a valid header for the whole frames that reached it.
+TEST(CliWavWriter, WriteErrorLeavesAValidFileOfWhatWasWritten) {
+    const struct {
+        const char* what;
+        std::string path;
+        bool mayGrow;
+        rlim_t room;  // bytes the file may take; 0: no limit
+        const char* reason;
+        std::uint64_t frames;  // whole frames of 8 bytes the file keeps
+    } cases[] = {
+        {"a full device", "/dev/full", true, 0, "No space left on device", 0},
+        {"a plain file that may grow no further", ::testing::TempDir() + "asiochan_writer_full.wav", false,
+         44 + 8000 + 5, "File too large", 1000},
+        {"a reserved file that may grow no further", ::testing::TempDir() + "asiochan_writer_full.wav", true,
+         80 + 8 * 777 + 7, "File too large", 777},
+    };
+    const Channels channels(2, 4, 100000);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        cli::WavWriter writer;
+        {
+            FileSizeLimit limit(c.room ? c.room : RLIM_INFINITY);
+            if (writer.open(c.path, {1, 2, 48000, 32}, c.mayGrow)) {
+                EXPECT_FALSE(writer.writeChannels(channels.pointers.data(), 0, 100000));
+            }
+            EXPECT_FALSE(writer.close());
+        }
+        EXPECT_NE(writer.error().find("cannot write " + c.path + ": " + c.reason), std::string::npos) << writer.error();
+        EXPECT_EQ(writer.frames(), c.frames);
+        if (c.room == 0) continue;
+        cli::WavInfo info;
+        std::string error;
+        ASSERT_TRUE(cli::readWavInfo(c.path, &info, &error)) << error;
+        EXPECT_EQ(info.frames(), c.frames);
+        EXPECT_EQ(fileBytes(c.path).size(), info.dataOffset + c.frames * 8);
+        std::remove(c.path.c_str());
+    }
+}
+
+}  // namespace

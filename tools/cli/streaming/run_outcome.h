@@ -1,0 +1,48 @@
+// What a streaming run went through (resets, skipped periods, stalls, drops) and
+// what it comes to: the warnings printed and the exit code. Plain functions, so
+// that the rules are tried without a driver.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "streaming/stream_watch.h"
+
+namespace cli {
+
+// "warning: the driver skipped 3 periods: <consequence>", or "" for none.
+std::string skipWarning(std::uint32_t periods, const char* consequence);
+// "01:23:45.6": a place in a capture.
+std::string clockOf(double seconds);
+// One drop of `frames` frames at frame `at` of a capture at `rate`.
+std::string dropWarning(std::uint64_t frames, std::uint64_t at, double rate);
+
+// The exit code a step of the stream watch ends a player's run with, or kGoOn:
+// a stall, a run that did not come back and a part that could not go on fail.
+int exitForStep(StreamWatch::Step step);
+
+// How a capture's stream went.
+struct CaptureOutcome {
+    bool restarted = false;  // the driver's reset left a gap in the file
+    bool failed = false;     // the capture ended before its time
+    bool complete = false;   // it has the length asked for
+    std::uint32_t skipped = 0;
+    std::uint64_t dropped = 0;
+};
+
+// Notes one step of the stream watch: false when the capture ends with it (what
+// it holds is written all the same).
+bool noteCaptureStep(CaptureOutcome& outcome, StreamWatch::Step step);
+
+// What a capture comes to once its file is closed (`closed` false when that failed).
+enum class CaptureEnd {
+    failed,           // exit code 1: a failure, gaps or drops
+    written,          // exit code 0, nothing to compare
+    loopbackSkipped,  // exit code 0: the gap of a reset spoils the comparison
+    checkLoopback,    // the loopback check decides
+};
+CaptureEnd judgeCapture(const CaptureOutcome& outcome, bool closed, bool played);
+// The end of the "wrote ..." line: the gap of a reset, an early stop.
+std::string captureNotes(const CaptureOutcome& outcome, bool timed);
+
+}  // namespace cli

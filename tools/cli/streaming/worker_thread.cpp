@@ -1,0 +1,28 @@
+#include "streaming/worker_thread.h"
+
+#include <windows.h>
+
+namespace cli {
+
+namespace {
+DWORD WINAPI runBody(void* self) {
+    (*static_cast<std::function<void()>*>(self))();
+    return 0;
+}
+}  // namespace
+
+bool WorkerThread::start(std::function<void()> body) {
+    join();
+    body_ = std::move(body);
+    handle_ = CreateThread(nullptr, 0, runBody, &body_, 0, nullptr);
+    return handle_ != nullptr;
+}
+
+void WorkerThread::join() {
+    if (handle_ == nullptr) return;
+    WaitForSingleObject(handle_, INFINITE);
+    CloseHandle(handle_);
+    handle_ = nullptr;
+}
+
+}  // namespace cli
