@@ -33,6 +33,9 @@ set(ASIOCHAN_CLI_PORTABLE_SOURCES
     ${ASIOCHAN_ROOT}/tools/cli/wav_layout.cpp ${ASIOCHAN_ROOT}/tools/cli/interleave.cpp
     ${ASIOCHAN_ROOT}/tools/cli/raw_file.cpp ${ASIOCHAN_ROOT}/tools/cli/wav_writer.cpp
     ${ASIOCHAN_ROOT}/tools/cli/queue_timeline.cpp ${ASIOCHAN_ROOT}/tools/cli/capture_sets.cpp)
+# The measurement room's maths (the FFT, the sweep) is portable as a whole.
+file(GLOB ASIOCHAN_CLI_MEASURE_SOURCES CONFIGURE_DEPENDS ${ASIOCHAN_ROOT}/tools/cli/measure/*.cpp)
+list(APPEND ASIOCHAN_CLI_PORTABLE_SOURCES ${ASIOCHAN_CLI_MEASURE_SOURCES})
 add_executable(asiochan_unit_tests ${ASIOCHAN_UNIT_TEST_SOURCES} ${ASIOCHAN_CLI_PORTABLE_SOURCES})
 target_sources(asiochan_unit_tests PRIVATE ${ASIOCHAN_ROOT}/tests/capture_check/capture_check.cpp)
 asiochan_includes(asiochan_unit_tests)
