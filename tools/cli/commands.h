@@ -12,6 +12,7 @@ int runCapture(const Arguments& args);
 int runTone(const Arguments& args);
 int runLatency(const Arguments& args);
 int runMonitor(const Arguments& args);
+int runSweep(const Arguments& args);
 
 // Prints a command's usage (or the overview for an empty command).
 void printUsage(const std::string& command);

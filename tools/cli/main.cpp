@@ -9,7 +9,7 @@ int main(int argc, char** argv) {
     const cli::Arguments args =
         cli::parseArguments(argc, argv,
                             {"--driver", "--channels", "--channel", "--map", "--volume", "--seconds", "--play",
-                             "--play-channels", "--play-map", "--hz", "--rate", "--out", "--in", "--repeat"},
+                             "--play-channels", "--play-map", "--hz", "--rate", "--out", "--in", "--repeat", "--from", "--to", "--level", "--csv", "--plot"},
                             &error);
     if (!error.empty()) {
         std::fprintf(stderr, "error: %s\n", error.c_str());
@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
     if (args.command == "tone") return cli::runTone(args);
     if (args.command == "latency") return cli::runLatency(args);
     if (args.command == "monitor") return cli::runMonitor(args);
+    if (args.command == "sweep") return cli::runSweep(args);
     std::fprintf(stderr, "error: unknown command \"%s\"\n\n", args.command.c_str());
     cli::printUsage("");
     return cli::kExitUsage;

@@ -77,6 +77,21 @@ constexpr Help kHelp[] = {
      "place; in a file or pipe one line a second. Runs for S seconds or until\n"
      "Ctrl+C. With --play, loops FILE.wav on the given outputs meanwhile. Warns\n"
      "when the driver skipped periods.\n"},
+    {"sweep",
+     "usage: asiochan sweep [--driver NAME] [--out N] [--in M] [--from HZ] [--to HZ]\n"
+     "                      [--seconds S] [--level DBFS] [--csv FILE] [--plot FILE.svg]\n\n"
+     "Measures the frequency response and harmonic distortion from output N to\n"
+     "input M (default 0 and 0, which must be connected): plays an exponential\n"
+     "sine sweep (default 20 Hz to the lower of 20 kHz and 0.45 x the rate, 5 s,\n"
+     "-12 dBFS peak; it runs a third of an octave wider, where it fades) while\n"
+     "recording, both started in one period, and deconvolves the recording into\n"
+     "the linear and the 2nd to 5th harmonic responses. Prints the delay, the\n"
+     "peak recorded, the response's range, the corner (3 dB below the lowest\n"
+     "frequency's level), the bands within 1 and 3 dB of 1 kHz and the THD at\n"
+     "100 Hz and 1 kHz. --csv writes a 1/12-octave table (frequency_hz,\n"
+     "response_db, h2_db, h3_db, thd_percent); --plot an SVG of the response\n"
+     "and the THD. Says \"no signal came back\" and exits 1 when nothing returns;\n"
+     "a sweep during which the driver skipped periods is made again once.\n"},
     {"",
      "asiochan - channel-oriented access to ASIO audio interfaces\n\n"
      "usage: asiochan <command> [options]\n\n"
@@ -87,7 +102,8 @@ constexpr Help kHelp[] = {
      "  capture OUT.wav ...      record input channels to a WAV file\n"
      "  tone OUT.wav ...         write a test tone WAV file\n"
      "  latency ...              measure the round trip from an output to an input\n"
-     "  monitor ...              show the live levels of inputs\n\n"
+     "  monitor ...              show the live levels of inputs\n"
+     "  sweep ...                measure frequency response and distortion\n\n"
      "'asiochan <command> --help' tells more. Without --driver, the first\n"
      "installed driver is used.\n"},
 };

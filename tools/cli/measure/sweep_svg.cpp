@@ -51,7 +51,11 @@ std::string text(double x, double y, const char* anchor, const std::string& cont
     return "<text x=\"" + n(x) + "\" y=\"" + n(y) + "\" text-anchor=\"" + anchor + "\">" + content + "</text>\n";
 }
 
-double thdDb(double percent) { return percent > 0 ? 20 * std::log10(percent / 100) : kLowestDb; }
+// NaN (not drawn) where no harmonic was measured; the floor for none at all.
+double thdDb(double percent) {
+    if (std::isnan(percent)) return percent;
+    return percent > 0 ? 20 * std::log10(percent / 100) : kLowestDb;
+}
 
 std::string grid(const Axes& a) {
     std::string out;
@@ -102,12 +106,12 @@ std::string sweepSvg(const std::vector<SweepPoint>& points, const std::string& t
     out += text(kLeft - 40, kTop - 10, "start", "dB");
     out += curve(a, points, false, "#1f5fbf");
     out += curve(a, points, true, "#c0392b");
-    out += "<rect x=\"" + n(kRight - 250) + "\" y=\"" + n(kBottom - 54) +
-           "\" width=\"240\" height=\"44\" fill=\"white\" stroke=\"#999\"/>\n";
-    out += line(kRight - 240, kBottom - 38, kRight - 215, kBottom - 38, "#1f5fbf", "2");
-    out += text(kRight - 208, kBottom - 34, "start", "response (dB re level played)");
-    out += line(kRight - 240, kBottom - 20, kRight - 215, kBottom - 20, "#c0392b", "2");
-    out += text(kRight - 208, kBottom - 16, "start", "THD, 2nd to 5th (dB re fundamental)");
+    out += "<rect x=\"" + n(kRight - 290) + "\" y=\"" + n(kBottom - 54) +
+           "\" width=\"280\" height=\"44\" fill=\"white\" stroke=\"#999\"/>\n";
+    out += line(kRight - 280, kBottom - 38, kRight - 255, kBottom - 38, "#1f5fbf", "2");
+    out += text(kRight - 248, kBottom - 34, "start", "response (dB re level played)");
+    out += line(kRight - 280, kBottom - 20, kRight - 255, kBottom - 20, "#c0392b", "2");
+    out += text(kRight - 248, kBottom - 16, "start", "THD, 2nd to 5th (dB re fundamental)");
     return out + "</svg>\n";
 }
 
