@@ -36,10 +36,13 @@ set(ASIOCHAN_CLI_PORTABLE_SOURCES
     ${ASIOCHAN_CLI_DIR}/wav/player_word.cpp ${ASIOCHAN_CLI_DIR}/wav/wav_layout.cpp
     ${ASIOCHAN_CLI_DIR}/wav/interleave.cpp ${ASIOCHAN_CLI_DIR}/wav/raw_file.cpp
     ${ASIOCHAN_CLI_DIR}/wav/wav_writer.cpp
-    ${ASIOCHAN_CLI_DIR}/measure/mls.cpp ${ASIOCHAN_CLI_DIR}/measure/delay_search.cpp
-    ${ASIOCHAN_CLI_DIR}/measure/levels.cpp
     ${ASIOCHAN_CLI_DIR}/streaming/routing.cpp ${ASIOCHAN_CLI_DIR}/streaming/run_outcome.cpp
     ${ASIOCHAN_CLI_DIR}/streaming/queue_timeline.cpp ${ASIOCHAN_CLI_DIR}/streaming/capture_sets.cpp)
+# The measurement room's maths (the FFT, the delay search, the sweep) is portable;
+# its console display is not.
+file(GLOB ASIOCHAN_CLI_MEASURE_SOURCES CONFIGURE_DEPENDS ${ASIOCHAN_CLI_DIR}/measure/*.cpp)
+list(REMOVE_ITEM ASIOCHAN_CLI_MEASURE_SOURCES ${ASIOCHAN_CLI_DIR}/measure/level_display.cpp)
+list(APPEND ASIOCHAN_CLI_PORTABLE_SOURCES ${ASIOCHAN_CLI_MEASURE_SOURCES})
 add_executable(asiochan_unit_tests ${ASIOCHAN_UNIT_TEST_SOURCES} ${ASIOCHAN_CLI_PORTABLE_SOURCES})
 target_sources(asiochan_unit_tests PRIVATE ${ASIOCHAN_ROOT}/tests/capture_check/capture_check.cpp)
 asiochan_includes(asiochan_unit_tests)

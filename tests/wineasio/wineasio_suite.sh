@@ -242,6 +242,28 @@ else
     verdict 7 PASS "latency reports one period ($period frames) three times: $(grep -o 'measured - reported = .*' "$dir/output.txt")"
 fi
 
+# --- case 8: asiochan sweep through a JACK loopback: a flat line -----------------
+dir="$tmp/sweep"
+mkdir -p "$dir"
+(cd "$dir" && wine_run "$dir/output.txt" "$bin/asiochan.exe" sweep --driver "$driver" --seconds 2) &
+sweep_job=$!
+connected=""
+for _ in $(seq 200); do
+    if jack_connect asiochan:out_1 asiochan:in_1 >/dev/null 2>&1; then connected=yes && break; fi
+    kill -0 "$sweep_job" 2>/dev/null || break
+    sleep 0.05
+done
+wait "$sweep_job"
+range=$(tr -d '\r' <"$dir/output.txt" | sed -nE 's/^response: (-?[0-9.]+) to (-?[0-9.]+) dB.*/\1 \2/p')
+if [ -z "$connected" ]; then
+    verdict 8 FAIL "the loopback asiochan:out_1 -> asiochan:in_1 could not be connected"
+elif [ -z "$range" ] || ! python3 -c "import sys; lo, hi = map(float, sys.argv[1:]); sys.exit(0 if -0.1 <= lo and hi <= 0.1 else 1)" $range; then
+    verdict 8 FAIL "sweep is not flat within 0.1 dB (${range:-no response line})"
+    tail -10 "$dir/output.txt" | sed 's/^/    | /'
+else
+    verdict 8 PASS "sweep is flat: response $range dB, $(tr -d '\r' <"$dir/output.txt" | grep -o 'THD, highest.*')"
+fi
+
 # --- case 5 (last: it ends the server): the server is killed mid-play ------------
 dir="$tmp/stall"
 mkdir -p "$dir"

@@ -18,6 +18,7 @@ int runCapture(const Arguments& args);
 int runTone(const Arguments& args);
 int runLatency(const Arguments& args);
 int runMonitor(const Arguments& args);
+int runSweep(const Arguments& args);
 
 struct Command {
     CommandHelp help;

@@ -46,6 +46,11 @@ const SimClassInfo kClasses[] = {
      "{5A1C000A-7E57-4A51-8C0D-A510C4A2000A}",
      "asiochan_sim_fast",
      "asiochan sim (fast)"},
+    {SimClass::Dut,
+     {0x5a1c000b, 0x7e57, 0x4a51, {0x8c, 0x0d, 0xa5, 0x10, 0xc4, 0xa2, 0x00, 0x0b}},
+     "{5A1C000B-7E57-4A51-8C0D-A510C4A2000B}",
+     "asiochan_sim_dut",
+     "asiochan sim (dut)"},
 };
 }  // namespace
 
@@ -81,10 +86,11 @@ SimConfig configFor(SimClass kind) {
 ClockOptions clockFor(SimClass kind) {
     ClockOptions clock;
     if (kind == SimClass::Default || kind == SimClass::Resets || kind == SimClass::Stalls || kind == SimClass::Skips ||
-        kind == SimClass::Fast) {
+        kind == SimClass::Fast || kind == SimClass::Dut) {
         clock.freeRunning = true;
-        clock.inputFill =
-            kind == SimClass::Resets || kind == SimClass::Fast ? InputFill::pattern : InputFill::loopback;
+        clock.inputFill = kind == SimClass::Resets || kind == SimClass::Fast ? InputFill::pattern
+                          : kind == SimClass::Dut                           ? InputFill::device
+                                                                            : InputFill::loopback;
         clock.recordOutputs = false;
     } else {
         clock.freeRunning = false;

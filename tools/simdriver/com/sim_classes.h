@@ -22,6 +22,8 @@ enum class SimClass {
                    // kScriptSkips periods (its sample position jumps over them)
     Fast,          // 64 inputs fed the known pattern and 64 outputs, 1024-frame periods,
                    // paced at a multiple of real time (paceFor): for long captures
+    Dut,           // like Default, its loopback through a simulated device under test
+                   // (DutModel: a 2 kHz low-pass and a cubic distortion)
 };
 
 struct SimClassInfo {

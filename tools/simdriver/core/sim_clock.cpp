@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <climits>
+#include <cmath>
 #include <cstring>
 
 namespace asiochan::sim {
@@ -41,6 +42,7 @@ bool SimClock::start(std::vector<ClockBuffer> buffers, ASIOCallbacks* callbacks,
     samplePosition_ = samplePosition;
     recordings_.assign(buffers_.size(), {});
     inputOffsets_.assign(buffers_.size(), 0);
+    devices_.assign(buffers_.size(), DutModel(active_.deviceRate));
     stopRequested_.store(false);
     requested_.store(0);
     completed_.store(0);
@@ -145,6 +147,20 @@ void SimClock::threadMain(void* self) {
     }
 }
 
+namespace {
+// 32-bit integer samples through the device, clipped at full scale.
+void passThroughDevice(DutModel& device, const std::uint8_t* from, std::uint8_t* to, std::size_t bytes) {
+    constexpr double kFullScale = 2147483648.0;
+    for (std::size_t i = 0; i + 4 <= bytes; i += 4) {
+        std::int32_t in;
+        std::memcpy(&in, from + i, 4);
+        const double y = std::clamp(device.process(in / kFullScale) * kFullScale, -kFullScale, kFullScale - 1.0);
+        const auto out = static_cast<std::int32_t>(std::lround(y));
+        std::memcpy(to + i, &out, 4);
+    }
+}
+}  // namespace
+
 void SimClock::fillInputs(int index) {
     const int previous = index ^ 1;
     for (std::size_t b = 0; b < buffers_.size(); ++b) {
@@ -155,12 +171,16 @@ void SimClock::fillInputs(int index) {
             const std::uint64_t at = inputOffsets_[b];
             fillInputPattern(buffer.channel, at, half, buffer.bytesPerHalf);
             inputOffsets_[b] = at + buffer.bytesPerHalf;
-        } else if (active_.inputFill == InputFill::loopback) {
+        } else if (active_.inputFill == InputFill::loopback || active_.inputFill == InputFill::device) {
             std::memset(half, 0, buffer.bytesPerHalf);
             if (completed_.load(std::memory_order_relaxed) == 0) continue;
             for (const ClockBuffer& out : buffers_) {
                 if (out.isInput || out.channel != buffer.channel) continue;
-                std::memcpy(half, out.halves[previous], std::min(out.bytesPerHalf, buffer.bytesPerHalf));
+                const std::size_t bytes = std::min(out.bytesPerHalf, buffer.bytesPerHalf);
+                if (active_.inputFill == InputFill::loopback)
+                    std::memcpy(half, out.halves[previous], bytes);
+                else
+                    passThroughDevice(devices_[b], out.halves[previous], half, bytes);
                 break;
             }
         }

@@ -16,6 +16,7 @@
 
 #include "driver/asio_types.h"
 #include "platform/platform.h"
+#include "simdriver/core/dut_model.h"
 #include "simdriver/core/input_pattern.h"
 
 namespace asiochan::sim {
@@ -24,6 +25,7 @@ enum class InputFill {
     pattern,   // inputPatternByte(channel, byte offset in the channel's stream)
     loopback,  // each input gets the output of the same number from the period before
     none,      // inputs are left as the host left them
+    device,    // like loopback, through a DutModel per input (32-bit integer samples)
 };
 
 // One driver buffer as the clock sees it.
@@ -38,6 +40,7 @@ struct ClockOptions {
     bool freeRunning = false;        // false: periods only on request (step)
     std::uint32_t periodMicros = 0;  // free-running pace; 0 = as fast as possible
     InputFill inputFill = InputFill::pattern;
+    double deviceRate = 48000.0;  // the rate the DutModels of InputFill::device filter at
     bool useTimeInfo = false;  // call bufferSwitchTimeInfo instead of bufferSwitch
     // false: a driver without a sample position (its time information says so, and
     // SimDriver::getSamplePosition fails).
@@ -127,6 +130,7 @@ private:
     std::vector<ClockBuffer> buffers_;
     std::vector<std::vector<std::uint8_t>> recordings_;
     std::vector<std::uint64_t> inputOffsets_;
+    std::vector<DutModel> devices_;  // one per buffer, for InputFill::device
     ASIOCallbacks* callbacks_ = nullptr;
     AsioLong frames_ = 0;
     std::atomic<std::uint64_t>* samplePosition_ = nullptr;

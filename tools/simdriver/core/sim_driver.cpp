@@ -104,6 +104,7 @@ ASIOError SimDriver::start() {
                                          b.channel,
                                          static_cast<std::size_t>(b.bytesPerHalf),
                                          {b.halves[0].data(), b.halves[1].data()}});
+        clock_.options().deviceRate = currentRate_;
         if (!clock_.start(std::move(halves), callbacks_, bufferFrames_, &samplePosition_)) return ASE_HWMalfunction;
     }
     started_ = true;

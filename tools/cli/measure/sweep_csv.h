@@ -1,0 +1,14 @@
+// The sweep's table: one row per point, plain decimals with a dot, an empty field
+// where a harmonic was not measured.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "measure/sweep_response.h"
+
+namespace cli {
+
+std::string sweepCsv(const std::vector<SweepPoint>& points);
+
+}  // namespace cli
