@@ -89,3 +89,4 @@ inline constexpr char kResettingDriverName[] = "asiochan sim (resets)";
 inline constexpr char kStallingDriverName[] = "asiochan sim (stalls)";
 inline constexpr char kSkippingDriverName[] = "asiochan sim (skips)";
 inline constexpr char kFastDriverName[] = "asiochan sim (fast)";
+inline constexpr char kDutDriverName[] = "asiochan sim (dut)";
