@@ -25,14 +25,15 @@ std::vector<double> attributes(const std::string& svg, const std::string& marker
 }
 
 TEST(SweepPlot, SaysWhatItShows) {
-    // A response below 0 dB; a THD of 0.1 % measured in two runs, not where NaN.
+    // A response below 0 dB; a THD of 0.1 % in two runs, between them not measured
+    // (NaN) and none at all (0), which has no place on a dB scale.
     const double nan = std::numeric_limits<double>::quiet_NaN();
     std::vector<cli::SweepPoint> points;
     for (int i = 0; i <= 30; ++i) {
         cli::SweepPoint p;
         p.hz = 20 * std::pow(1000.0, i / 30.0);
         p.responseDb = -0.5 - i * 0.5;
-        p.thdPercent = (i >= 10 && i < 13) || i > 24 ? nan : 0.1;
+        p.thdPercent = i == 11 ? 0.0 : (i >= 10 && i < 13) || i > 24 ? nan : 0.1;
         points.push_back(p);
     }
     const std::string svg = cli::sweepSvg(points, "t");
