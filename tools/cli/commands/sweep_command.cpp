@@ -181,12 +181,11 @@ void printReport(const SweepPlan& plan, const SweepHarmonics& harmonics, const s
     std::printf("within 3 dB of %.0f Hz: %.0f Hz to %.0f Hz\n", s.referenceHz, s.within3dB[0], s.within3dB[1]);
     const double thdTo = thdMeasuredTo(plan), harmonicsTo = harmonicsMeasuredTo(plan);
     if (thdTo < plan.from) {
-        std::printf("THD (2nd to 5th): not measured (the band's 5th harmonics lie above %.0f Hz)\n",
-                    std::min(plan.to, plan.rate / 2));
+        std::printf("distortion: not measured (the 5th harmonic of every frequency lies above the band)\n");
         return;
     }
-    std::printf("distortion measured up to %.0f Hz: the THD (2nd to 5th) up to a fifth of the band's top, "
-                "each harmonic up to %.0f Hz (above a tenth of the rate a harmonic up to the 5th folds back)\n",
+    std::printf("distortion measured up to %.0f Hz (above it the 5th harmonic leaves the band); no harmonic read "
+                "above %.0f Hz (a tenth of the rate: the 5th would fold back)\n",
                 thdTo, harmonicsTo);
     for (double hz : {100.0, 1000.0})
         if (hz >= plan.from && hz <= thdTo)

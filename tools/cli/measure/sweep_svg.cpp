@@ -136,7 +136,12 @@ std::string sweepSvg(const std::vector<SweepPoint>& points, const std::string& t
     out += line(kLeft, legend, kLeft + 25, legend, "#1f5fbf", "2");
     out += text(kLeft + 32, legend + 4, "start", "response, dB re the level played (left axis)");
     out += line(kLeft + 340, legend, kLeft + 365, legend, "#c0392b", "2");
-    out += text(kLeft + 372, legend + 4, "start", "THD, 2nd to 5th harmonic, % (right axis)");
+    double thdTo = 0;
+    for (const auto& p : points)
+        if (std::isfinite(thdDb(p.thdPercent))) thdTo = p.hz;
+    const std::string upTo = thdTo >= 1000 ? g(thdTo / 1000, 3) + " kHz" : g(thdTo, 3) + " Hz";
+    out += text(kLeft + 372, legend + 4, "start",
+                "THD, 2nd to 5th harmonic, % (right axis)" + (thdTo > 0 ? ", up to " + upTo : std::string()));
     return out + "</svg>\n";
 }
 
