@@ -58,6 +58,7 @@ private:
     bool reserved_ = false;
     std::uint64_t dataBytes_ = 0;
     std::uint64_t refreshedAt_ = 0;  // dataBytes_ when the header was last written
+    std::uint64_t refreshBytes_ = 0;  // samples written between two header refreshes
     std::string error_;
     std::vector<std::uint8_t> chunk_;  // frames interleaved on their way to the file
 };
