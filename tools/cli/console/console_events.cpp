@@ -49,16 +49,22 @@ LRESULT CALLBACK onSessionMessage(HWND window, UINT message, WPARAM wParam, LPAR
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// A top-level window, never shown (a message-only window gets no end-session
-// message), and its message loop.
+// A top-level window, never shown, and its message loop. Where no top-level
+// window can be made (Wine without a display) a message-only one stands in: it
+// runs the same procedure for whoever sends it the messages, though the system
+// sends end-session messages only to top-level windows.
 DWORD WINAPI sessionWindowThread(void*) {
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = onSessionMessage;
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = kSessionWindowClass;
     if (RegisterClassA(&windowClass) == 0) return 1;
-    const HWND window = CreateWindowExA(0, kSessionWindowClass, "asiochan", WS_OVERLAPPED, 0, 0, 0, 0, nullptr,
-                                        nullptr, windowClass.hInstance, nullptr);
+    HWND window = nullptr;
+    for (const HWND parent : {HWND(nullptr), HWND_MESSAGE}) {
+        window = CreateWindowExA(0, kSessionWindowClass, "asiochan", WS_OVERLAPPED, 0, 0, 0, 0, parent, nullptr,
+                                 windowClass.hInstance, nullptr);
+        if (window != nullptr) break;
+    }
     if (window == nullptr) return 1;
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
@@ -75,8 +81,7 @@ void installInterruptHandler() {
     installed = true;
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
     // Without the window only the end-session messages are missed: the command runs on.
-    if (const HANDLE thread = CreateThread(nullptr, 0, sessionWindowThread, nullptr, 0, nullptr))
-        CloseHandle(thread);
+    if (const HANDLE thread = CreateThread(nullptr, 0, sessionWindowThread, nullptr, 0, nullptr)) CloseHandle(thread);
 }
 
 bool interrupted() { return stopRequest.requested(); }

@@ -14,13 +14,13 @@ namespace cli {
 enum class ConsoleSignal {
     ctrlC,
     ctrlBreak,
-    close,              // the console window is being closed
-    logoff,             // a console event (not sent to programs that load user32)
-    shutdown,           // the same
-    queryEndSession,    // WM_QUERYENDSESSION to the hidden window
-    endSession,         // WM_ENDSESSION, the session ends
-    endSessionCanceled, // WM_ENDSESSION, another program refused: nothing ends
-    other,              // any other console event
+    close,               // the console window is being closed
+    logoff,              // a console event (not sent to programs that load user32)
+    shutdown,            // the same
+    queryEndSession,     // WM_QUERYENDSESSION to the hidden window
+    endSession,          // WM_ENDSESSION, the session ends
+    endSessionCanceled,  // WM_ENDSESSION, another program refused: nothing ends
+    other,               // any other console event
 };
 
 enum class Reaction {

@@ -104,6 +104,14 @@ bool WavWriter::writeHeader() {
     return written;
 }
 
+bool WavWriter::cutTo(std::uint64_t frames) {
+    if (failed() || !file_.isOpen()) return false;
+    if (frames >= this->frames()) return true;
+    dataBytes_ = frames * frameBytes_;
+    if (!file_.truncate(headerBytes() + dataBytes_)) fail("cannot shorten the file");
+    return writeHeader() && !failed();
+}
+
 bool WavWriter::close() {
     if (!file_.isOpen()) return !failed();
     if (failed()) {
