@@ -47,12 +47,15 @@ int endSession(const char* how, double after) {
             result = 1;
         }
         const DWORD sent = GetTickCount();
-        if (!SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, kMessageWaitMs,
-                                 &answer)) {
+        // The command may end its process itself while the handler returns: that is an answer too.
+        if (SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, kMessageWaitMs,
+                                &answer) != 0 ||
+            WaitForSingleObject(process, 0) == WAIT_OBJECT_0) {
+            std::printf("end_session: WM_ENDSESSION answered after %lu ms\n", GetTickCount() - sent);
+        } else {
             std::printf("end_session: WM_ENDSESSION not answered within %u s\n", kMessageWaitMs / 1000);
             result = 1;
         }
-        std::printf("end_session: WM_ENDSESSION answered after %lu ms\n", GetTickCount() - sent);
     }
     // As the session does once WM_ENDSESSION returns: the process ends here.
     TerminateProcess(process, 99);
