@@ -77,8 +77,11 @@ Command capture() {
              "A full disk or a write error stops the capture (exit code 1), leaving a valid\n"
              "file of what was written.\n"
              "When the driver asks for a reset, restarts the run and captures on into\n"
-             "the same file, with the gap of the restart. When the driver skipped periods\n"
-             "the file has gaps: it is written, with a warning, and the exit code is 1.\n",
+             "the same file, with the gap of the restart. When it announces a new sample\n"
+             "rate, ends the file there (a WAV file holds one rate), exit code 1. Closing\n"
+             "the console, logging off or shutting down ends the file cleanly too. When\n"
+             "the driver skipped periods the file has gaps: it is written, with a\n"
+             "warning, and the exit code is 1.\n",
              {kDriver,
               {"--channel", "N", "records input N"},
               {"--channels", "LIST", "records the inputs listed, file channel i from the i-th"},

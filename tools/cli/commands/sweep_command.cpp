@@ -255,8 +255,8 @@ int runSweep(const Arguments& args) {
         const std::uint32_t skippedBefore = watch.skippedPeriods();
         if (step == Step::ok) step = sweepOnce(req, shape, plan, watch, buffers);
         if (step == Step::reset) {
-            if (!restartRun(session.driverName().c_str()) || !readShape(req, &shape, &plan)) return kExitFailure;
-            watch.restart();
+            if (!watch.restartRun(session.driverName().c_str()) || !readShape(req, &shape, &plan))
+                return kExitFailure;
             std::printf("the driver was reset: sweeping again at %d frames, %.0f Hz\n", int(shape.frames), shape.rate);
             continue;
         }
