@@ -51,6 +51,11 @@ const SimClassInfo kClasses[] = {
      "{5A1C000B-7E57-4A51-8C0D-A510C4A2000B}",
      "asiochan_sim_dut",
      "asiochan sim (dut)"},
+    {SimClass::Types,
+     {0x5a1c0010, 0x7e57, 0x4a51, {0x8c, 0x0d, 0xa5, 0x10, 0xc4, 0xa2, 0x00, 0x10}},
+     "{5A1C0010-7E57-4A51-8C0D-A510C4A20010}",
+     "asiochan_sim_types",
+     "asiochan sim (types)"},
 };
 }  // namespace
 
@@ -76,6 +81,12 @@ SimConfig configFor(SimClass kind) {
         config.outputs = 64;
         config.bufferPreferred = 1024;
     }
+    if (kind == SimClass::Types) {
+        config.inputTypes.clear();
+        for (const SampleType& t : kSampleTypes)
+            if (t.bytes != 0) config.inputTypes.push_back(t.code);
+        config.inputs = static_cast<AsioLong>(config.inputTypes.size());
+    }
     if (kind == SimClass::SteppedFloat) {
         config.inputType = ASIOSTFloat32LSB;
         config.outputType = ASIOSTFloat32LSB;
@@ -86,10 +97,11 @@ SimConfig configFor(SimClass kind) {
 ClockOptions clockFor(SimClass kind) {
     ClockOptions clock;
     if (kind == SimClass::Default || kind == SimClass::Resets || kind == SimClass::Stalls || kind == SimClass::Skips ||
-        kind == SimClass::Fast || kind == SimClass::Dut) {
+        kind == SimClass::Fast || kind == SimClass::Dut || kind == SimClass::Types) {
         clock.freeRunning = true;
         clock.inputFill = kind == SimClass::Resets || kind == SimClass::Fast ? InputFill::pattern
                           : kind == SimClass::Dut                           ? InputFill::device
+                          : kind == SimClass::Types                         ? InputFill::sine
                                                                             : InputFill::loopback;
         clock.recordOutputs = false;
     } else {
