@@ -108,6 +108,9 @@ case_ "without --check-loopback a mismatch is reported, and the capture is what 
     "input 0 does NOT match file channel 0 played on output 2" \
     capture x.wav --channels 0,2 --seconds 2 --play stereo.wav --play-channels 2,0
 case_ "--check-loopback needs --play" 2 "check-loopback needs --play" capture x.wav --channel 0 --check-loopback
+case_ "an input of another width than the driver's last is refused, not waited for" 1 \
+    "input 0 is Int16MSB, 2 bytes a sample, but the driver's inputs move at 4 bytes" \
+    capture x.wav --channel 0 --seconds 1 --driver "asiochan sim (types)"
 case_ "capture --play-map" 0 "the capture matches the played file" \
     capture r.wav --channel 0 --seconds 2 --play stereo.wav --play-map 1:0
 case_ "capture --play follows play's rules" 2 "has 2 channels but --play-channels lists 1 output" \

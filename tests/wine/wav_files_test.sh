@@ -134,24 +134,26 @@ done
 
 # What capture writes, read back by sox, ffprobe and soundfile: each of the 18 inputs
 # of the "types" driver (input k in the k-th sample type with a width, a 997 Hz sine
-# at -6.02 dBFS) for 9601 frames, an odd count (24-bit files end with a pad byte);
-# 32-bit stereo and three channels from the loopback above; a 16-bit tone on three
+# at -6.02 dBFS) for 9601 frames, an odd count (24-bit files end with a pad byte); the
+# library moves all inputs at the last one's width (4 bytes), so the 2-, 3- and 8-byte
+# types are captured with ASIOCHAN_SIM_TYPE putting every input in that type. Then
+# 32-bit stereo and three channels from the loopback above, and a 16-bit tone on three
 # channels. Each as: file, channels, frames, soundfile's format and subtype, valid bits.
 kinds=()
-types=(Int16MSB Int24MSB Int32MSB Float32MSB Float64MSB Int32MSB16 Int32MSB18 Int32MSB20 Int32MSB24
-    Int16LSB Int24LSB Int32LSB Float32LSB Float64LSB Int32LSB16 Int32LSB18 Int32LSB20 Int32LSB24)
+types=(Int16MSB:0 Int24MSB:1 Int32MSB:2 Float32MSB:3 Float64MSB:4 Int32MSB16:8 Int32MSB18:9 Int32MSB20:10
+    Int32MSB24:11 Int16LSB:16 Int24LSB:17 Int32LSB:18 Float32LSB:19 Float64LSB:20 Int32LSB16:24 Int32LSB18:25
+    Int32LSB20:26 Int32LSB24:27)
 for k in "${!types[@]}"; do
-    type=${types[$k]}
-    cli "capture of the types driver's input $k ($type)" ", $type at 48000 Hz" \
-        capture "type-$type.wav" --channel "$k" --seconds 0.2000209 --driver "asiochan sim (types)"
+    type=${types[$k]%%:*}
     case $type in
-    Int16*) kind="WAV PCM_16 16" ;;
-    Int24*) kind="WAVEX PCM_24 24" ;;
-    Float32*) kind="WAVEX FLOAT 32" ;;
-    Float64*) kind="WAVEX DOUBLE 64" ;;
-    Int32???) kind="WAVEX PCM_32 32" ;;
-    *) kind="WAVEX PCM_32 ${type: -2}" ;;
+    Int16*) kind="WAV PCM_16 16" only=${types[$k]#*:} ;;
+    Int24*) kind="WAVEX PCM_24 24" only=${types[$k]#*:} ;;
+    Float32*) kind="WAVEX FLOAT 32" only= ;;
+    Float64*) kind="WAVEX DOUBLE 64" only=${types[$k]#*:} ;;
+    *) kind="WAVEX PCM_32 32" only= ;;
     esac
+    ASIOCHAN_SIM_TYPE=$only cli "capture of the types driver's input $k ($type)" ", $type at 48000 Hz" \
+        capture "type-$type.wav" --channel "$k" --seconds 0.2000209 --driver "asiochan sim (types)"
     kinds+=("type-$type.wav 1 9601 $kind")
 done
 "$fixture" run "$prefix" "$bin/asiochan.exe" tone tone3.wav --seconds 0.5 --channels 3 >/dev/null 2>&1

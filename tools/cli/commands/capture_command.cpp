@@ -124,6 +124,23 @@ bool inputFormat(const std::vector<unsigned>& inputs, std::int32_t* type) {
         }
         *type = info.type;
     }
+    // The library moves every input's samples at one width, the last input's that
+    // has one; an input of another width would never fill its buffers.
+    for (std::int32_t c = GetInputChannelCount() - 1; c >= 0; --c) {
+        AsiochanChannelInfo last{};
+        last.channel = c;
+        last.isInput = 1;
+        if (ASIOGetChannelInfo(&last) != ASIOCHAN_OK || describeSampleType(last.type).bytes == 0) continue;
+        if (describeSampleType(last.type).bytes != describeSampleType(*type).bytes) {
+            std::fprintf(stderr,
+                         "error: input %u is %s, %d bytes a sample, but the driver's inputs move at %d bytes (input "
+                         "%d, %s): the library cannot capture it\n",
+                         inputs[0], describeSampleType(*type).name, describeSampleType(*type).bytes,
+                         describeSampleType(last.type).bytes, int(c), describeSampleType(last.type).name);
+            return false;
+        }
+        break;
+    }
     return true;
 }
 
@@ -171,7 +188,7 @@ int openCapture(Session& session, const std::string& driver, CaptureJob& job) {
 // room for the header of an RF64 file, which it becomes if it passes 4 GiB.
 bool createFile(const CaptureJob& job, WavWriter& file) {
     const WavFormat format{job.format.wavTag, static_cast<std::uint16_t>(job.req.inputs.size()),
-                           static_cast<std::uint32_t>(job.rate), job.format.wavBits, job.format.wavValidBits};
+                           static_cast<std::uint32_t>(job.rate), job.format.wavBits};
     const std::uint64_t frameBytes = format.frameBytes();
     const bool fits = job.frames <= WavWriter::kSizeLimit / frameBytes &&
                       fitsIn32Bits(format, false, job.frames * frameBytes, WavWriter::kSizeLimit);

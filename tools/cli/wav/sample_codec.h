@@ -37,13 +37,13 @@ void decodeUnitSamples(const std::uint8_t* in, std::size_t count, std::int32_t t
 
 // The name of an ASIO sample type and its WAV equivalent: the container of the
 // driver's width, little-endian, an integer's significant bits at its top (a
-// low-justified type is shifted up, so that its level in the file is its true one).
+// low-justified type is shifted up, so that its level in the file is its true one;
+// the bits below them are zeros).
 struct SampleFormat {
     const char* name;
     int bytes;             // bytes per sample in the driver's buffers and in the file
     std::uint16_t wavTag;  // 1 = PCM, 3 = IEEE float, 0 = no WAV equivalent
     std::uint16_t wavBits;
-    std::uint16_t wavValidBits;  // the significant bits of the container
 };
 SampleFormat describeSampleType(std::int32_t type);
 

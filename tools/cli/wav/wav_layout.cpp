@@ -49,7 +49,7 @@ void formatChunk(Fields& out, const WavFormat& f) {
     out.le(f.bitsPerSample, 2);
     if (!f.extensible()) return;
     out.le(kExtensibleFormatBytes - 18, 2);  // the extension's size
-    out.le(f.validBits != 0 ? f.validBits : f.bitsPerSample, 2);
+    out.le(f.bitsPerSample, 2);  // valid bits
     out.le(channelMask(f.channels), 4);
     out.le(f.formatTag, 2);
     for (std::uint8_t b : kSubformatTail) out.le(b, 1);
@@ -69,7 +69,7 @@ void chunksFromFormat(Fields& out, const WavFormat& f, std::uint64_t frames, std
 }  // namespace
 
 bool WavFormat::extensible() const {
-    return formatTag != 1 || bitsPerSample > 16 || channels > 2 || (validBits != 0 && validBits != bitsPerSample);
+    return formatTag != 1 || bitsPerSample > 16 || channels > 2;
 }
 
 std::uint32_t channelMask(std::uint16_t channels) {

@@ -6,9 +6,9 @@
 //
 // The format chunk is the plain 16-byte PCM one for integer samples of 8 or 16 bits
 // on one or two channels (the files such tools have always read); anything else
-// (more bits, more channels, significant bits short of the container, float) is
-// WAVE_FORMAT_EXTENSIBLE: 40 bytes with the valid bits, a channel mask and the
-// subformat.
+// (more bits, more channels, float) is WAVE_FORMAT_EXTENSIBLE: 40 bytes with the
+// valid bits (all of the container's: sox refuses fewer, and ffmpeg reads them as
+// samples of that width), a channel mask and the subformat.
 #pragma once
 
 #include <cstdint>
@@ -20,9 +20,7 @@ struct WavFormat {
     std::uint16_t formatTag = 1;  // 1 = PCM, 3 = IEEE float (the subformat when extensible)
     std::uint16_t channels = 1;
     std::uint32_t sampleRate = 0;
-    std::uint16_t bitsPerSample = 0;  // the container: 8 x bytes of a sample
-    // Integer samples: the significant bits, the top ones of the container; 0 for all.
-    std::uint16_t validBits = 0;
+    std::uint16_t bitsPerSample = 0;
 
     unsigned frameBytes() const { return bitsPerSample / 8u * channels; }
     bool extensible() const;

@@ -82,9 +82,17 @@ SimConfig configFor(SimClass kind) {
         config.bufferPreferred = 1024;
     }
     if (kind == SimClass::Types) {
+        // ASIOCHAN_SIM_TYPE=<code of a type with a width> puts every input in that
+        // type: the library moves one width for all inputs, so a type of another
+        // width than the last input's is captured that way.
+        char text[16];
+        const DWORD n = GetEnvironmentVariableA("ASIOCHAN_SIM_TYPE", text, sizeof text);
+        char* end = nullptr;
+        const long one = n > 0 && n < sizeof text ? std::strtol(text, &end, 10) : -1;
+        const bool all = end != nullptr && end != text && *end == '\0' && sampleWidthOf(one) != 0;
         config.inputTypes.clear();
         for (const SampleType& t : kSampleTypes)
-            if (t.bytes != 0) config.inputTypes.push_back(t.code);
+            if (t.bytes != 0) config.inputTypes.push_back(all ? static_cast<ASIOSampleType>(one) : t.code);
         config.inputs = static_cast<AsioLong>(config.inputTypes.size());
     }
     if (kind == SimClass::SteppedFloat) {

@@ -25,7 +25,8 @@ enum class SimClass {
     Dut,           // like Default, its loopback through a simulated device under test
                    // (DutModel: a 2 kHz low-pass and a cubic distortion)
     Types,         // like Default, with one input per sample type that has a width (18),
-                   // in the table's order, each carrying a 997 Hz sine at -6.02 dBFS
+                   // in the table's order, each carrying a 997 Hz sine at -6.02 dBFS;
+                   // ASIOCHAN_SIM_TYPE=<code> (read at creation) puts all in that type
 };
 
 struct SimClassInfo {
