@@ -148,8 +148,8 @@ for k in "${!types[@]}"; do
     case $type in
     Int16*) kind="WAV PCM_16 16" only=${types[$k]#*:} ;;
     Int24*) kind="WAVEX PCM_24 24" only=${types[$k]#*:} ;;
-    Float32*) kind="WAVEX FLOAT 32" only= ;;
-    Float64*) kind="WAVEX DOUBLE 64" only=${types[$k]#*:} ;;
+    Float32*) kind="WAV FLOAT 32" only= ;;
+    Float64*) kind="WAV DOUBLE 64" only=${types[$k]#*:} ;;
     *) kind="WAVEX PCM_32 32" only= ;;
     esac
     ASIOCHAN_SIM_TYPE=$only cli "capture of the types driver's input $k ($type)" ", $type at 48000 Hz" \
@@ -161,7 +161,7 @@ kinds+=("take-rec32.wav 2 96000 WAVEX PCM_32 32" "take-float3.wav 3 96000 WAVEX 
     "tone3.wav 3 24000 WAVEX PCM_16 16")
 for entry in "${kinds[@]}"; do
     read -r file channels frames _ <<<"$entry"
-    [ "$(sox --i -c "$file" 2>&1)/$(sox --i -s "$file" 2>&1)" = "$channels/$frames" ] ||
+    [ "$(sox --i -c "$file" 2>/dev/null)/$(sox --i -s "$file" 2>/dev/null)" = "$channels/$frames" ] ||
         fail "sox reads $file as $channels channels of $frames frames ($(sox --i "$file" 2>&1 | tr '\n' ' '))"
     probed=$(ffprobe -v error -show_entries stream=channels,duration_ts -of csv=p=0 "$file" 2>&1)
     [ "$probed" = "$channels,$frames" ] || fail "ffprobe reads $file as $channels channels of $frames frames ($probed)"

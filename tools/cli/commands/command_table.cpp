@@ -62,8 +62,8 @@ Command capture() {
              "                        [--check-loopback]]",
              "Records input channels into one WAV file in the driver's input format,\n"
              "at its true level (a 24-bit sample in a 32-bit word fills the word's top\n"
-             "bits); 16 bits on one or two channels as plain PCM, anything else in the\n"
-             "extensible format, float with a fact chunk.\n"
+             "bits): 16-bit or float samples on one or two channels in the plain format,\n"
+             "anything else in the extensible format; float with a fact chunk.\n"
              "channel i of the file from the i-th input listed; all inputs start in the\n"
              "same period, so sample k of every channel is the same instant. It records for\n"
              "S seconds (any length), or without --seconds until Ctrl+C, which ends the\n"

@@ -20,7 +20,8 @@ private:
 };
 
 constexpr std::uint16_t kExtensibleTag = 0xFFFE;
-constexpr std::uint32_t kPlainFormatBytes = 16;
+constexpr std::uint32_t kPcmFormatBytes = 16;
+constexpr std::uint32_t kFloatFormatBytes = 18;  // with an extension of no bytes
 constexpr std::uint32_t kExtensibleFormatBytes = 40;
 constexpr std::uint32_t kFactBytes = 4;
 constexpr std::uint64_t kSizeInDs64 = 0xFFFFFFFFu;
@@ -29,7 +30,9 @@ constexpr std::uint64_t kSizeInDs64 = 0xFFFFFFFFu;
 constexpr std::uint8_t kSubformatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
                                              0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-std::uint32_t formatBytes(const WavFormat& f) { return f.extensible() ? kExtensibleFormatBytes : kPlainFormatBytes; }
+std::uint32_t formatBytes(const WavFormat& f) {
+    return f.extensible() ? kExtensibleFormatBytes : f.formatTag == 1 ? kPcmFormatBytes : kFloatFormatBytes;
+}
 
 // What the RIFF size counts besides the samples and their pad byte.
 std::uint64_t riffOverhead(const WavFormat& f, bool reserved) { return headerBytes(f, reserved) - 8; }
@@ -47,7 +50,10 @@ void formatChunk(Fields& out, const WavFormat& f) {
     out.le(std::uint64_t{f.sampleRate} * f.frameBytes(), 4);
     out.le(f.frameBytes(), 2);
     out.le(f.bitsPerSample, 2);
-    if (!f.extensible()) return;
+    if (!f.extensible()) {
+        if (f.formatTag != 1) out.le(0, 2);  // the extension's size
+        return;
+    }
     out.le(kExtensibleFormatBytes - 18, 2);  // the extension's size
     out.le(f.bitsPerSample, 2);  // valid bits
     out.le(channelMask(f.channels), 4);
@@ -69,7 +75,7 @@ void chunksFromFormat(Fields& out, const WavFormat& f, std::uint64_t frames, std
 }  // namespace
 
 bool WavFormat::extensible() const {
-    return formatTag != 1 || bitsPerSample > 16 || channels > 2;
+    return channels > 2 || (formatTag == 1 && bitsPerSample > 16);
 }
 
 std::uint32_t channelMask(std::uint16_t channels) {

@@ -5,10 +5,11 @@
 // after an odd number of them.
 //
 // The format chunk is the plain 16-byte PCM one for integer samples of 8 or 16 bits
-// on one or two channels (the files such tools have always read); anything else
-// (more bits, more channels, float) is WAVE_FORMAT_EXTENSIBLE: 40 bytes with the
-// valid bits (all of the container's: sox refuses fewer, and ffmpeg reads them as
-// samples of that width), a channel mask and the subformat.
+// on one or two channels (the files such tools have always read), and for float
+// samples on one or two channels the 18-byte IEEE float one (as sox, ffmpeg and
+// libsndfile write them); more bits or more channels take WAVE_FORMAT_EXTENSIBLE:
+// 40 bytes with the valid bits (all of the container's: sox refuses fewer, and
+// ffmpeg reads them as samples of that width), a channel mask and the subformat.
 #pragma once
 
 #include <cstdint>

@@ -139,8 +139,9 @@ std::pair<std::size_t, std::uint32_t> chunk(const std::vector<std::uint8_t>& fil
 }
 
 // The files as the format's documents have them: 16-bit mono and stereo the plain
-// 44-byte header they always had, byte for byte; more bits or more channels the
-// extensible format with its channel mask; float
+// 44-byte header they always had, byte for byte; float on one or two channels the
+// 18-byte float format; more bits or more channels the extensible format with its
+// channel mask; float
 // a fact chunk with the frame count; an odd number of bytes of samples a pad byte;
 // and the library's reader and the command line's find the samples in each.
 TEST(CliWavWriter, FilesAreLaidOutAsTheFormatSays) {
@@ -164,15 +165,17 @@ TEST(CliWavWriter, FilesAreLaidOutAsTheFormatSays) {
         ASSERT_TRUE(writer.close()) << writer.error();
         const std::vector<std::uint8_t> file = fileBytes(path);
         const std::size_t dataBytes = c.frames * width * c.channels;
-        const bool extensible = c.tag == 3 || c.bits > 16 || c.channels > 2;
+        const bool extensible = c.channels > 2 || (c.tag == 1 && c.bits > 16);
         EXPECT_EQ(le(file, 4, 4), file.size() - 8);  // the RIFF size, pad byte included
         EXPECT_EQ(tag(file, 12), c.mayGrow ? "JUNK" : "fmt ");
         const auto [fmt, fmtBytes] = chunk(file, "fmt ");
-        EXPECT_EQ(fmtBytes, extensible ? 40u : 16u);
+        EXPECT_EQ(fmtBytes, extensible ? 40u : c.tag == 1 ? 16u : 18u);
         EXPECT_EQ(le(file, fmt, 2), extensible ? 0xFFFEu : c.tag);
         EXPECT_EQ(le(file, fmt + 12, 2), width * c.channels);
+        if (fmtBytes > 16) {
+            EXPECT_EQ(le(file, fmt + 16, 2), extensible ? 22u : 0u);  // the extension's size
+        }
         if (extensible) {
-            EXPECT_EQ(le(file, fmt + 16, 2), 22u);
             EXPECT_EQ(le(file, fmt + 18, 2), c.bits);  // valid bits
             EXPECT_EQ(le(file, fmt + 20, 4), c.mask);
             const std::vector<std::uint8_t> guid = {std::uint8_t(c.tag), 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
