@@ -249,8 +249,7 @@ int streamCapture(Session& session, CaptureJob& job, WavWriter& file, CaptureOut
     const CaptureRequestArgs& req = job.req;
     if (!session.prepare() || !createFile(job, file)) return kExitFailure;
     installInterruptHandler();
-    StreamingCapture capture({req.inputs, job.inputType, job.format.bytes, job.rate}, file,
-                             job.frames);
+    StreamingCapture capture({req.inputs, job.inputType, job.format.bytes, job.rate}, file, job.frames);
     if (!capture.arm()) return kExitFailure;
     std::unique_ptr<QueuedPlayer> player;
     if (!req.playFile.empty()) {

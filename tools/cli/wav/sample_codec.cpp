@@ -83,7 +83,8 @@ SampleFormat describeSampleType(std::int32_t type) {
     const SampleType* t = findSampleType(type);
     if (t == nullptr) return {"unknown", 0, 0, 0};
     if (t->bytes == 0) return {t->name, 0, 0, 0};
-    return {t->name, t->bytes, static_cast<std::uint16_t>(t->isFloat ? 3 : 1), static_cast<std::uint16_t>(8 * t->bytes)};
+    return {t->name, t->bytes, static_cast<std::uint16_t>(t->isFloat ? 3 : 1),
+            static_cast<std::uint16_t>(8 * t->bytes)};
 }
 
 void toWavLayout(std::uint8_t* samples, std::size_t count, std::int32_t type) {

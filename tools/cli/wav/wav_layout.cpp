@@ -55,7 +55,7 @@ void formatChunk(Fields& out, const WavFormat& f) {
         return;
     }
     out.le(kExtensibleFormatBytes - 18, 2);  // the extension's size
-    out.le(f.bitsPerSample, 2);  // valid bits
+    out.le(f.bitsPerSample, 2);              // valid bits
     out.le(channelMask(f.channels), 4);
     out.le(f.formatTag, 2);
     for (std::uint8_t b : kSubformatTail) out.le(b, 1);
@@ -74,9 +74,7 @@ void chunksFromFormat(Fields& out, const WavFormat& f, std::uint64_t frames, std
 }
 }  // namespace
 
-bool WavFormat::extensible() const {
-    return channels > 2 || (formatTag == 1 && bitsPerSample > 16);
-}
+bool WavFormat::extensible() const { return channels > 2 || (formatTag == 1 && bitsPerSample > 16); }
 
 std::uint32_t channelMask(std::uint16_t channels) {
     if (channels == 1) return 0x4;  // front centre
@@ -85,8 +83,7 @@ std::uint32_t channelMask(std::uint16_t channels) {
 }
 
 std::size_t headerBytes(const WavFormat& format, bool reserved) {
-    return 12 + (reserved ? 8 + kDs64Bytes : 0) + 8 + formatBytes(format) + (format.hasFact() ? 8 + kFactBytes : 0) +
-           8;
+    return 12 + (reserved ? 8 + kDs64Bytes : 0) + 8 + formatBytes(format) + (format.hasFact() ? 8 + kFactBytes : 0) + 8;
 }
 
 bool fitsIn32Bits(const WavFormat& format, bool reserved, std::uint64_t dataBytes, std::uint64_t limit) {

@@ -83,7 +83,8 @@ bool WavWriter::writeSilence(std::uint64_t frames) {
 bool WavWriter::writeHeader() {
     std::string why;
     const WavSizes sizes{dataBytes_, frames()};
-    const std::vector<std::uint8_t> head = reserved_ ? reservedHeader(format_, sizes, limit_) : plainHeader(format_, sizes);
+    const std::vector<std::uint8_t> head =
+        reserved_ ? reservedHeader(format_, sizes, limit_) : plainHeader(format_, sizes);
     const auto end = static_cast<std::int64_t>(head.size() + dataBytes_);
     bool written = file_.seek(0, false) == 0 && file_.write(head.data(), head.size(), &why);
     // The pad byte after an odd number of bytes of samples; the next samples, if

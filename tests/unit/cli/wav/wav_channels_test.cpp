@@ -48,8 +48,8 @@ TEST(CliWavChannels, Rf64SizesReadAsTheLibraryReadsThem) {
         const char* what;
         std::uint32_t dataField;  // the data chunk's size field
         std::uint64_t ds64Data;
-        bool chunkAfter;          // a LIST chunk after the samples
-        std::uint64_t plays;      // bytes of samples both readers take
+        bool chunkAfter;      // a LIST chunk after the samples
+        std::uint64_t plays;  // bytes of samples both readers take
     } cases[] = {
         {"ds64's size, a chunk after the data", 0xFFFFFFFF, 400, true, 400},
         {"ds64's size, the data to the end", 0xFFFFFFFF, 400, false, 400},

@@ -178,7 +178,8 @@ TEST(CliWavWriter, FilesAreLaidOutAsTheFormatSays) {
         if (extensible) {
             EXPECT_EQ(le(file, fmt + 18, 2), c.bits);  // valid bits
             EXPECT_EQ(le(file, fmt + 20, 4), c.mask);
-            const std::vector<std::uint8_t> guid = {std::uint8_t(c.tag), 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+            const std::vector<std::uint8_t> guid = {
+                std::uint8_t(c.tag), 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
             EXPECT_TRUE(std::equal(guid.begin(), guid.end(), file.begin() + static_cast<std::ptrdiff_t>(fmt + 24)));
         }
         const auto [fact, factBytes] = chunk(file, "fact");
@@ -195,11 +196,50 @@ TEST(CliWavWriter, FilesAreLaidOutAsTheFormatSays) {
             // The header of 16-bit files before the extensible format: nothing moved.
             const std::uint8_t ba = static_cast<std::uint8_t>(2 * c.channels);
             const std::uint32_t riff = static_cast<std::uint32_t>(36 + dataBytes);
-            const std::vector<std::uint8_t> classic = {
-                'R', 'I', 'F', 'F', std::uint8_t(riff), std::uint8_t(riff >> 8), 0, 0, 'W', 'A', 'V', 'E', 'f', 'm',
-                't', ' ', 16, 0, 0, 0, 1, 0, std::uint8_t(c.channels), 0, 0x44, 0xAC, 0, 0,
-                std::uint8_t(44100 * ba), std::uint8_t(44100 * ba >> 8), std::uint8_t(44100 * ba >> 16), 0, ba, 0, 16,
-                0, 'd', 'a', 't', 'a', std::uint8_t(dataBytes), std::uint8_t(dataBytes >> 8), 0, 0};
+            const std::vector<std::uint8_t> classic = {'R',
+                                                       'I',
+                                                       'F',
+                                                       'F',
+                                                       std::uint8_t(riff),
+                                                       std::uint8_t(riff >> 8),
+                                                       0,
+                                                       0,
+                                                       'W',
+                                                       'A',
+                                                       'V',
+                                                       'E',
+                                                       'f',
+                                                       'm',
+                                                       't',
+                                                       ' ',
+                                                       16,
+                                                       0,
+                                                       0,
+                                                       0,
+                                                       1,
+                                                       0,
+                                                       std::uint8_t(c.channels),
+                                                       0,
+                                                       0x44,
+                                                       0xAC,
+                                                       0,
+                                                       0,
+                                                       std::uint8_t(44100 * ba),
+                                                       std::uint8_t(44100 * ba >> 8),
+                                                       std::uint8_t(44100 * ba >> 16),
+                                                       0,
+                                                       ba,
+                                                       0,
+                                                       16,
+                                                       0,
+                                                       'd',
+                                                       'a',
+                                                       't',
+                                                       'a',
+                                                       std::uint8_t(dataBytes),
+                                                       std::uint8_t(dataBytes >> 8),
+                                                       0,
+                                                       0};
             EXPECT_TRUE(std::vector<std::uint8_t>(file.begin(), file.begin() + 44) == classic);
         }
         cli::WavInfo info;
