@@ -196,50 +196,13 @@ TEST(CliWavWriter, FilesAreLaidOutAsTheFormatSays) {
             // The header of 16-bit files before the extensible format: nothing moved.
             const std::uint8_t ba = static_cast<std::uint8_t>(2 * c.channels);
             const std::uint32_t riff = static_cast<std::uint32_t>(36 + dataBytes);
-            const std::vector<std::uint8_t> classic = {'R',
-                                                       'I',
-                                                       'F',
-                                                       'F',
-                                                       std::uint8_t(riff),
-                                                       std::uint8_t(riff >> 8),
-                                                       0,
-                                                       0,
-                                                       'W',
-                                                       'A',
-                                                       'V',
-                                                       'E',
-                                                       'f',
-                                                       'm',
-                                                       't',
-                                                       ' ',
-                                                       16,
-                                                       0,
-                                                       0,
-                                                       0,
-                                                       1,
-                                                       0,
-                                                       std::uint8_t(c.channels),
-                                                       0,
-                                                       0x44,
-                                                       0xAC,
-                                                       0,
-                                                       0,
-                                                       std::uint8_t(44100 * ba),
-                                                       std::uint8_t(44100 * ba >> 8),
-                                                       std::uint8_t(44100 * ba >> 16),
-                                                       0,
-                                                       ba,
-                                                       0,
-                                                       16,
-                                                       0,
-                                                       'd',
-                                                       'a',
-                                                       't',
-                                                       'a',
-                                                       std::uint8_t(dataBytes),
-                                                       std::uint8_t(dataBytes >> 8),
-                                                       0,
-                                                       0};
+            // clang-format off
+            const std::vector<std::uint8_t> classic = {
+                'R', 'I', 'F', 'F', std::uint8_t(riff), std::uint8_t(riff >> 8), 0, 0, 'W', 'A', 'V', 'E',
+                'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, std::uint8_t(c.channels), 0, 0x44, 0xAC, 0, 0,
+                std::uint8_t(44100 * ba), std::uint8_t(44100 * ba >> 8), std::uint8_t(44100 * ba >> 16), 0,
+                ba, 0, 16, 0, 'd', 'a', 't', 'a', std::uint8_t(dataBytes), std::uint8_t(dataBytes >> 8), 0, 0};
+            // clang-format on
             EXPECT_TRUE(std::vector<std::uint8_t>(file.begin(), file.begin() + 44) == classic);
         }
         cli::WavInfo info;
