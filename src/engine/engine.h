@@ -259,7 +259,13 @@ private:
         std::atomic<std::uint8_t> readerBusy{0};
         std::atomic<std::uint8_t> writerBusy{0};
         StreamWake wake;
+        // Rings a close could not free (a period or a call was still inside), and
+        // the entries before which every period must be done with them; freed by
+        // a later open or close once it is. Under every claim.
+        StreamRings* abandoned = nullptr;
+        std::uint32_t abandonedMark = 0;
     };
+    void freeAbandonedStream();
     StreamSlot stream_;
 
     DriverCalls& calls_;

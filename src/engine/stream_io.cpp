@@ -57,6 +57,11 @@ private:
     bool mine_;
 };
 
+void freeRings(StreamRings* s) {
+    releaseBlock(s->memory);
+    delete s;
+}
+
 std::uint64_t deadlineOf(std::int32_t timeoutMs) {
     if (timeoutMs < 0) return UINT64_MAX;
     return platform::monotonicMicros() + std::uint64_t(timeoutMs) * 1000u;
@@ -119,6 +124,7 @@ std::int32_t Engine::openStream(const AsiochanStreamConfig* config) {
     const ChannelClaim playback(playbackClaims_, kAllChannels);
     const ChannelClaim capture(captureClaims_, kAllChannels);
     if (state_.runPrepared.load(std::memory_order_acquire) == 0) return ASE_InvalidMode;
+    freeAbandonedStream();
     // An ended stream stays readable until the next one opens; one not ended is in the way.
     if (StreamRings* open = stream_.app.load(std::memory_order_acquire)) {
         if (open->phase.load(std::memory_order_acquire) != kPhaseEnded) return ASE_InvalidMode;
@@ -249,7 +255,17 @@ std::int32_t Engine::stopStream() {
     return ASE_OK;
 }
 
+void Engine::freeAbandonedStream() {
+    StreamRings* s = stream_.abandoned;
+    if (s == nullptr || !periods_.doneSince(stream_.abandonedMark) ||
+        stream_.users.load(std::memory_order_seq_cst) != 0)
+        return;
+    stream_.abandoned = nullptr;
+    freeRings(s);
+}
+
 void Engine::closeStreamClaimed() {
+    freeAbandonedStream();
     StreamRings* s = stream_.app.load(std::memory_order_acquire);
     if (s == nullptr) return;
     stopStreamClaimed();
@@ -269,10 +285,15 @@ void Engine::closeStreamClaimed() {
         stream_.wake.wakeAll();
         platform::sleepMs(1);
     }
-    // A period or a call still inside the rings keeps them: leaked, never freed under it.
-    if (!quiet) return;
-    releaseBlock(s->memory);
-    delete s;
+    // A period or a call still inside the rings keeps them, never freed under it:
+    // a later open or close frees them once it is done (a second such close
+    // before then leaks the older rings for good).
+    if (!quiet) {
+        stream_.abandoned = s;
+        stream_.abandonedMark = periods_.enteredMark();
+        return;
+    }
+    freeRings(s);
 }
 
 std::int32_t Engine::closeStream() {

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "asiochan.h"
+#include "engine/seam.h"
 #include "simdriver/core/input_pattern.h"
 #include "support/stream_fixture.h"
 
@@ -294,6 +295,38 @@ TEST_F(StreamIoTest, ChannelClaimsBothWays) {
     EXPECT_EQ(IsPortCaptureRunning(0), 0);
     EXPECT_EQ(IsPortPlaybackRunning(0), 0);
     EXPECT_EQ(SetPlayBuffer(buffer.data(), 4, 0), ASE_OK);
+}
+
+// A period held in its middle past the stops' waits: StopCapture hands back no
+// input that period may still write, and CloseStream frees no ring under it; once
+// it is done the input reads free and the next open frees the rings (the
+// sanitizers watch both).
+TEST_F(StreamIoTest, AStuckPeriodAtAStopKeepsWhatItMayStillTouch) {
+    static std::atomic<bool> holding{false}, inside{false};
+    seam::setHandler([](const char* where) {
+        if (!holding.load() || std::strcmp(where, "period: after the copies") != 0) return;
+        inside = true;
+        for (int ms = 0; ms < 10000 && holding.load(); ++ms) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    prepareRun(smallDriver(2, 2, kFrames));
+    const AsiochanStreamConfig c = streamConfig(ASIOCHAN_STREAM_NATIVE, {0}, {0});
+    ASSERT_EQ(OpenStream(&c), ASE_OK);
+    ASSERT_EQ(StartStream(), ASE_OK);
+    Bytes armed(64 * kFrames * 4);
+    ASSERT_EQ(SetCaptureBuffer(armed.data(), static_cast<std::int32_t>(armed.size()), 1), ASE_OK);
+    StartCapture();
+    step(1);
+    holding = true;
+    std::thread held([this] { driver_->clock().step(1); });
+    EXPECT_TRUE(testing::waitUntil("a period to be held", [] { return inside.load(); }));
+    StopCapture();
+    EXPECT_EQ(IsPortCaptureRunning(1), 1) << "handed back while a period may still write it";
+    EXPECT_EQ(CloseStream(), ASE_OK);
+    holding = false;
+    held.join();
+    seam::setHandler(nullptr);
+    EXPECT_EQ(IsPortCaptureRunning(1), 0);
+    ASSERT_EQ(OpenStream(&c), ASE_OK);
 }
 
 }  // namespace
