@@ -40,7 +40,7 @@ void BM_StreamPeriod(benchmark::State& state) {
     const auto frames = static_cast<std::int32_t>(state.range(0));
     DriverHalves driver(static_cast<std::size_t>(frames) * kSampleBytes);
     prepareEngine(driver, frames);
-    const AsiochanStreamConfig c = allChannels(ASIOCHAN_STREAM_NATIVE, 3 * kPeriodsPerBlock * frames);
+    const AsiochanStreamConfig c = allChannels(ASIOCHAN_STREAM_NATIVE, 2 * kPeriodsPerBlock * frames);
     if (OpenStream(&c) != ASE_OK) state.SkipWithError("OpenStream failed");
     std::vector<std::uint8_t> block(static_cast<std::size_t>(kPeriodsPerBlock) * frames * kChannels * kSampleBytes,
                                     0x33);

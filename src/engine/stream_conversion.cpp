@@ -13,6 +13,12 @@ namespace {
 
 template <std::size_t Bytes, ByteOrder O>
 inline std::uint64_t loadBytes(const std::uint8_t* in) {
+    // A whole little-endian word on a little-endian machine is a plain load.
+    if constexpr (O == ByteOrder::Lsb && (Bytes == 4 || Bytes == 8) && std::endian::native == std::endian::little) {
+        std::conditional_t<Bytes == 4, std::uint32_t, std::uint64_t> word;
+        std::memcpy(&word, in, Bytes);
+        return word;
+    }
     std::uint64_t v = 0;
     for (std::size_t i = 0; i < Bytes; ++i) {
         const std::size_t shift = 8 * (O == ByteOrder::Lsb ? i : Bytes - 1 - i);
@@ -23,6 +29,11 @@ inline std::uint64_t loadBytes(const std::uint8_t* in) {
 
 template <std::size_t Bytes, ByteOrder O>
 inline void storeBytes(std::uint64_t v, std::uint8_t* out) {
+    if constexpr (O == ByteOrder::Lsb && (Bytes == 4 || Bytes == 8) && std::endian::native == std::endian::little) {
+        const auto word = static_cast<std::conditional_t<Bytes == 4, std::uint32_t, std::uint64_t>>(v);
+        std::memcpy(out, &word, Bytes);
+        return;
+    }
     for (std::size_t i = 0; i < Bytes; ++i) {
         const std::size_t shift = 8 * (O == ByteOrder::Lsb ? i : Bytes - 1 - i);
         out[i] = static_cast<std::uint8_t>(v >> shift);

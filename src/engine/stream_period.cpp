@@ -12,27 +12,29 @@ namespace asiochan {
 
 namespace {
 
-// Copies `frames` samples of `width` bytes between a ring plane (at frame `at`
-// of a ring of `ringFrames`) and a half-buffer, in one or two pieces.
-void toRing(std::uint8_t* plane, std::uint64_t at, std::uint32_t ringFrames, std::uint32_t width,
-            const std::uint8_t* half, std::uint64_t frames) {
-    const std::uint64_t start = at % ringFrames;
-    const std::uint64_t first = std::min<std::uint64_t>(frames, ringFrames - start);
+// Where `frames` frames from ring frame `at` lie in a ring of `ringFrames`: from
+// `start`, `first` of them before the ring's end and the rest from its beginning.
+struct RingSpan {
+    std::uint64_t start, first, frames;
+    RingSpan(std::uint64_t at, std::uint32_t ringFrames, std::uint64_t n)
+        : start(at % ringFrames), first(std::min<std::uint64_t>(n, ringFrames - start)), frames(n) {}
+};
+
+// Copies a span of one channel's samples of `width` bytes between a ring plane
+// and a half-buffer, in one or two pieces (a missing input half gives zeros).
+void toRing(std::uint8_t* plane, const RingSpan& span, std::uint32_t width, const std::uint8_t* half) {
     if (half == nullptr) {
-        std::memset(plane + start * width, 0, first * width);
-        std::memset(plane, 0, (frames - first) * width);
+        std::memset(plane + span.start * width, 0, span.first * width);
+        std::memset(plane, 0, (span.frames - span.first) * width);
         return;
     }
-    std::memcpy(plane + start * width, half, first * width);
-    std::memcpy(plane, half + first * width, (frames - first) * width);
+    std::memcpy(plane + span.start * width, half, span.first * width);
+    std::memcpy(plane, half + span.first * width, (span.frames - span.first) * width);
 }
 
-void fromRing(const std::uint8_t* plane, std::uint64_t at, std::uint32_t ringFrames, std::uint32_t width,
-              std::uint8_t* half, std::uint64_t frames) {
-    const std::uint64_t start = at % ringFrames;
-    const std::uint64_t first = std::min<std::uint64_t>(frames, ringFrames - start);
-    std::memcpy(half, plane + start * width, first * width);
-    std::memcpy(half + first * width, plane, (frames - first) * width);
+void fromRing(const std::uint8_t* plane, const RingSpan& span, std::uint32_t width, std::uint8_t* half) {
+    std::memcpy(half, plane + span.start * width, span.first * width);
+    std::memcpy(half + span.first * width, plane, (span.frames - span.first) * width);
 }
 
 // Ends the hole a direction was making: its gap (before the consumer's frame
@@ -117,8 +119,9 @@ void Engine::streamPeriod(const Period& period, bool held, std::uint32_t skipped
         // A hole is recorded before the frames after it, or the frames wait.
         if (n != 0 && !closeHole(*s, in, ASIOCHAN_STREAM_EVENT_OVERFLOW)) n = 0;
         if (n != 0) {
+            const RingSpan span(produced, s->ringFrames, n);
             for (std::int32_t i = 0; i < in.count; ++i)
-                toRing(in.planes[i], produced, s->ringFrames, in.width, period.inHalf[in.channels[i]], n);
+                toRing(in.planes[i], span, in.width, period.inHalf[in.channels[i]]);
             in.produced.store(produced + n, std::memory_order_release);
             s->recorded.store(s->recorded.load(std::memory_order_relaxed) + n, std::memory_order_relaxed);
         }
@@ -131,11 +134,12 @@ void Engine::streamPeriod(const Period& period, bool held, std::uint32_t skipped
         const std::uint64_t consumed = out.consumed.load(std::memory_order_relaxed);
         std::uint64_t n = std::min(out.produced.load(std::memory_order_acquire) - consumed, frames);
         if (n != 0 && !closeHole(*s, out, ASIOCHAN_STREAM_EVENT_UNDERRUN)) n = 0;
+        const RingSpan span(consumed, s->ringFrames, n);
         for (std::int32_t i = 0; i < out.count; ++i) {
             std::uint8_t* half = period.outHalf[out.channels[i]];
             if (half == nullptr) continue;
-            fromRing(out.planes[i], consumed, s->ringFrames, out.width, half, n);
-            std::memset(half + n * out.width, 0, (frames - n) * out.width);
+            fromRing(out.planes[i], span, out.width, half);
+            if (n < frames) std::memset(half + n * out.width, 0, (frames - n) * out.width);
         }
         if (n != 0) {
             out.consumed.store(consumed + n, std::memory_order_release);
