@@ -169,10 +169,8 @@ std::int32_t Engine::openStream(const AsiochanStreamConfig* config) {
         }
     }
     // Channels the channel API or a player holds.
-    const ChannelMask queues = state_.streamingInputs.load(std::memory_order_acquire);
     for (std::uint32_t ch = 0; ch < kMaxChannels; ++ch) {
-        if (hasChannel(masks[0], ch) &&
-            (hasChannel(queues, ch) || state_.captureChannels[ch].done.load(std::memory_order_acquire) == 0))
+        if (hasChannel(masks[0], ch) && state_.captureChannels[ch].done.load(std::memory_order_acquire) == 0)
             return ASE_NotPresent;
         if (hasChannel(masks[1], ch) && state_.playbackChannels[ch].idle.load(std::memory_order_acquire) == 0)
             return ASE_NotPresent;
