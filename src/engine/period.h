@@ -1,5 +1,5 @@
 // What one period of the driver works with, taken once at its start. Private to
-// the period processing (buffer_switch.cpp, capture_queue.cpp).
+// the period processing (buffer_switch.cpp, stream_period.cpp).
 #pragma once
 
 #include <cstdint>
@@ -18,10 +18,6 @@ struct Engine::Period {
     // Channels an application thread is taking back: left alone for the whole period.
     ChannelMask outWithdrawn;
     ChannelMask inWithdrawn;
-    // The capture queue publications this period sees, and the inputs that are
-    // streams (less those withdrawn).
-    std::uint32_t publication;
-    ChannelMask streams;
     // The key field each channel with a driver buffer was serviced with; the
     // bookkeeping advances such a channel only if it still holds that value, so a
     // channel armed while the period runs starts cleanly with the next one.
@@ -29,8 +25,13 @@ struct Engine::Period {
     std::uint8_t* servedIn[kMaxChannels];
     bool hasOut[kMaxChannels];
     bool hasIn[kMaxChannels];
-    // Each input's half-buffer of this period (null without one).
+    // Each input's half-buffer of this period (null without one), and each
+    // stream output's (the stream's step writes it).
     std::uint8_t* inHalf[kMaxChannels];
+    std::uint8_t* outHalf[kMaxChannels];
+    // The channels the stream holds: no channel service touches them.
+    ChannelMask streamIn;
+    ChannelMask streamOut;
     // The queued block a join took bytes from, and how many. The application may
     // queue a block after the join looked (and found none); the promotion must
     // then start that block at its beginning, not skip bytes nobody heard.
