@@ -14,7 +14,7 @@
 #include "streaming/capture_sets.h"
 #include "streaming/queue_timeline.h"
 #include "streaming/spsc_ring.h"
-#include "streaming/worker_thread.h"
+#include "system/worker_thread.h"
 
 namespace cli {
 

@@ -15,7 +15,7 @@
 #include "streaming/capture_sets.h"
 #include "streaming/resumable.h"
 #include "wav/wav_writer.h"
-#include "streaming/worker_thread.h"
+#include "system/worker_thread.h"
 
 namespace cli {
 
