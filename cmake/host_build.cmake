@@ -26,8 +26,9 @@ file(GLOB_RECURSE ASIOCHAN_UNIT_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp)
 list(REMOVE_ITEM ASIOCHAN_UNIT_TEST_SOURCES ${ASIOCHAN_ROOT}/tests/unit/support/test_library.cpp)
 # The command-line host's portable parts run here with their tests and benchmarks:
 # arguments, help, the progress throttle, the sample codec, WAV files, player
-# words, the measuring maths, routing, what a run's events come to, and the
-# capture writer and queue.
+# words, the measuring maths, routing, what a run's events come to, the capture
+# writer and queue, the capture pipeline and the host half of system/ (threads,
+# sleeps, clock).
 set(ASIOCHAN_CLI_DIR ${ASIOCHAN_ROOT}/tools/cli)
 set(ASIOCHAN_CLI_PORTABLE_SOURCES
     ${ASIOCHAN_CLI_DIR}/console/arguments.cpp ${ASIOCHAN_CLI_DIR}/console/usage.cpp
@@ -37,7 +38,9 @@ set(ASIOCHAN_CLI_PORTABLE_SOURCES
     ${ASIOCHAN_CLI_DIR}/wav/interleave.cpp ${ASIOCHAN_CLI_DIR}/wav/raw_file.cpp
     ${ASIOCHAN_CLI_DIR}/wav/wav_writer.cpp
     ${ASIOCHAN_CLI_DIR}/streaming/routing.cpp ${ASIOCHAN_CLI_DIR}/streaming/run_outcome.cpp
-    ${ASIOCHAN_CLI_DIR}/streaming/queue_timeline.cpp ${ASIOCHAN_CLI_DIR}/streaming/capture_sets.cpp)
+    ${ASIOCHAN_CLI_DIR}/streaming/queue_timeline.cpp ${ASIOCHAN_CLI_DIR}/streaming/capture_sets.cpp
+    ${ASIOCHAN_CLI_DIR}/streaming/capture_pipeline.cpp
+    ${ASIOCHAN_CLI_DIR}/system/host/worker_thread.cpp ${ASIOCHAN_CLI_DIR}/system/host/clock.cpp)
 # The measurement room's maths (the FFT, the delay search, the sweep) is portable;
 # its console display is not.
 file(GLOB ASIOCHAN_CLI_MEASURE_SOURCES CONFIGURE_DEPENDS ${ASIOCHAN_CLI_DIR}/measure/*.cpp)
