@@ -27,8 +27,8 @@ list(REMOVE_ITEM ASIOCHAN_UNIT_TEST_SOURCES ${ASIOCHAN_ROOT}/tests/unit/support/
 # The command-line host's portable parts run here with their tests and benchmarks:
 # arguments, help, the progress throttle, the sample codec, WAV files, player
 # words, the measuring maths, routing, what a run's events come to, the capture
-# writer and queue, the capture pipeline and the host half of system/ (threads,
-# sleeps, clock).
+# writer and queue, the capture pipeline, each command's option parsing and the
+# host half of system/ (threads, sleeps, clock).
 set(ASIOCHAN_CLI_DIR ${ASIOCHAN_ROOT}/tools/cli)
 set(ASIOCHAN_CLI_PORTABLE_SOURCES
     ${ASIOCHAN_CLI_DIR}/console/arguments.cpp ${ASIOCHAN_CLI_DIR}/console/usage.cpp
@@ -39,7 +39,7 @@ set(ASIOCHAN_CLI_PORTABLE_SOURCES
     ${ASIOCHAN_CLI_DIR}/wav/wav_writer.cpp
     ${ASIOCHAN_CLI_DIR}/streaming/routing.cpp ${ASIOCHAN_CLI_DIR}/streaming/run_outcome.cpp
     ${ASIOCHAN_CLI_DIR}/streaming/queue_timeline.cpp ${ASIOCHAN_CLI_DIR}/streaming/capture_sets.cpp
-    ${ASIOCHAN_CLI_DIR}/streaming/capture_pipeline.cpp
+    ${ASIOCHAN_CLI_DIR}/streaming/capture_pipeline.cpp ${ASIOCHAN_CLI_DIR}/commands/command_requests.cpp
     ${ASIOCHAN_CLI_DIR}/system/host/worker_thread.cpp ${ASIOCHAN_CLI_DIR}/system/host/clock.cpp)
 # The measurement room's maths (the FFT, the delay search, the sweep) is portable;
 # its console display is not.
@@ -48,6 +48,8 @@ list(REMOVE_ITEM ASIOCHAN_CLI_MEASURE_SOURCES ${ASIOCHAN_CLI_DIR}/measure/level_
 list(APPEND ASIOCHAN_CLI_PORTABLE_SOURCES ${ASIOCHAN_CLI_MEASURE_SOURCES})
 add_executable(asiochan_unit_tests ${ASIOCHAN_UNIT_TEST_SOURCES} ${ASIOCHAN_CLI_PORTABLE_SOURCES})
 target_sources(asiochan_unit_tests PRIVATE ${ASIOCHAN_ROOT}/tests/capture_check/capture_check.cpp)
+# The table of commands, with the tests' stand-ins for the commands' runs.
+target_sources(asiochan_unit_tests PRIVATE ${ASIOCHAN_CLI_DIR}/commands/command_table.cpp)
 asiochan_includes(asiochan_unit_tests)
 target_include_directories(asiochan_unit_tests PRIVATE ${ASIOCHAN_ROOT}/tests ${ASIOCHAN_ROOT}/tests/unit
                                                       ${ASIOCHAN_ROOT}/tools/cli)

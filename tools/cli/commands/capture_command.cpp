@@ -10,6 +10,7 @@
 
 #include "asiochan.h"
 #include "wav/captured_channel.h"
+#include "commands/command_requests.h"
 #include "commands/commands.h"
 #include "measure/loopback_check.h"
 #include "console/progress.h"
@@ -25,79 +26,15 @@
 namespace cli {
 
 namespace {
-struct CaptureRequestArgs {
-    std::string out;
-    std::vector<unsigned> inputs;
-    double seconds = 0;  // 0: until Ctrl+C
-    std::string playFile;
-    std::vector<unsigned> playChannels;  // --play-channels
-    std::string playMap;                 // --play-map, instead
-};
-
 // What the capture needs once the driver is open.
 struct CaptureJob {
-    CaptureRequestArgs req;
+    CaptureRequest req;
     PlaybackPlan play;
     std::int32_t inputType = 0;
     SampleFormat format{};
     double rate = 0;
     std::uint64_t frames = UINT64_MAX;  // the length asked for; UINT64_MAX: until Ctrl+C
 };
-
-bool parseInputs(const Arguments& args, CaptureRequestArgs* req) {
-    const auto channel = args.value("--channel");
-    const auto channels = args.value("--channels");
-    unsigned one = 0;
-    if (channel && channels) {
-        std::fprintf(stderr, "error: give --channel or --channels, not both\n");
-        return false;
-    }
-    if (channel && parseUnsigned(*channel, &one)) req->inputs = {one};
-    if (channels && !parseChannelList(*channels, &req->inputs)) {
-        std::fprintf(stderr, "error: bad channel list \"%s\" (expected e.g. 0,1,2,3)\n", channels->c_str());
-        return false;
-    }
-    if (req->inputs.empty()) {
-        std::fprintf(stderr, "error: capture needs --channel N or --channels LIST (input channel numbers)\n");
-        return false;
-    }
-    for (std::size_t i = 0; i < req->inputs.size(); ++i) {
-        if (std::find(req->inputs.begin(), req->inputs.begin() + static_cast<std::ptrdiff_t>(i), req->inputs[i]) !=
-            req->inputs.begin() + static_cast<std::ptrdiff_t>(i)) {
-            std::fprintf(stderr, "error: input channel %u is named twice\n", req->inputs[i]);
-            return false;
-        }
-    }
-    return true;
-}
-
-bool parseCapture(const Arguments& args, CaptureRequestArgs* req) {
-    if (args.positional.size() != 1) {
-        std::fprintf(stderr, "error: capture needs exactly one OUT.wav\n");
-        return false;
-    }
-    req->out = args.positional[0];
-    if (!parseInputs(args, req)) return false;
-    if (auto seconds = args.value("--seconds");
-        seconds && (!parseDouble(*seconds, &req->seconds) || !(req->seconds > 0) || !std::isfinite(req->seconds))) {
-        std::fprintf(stderr, "error: bad --seconds \"%s\" (a length in seconds, more than 0)\n", seconds->c_str());
-        return false;
-    }
-    if (auto file = args.value("--play")) {
-        req->playFile = *file;
-        if (args.has("--play-channels") && args.has("--play-map")) {
-            std::fprintf(stderr, "error: give --play-channels or --play-map, not both\n");
-            return false;
-        }
-        req->playMap = args.value("--play-map").value_or("");
-        const std::string list = args.value("--play-channels").value_or("0");
-        if (req->playMap.empty() && !parseChannelList(list, &req->playChannels)) {
-            std::fprintf(stderr, "error: bad channel list \"%s\"\n", list.c_str());
-            return false;
-        }
-    }
-    return true;
-}
 
 // The inputs' common sample type, or false with the reason printed.
 bool inputFormat(const std::vector<unsigned>& inputs, std::int32_t* type) {
@@ -124,7 +61,7 @@ bool inputFormat(const std::vector<unsigned>& inputs, std::int32_t* type) {
 // Reads the file to play, opens the driver and checks the channels against both.
 // An exit code, or kGoOn.
 int openCapture(Session& session, const std::string& driver, CaptureJob& job) {
-    const CaptureRequestArgs& req = job.req;
+    const CaptureRequest& req = job.req;
     std::string error;
     if (!req.playFile.empty()) {
         job.play.file = req.playFile;
@@ -223,7 +160,7 @@ void followCapture(Session& session, const CaptureJob& job, StreamingCapture& ca
 // blocks, starts both in one period and streams until the capture ends. An exit
 // code, or kGoOn with `outcome` filled in.
 int streamCapture(Session& session, CaptureJob& job, WavWriter& file, CaptureOutcome& outcome) {
-    const CaptureRequestArgs& req = job.req;
+    const CaptureRequest& req = job.req;
     if (!session.prepare() || !createFile(job, file)) return kExitFailure;
     installInterruptHandler();
     StreamingCapture capture({req.inputs, job.inputType, job.format.bytes, job.format.bigEndian, job.rate}, file,
@@ -329,7 +266,7 @@ int checkLoopback(const CaptureJob& job, const WavWriter& file) {
 
 // Completes the file, says what went wrong on the way and checks the loopback.
 int finishCapture(const CaptureJob& job, WavWriter& file, const CaptureOutcome& outcome) {
-    const CaptureRequestArgs& req = job.req;
+    const CaptureRequest& req = job.req;
     const bool closed = file.close();
     if (!closed && !outcome.failed) std::fprintf(stderr, "error: %s\n", file.error().c_str());
     std::printf("wrote %s (%llu bytes of samples", req.out.c_str(), (unsigned long long)file.dataBytes());
@@ -365,7 +302,7 @@ int runCapture(const Arguments& args) {
     if (!parseCapture(args, &job.req)) return kExitUsage;
     WavWriter file;  // outlives the session: the run is finished before it closes
     Session session;
-    if (const int code = openCapture(session, args.value("--driver").value_or(""), job); code != kGoOn) return code;
+    if (const int code = openCapture(session, job.req.driver, job); code != kGoOn) return code;
     FineTimer timer;
     CaptureOutcome outcome;
     if (const int code = streamCapture(session, job, file, outcome); code != kGoOn) return code;

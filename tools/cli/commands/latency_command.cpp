@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "asiochan.h"
+#include "commands/command_requests.h"
 #include "commands/commands.h"
 #include "measure/delay_search.h"
 #include "measure/mls.h"
@@ -19,32 +20,6 @@
 namespace cli {
 
 namespace {
-struct LatencyRequest {
-    unsigned out = 0;
-    unsigned in = 0;
-    unsigned repeat = 5;
-};
-
-bool parseLatency(const Arguments& args, LatencyRequest* req) {
-    if (!args.positional.empty()) {
-        std::fprintf(stderr, "error: latency takes no file (\"%s\")\n", args.positional[0].c_str());
-        return false;
-    }
-    const struct {
-        const char* name;
-        unsigned* value;
-        unsigned least, most;
-    } numbers[] = {{"--out", &req->out, 0, 63}, {"--in", &req->in, 0, 63}, {"--repeat", &req->repeat, 1, 100}};
-    for (const auto& n : numbers) {
-        const auto text = args.value(n.name);
-        if (text && (!parseUnsigned(*text, n.value) || *n.value < n.least || *n.value > n.most)) {
-            std::fprintf(stderr, "error: bad %s \"%s\" (expected %u..%u)\n", n.name, text->c_str(), n.least, n.most);
-            return false;
-        }
-    }
-    return true;
-}
-
 // What the measurement needs from a run; read again after every restart.
 struct LoopShape {
     std::int32_t frames = 0;
@@ -295,7 +270,7 @@ int runLatency(const Arguments& args) {
     Buffers buffers;  // outlives the session: the run is finished before they go
     Session session;
     LoopShape shape;
-    if (const int code = openLatency(session, args.value("--driver").value_or(""), req, &shape); code != kGoOn)
+    if (const int code = openLatency(session, req.driver, req, &shape); code != kGoOn)
         return code;
     installInterruptHandler();
     return measureRoundTrips(session, req, shape, buffers);

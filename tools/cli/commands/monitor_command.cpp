@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "asiochan.h"
+#include "commands/command_requests.h"
 #include "commands/commands.h"
 #include "measure/level_display.h"
 #include "measure/levels.h"
@@ -21,39 +22,6 @@
 namespace cli {
 
 namespace {
-struct MonitorRequest {
-    std::vector<unsigned> channels;  // empty: every input
-    double seconds = 0;              // 0: until Ctrl+C
-    std::string playFile;
-    std::vector<unsigned> playChannels;
-};
-
-bool parseMonitor(const Arguments& args, MonitorRequest* req) {
-    if (!args.positional.empty()) {
-        std::fprintf(stderr, "error: monitor takes no file (\"%s\"); --play FILE.wav plays one\n",
-                     args.positional[0].c_str());
-        return false;
-    }
-    if (auto list = args.value("--channels"); list && !parseChannelList(*list, &req->channels)) {
-        std::fprintf(stderr, "error: bad channel list \"%s\" (expected e.g. 0,2)\n", list->c_str());
-        return false;
-    }
-    if (auto seconds = args.value("--seconds");
-        seconds && (!parseDouble(*seconds, &req->seconds) || req->seconds <= 0 || req->seconds > 86400)) {
-        std::fprintf(stderr, "error: bad --seconds \"%s\" (more than 0, at most 86400)\n", seconds->c_str());
-        return false;
-    }
-    if (auto file = args.value("--play")) {
-        req->playFile = *file;
-        const std::string list = args.value("--play-channels").value_or("0");
-        if (!parseChannelList(list, &req->playChannels)) {
-            std::fprintf(stderr, "error: bad channel list \"%s\"\n", list.c_str());
-            return false;
-        }
-    }
-    return true;
-}
-
 bool readShape(const std::vector<unsigned>& channels, InputShape* shape) {
     shape->frames = GetBufferSizePreferred();
     shape->rate = GetCurrentSampleRate();
@@ -194,7 +162,7 @@ int runMonitor(const Arguments& args) {
     Session session;
     InputShape shape;
     std::uint32_t mask = 0;
-    if (const int code = openMonitor(session, args.value("--driver").value_or(""), req, &shape, &mask); code != kGoOn)
+    if (const int code = openMonitor(session, req.driver, req, &shape, &mask); code != kGoOn)
         return code;
     installInterruptHandler();
     // The multi-channel player loops the file's first channel on every output.

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "asiochan.h"
+#include "commands/command_requests.h"
 #include "commands/commands.h"
 #include "streaming/playback_choice.h"
 #include "streaming/route_check.h"
@@ -16,54 +17,6 @@
 namespace cli {
 
 namespace {
-struct PlayRequest {
-    std::string file;
-    std::vector<unsigned> channels{0};
-    bool single = true;  // --channel N, or no channel option
-    std::string map;     // --map
-    double volume = 1.0;
-    bool loop = false;
-};
-
-bool parsePlay(const Arguments& args, PlayRequest* req) {
-    if (args.positional.size() != 1) {
-        std::fprintf(stderr, "error: play needs exactly one FILE.wav\n");
-        return false;
-    }
-    req->file = args.positional[0];
-    if (int(args.has("--channels")) + int(args.has("--channel")) + int(args.has("--map")) > 1) {
-        std::fprintf(stderr, "error: give one of --channels, --channel and --map\n");
-        return false;
-    }
-    if (auto v = args.value("--channels")) {
-        req->single = false;
-        if (!parseChannelList(*v, &req->channels)) {
-            std::fprintf(stderr, "error: bad channel list \"%s\" (expected e.g. 0,2)\n", v->c_str());
-            return false;
-        }
-    }
-    if (auto v = args.value("--channel")) {
-        unsigned channel = 0;
-        if (!parseUnsigned(*v, &channel)) {
-            std::fprintf(stderr, "error: bad channel \"%s\"\n", v->c_str());
-            return false;
-        }
-        req->channels = {channel};
-    }
-    if (auto v = args.value("--map")) {
-        req->single = false;
-        req->map = *v;
-    }
-    if (auto v = args.value("--volume")) {
-        if (!parseDouble(*v, &req->volume) || req->volume < 0) {
-            std::fprintf(stderr, "error: bad volume \"%s\" (expected a number of 0 or more)\n", v->c_str());
-            return false;
-        }
-    }
-    req->loop = args.has("--loop");
-    return true;
-}
-
 // Reads the file, routes its channels, opens the driver, checks the outputs and
 // prepares the run. An exit code, or kGoOn.
 int openPlay(Session& session, const std::string& driver, const PlayRequest& req, PlaybackPlan& plan) {
@@ -169,7 +122,7 @@ int runPlay(const Arguments& args) {
     if (!parsePlay(args, &req)) return kExitUsage;
     PlaybackPlan plan;
     Session session;
-    if (const int code = openPlay(session, args.value("--driver").value_or(""), req, plan); code != kGoOn) return code;
+    if (const int code = openPlay(session, req.driver, req, plan); code != kGoOn) return code;
     return streamPlay(session, plan);
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "asiochan.h"
+#include "commands/command_requests.h"
 #include "commands/commands.h"
 #include "console/exit_codes.h"
 #include "measure/sweep_csv.h"
@@ -24,49 +25,6 @@
 namespace cli {
 
 namespace {
-struct SweepRequest {
-    unsigned out = 0;
-    unsigned in = 0;
-    double from = 20.0;
-    std::optional<double> to;  // default: the lower of 20 kHz and 0.45 x the rate
-    double seconds = 5.0;
-    double levelDb = -12.0;
-    std::string csv;
-    std::string plot;
-};
-
-bool parseSweep(const Arguments& args, SweepRequest* req) {
-    if (!args.positional.empty()) {
-        std::fprintf(stderr, "error: sweep takes no file (\"%s\"); use --csv or --plot\n", args.positional[0].c_str());
-        return false;
-    }
-    for (const auto& [name, value] : {std::pair{"--out", &req->out}, std::pair{"--in", &req->in}}) {
-        const auto text = args.value(name);
-        if (text && (!parseUnsigned(*text, value) || *value > 63)) {
-            std::fprintf(stderr, "error: bad %s \"%s\" (expected 0..63)\n", name, text->c_str());
-            return false;
-        }
-    }
-    double to = 0.0;
-    const struct {
-        const char* name;
-        double* value;
-        double least, most;
-    } numbers[] = {{"--from", &req->from, 1, 1e6}, {"--to", &to, 1, 1e6}, {"--seconds", &req->seconds, 0.5, 60},
-                   {"--level", &req->levelDb, -60, 0}};
-    for (const auto& n : numbers) {
-        const auto text = args.value(n.name);
-        if (text && (!parseDouble(*text, n.value) || !(*n.value >= n.least && *n.value <= n.most))) {
-            std::fprintf(stderr, "error: bad %s \"%s\" (expected %g..%g)\n", n.name, text->c_str(), n.least, n.most);
-            return false;
-        }
-    }
-    if (args.value("--to")) req->to = to;
-    req->csv = args.value("--csv").value_or("");
-    req->plot = args.value("--plot").value_or("");
-    return true;
-}
-
 struct LoopShape {
     std::int32_t frames = 0;
     double rate = 0.0;
@@ -277,7 +235,7 @@ int runSweep(const Arguments& args) {
     Session session;
     LoopShape shape;
     SweepPlan plan;
-    if (const int code = openSweep(session, args.value("--driver").value_or(""), req, &shape, &plan); code != kGoOn)
+    if (const int code = openSweep(session, req.driver, req, &shape, &plan); code != kGoOn)
         return code;
     installInterruptHandler();
     StreamWatch watch;
