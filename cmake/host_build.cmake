@@ -40,7 +40,7 @@ set(ASIOCHAN_CLI_PORTABLE_SOURCES
     ${ASIOCHAN_CLI_DIR}/streaming/routing.cpp ${ASIOCHAN_CLI_DIR}/streaming/run_outcome.cpp
     ${ASIOCHAN_CLI_DIR}/streaming/queue_timeline.cpp ${ASIOCHAN_CLI_DIR}/streaming/capture_sets.cpp
     ${ASIOCHAN_CLI_DIR}/streaming/capture_pipeline.cpp ${ASIOCHAN_CLI_DIR}/streaming/run_follower.cpp
-    ${ASIOCHAN_CLI_DIR}/streaming/playback_frames.cpp
+    ${ASIOCHAN_CLI_DIR}/streaming/playback_frames.cpp ${ASIOCHAN_CLI_DIR}/streaming/capture_frames.cpp
     ${ASIOCHAN_CLI_DIR}/commands/command_requests.cpp
     ${ASIOCHAN_CLI_DIR}/system/host/worker_thread.cpp ${ASIOCHAN_CLI_DIR}/system/host/clock.cpp)
 # The measurement room's maths (the FFT, the delay search, the sweep) is portable;
