@@ -18,8 +18,9 @@
 
 namespace asiochan::testing {
 
-// Frames of `channels` 4-byte samples; sample c of frame k holds (k + 1) * 64 + c,
-// never zero, so that silence and every misplaced frame show.
+// Frames of `channels` 4-byte samples; sample c of frame k holds x = (k + 1) * 64 + c
+// in both halves (x * 0x10001), neither ever zero, so that silence and every
+// misplaced frame show, in the whole sample and in its top half.
 class PacedSource : public cli::FrameSource {
 public:
     // `framesPerMs` frames a millisecond from now on, into a ring of `ringFrames`,
@@ -31,7 +32,7 @@ public:
           start_(std::chrono::steady_clock::now()) {}
 
     static std::uint32_t sample(std::uint64_t frame, std::uint32_t channel) {
-        return static_cast<std::uint32_t>((frame + 1) * 64 + channel);
+        return static_cast<std::uint32_t>(((frame + 1) * 64 + channel) * 0x10001u);
     }
 
     std::int32_t read(void* frames, std::int32_t count, std::int32_t timeoutMs, cli::SourceBlock* block) override {

@@ -4,13 +4,18 @@
 
 namespace cli {
 
-bool captureFrames(std::int32_t type, CaptureFrames* frames) {
+bool captureFrames(std::int32_t type, bool withPlayback, CaptureFrames* frames) {
     const SampleType* t = findSampleType(type);
     if (t == nullptr || t->bytes == 0) return false;
     const auto bytes = static_cast<unsigned>(t->bytes);
-    frames->native = t->isFloat || t->bits == t->bytes * 8;
-    frames->sampleBytes = frames->native ? bytes : 4u;
-    frames->swapWidth = frames->native && t->msbFirst ? bytes : 0u;
+    const bool fullWidth = t->isFloat || t->bits == t->bytes * 8;
+    if (!withPlayback && fullWidth) {
+        *frames = {StreamSamples::native, bytes, bytes, t->msbFirst};
+    } else if (t->isFloat) {
+        *frames = {StreamSamples::float32, 4, 4, false};
+    } else {
+        *frames = {StreamSamples::int32, 4, fullWidth ? bytes : 4u, false};
+    }
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "streaming/capture_pipeline.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "system/clock.h"
@@ -143,21 +144,33 @@ void CapturePipeline::writeLoop() {
     }
 }
 
+std::size_t CapturePipeline::fileFrameBytes() const {
+    const std::size_t width = shape_.sampleBytes;
+    if (width == 0 || shape_.keepBytes == 0 || shape_.keepBytes >= width) return shape_.frameBytes;
+    return shape_.frameBytes / width * shape_.keepBytes;
+}
+
 void CapturePipeline::write(Block& block) {
     if (failed_.load(std::memory_order_relaxed)) return;
     bool ok = block.lost == 0 || sink_.writeSilence(block.lost);
     if (ok && block.frames > 0) {
-        const std::size_t width = shape_.swapWidth;
+        const std::size_t width = shape_.sampleBytes;
         const std::size_t bytes = std::size_t{block.frames} * shape_.frameBytes;
-        if (width > 1)
+        if (shape_.swap && width > 1)
             for (std::size_t at = 0; at + width <= bytes; at += width) std::reverse(block.data + at, block.data + at + width);
+        if (fileFrameBytes() != shape_.frameBytes) {
+            // In place: each sample's kept bytes move down to where the file has them.
+            const std::size_t keep = shape_.keepBytes;
+            for (std::size_t from = 0, to = 0; from < bytes; from += width, to += keep)
+                std::memmove(block.data + to, block.data + from + width - keep, keep);
+        }
         ok = sink_.writeFrames(block.data, block.frames);
     }
     if (!ok) {
         fail(sink_.error());
         return;
     }
-    written_.fetch_add((block.lost + block.frames) * shape_.frameBytes, std::memory_order_release);
+    written_.fetch_add((block.lost + block.frames) * fileFrameBytes(), std::memory_order_release);
 }
 
 void CapturePipeline::fail(const std::string& why) {

@@ -22,10 +22,14 @@
 namespace cli {
 
 struct PipelineShape {
-    std::size_t frameBytes = 0;
-    // Above 1: each sample of this many bytes is turned around on its way to the
-    // file (a big-endian driver type into a little-endian file).
-    std::size_t swapWidth = 0;
+    std::size_t frameBytes = 0;   // of the source's frames
+    std::size_t sampleBytes = 0;  // of a sample in them
+    // Each sample turned around on its way to the file (a big-endian driver type
+    // into a little-endian file).
+    bool swap = false;
+    // Above 0 and below sampleBytes: only each sample's last (most significant)
+    // keepBytes go to the file (16-bit samples the source gives as 32-bit ones).
+    std::size_t keepBytes = 0;
     std::uint32_t blockFrames = 0;
     std::uint32_t blockCount = 0;
     std::uint64_t limit = UINT64_MAX;  // frames the file takes, silence included
@@ -92,6 +96,8 @@ public:
     // The writer failed (the sink's reason), or the blocks could not be had.
     bool failed() const { return failed_.load(std::memory_order_acquire); }
     const std::string& failure() const { return failure_; }
+    // Bytes of a frame in the file.
+    std::size_t fileFrameBytes() const;
     std::size_t bytesHeld() const { return shape_.blockFrames * shape_.frameBytes * shape_.blockCount; }
 
 private:

@@ -25,14 +25,15 @@ std::int64_t PlaybackFrames::fill(std::uint64_t at, std::size_t count, std::uint
             std::uint8_t* slot = out + (done + i) * frameBytes();
             for (const Route& route : plan_.routes) {
                 const std::uint8_t* sample = frame + route.fileChannel * width;
-                if (floats()) {
+                if (floats_ && plan_.wav.isFloat()) {
                     float f;
                     std::memcpy(&f, sample, 4);
                     f = static_cast<float>(static_cast<double>(f) * static_cast<double>(plan_.volume));
                     std::memcpy(slot, &f, 4);
                 } else {
-                    const std::int32_t word = playerWord(sample, width, plan_.volume);
-                    std::memcpy(slot, &word, 4);
+                    const std::int32_t word = playerWord(sample, width, plan_.volume, plan_.wav.isFloat());
+                    const float f = static_cast<float>(word * (1.0 / 2147483648.0));
+                    std::memcpy(slot, floats_ ? static_cast<const void*>(&f) : &word, 4);
                 }
                 slot += 4;
             }

@@ -1,8 +1,8 @@
 // The frames a WAV file plays through a stream: one sample per route, in the
-// routes' order (the stream's outputs are the routes' outputs), at the volume.
-// Integer files give the 32-bit words the library's file players make of them
-// (the stream takes them as full-scale 32-bit integers); float files give floats
-// of full scale 1.0, so that a float driver gets the file's own values.
+// routes' order (the stream's outputs are the routes' outputs), at the volume,
+// as the 32-bit words the library's file players make of them (the stream takes
+// them as full-scale 32-bit integers) or as floats of full scale 1.0. A float
+// file played as floats gives a float driver the file's own values.
 #pragma once
 
 #include <cstddef>
@@ -16,9 +16,9 @@ namespace cli {
 
 class PlaybackFrames {
 public:
-    explicit PlaybackFrames(const PlaybackPlan& plan) : plan_(plan) {}
+    PlaybackFrames(const PlaybackPlan& plan, bool floats) : plan_(plan), floats_(floats) {}
 
-    bool floats() const { return plan_.wav.isFloat(); }
+    bool floats() const { return floats_; }
     std::size_t frameBytes() const { return plan_.routes.size() * 4; }
     // Frames the file plays once.
     std::uint64_t fileFrames() const { return plan_.wav.frames(); }
@@ -30,6 +30,7 @@ public:
 
 private:
     const PlaybackPlan& plan_;
+    bool floats_;
     std::vector<std::uint8_t> read_;
 };
 

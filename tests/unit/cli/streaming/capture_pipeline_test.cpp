@@ -32,7 +32,7 @@ TEST(CliCapturePipeline, TheFileHoldsEveryFrameInItsPlaceAndSilenceForEachDrop) 
         bool stallWriter = false;
         bool stopMidway = false;
         std::uint64_t failAfter = UINT64_MAX;
-        std::size_t swap = 0;
+        std::size_t swap = 0, keep = 0;  // bytes of a sample turned around, or kept
         ReadEnd end;
         bool drops = false;
     } cases[] = {
@@ -45,6 +45,8 @@ TEST(CliCapturePipeline, TheFileHoldsEveryFrameInItsPlaceAndSilenceForEachDrop) 
         {.name = "through a reset: the length asked exactly", .pace = 200, .ring = kOpen, .total = kOpen, .limit = 9000, .resetAt = 2500, .end = ReadEnd::limit},
         {.name = "a rate change ends the file at its position", .pace = 200, .ring = kOpen, .total = kOpen, .limit = kOpen, .rateAt = 3333, .end = ReadEnd::event},
         {.name = "big-endian samples turned around", .pace = 200, .ring = kOpen, .total = 3000, .limit = kOpen, .swap = 4, .end = ReadEnd::ended},
+        {.name = "16-bit samples kept of 32-bit ones", .pace = 200, .ring = kOpen, .total = 3000, .limit = kOpen,
+         .keep = 2, .end = ReadEnd::ended},
         {.name = "write error", .pace = 200, .ring = kOpen, .total = kOpen, .limit = kOpen, .failAfter = 5000 * kFrameBytes, .end = ReadEnd::writeFailed},
     };
     for (const auto& c : cases) {
@@ -53,8 +55,9 @@ TEST(CliCapturePipeline, TheFileHoldsEveryFrameInItsPlaceAndSilenceForEachDrop) 
         if (c.rateAt) events.push_back({8, 0, c.rateAt});
         PacedSource first(kChannels, c.pace, c.ring, c.resetAt ? c.resetAt : c.total, events);
         PacedSource second(kChannels, c.pace, c.ring, c.total);
-        HeldSink sink(kFrameBytes, c.writeDelayMs, c.failAfter);
-        cli::CapturePipeline pipeline({kFrameBytes, c.swap, 256, 6, c.limit, 8}, sink);
+        const std::size_t fileFrameBytes = c.keep ? kChannels * c.keep : kFrameBytes;
+        HeldSink sink(fileFrameBytes, c.writeDelayMs, c.failAfter);
+        cli::CapturePipeline pipeline({kFrameBytes, 4, c.swap > 0, c.keep, 256, 6, c.limit, 8}, sink);
         ASSERT_TRUE(pipeline.start());
         sink.stall(c.stallWriter);
         ASSERT_TRUE(pipeline.startReading(first));
@@ -83,6 +86,13 @@ TEST(CliCapturePipeline, TheFileHoldsEveryFrameInItsPlaceAndSilenceForEachDrop) 
         for (std::size_t at = 0; c.swap > 0 && at < expected.size(); at += c.swap)
             std::reverse(expected.begin() + static_cast<std::ptrdiff_t>(at),
                          expected.begin() + static_cast<std::ptrdiff_t>(at + c.swap));
+        if (c.keep) {
+            std::vector<std::uint8_t> kept;
+            for (std::size_t at = 0; at < expected.size(); at += 4)
+                kept.insert(kept.end(), expected.begin() + static_cast<std::ptrdiff_t>(at + 4 - c.keep),
+                            expected.begin() + static_cast<std::ptrdiff_t>(at + 4));
+            expected = kept;
+        }
         if (c.limit != kOpen || c.rateAt) {
             EXPECT_EQ(pipeline.framesPlaced(), std::min(c.limit, c.rateAt ? c.rateAt : kOpen));
         }
@@ -98,9 +108,9 @@ TEST(CliCapturePipeline, TheFileHoldsEveryFrameInItsPlaceAndSilenceForEachDrop) 
         EXPECT_TRUE(sink.bytes() == expected) << sink.bytes().size() << " bytes written, " << expected.size() << " expected";
 
         std::uint64_t silent = 0, listed = 0;
-        for (std::size_t at = 0; at < expected.size(); at += kFrameBytes)
+        for (std::size_t at = 0; at < expected.size(); at += fileFrameBytes)
             silent += std::all_of(expected.begin() + static_cast<std::ptrdiff_t>(at),
-                                  expected.begin() + static_cast<std::ptrdiff_t>(at + kFrameBytes),
+                                  expected.begin() + static_cast<std::ptrdiff_t>(at + fileFrameBytes),
                                   [](std::uint8_t b) { return b == 0; });
         for (cli::FrameGap gap; pipeline.takeGap(&gap);) listed += gap.frames;
         EXPECT_EQ(pipeline.framesDropped(), silent);

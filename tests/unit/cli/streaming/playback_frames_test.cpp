@@ -36,17 +36,20 @@ TEST(CliPlaybackFrames, EachSlotHoldsItsRoutesFileChannelFromThePlaceAsked) {
     constexpr unsigned kChannels = 3, kFrames = 7;
     const struct {
         unsigned bits;
-        bool isFloat, loop;
+        bool isFloat, asFloats, loop;
         float volume;
         std::uint64_t at;
         std::size_t count, filled;
     } cases[] = {
-        {8, false, false, 1.0f, 0, 4, 4},   {16, false, true, 1.0f, 5, 10, 10}, {24, false, false, 0.5f, 5, 10, 2},
-        {32, false, true, 0.25f, 13, 3, 3}, {32, true, false, 0.5f, 1, 3, 3},   {16, false, false, 1.0f, 7, 3, 0},
+        {8, false, false, false, 1.0f, 0, 4, 4},  {16, false, false, true, 1.0f, 5, 10, 10},
+        {24, false, true, false, 0.5f, 5, 10, 2}, {32, false, false, true, 0.25f, 13, 3, 3},
+        {32, true, true, false, 0.5f, 1, 3, 3},   {32, true, false, false, 1.0f, 1, 3, 3},
+        {16, false, false, false, 1.0f, 7, 3, 0},
     };
     const std::string path = ::testing::TempDir() + "playback_frames.wav";
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.bits) + (c.isFloat ? " float" : " bits") + " from " + std::to_string(c.at));
+        SCOPED_TRACE(std::to_string(c.bits) + (c.isFloat ? " float" : " bits") + (c.asFloats ? " as floats" : "") +
+                     " from " + std::to_string(c.at));
         const auto bytes = fileBytes(c.bits, c.isFloat, kChannels, kFrames);
         std::string error;
         ASSERT_TRUE(cli::writeWav(path, c.isFloat ? 3 : 1, 48000, static_cast<std::uint16_t>(c.bits), bytes, &error,
@@ -58,7 +61,7 @@ TEST(CliPlaybackFrames, EachSlotHoldsItsRoutesFileChannelFromThePlaceAsked) {
         plan.routes = {{2, 5}, {0, 1}};
         plan.loop = c.loop;
         plan.volume = c.volume;
-        cli::PlaybackFrames frames(plan);
+        cli::PlaybackFrames frames(plan, c.asFloats);
         std::vector<std::uint8_t> out(c.count * frames.frameBytes(), 0xEE);
         ASSERT_EQ(frames.fill(c.at, c.count, out.data(), &error), static_cast<std::int64_t>(c.filled));
         const unsigned width = c.bits / 8;
@@ -67,15 +70,13 @@ TEST(CliPlaybackFrames, EachSlotHoldsItsRoutesFileChannelFromThePlaceAsked) {
                 const std::size_t k = (c.at + i) % kFrames;
                 const std::uint8_t* sample = &bytes[(k * kChannels + plan.routes[slot].fileChannel) * width];
                 std::uint8_t want[4];
-                if (c.isFloat) {
-                    float f;
+                const std::int32_t word = cli::playerWord(sample, width, c.volume, c.isFloat);
+                float f = static_cast<float>(word / 2147483648.0);
+                if (c.isFloat && c.asFloats) {
                     std::memcpy(&f, sample, 4);
                     f *= c.volume;
-                    std::memcpy(want, &f, 4);
-                } else {
-                    const std::int32_t word = cli::playerWord(sample, width, c.volume);
-                    std::memcpy(want, &word, 4);
                 }
+                std::memcpy(want, c.asFloats ? static_cast<const void*>(&f) : &word, 4);
                 EXPECT_EQ(std::memcmp(&out[(i * 2 + slot) * 4], want, 4), 0) << "frame " << i << " slot " << slot;
             }
         EXPECT_TRUE(std::all_of(out.begin() + static_cast<std::ptrdiff_t>(c.filled * frames.frameBytes()), out.end(),
