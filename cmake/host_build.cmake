@@ -27,7 +27,7 @@ list(REMOVE_ITEM ASIOCHAN_UNIT_TEST_SOURCES ${ASIOCHAN_ROOT}/tests/unit/support/
 # The command-line host's portable parts run here with their tests and benchmarks:
 # arguments, help, the progress throttle, the sample codec, WAV files, player
 # words, the measuring maths, routing, what a run's events come to, the capture
-# writer and queue, the capture pipeline, a file's frames for a stream, following a run, each command's option parsing and the
+# writer and queue, the capture pipeline, a file's frames for a stream and their feeder, following a run, each command's option parsing and the
 # host half of system/ (threads, sleeps, clock).
 set(ASIOCHAN_CLI_DIR ${ASIOCHAN_ROOT}/tools/cli)
 set(ASIOCHAN_CLI_PORTABLE_SOURCES
@@ -41,6 +41,7 @@ set(ASIOCHAN_CLI_PORTABLE_SOURCES
     ${ASIOCHAN_CLI_DIR}/streaming/queue_timeline.cpp ${ASIOCHAN_CLI_DIR}/streaming/capture_sets.cpp
     ${ASIOCHAN_CLI_DIR}/streaming/capture_pipeline.cpp ${ASIOCHAN_CLI_DIR}/streaming/run_follower.cpp
     ${ASIOCHAN_CLI_DIR}/streaming/playback_frames.cpp ${ASIOCHAN_CLI_DIR}/streaming/capture_frames.cpp
+    ${ASIOCHAN_CLI_DIR}/streaming/stream_feeder.cpp
     ${ASIOCHAN_CLI_DIR}/commands/command_requests.cpp
     ${ASIOCHAN_CLI_DIR}/system/host/worker_thread.cpp ${ASIOCHAN_CLI_DIR}/system/host/clock.cpp)
 # The measurement room's maths (the FFT, the delay search, the sweep) is portable;
