@@ -25,14 +25,15 @@ target_link_libraries(asiochan_test_instance PUBLIC asiochan_core)
 file(GLOB_RECURSE ASIOCHAN_UNIT_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp)
 list(REMOVE_ITEM ASIOCHAN_UNIT_TEST_SOURCES ${ASIOCHAN_ROOT}/tests/unit/support/test_library.cpp)
 # The command-line host's portable parts run here with their tests and benchmarks:
-# arguments, help, the progress throttle, the sample codec, WAV files, player
-# words, the measuring maths, routing, what a run's events come to, the capture
-# writer and queue, the capture pipeline, a file's frames for a stream and their feeder, following a run, each command's option parsing and the
-# host half of system/ (threads, sleeps, clock).
+# arguments, help, the progress throttle, the answer to the console's events, the
+# sample codec, WAV files, player words, the measuring maths, routing, what a run's
+# events come to, the capture writer and queue, the capture pipeline, a file's
+# frames for a stream and their feeder, following a run, each command's option
+# parsing and the host half of system/ (threads, sleeps, clock).
 set(ASIOCHAN_CLI_DIR ${ASIOCHAN_ROOT}/tools/cli)
 set(ASIOCHAN_CLI_PORTABLE_SOURCES
     ${ASIOCHAN_CLI_DIR}/console/arguments.cpp ${ASIOCHAN_CLI_DIR}/console/usage.cpp
-    ${ASIOCHAN_CLI_DIR}/console/progress_line.cpp
+    ${ASIOCHAN_CLI_DIR}/console/progress_line.cpp ${ASIOCHAN_CLI_DIR}/console/stop_request.cpp
     ${ASIOCHAN_CLI_DIR}/wav/sample_codec.cpp ${ASIOCHAN_CLI_DIR}/wav/wav_file.cpp
     ${ASIOCHAN_CLI_DIR}/wav/player_word.cpp ${ASIOCHAN_CLI_DIR}/wav/wav_layout.cpp
     ${ASIOCHAN_CLI_DIR}/wav/interleave.cpp ${ASIOCHAN_CLI_DIR}/wav/raw_file.cpp
@@ -42,7 +43,7 @@ set(ASIOCHAN_CLI_PORTABLE_SOURCES
     ${ASIOCHAN_CLI_DIR}/streaming/capture_pipeline.cpp ${ASIOCHAN_CLI_DIR}/streaming/run_follower.cpp
     ${ASIOCHAN_CLI_DIR}/streaming/playback_frames.cpp ${ASIOCHAN_CLI_DIR}/streaming/capture_frames.cpp
     ${ASIOCHAN_CLI_DIR}/streaming/stream_feeder.cpp
-    ${ASIOCHAN_CLI_DIR}/commands/command_requests.cpp
+    ${ASIOCHAN_CLI_DIR}/commands/command_requests.cpp ${ASIOCHAN_CLI_DIR}/commands/sweep_options.cpp
     ${ASIOCHAN_CLI_DIR}/system/host/worker_thread.cpp ${ASIOCHAN_CLI_DIR}/system/host/clock.cpp)
 # The measurement room's maths (the FFT, the delay search, the sweep) is portable;
 # its console display is not.

@@ -110,8 +110,10 @@ bool parseCapture(const Arguments& args, CaptureRequest* req) {
         std::fprintf(stderr, "error: bad --seconds \"%s\" (a length in seconds, more than 0)\n", seconds->c_str());
         return false;
     }
+    if (!needsOption(args, "--check-loopback", "--play")) return false;
     if (auto file = args.value("--play")) {
         req->playFile = *file;
+        req->checkLoopback = args.has("--check-loopback");
         if (args.has("--play-channels") && args.has("--play-map")) {
             std::fprintf(stderr, "error: give --play-channels or --play-map, not both\n");
             return false;
@@ -190,39 +192,6 @@ bool parseMonitor(const Arguments& args, MonitorRequest* req) {
             return false;
         }
     }
-    return true;
-}
-
-bool parseSweep(const Arguments& args, SweepRequest* req) {
-    if (!args.positional.empty()) {
-        std::fprintf(stderr, "error: sweep takes no file (\"%s\"); use --csv or --plot\n", args.positional[0].c_str());
-        return false;
-    }
-    req->driver = args.value("--driver").value_or("");
-    for (const auto& [name, value] : {std::pair{"--out", &req->out}, std::pair{"--in", &req->in}}) {
-        const auto text = args.value(name);
-        if (text && (!parseUnsigned(*text, value) || *value > 63)) {
-            std::fprintf(stderr, "error: bad %s \"%s\" (expected 0..63)\n", name, text->c_str());
-            return false;
-        }
-    }
-    double to = 0.0;
-    const struct {
-        const char* name;
-        double* value;
-        double least, most;
-    } numbers[] = {{"--from", &req->from, 1, 1e6}, {"--to", &to, 1, 1e6}, {"--seconds", &req->seconds, 0.5, 60},
-                   {"--level", &req->levelDb, -60, 0}};
-    for (const auto& n : numbers) {
-        const auto text = args.value(n.name);
-        if (text && (!parseDouble(*text, n.value) || !(*n.value >= n.least && *n.value <= n.most))) {
-            std::fprintf(stderr, "error: bad %s \"%s\" (expected %g..%g)\n", n.name, text->c_str(), n.least, n.most);
-            return false;
-        }
-    }
-    if (args.value("--to")) req->to = to;
-    req->csv = args.value("--csv").value_or("");
-    req->plot = args.value("--plot").value_or("");
     return true;
 }
 

@@ -1,10 +1,10 @@
-// What each command is asked to do, read from its arguments. The parsers are
-// portable (the host build tests them against the table of commands); each prints
-// its reason on stderr and answers false for arguments it refuses. Every option a
-// command's help lists is read here, --driver included.
+// What each command is asked to do, read from its arguments (the sweep's in
+// sweep_options.h). The parsers are portable (the host build tests them against
+// the table of commands); each prints its reason on stderr and answers false for
+// arguments it refuses. Every option a command's help lists is read here,
+// --driver included.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +34,7 @@ struct CaptureRequest {
     std::string playFile;
     std::vector<unsigned> playChannels;  // --play-channels
     std::string playMap;                 // --play-map, instead
+    bool checkLoopback = false;          // --check-loopback: a mismatch fails the command
 };
 
 struct ToneRequest {
@@ -59,25 +60,12 @@ struct MonitorRequest {
     std::vector<unsigned> playChannels;
 };
 
-struct SweepRequest {
-    std::string driver;
-    unsigned out = 0;
-    unsigned in = 0;
-    double from = 20.0;
-    std::optional<double> to;  // default: the lower of 20 kHz and 0.45 x the rate
-    double seconds = 5.0;
-    double levelDb = -12.0;
-    std::string csv;
-    std::string plot;
-};
-
 bool parseInfo(const Arguments& args, InfoRequest* req);
 bool parsePlay(const Arguments& args, PlayRequest* req);
 bool parseCapture(const Arguments& args, CaptureRequest* req);
 bool parseTone(const Arguments& args, ToneRequest* req);
 bool parseLatency(const Arguments& args, LatencyRequest* req);
 bool parseMonitor(const Arguments& args, MonitorRequest* req);
-bool parseSweep(const Arguments& args, SweepRequest* req);
 
 // An option that only means something with another one (--play-channels without
 // --play): refused with a message rather than ignored.

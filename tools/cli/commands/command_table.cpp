@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "commands/commands.h"
+#include "commands/sweep_options.h"
 #include "console/exit_codes.h"
 
 namespace cli {
@@ -58,8 +59,12 @@ Command capture() {
              "capture OUT.wav ...",
              "record input channels to a WAV file",
              "usage: asiochan capture OUT.wav [--driver NAME] (--channel N | --channels 0,1,2,3)\n"
-             "                        [--seconds S] [--play FILE.wav [--play-channels 0,1 | --play-map 0:4]]",
+             "                        [--seconds S] [--play FILE.wav [--play-channels 0,1 | --play-map 0:4]\n"
+             "                        [--check-loopback]]",
              "Records input channels into one WAV file in the driver's input format,\n"
+             "at its true level (a 24-bit sample in a 32-bit word fills the word's top\n"
+             "bits): 16-bit or float samples on one or two channels in the plain format,\n"
+             "anything else in the extensible format; float with a fact chunk.\n"
              "channel i of the file from the i-th input listed; all inputs start in the\n"
              "same period, so sample k of every channel is the same instant. It records for\n"
              "S seconds (any length), or without --seconds until Ctrl+C, which ends the\n"
@@ -68,23 +73,29 @@ Command capture() {
              "length. A capture that fits in 4 GiB by its --seconds is a plain WAV file;\n"
              "any other becomes an RF64 file if it passes 4 GiB (a WAV file otherwise).\n"
              "With --play, plays FILE.wav meanwhile, starting with the capture in the same\n"
-             "period, and checks that the i-th input holds the file channel played on the\n"
-             "i-th output listed (a loopback from each output to the input in its place).\n"
+             "period, and compares the i-th input with the file channel played on the\n"
+             "i-th output listed (a loopback from each output to the input in its place):\n"
+             "a mismatch is reported, and with --check-loopback it is a failure (exit\n"
+             "code 1); without it the exit code speaks of the capture alone.\n"
              "Progress shows the time recorded, the size written and the frames dropped.\n"
              "When the disk does not keep up, the inputs drop frames: the file has silence\n"
              "in their place, each drop is reported with its time, and the exit code is 1.\n"
              "A full disk or a write error stops the capture (exit code 1), leaving a valid\n"
              "file of what was written.\n"
              "When the driver asks for a reset, restarts the run and captures on into\n"
-             "the same file, with the gap of the restart. When the driver skipped periods\n"
-             "the file has gaps: it is written, with a warning, and the exit code is 1.\n",
+             "the same file, with the gap of the restart. When it announces a new sample\n"
+             "rate, ends the file there (a WAV file holds one rate), exit code 1. Closing\n"
+             "the console, logging off or shutting down ends the file cleanly too. When\n"
+             "the driver skipped periods the file has gaps: it is written, with a\n"
+             "warning, and the exit code is 1.\n",
              {kDriver,
               {"--channel", "N", "records input N"},
               {"--channels", "LIST", "records the inputs listed, file channel i from the i-th"},
               {"--seconds", "S", "the length (default: until Ctrl+C)"},
               {"--play", "FILE.wav", "plays FILE.wav meanwhile"},
               {"--play-channels", "LIST", "the outputs it plays on, as play's --channels (default 0)"},
-              {"--play-map", "F:O,...", "file channel F on output O, as play's --map"}}},
+              {"--play-map", "F:O,...", "file channel F on output O, as play's --map"},
+              {"--check-loopback", nullptr, "a capture that does not match the played file fails"}}},
             runCapture};
 }
 
@@ -142,33 +153,7 @@ Command monitor() {
             runMonitor};
 }
 
-Command sweep() {
-    return {{"sweep",
-             "sweep ...",
-             "measure frequency response and distortion",
-             "usage: asiochan sweep [--driver NAME] [--out N] [--in M] [--from HZ] [--to HZ]\n"
-             "                      [--seconds S] [--level DBFS] [--csv FILE] [--plot FILE.svg]",
-             "Measures the frequency response and harmonic distortion from output N to\n"
-             "input M (which must be connected): plays an exponential sine sweep (it runs\n"
-             "a third of an octave wider, where it fades) while recording, both started in\n"
-             "one period, and deconvolves the recording into the linear and the 2nd to 5th\n"
-             "harmonic responses. Prints the delay, the peak recorded, the response's range,\n"
-             "the corner (3 dB below the lowest frequency's level), the bands within 1 and\n"
-             "3 dB of 1 kHz and the THD at 100 Hz and 1 kHz. Says \"no signal came back\" and\n"
-             "exits 1 when nothing returns; a sweep during which the driver skipped periods\n"
-             "is made again once.\n",
-             {kDriver,
-              {"--out", "N", "the output played (default 0)"},
-              {"--in", "M", "the input that hears it (default 0)"},
-              {"--from", "HZ", "the lowest frequency reported (default 20)"},
-              {"--to", "HZ", "the highest (default the lower of 20000 and 0.45 x the rate)"},
-              {"--seconds", "S", "the sweep's length (default 5)"},
-              {"--level", "DBFS", "its peak level (default -12)"},
-              {"--csv", "FILE", "writes a 1/12-octave table: frequency_hz, response_db,\n"
-                                "h2_db, h3_db, thd_percent"},
-              {"--plot", "FILE.svg", "writes an SVG plot of the response and the THD"}}},
-            runSweep};
-}
+Command sweep() { return {sweepHelp(), runSweep}; }
 
 std::vector<const CommandHelp*> helps() {
     std::vector<const CommandHelp*> all;

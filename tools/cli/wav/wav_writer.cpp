@@ -10,9 +10,12 @@ namespace {
 // Frames go to the file in pieces of about this size: small enough to stay in
 // the cache between interleaving and writing, large enough for few calls.
 constexpr std::size_t kChunkBytes = 1024 * 1024;
-// The header is brought up to date every so often, so that a process that dies
-// leaves a file readable up to there.
-constexpr std::uint64_t kRefreshBytes = 64ull << 20;
+// The header is brought up to date after every half second of audio, and frames
+// go to the file in pieces of at most that much, so that a process that dies
+// leaves a file whose header is less than a second of audio behind its samples.
+std::uint64_t refreshBytes(const WavFormat& format) {
+    return std::max<std::uint64_t>(std::uint64_t{format.sampleRate} * format.frameBytes() / 2, format.frameBytes());
+}
 }  // namespace
 
 bool WavWriter::open(const std::string& path, const WavFormat& format, bool mayGrow) {
@@ -28,7 +31,9 @@ bool WavWriter::open(const std::string& path, const WavFormat& format, bool mayG
         fail("no sample width");
         return false;
     }
-    chunk_.resize(std::max<std::size_t>(1, kChunkBytes / frameBytes_) * frameBytes_);
+    refreshBytes_ = refreshBytes(format);
+    const auto chunkBytes = static_cast<std::size_t>(std::min<std::uint64_t>(kChunkBytes, refreshBytes_));
+    chunk_.resize(std::max<std::size_t>(1, chunkBytes / frameBytes_) * frameBytes_);
     std::string why;
     if (!file_.create(path, &why)) {
         error_ = why;
@@ -43,8 +48,7 @@ void WavWriter::fail(const std::string& why) {
 
 bool WavWriter::append(const std::uint8_t* bytes, std::size_t count) {
     if (failed() || !file_.isOpen()) return false;
-    const std::uint64_t room = reserved_ ? UINT64_MAX : limit_ - 36 - dataBytes_;
-    if (count > room) {
+    if (!reserved_ && !fitsIn32Bits(format_, false, dataBytes_ + count, limit_)) {
         fail("a WAV file holds no more than 4 GiB");
         return false;
     }
@@ -54,7 +58,7 @@ bool WavWriter::append(const std::uint8_t* bytes, std::size_t count) {
         return false;
     }
     dataBytes_ += count;
-    if (dataBytes_ - refreshedAt_ >= kRefreshBytes) return writeHeader();
+    if (dataBytes_ - refreshedAt_ >= refreshBytes_) return writeHeader();
     return true;
 }
 
@@ -88,19 +92,26 @@ bool WavWriter::writeSilence(std::uint64_t frames) {
 bool WavWriter::writeHeader() {
     std::string why;
     const WavSizes sizes{dataBytes_, frames()};
-    bool written = file_.seek(0, false) == 0;
-    if (reserved_) {
-        const auto head = reservedHeader(format_, sizes, limit_);
-        written = written && file_.write(head.data(), head.size(), &why);
-    } else {
-        const auto head = plainHeader(format_, static_cast<std::uint32_t>(dataBytes_));
-        written = written && file_.write(head.data(), head.size(), &why);
-    }
-    const auto end = static_cast<std::int64_t>(headerBytes() + dataBytes_);
+    const std::vector<std::uint8_t> head =
+        reserved_ ? reservedHeader(format_, sizes, limit_) : plainHeader(format_, sizes);
+    const auto end = static_cast<std::int64_t>(head.size() + dataBytes_);
+    bool written = file_.seek(0, false) == 0 && file_.write(head.data(), head.size(), &why);
+    // The pad byte after an odd number of bytes of samples; the next samples, if
+    // any, overwrite it.
+    const std::uint8_t pad = 0;
+    written = written && file_.seek(end, false) == end && ((dataBytes_ & 1) == 0 || file_.write(&pad, 1, &why));
     written = written && file_.seek(end, false) == end;
     if (!written) fail(why.empty() ? "cannot position in the file" : why);
     refreshedAt_ = dataBytes_;
     return written;
+}
+
+bool WavWriter::cutTo(std::uint64_t frames) {
+    if (failed() || !file_.isOpen()) return false;
+    if (frames >= this->frames()) return true;
+    dataBytes_ = frames * frameBytes_;
+    if (!file_.truncate(dataOffset() + dataBytes_)) fail("cannot shorten the file");
+    return writeHeader() && !failed();
 }
 
 bool WavWriter::close() {
@@ -110,10 +121,10 @@ bool WavWriter::close() {
         // disk stay, the rest is cut off.
         const std::int64_t end = file_.seek(0, true);
         if (end >= 0) {
-            const auto head = static_cast<std::int64_t>(headerBytes());
+            const auto head = static_cast<std::int64_t>(dataOffset());
             const std::uint64_t held = end > head ? static_cast<std::uint64_t>(end - head) : 0;
             dataBytes_ = held / frameBytes_ * frameBytes_;
-            file_.truncate(headerBytes() + dataBytes_);
+            file_.truncate(dataOffset() + dataBytes_);
         }
     }
     writeHeader();

@@ -24,6 +24,14 @@ enum class SimClass {
                    // paced at a multiple of real time (paceFor): for long captures
     Dut,           // like Default, its loopback through a simulated device under test
                    // (DutModel: a 2 kHz low-pass and a cubic distortion)
+    RateChange,    // like Resets, inputs fed the known pattern; in its first run it
+                   // announces a resync about a quarter of a second in, new latencies a
+                   // little later, and about half a second in (after kScriptPeriods
+                   // periods) it changes its rate to kChangedRate, announces it and
+                   // streams on
+    Types,         // like Default, with one input per sample type that has a width (18),
+                   // in the table's order, each carrying a 997 Hz sine at -6.02 dBFS;
+                   // ASIOCHAN_SIM_TYPE=<code> (read at creation) puts all in that type
 };
 
 struct SimClassInfo {

@@ -7,6 +7,7 @@
 
 #include "commands/command_requests.h"
 #include "commands/commands.h"
+#include "commands/sweep_options.h"
 #include "console/exit_codes.h"
 
 namespace {
@@ -64,7 +65,8 @@ TEST(CliCommandTable, EachCommandTakesAndReadsTheOptionsItsHelpListsAndRefusesOt
         {"capture", {{"out.wav", "--channel", "0"}, {"--channel", "--channels"}}},
         {"tone", {{"out.wav"}, {}}},
     };
-    const std::map<std::string, std::string> needs{{"--play-channels", "--play"}, {"--play-map", "--play"}};
+    const std::map<std::string, std::string> needs{
+        {"--play-channels", "--play"}, {"--play-map", "--play"}, {"--check-loopback", "--play"}};
     const std::map<std::string, std::string> examples{
         {"NAME", "sim"},    {"N", "1"},          {"M", "1"},          {"K", "3"},   {"LIST", "0,1"},
         {"F:O,...", "0:1"}, {"V", "0.5"},        {"S", "1"},          {"HZ", "1000"}, {"DBFS", "-6"},
