@@ -30,7 +30,7 @@ list(REMOVE_ITEM ASIOCHAN_UNIT_TEST_SOURCES ${ASIOCHAN_ROOT}/tests/unit/support/
 # The command-line host's portable parts run here with their tests and benchmarks:
 # arguments, help, the progress throttle, the answer to the console's events, the
 # sample codec, WAV files, player words, the measuring maths, routing, what a run's
-# events come to, the capture writer and queue, the capture pipeline, a file's
+# events come to, the capture writer, the capture pipeline, a file's
 # frames for a stream and their feeder, following a run, each command's option
 # parsing and the host half of system/ (threads, sleeps, clock).
 set(ASIOCHAN_CLI_DIR ${ASIOCHAN_ROOT}/tools/cli)
@@ -42,7 +42,6 @@ set(ASIOCHAN_CLI_PORTABLE_SOURCES
     ${ASIOCHAN_CLI_DIR}/wav/interleave.cpp ${ASIOCHAN_CLI_DIR}/wav/raw_file.cpp
     ${ASIOCHAN_CLI_DIR}/wav/wav_writer.cpp
     ${ASIOCHAN_CLI_DIR}/streaming/routing.cpp ${ASIOCHAN_CLI_DIR}/streaming/run_outcome.cpp
-    ${ASIOCHAN_CLI_DIR}/streaming/queue_timeline.cpp ${ASIOCHAN_CLI_DIR}/streaming/capture_sets.cpp
     ${ASIOCHAN_CLI_DIR}/streaming/capture_pipeline.cpp ${ASIOCHAN_CLI_DIR}/streaming/run_follower.cpp
     ${ASIOCHAN_CLI_DIR}/streaming/playback_frames.cpp ${ASIOCHAN_CLI_DIR}/streaming/capture_frames.cpp
     ${ASIOCHAN_CLI_DIR}/streaming/stream_feeder.cpp

@@ -9,17 +9,20 @@
 #include <memory>
 
 #include "asiochan.h"
-#include "wav/captured_channel.h"
 #include "commands/command_requests.h"
 #include "commands/commands.h"
-#include "measure/loopback_check.h"
 #include "console/progress.h"
-#include "streaming/queued_player.h"
+#include "measure/loopback_check.h"
+#include "streaming/capture_frames.h"
+#include "streaming/capture_pipeline.h"
 #include "streaming/route_check.h"
+#include "streaming/run_follower.h"
 #include "streaming/run_outcome.h"
 #include "streaming/session.h"
-#include "streaming/stream_watch.h"
-#include "streaming/streaming_capture.h"
+#include "streaming/stream_calls.h"
+#include "streaming/stream_run.h"
+#include "system/clock.h"
+#include "wav/captured_channel.h"
 #include "wav/wav_file.h"
 #include "wav/wav_writer.h"
 
@@ -32,6 +35,7 @@ struct CaptureJob {
     PlaybackPlan play;
     std::int32_t inputType = 0;
     SampleFormat format{};
+    CaptureFrames layout;  // how the stream gives the inputs
     double rate = 0;
     std::uint64_t frames = UINT64_MAX;  // the length asked for; UINT64_MAX: until Ctrl+C
 };
@@ -103,6 +107,7 @@ int openCapture(Session& session, const std::string& driver, CaptureJob& job) {
     if (!checkOutputs(job.play.routes)) return kExitUsage;
     if (!inputFormat(req.inputs, &job.inputType)) return kExitFailure;
     job.format = describeSampleType(job.inputType);
+    captureFrames(job.inputType, !req.playFile.empty(), &job.layout);
     job.rate = GetCurrentSampleRate();
     if (req.seconds > 0) {
         const double frames = req.seconds * job.rate;
@@ -119,7 +124,7 @@ int openCapture(Session& session, const std::string& driver, CaptureJob& job) {
 // room for the header of an RF64 file, which it becomes if it passes 4 GiB.
 bool createFile(const CaptureJob& job, WavWriter& file) {
     const WavFormat format{job.format.wavTag, static_cast<std::uint16_t>(job.req.inputs.size()),
-                           static_cast<std::uint32_t>(job.rate), job.format.wavBits};
+                           static_cast<std::uint32_t>(job.rate), static_cast<std::uint16_t>(8 * job.layout.fileBytes)};
     const std::uint64_t frameBytes = format.frameBytes();
     const bool fits = job.frames <= WavWriter::kSizeLimit / frameBytes &&
                       fitsIn32Bits(format, false, job.frames * frameBytes, WavWriter::kSizeLimit);
@@ -133,92 +138,172 @@ void printInputs(const char* label, const std::vector<unsigned>& inputs) {
     for (std::size_t i = 0; i < inputs.size(); ++i) std::printf("%s%u", i == 0 ? " " : ", ", inputs[i]);
 }
 
-// Prints every drop not yet reported: where the file has silence for it.
-void reportDrops(StreamingCapture& capture, double rate) {
-    DropEvent drop;
-    while (capture.takeDrop(&drop)) {
+// Prints every gap not yet reported: where the file has silence for it.
+void reportGaps(CapturePipeline& pipeline, double rate) {
+    FrameGap gap;
+    while (pipeline.takeGap(&gap)) {
         breakProgress();
         std::fflush(stdout);
-        std::fprintf(stderr, "%s\n", dropWarning(drop.frames, drop.at, rate).c_str());
+        std::fprintf(stderr, "%s\n", dropWarning(gap.frames, gap.at, rate).c_str());
     }
 }
 
-void showCaptureProgress(const StreamingCapture& capture, const CaptureJob& job) {
+// Prints the resyncs and new latencies the stream told, with their time in the file.
+void reportEvents(CapturePipeline& pipeline, double rate) {
+    PipelineEvent event;
+    while (pipeline.takeEvent(&event))
+        reportRequests(event.event.code & (ASIOCHAN_REQUEST_RESYNC | ASIOCHAN_REQUEST_LATENCIES),
+                       static_cast<double>(event.at) / rate);
+}
+
+void showCaptureProgress(const CapturePipeline& pipeline, const CaptureJob& job) {
     char note[96];
     const int n = std::snprintf(note, sizeof note, "%.1f MiB written",
-                                static_cast<double>(capture.bytesWritten()) / (1024.0 * 1024.0));
-    if (capture.framesDropped() > 0 && n > 0)
+                                static_cast<double>(pipeline.bytesWritten()) / (1024.0 * 1024.0));
+    if (pipeline.framesDropped() > 0 && n > 0)
         std::snprintf(note + n, sizeof note - static_cast<std::size_t>(n), ", %llu frames dropped",
-                      (unsigned long long)capture.framesDropped());
-    showProgress("  ", static_cast<double>(capture.framesCaptured()) / job.rate, job.req.seconds, note);
+                      (unsigned long long)pipeline.framesDropped());
+    showProgress("  ", static_cast<double>(pipeline.framesPlaced()) / job.rate, job.req.seconds, note);
 }
 
-// Follows the run until the capture is complete, fails or is stopped, through
-// the driver's resets.
-void followCapture(Session& session, const CaptureJob& job, StreamingCapture& capture, QueuedPlayer* player,
-                   CaptureOutcome& outcome) {
-    StreamWatch watch;
-    watch.restart();
-    while (capture.running() && !interrupted()) {
-        if (player) player->feed();
-        const StreamWatch::Step step = watch.follow(session.driverName().c_str(), {&capture, player});
-        reportDrops(capture, job.rate);
-        if (!noteCaptureStep(outcome, step)) break;
-        if (step == StreamWatch::Step::streaming) {
-            showCaptureProgress(capture, job);
-            Sleep(50);
+// The capture goes on in one file only while the inputs' sample type and the
+// rate stay what its first part had.
+bool sameShape(const CaptureJob& job) {
+    for (unsigned input : job.req.inputs) {
+        AsiochanChannelInfo info{};
+        info.channel = static_cast<std::int32_t>(input);
+        info.isInput = 1;
+        if (ASIOGetChannelInfo(&info) != ASIOCHAN_OK || info.type != job.inputType) {
+            std::fprintf(stderr,
+                         "error: after its reset the driver changed the format of input %u; the capture ends here\n",
+                         input);
+            return false;
         }
     }
-    // Read as soon as the capture ended: a skip after it leaves the file whole.
-    outcome.skipped = watch.skippedPeriods();
+    if (GetCurrentSampleRate() != job.rate) {
+        std::fprintf(stderr, "error: after its reset the driver runs at %.0f Hz, not %.0f Hz; the capture ends here\n",
+                     GetCurrentSampleRate(), job.rate);
+        return false;
+    }
+    return true;
 }
 
-// Prepares the run, queues the inputs' first buffers and the player's first
-// blocks, starts both in one period and streams until the capture ends. An exit
-// code, or kGoOn with `outcome` filled in.
+// How long the stream may stay ended without the driver's reset request that
+// ends it coming through.
+constexpr std::uint64_t kEndedWithoutResetMs = 2000;
+// The progress is shown and the run followed this often.
+constexpr unsigned kLoopMs = 50;
+
+// Follows the run until the capture is complete, fails or is stopped, through
+// the driver's resets; what went wrong goes into `outcome`.
+void followCapture(Session& session, const CaptureJob& job, CapturePipeline& pipeline, StreamRun& stream,
+                   CaptureOutcome& outcome) {
+    ExportsRunDriver driver(session.driverName());
+    RunFollower follower(driver, {true, kStallMs});
+    follower.begin();
+    std::uint64_t endedAt = 0;
+    while (!interrupted()) {
+        if (!stream.feed()) {
+            outcome.failed = true;
+            break;
+        }
+        const RunStep step = follower.follow({&stream});
+        reportGaps(pipeline, job.rate);
+        reportEvents(pipeline, job.rate);
+        if (step.kind == RunStep::rateChanged) {
+            // The file ends where the stream told the new rate.
+            std::fprintf(stderr, "%s\n", rateChangeEnd(step.rateBefore, step.rate).c_str());
+            outcome.newRate = true;
+            outcome.failed = true;
+            break;
+        }
+        if (step.kind == RunStep::stalled) reportStall();
+        if (!noteCaptureStep(outcome, step.kind)) break;
+        const ReadEnd end = pipeline.readEnd();
+        if (end == ReadEnd::limit || end == ReadEnd::event) break;
+        if (end == ReadEnd::writeFailed || end == ReadEnd::sourceFailed) {
+            outcome.failed = true;
+            break;
+        }
+        // The stream ended: a reset request follows, or something ended it.
+        if (end != ReadEnd::ended || step.kind == RunStep::restarted) {
+            endedAt = 0;
+        } else if (endedAt == 0) {
+            endedAt = monotonicMs();
+        } else if (monotonicMs() - endedAt > kEndedWithoutResetMs) {
+            breakProgress();
+            std::fprintf(stderr, "error: the stream ended without a reset of the driver\n");
+            outcome.failed = true;
+            break;
+        }
+        showCaptureProgress(pipeline, job);
+        sleepMs(kLoopMs);
+    }
+    stream.close();
+    // Read as soon as the capture ended: a skip after it leaves the file whole.
+    outcome.skipped = follower.skippedPeriods();
+}
+
+// Opens the stream on the prepared run (playing the file on its outputs, which
+// start in the same period as its inputs) and streams into the file until the
+// capture ends. An exit code, or kGoOn with `outcome` filled in.
 int streamCapture(Session& session, CaptureJob& job, WavWriter& file, CaptureOutcome& outcome) {
     const CaptureRequest& req = job.req;
     if (!session.prepare() || !createFile(job, file)) return kExitFailure;
     installInterruptHandler();
-    StreamingCapture capture({req.inputs, job.inputType, job.format.bytes, job.rate}, file, job.frames);
-    if (!capture.arm()) return kExitFailure;
-    std::unique_ptr<QueuedPlayer> player;
-    if (!req.playFile.empty()) {
-        player = std::make_unique<QueuedPlayer>(job.play);
-        if (!player->prime()) {
-            std::fprintf(stderr, "error: the player refused %s\n", req.playFile.c_str());
-            return kExitFailure;
-        }
-        StartCaptureAndPlayback();
-    } else {
-        StartCapture();
+    const std::size_t frameBytes = req.inputs.size() * job.layout.streamBytes;
+    // Blocks of about 50 ms, a second of them at most and 16 MiB.
+    const auto blockFrames = static_cast<std::uint32_t>(std::max(256.0, job.rate / 20));
+    const auto blockCount =
+        static_cast<std::uint32_t>(std::clamp<std::size_t>((16u << 20) / (blockFrames * frameBytes), 4, 20));
+    WavFrameSink sink(file);
+    CapturePipeline pipeline({frameBytes, job.layout.streamBytes, job.layout.swap, job.layout.fileBytes, blockFrames,
+                              blockCount, job.frames, ASIOCHAN_REQUEST_SAMPLE_RATE},
+                             sink);
+    if (!pipeline.start()) {
+        std::fprintf(stderr, "error: %s\n", pipeline.failure().c_str());
+        return kExitFailure;
     }
-    if (!capture.start()) return kExitFailure;
+    std::unique_ptr<StreamFeeder> feeder;
+    std::vector<unsigned> outputs;
+    if (!req.playFile.empty()) {
+        feeder = std::make_unique<StreamFeeder>(job.play, job.layout.samples == StreamSamples::float32, blockFrames);
+        for (const Route& route : job.play.routes) outputs.push_back(route.output);
+    }
+    const std::int32_t format = job.layout.samples == StreamSamples::native  ? ASIOCHAN_STREAM_NATIVE
+                                : job.layout.samples == StreamSamples::int32 ? ASIOCHAN_STREAM_INT32
+                                                                             : ASIOCHAN_STREAM_FLOAT32;
+    const AsiochanStreamConfig config = streamConfig(
+        format, req.inputs, outputs, captureRingFrames(job.rate, std::max(frameBytes, outputs.size() * 4)));
+    StreamRun stream(config, &pipeline, feeder.get(), [&job] { return sameShape(job); });
+    if (!stream.open()) return kExitFailure;
     printInputs("capturing ", req.inputs);
     if (req.seconds > 0)
         std::printf(" of %s: %g s", session.driverName().c_str(), req.seconds);
     else
         std::printf(" of %s until Ctrl+C", session.driverName().c_str());
     std::printf(", %s at %.0f Hz (%.1f MiB of buffers)\n", job.format.name, job.rate,
-                static_cast<double>(capture.bytesHeld()) / (1024.0 * 1024.0));
+                static_cast<double>(pipeline.bytesHeld() + static_cast<std::size_t>(config.ringFrames) * frameBytes) /
+                    (1024.0 * 1024.0));
     std::fflush(stdout);
-    followCapture(session, job, capture, player.get(), outcome);
-    capture.end();
-    reportDrops(capture, job.rate);
-    outcome.complete = capture.complete();
-    outcome.newRate = capture.endedByNewRate();
-    outcome.dropped = capture.framesDropped();
-    showCaptureProgress(capture, job);
+    followCapture(session, job, pipeline, stream, outcome);
+    pipeline.finish();
+    reportGaps(pipeline, job.rate);
+    reportEvents(pipeline, job.rate);
+    outcome.complete = pipeline.complete();
+    outcome.dropped = pipeline.framesDropped();
+    showCaptureProgress(pipeline, job);
     endProgress();
-    if (player) player->stop();
-    const std::string failure = capture.failure();
-    if (!failure.empty()) {
-        std::fprintf(stderr, "error: %s; the capture stops here\n", failure.c_str());
+    if (pipeline.failed()) {
+        std::fprintf(stderr, "error: %s; the capture stops here\n", pipeline.failure().c_str());
         outcome.failed = true;
     }
-    if (capture.unreportedDrops() > 0)
-        std::fprintf(stderr, "warning: %llu more drops were not listed\n",
-                     (unsigned long long)capture.unreportedDrops());
+    if (pipeline.readEnd() == ReadEnd::sourceFailed) {
+        std::fprintf(stderr, "error: the stream could not be read: %s\n", streamCodeText(pipeline.sourceError()).c_str());
+        outcome.failed = true;
+    }
+    if (pipeline.unlistedGaps() > 0)
+        std::fprintf(stderr, "warning: %llu more gaps were not listed\n", (unsigned long long)pipeline.unlistedGaps());
     return kGoOn;
 }
 

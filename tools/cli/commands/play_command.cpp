@@ -1,17 +1,18 @@
-#include <windows.h>
-
+#include <algorithm>
 #include <cstdio>
 
 #include "asiochan.h"
 #include "commands/command_requests.h"
 #include "commands/commands.h"
-#include "streaming/playback_choice.h"
-#include "streaming/route_check.h"
-#include "streaming/run_outcome.h"
-#include "wav/player_word.h"
 #include "console/progress.h"
+#include "streaming/route_check.h"
+#include "streaming/run_follower.h"
+#include "streaming/run_outcome.h"
 #include "streaming/session.h"
-#include "streaming/stream_watch.h"
+#include "streaming/stream_calls.h"
+#include "streaming/stream_run.h"
+#include "system/clock.h"
+#include "wav/player_word.h"
 #include "wav/wav_file.h"
 
 namespace cli {
@@ -52,21 +53,22 @@ int openPlay(Session& session, const std::string& driver, const PlayRequest& req
     return kGoOn;
 }
 
-bool anyChannelPlaying(const std::vector<Route>& routes) {
-    for (const Route& route : routes)
-        if (IsPortPlaybackRunning(route.output)) return true;
-    return false;
-}
+// The progress is shown and the run followed this often.
+constexpr unsigned kLoopMs = 20;
 
-// Starts the player and follows the run until the file has played (or Ctrl+C),
+// Writes the file into a stream on its outputs until it has played (or Ctrl+C),
 // through the driver's resets. An exit code.
 int streamPlay(Session& session, const PlaybackPlan& plan) {
     installInterruptHandler();
-    const std::unique_ptr<FilePlayback> player = makePlayback(plan);
-    if (!player->start()) {
-        std::fprintf(stderr, "error: the player refused %s\n", plan.file.c_str());
-        return kExitFailure;
-    }
+    // Integer files as the players' 32-bit words, float files as floats.
+    const bool floats = plan.wav.isFloat();
+    const double rate = GetCurrentSampleRate();
+    StreamFeeder feeder(plan, floats, static_cast<std::size_t>(std::max(256.0, rate / 50)));
+    std::vector<unsigned> outputs;
+    for (const Route& route : plan.routes) outputs.push_back(route.output);
+    StreamRun stream(streamConfig(floats ? ASIOCHAN_STREAM_FLOAT32 : ASIOCHAN_STREAM_INT32, {}, outputs, 0), nullptr,
+                     &feeder, [] { return true; });
+    if (!stream.open()) return kExitFailure;
     const double seconds = plan.wav.seconds();
     std::printf("playing %s (%u Hz, %u bits, %.1f s) on %s channel(s)", plan.file.c_str(), plan.wav.sampleRate,
                 unsigned(plan.wav.bitsPerSample), seconds, session.driverName().c_str());
@@ -76,43 +78,31 @@ int streamPlay(Session& session, const PlaybackPlan& plan) {
         for (const Route& route : plan.routes)
             std::printf("  file channel %u -> output %u\n", route.fileChannel, route.output);
 
-    const DWORD begin = GetTickCount();
-    DWORD playerStarted = begin;
-    bool sawPlay = false;
-    StreamWatch watch;
-    watch.restart();
+    ExportsRunDriver driver(session.driverName());
+    RunFollower follower(driver, {false, kStallMs});
+    follower.begin();
+    int code = kGoOn;
     while (!interrupted()) {
-        const double elapsed = (GetTickCount() - begin) / 1000.0;
-        player->feed();
-        const StreamWatch::Step step = watch.follow(session.driverName().c_str(), {player.get()});
-        if (step == StreamWatch::Step::stalled) session.close();
-        if (const int code = exitForStep(step); code != kGoOn) return code;
-        if (step == StreamWatch::Step::restarted) {
-            if (player->finished()) break;
-            // The new worker shows itself in play a moment after the start.
-            sawPlay = false;
-            playerStarted = GetTickCount();
-            continue;
+        if (!stream.feed()) {
+            code = kExitFailure;
+            break;
         }
-        const bool playing = player->inPlay();
-        sawPlay = sawPlay || playing;
-        showProgress("  ", plan.loop || elapsed < seconds ? elapsed : seconds, seconds);
-        // Ended: the worker is gone and the channels have played their last blocks.
-        if (sawPlay && !playing && !anyChannelPlaying(plan.routes)) break;
-        if (!sawPlay && GetTickCount() - playerStarted > 5000) break;  // the worker never got going
-        Sleep(100);
+        const RunStep step = follower.follow({&stream});
+        reportRequests(step.noted, follower.seconds());
+        if (step.kind == RunStep::stalled) reportStall();
+        if ((code = exitForStep(step.kind)) != kGoOn) break;
+        const AsiochanStreamState state = streamState();
+        const double played = static_cast<double>(feeder.base() + state.played) / std::max(GetCurrentSampleRate(), 1.0);
+        showProgress("  ", plan.loop ? played : std::min(played, seconds), seconds);
+        // Done once every frame of the file was written and has played.
+        if (feeder.writtenOut() && state.played >= feeder.written()) break;
+        sleepMs(kLoopMs);
     }
+    stream.close();
     endProgress();
-    reportSkips(watch.skippedPeriods(), "playback had gaps");
-    if (interrupted()) {
-        player->stop();
-        std::printf("stopped\n");
-    } else if (!sawPlay) {
-        std::fprintf(stderr, "error: the player did not start playing %s\n", plan.file.c_str());
-        return kExitFailure;
-    } else {
-        std::printf("done\n");
-    }
+    reportSkips(follower.skippedPeriods(), "playback had gaps");
+    if (code != kGoOn) return code;
+    std::printf(interrupted() ? "stopped\n" : "done\n");
     return kExitOk;
 }
 }  // namespace

@@ -1,9 +1,9 @@
 // Following a driver's run, the one way every streaming command does it. A reset
 // request restarts the run (Finish, Initialize, Prepare) and resumes each part of
-// the command on the new one; a rate change does the same (the run reads its rate
-// only when prepared), except for a command whose output holds one rate, which
-// ends there; resyncs and latency changes are noted for a warning; a run whose
-// periods stop coming for a while is halted. The driver's calls come through an
+// the command on the new one; a new sample rate does the same (the run reads its
+// rate only when prepared), except that a command whose output holds one rate
+// ends when the rate did change; resyncs and latency changes are noted for a
+// warning; a run whose periods stop coming for a while is halted. The driver's calls come through an
 // interface, so that the rules run in the host build.
 #pragma once
 
@@ -11,6 +11,9 @@
 #include <initializer_list>
 
 namespace cli {
+
+// How long a run may go without a period before the driver counts as stopped.
+constexpr std::uint32_t kStallMs = 2000;
 
 // The calls following a run makes.
 class RunDriver {
@@ -23,8 +26,9 @@ public:
     virtual std::uint32_t skippedPeriods() = 0;
     virtual double sampleRate() = 0;
     virtual std::uint64_t nowMs() = 0;
-    // Finish, Initialize and Prepare; false with the reason printed.
-    virtual bool restart() = 0;
+    // Finish, Initialize and Prepare, after a reset request or (`newRate`) a new
+    // sample rate announced `atSeconds` into the command; false with the reason printed.
+    virtual bool restart(bool newRate, double atSeconds) = 0;
 };
 
 // A part of a command that outlives restarts of the run (a stream it reads or writes).
@@ -42,7 +46,7 @@ public:
 
 struct FollowRules {
     bool endAtRateChange = false;  // the command's output holds one rate (a capture's file)
-    std::uint32_t stallMs = 2000;  // no period for this long: the driver stopped
+    std::uint32_t stallMs = kStallMs;  // no period for this long: the driver stopped
 };
 
 struct RunStep {
@@ -69,9 +73,11 @@ public:
     RunStep follow(std::initializer_list<RunPart*> parts);
     // The periods the driver skipped in all the runs followed.
     std::uint32_t skippedPeriods();
+    // Seconds since the first begin(), for the time of a warning.
+    double seconds();
 
 private:
-    RunStep restart(std::initializer_list<RunPart*> parts, RunStep step);
+    RunStep restart(std::initializer_list<RunPart*> parts, RunStep step, bool newRate);
 
     RunDriver& driver_;
     FollowRules rules_;
@@ -79,6 +85,8 @@ private:
     std::uint32_t periods_ = 0;
     std::uint64_t lastPeriodMs_ = 0;
     std::uint32_t skippedBefore_ = 0;  // in the runs before this one
+    std::uint64_t startMs_ = 0;
+    bool started_ = false;
 };
 
 }  // namespace cli

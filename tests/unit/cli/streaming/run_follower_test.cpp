@@ -14,14 +14,16 @@ struct ScriptedDriver : cli::RunDriver {
     std::uint64_t now = 0;
     bool comesBack = true;
     int restarts = 0;
+    bool restartedForRate = false;
 
     std::uint32_t takeRequests() override { return std::exchange(requests, 0u); }
     std::uint32_t periodCount() override { return periods; }
     std::uint32_t skippedPeriods() override { return skipped; }
     double sampleRate() override { return rate; }
     std::uint64_t nowMs() override { return now; }
-    bool restart() override {
+    bool restart(bool newRate, double) override {
         ++restarts;
+        restartedForRate = newRate;
         skipped = 0;
         rate = rateAfterRestart;
         return comesBack;
@@ -63,8 +65,10 @@ TEST(CliRunFollower, EachRequestRestartsEndsOrLeavesTheRunAsItsRulesSay) {
         {"reset, a part cannot go on", false, kReset, 0, 48000, true, false, cli::RunStep::partLost, "hold resume ", 1},
         {"rate change, a player restarts at the new rate", false, kRate, 0, 44100, true, true,
          cli::RunStep::restarted, "hold resume ", 1},
-        {"rate change, a capture ends where it is", true, kRate, 0, 44100, true, true, cli::RunStep::rateChanged,
-         "halt ", 0},
+        {"rate change, a capture ends", true, kRate, 0, 44100, true, true, cli::RunStep::rateChanged,
+         "hold halt ", 1},
+        {"a rate announced but unchanged, a capture goes on", true, kRate, 0, 48000, true, true,
+         cli::RunStep::restarted, "hold resume ", 1},
         {"reset to a new rate, a capture ends", true, kReset, 0, 44100, true, true, cli::RunStep::rateChanged,
          "hold halt ", 1},
         {"resync and latencies are only noted", true, ASIOCHAN_REQUEST_RESYNC | ASIOCHAN_REQUEST_LATENCIES, 0, 44100,
@@ -90,6 +94,7 @@ TEST(CliRunFollower, EachRequestRestartsEndsOrLeavesTheRunAsItsRulesSay) {
         EXPECT_EQ(step.kind, c.kind);
         EXPECT_EQ(part.log, c.log);
         EXPECT_EQ(driver.restarts, c.restarts);
+        EXPECT_EQ(driver.restartedForRate, c.requests == kRate);
         EXPECT_EQ(step.rateBefore, 48000);
         EXPECT_EQ(step.rate, c.restarts && c.comesBack ? c.rateAfterRestart : 48000);
         EXPECT_EQ(step.noted, c.requests & (ASIOCHAN_REQUEST_RESYNC | ASIOCHAN_REQUEST_LATENCIES));
