@@ -28,9 +28,11 @@ target_link_libraries(asiochan_test_instance PUBLIC asiochan_core)
 file(GLOB_RECURSE ASIOCHAN_UNIT_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp)
 list(REMOVE_ITEM ASIOCHAN_UNIT_TEST_SOURCES ${ASIOCHAN_ROOT}/tests/unit/support/test_library.cpp)
 # The command-line host's portable parts run here with their tests and benchmarks:
-# arguments, help, the progress throttle, the answer to the console's events, the sample codec, WAV files, player
-# words, the measuring maths, routing, what a run's events come to, and the
-# capture writer and queue.
+# arguments, help, the progress throttle, the answer to the console's events, the
+# sample codec, WAV files, player words, the measuring maths, routing, what a run's
+# events come to, the capture writer, the capture pipeline, a file's
+# frames for a stream and their feeder, following a run, each command's option
+# parsing and the host half of system/ (threads, sleeps, clock).
 set(ASIOCHAN_CLI_DIR ${ASIOCHAN_ROOT}/tools/cli)
 set(ASIOCHAN_CLI_PORTABLE_SOURCES
     ${ASIOCHAN_CLI_DIR}/console/arguments.cpp ${ASIOCHAN_CLI_DIR}/console/usage.cpp
@@ -40,8 +42,11 @@ set(ASIOCHAN_CLI_PORTABLE_SOURCES
     ${ASIOCHAN_CLI_DIR}/wav/interleave.cpp ${ASIOCHAN_CLI_DIR}/wav/raw_file.cpp
     ${ASIOCHAN_CLI_DIR}/wav/wav_writer.cpp
     ${ASIOCHAN_CLI_DIR}/streaming/routing.cpp ${ASIOCHAN_CLI_DIR}/streaming/run_outcome.cpp
-    ${ASIOCHAN_CLI_DIR}/streaming/queue_timeline.cpp ${ASIOCHAN_CLI_DIR}/streaming/capture_sets.cpp
-    ${ASIOCHAN_CLI_DIR}/commands/sweep_options.cpp)
+    ${ASIOCHAN_CLI_DIR}/streaming/capture_pipeline.cpp ${ASIOCHAN_CLI_DIR}/streaming/run_follower.cpp
+    ${ASIOCHAN_CLI_DIR}/streaming/playback_frames.cpp ${ASIOCHAN_CLI_DIR}/streaming/capture_frames.cpp
+    ${ASIOCHAN_CLI_DIR}/streaming/stream_feeder.cpp
+    ${ASIOCHAN_CLI_DIR}/commands/command_requests.cpp ${ASIOCHAN_CLI_DIR}/commands/sweep_options.cpp
+    ${ASIOCHAN_CLI_DIR}/system/host/worker_thread.cpp ${ASIOCHAN_CLI_DIR}/system/host/clock.cpp)
 # The measurement room's maths (the FFT, the delay search, the sweep) is portable;
 # its console display is not.
 file(GLOB ASIOCHAN_CLI_MEASURE_SOURCES CONFIGURE_DEPENDS ${ASIOCHAN_CLI_DIR}/measure/*.cpp)
@@ -49,6 +54,8 @@ list(REMOVE_ITEM ASIOCHAN_CLI_MEASURE_SOURCES ${ASIOCHAN_CLI_DIR}/measure/level_
 list(APPEND ASIOCHAN_CLI_PORTABLE_SOURCES ${ASIOCHAN_CLI_MEASURE_SOURCES})
 add_executable(asiochan_unit_tests ${ASIOCHAN_UNIT_TEST_SOURCES} ${ASIOCHAN_CLI_PORTABLE_SOURCES})
 target_sources(asiochan_unit_tests PRIVATE ${ASIOCHAN_ROOT}/tests/capture_check/capture_check.cpp)
+# The table of commands, with the tests' stand-ins for the commands' runs.
+target_sources(asiochan_unit_tests PRIVATE ${ASIOCHAN_CLI_DIR}/commands/command_table.cpp)
 asiochan_includes(asiochan_unit_tests)
 target_include_directories(asiochan_unit_tests PRIVATE ${ASIOCHAN_ROOT}/tests ${ASIOCHAN_ROOT}/tests/unit
                                                       ${ASIOCHAN_ROOT}/tools/cli)

@@ -9,101 +9,36 @@
 #include <memory>
 
 #include "asiochan.h"
-#include "wav/captured_channel.h"
+#include "commands/command_requests.h"
 #include "commands/commands.h"
-#include "measure/loopback_check.h"
 #include "console/progress.h"
-#include "streaming/queued_player.h"
+#include "measure/loopback_check.h"
+#include "streaming/capture_frames.h"
+#include "streaming/capture_pipeline.h"
 #include "streaming/route_check.h"
+#include "streaming/run_follower.h"
 #include "streaming/run_outcome.h"
 #include "streaming/session.h"
-#include "streaming/stream_watch.h"
-#include "streaming/streaming_capture.h"
+#include "streaming/stream_calls.h"
+#include "streaming/stream_run.h"
+#include "system/clock.h"
+#include "wav/captured_channel.h"
 #include "wav/wav_file.h"
 #include "wav/wav_writer.h"
 
 namespace cli {
 
 namespace {
-struct CaptureRequestArgs {
-    std::string out;
-    std::vector<unsigned> inputs;
-    double seconds = 0;  // 0: until Ctrl+C
-    std::string playFile;
-    std::vector<unsigned> playChannels;  // --play-channels
-    std::string playMap;                 // --play-map, instead
-    bool checkLoopback = false;          // --check-loopback: a mismatch fails the command
-};
-
 // What the capture needs once the driver is open.
 struct CaptureJob {
-    CaptureRequestArgs req;
+    CaptureRequest req;
     PlaybackPlan play;
     std::int32_t inputType = 0;
     SampleFormat format{};
+    CaptureFrames layout;  // how the stream gives the inputs
     double rate = 0;
     std::uint64_t frames = UINT64_MAX;  // the length asked for; UINT64_MAX: until Ctrl+C
 };
-
-bool parseInputs(const Arguments& args, CaptureRequestArgs* req) {
-    const auto channel = args.value("--channel");
-    const auto channels = args.value("--channels");
-    unsigned one = 0;
-    if (channel && channels) {
-        std::fprintf(stderr, "error: give --channel or --channels, not both\n");
-        return false;
-    }
-    if (channel && parseUnsigned(*channel, &one)) req->inputs = {one};
-    if (channels && !parseChannelList(*channels, &req->inputs)) {
-        std::fprintf(stderr, "error: bad channel list \"%s\" (expected e.g. 0,1,2,3)\n", channels->c_str());
-        return false;
-    }
-    if (req->inputs.empty()) {
-        std::fprintf(stderr, "error: capture needs --channel N or --channels LIST (input channel numbers)\n");
-        return false;
-    }
-    for (std::size_t i = 0; i < req->inputs.size(); ++i) {
-        if (std::find(req->inputs.begin(), req->inputs.begin() + static_cast<std::ptrdiff_t>(i), req->inputs[i]) !=
-            req->inputs.begin() + static_cast<std::ptrdiff_t>(i)) {
-            std::fprintf(stderr, "error: input channel %u is named twice\n", req->inputs[i]);
-            return false;
-        }
-    }
-    return true;
-}
-
-bool parseCapture(const Arguments& args, CaptureRequestArgs* req) {
-    if (args.positional.size() != 1) {
-        std::fprintf(stderr, "error: capture needs exactly one OUT.wav\n");
-        return false;
-    }
-    req->out = args.positional[0];
-    if (!parseInputs(args, req)) return false;
-    if (auto seconds = args.value("--seconds");
-        seconds && (!parseDouble(*seconds, &req->seconds) || !(req->seconds > 0) || !std::isfinite(req->seconds))) {
-        std::fprintf(stderr, "error: bad --seconds \"%s\" (a length in seconds, more than 0)\n", seconds->c_str());
-        return false;
-    }
-    if (args.has("--check-loopback") && !args.has("--play")) {
-        std::fprintf(stderr, "error: --check-loopback needs --play FILE.wav\n");
-        return false;
-    }
-    if (auto file = args.value("--play")) {
-        req->playFile = *file;
-        if (args.has("--play-channels") && args.has("--play-map")) {
-            std::fprintf(stderr, "error: give --play-channels or --play-map, not both\n");
-            return false;
-        }
-        req->playMap = args.value("--play-map").value_or("");
-        req->checkLoopback = args.has("--check-loopback");
-        const std::string list = args.value("--play-channels").value_or("0");
-        if (req->playMap.empty() && !parseChannelList(list, &req->playChannels)) {
-            std::fprintf(stderr, "error: bad channel list \"%s\"\n", list.c_str());
-            return false;
-        }
-    }
-    return true;
-}
 
 // The inputs' common sample type, or false with the reason printed.
 bool inputFormat(const std::vector<unsigned>& inputs, std::int32_t* type) {
@@ -147,7 +82,7 @@ bool inputFormat(const std::vector<unsigned>& inputs, std::int32_t* type) {
 // Reads the file to play, opens the driver and checks the channels against both.
 // An exit code, or kGoOn.
 int openCapture(Session& session, const std::string& driver, CaptureJob& job) {
-    const CaptureRequestArgs& req = job.req;
+    const CaptureRequest& req = job.req;
     std::string error;
     if (!req.playFile.empty()) {
         job.play.file = req.playFile;
@@ -172,6 +107,7 @@ int openCapture(Session& session, const std::string& driver, CaptureJob& job) {
     if (!checkOutputs(job.play.routes)) return kExitUsage;
     if (!inputFormat(req.inputs, &job.inputType)) return kExitFailure;
     job.format = describeSampleType(job.inputType);
+    captureFrames(job.inputType, !req.playFile.empty(), &job.layout);
     job.rate = GetCurrentSampleRate();
     if (req.seconds > 0) {
         const double frames = req.seconds * job.rate;
@@ -188,7 +124,7 @@ int openCapture(Session& session, const std::string& driver, CaptureJob& job) {
 // room for the header of an RF64 file, which it becomes if it passes 4 GiB.
 bool createFile(const CaptureJob& job, WavWriter& file) {
     const WavFormat format{job.format.wavTag, static_cast<std::uint16_t>(job.req.inputs.size()),
-                           static_cast<std::uint32_t>(job.rate), job.format.wavBits};
+                           static_cast<std::uint32_t>(job.rate), static_cast<std::uint16_t>(8 * job.layout.fileBytes)};
     const std::uint64_t frameBytes = format.frameBytes();
     const bool fits = job.frames <= WavWriter::kSizeLimit / frameBytes &&
                       fitsIn32Bits(format, false, job.frames * frameBytes, WavWriter::kSizeLimit);
@@ -202,92 +138,172 @@ void printInputs(const char* label, const std::vector<unsigned>& inputs) {
     for (std::size_t i = 0; i < inputs.size(); ++i) std::printf("%s%u", i == 0 ? " " : ", ", inputs[i]);
 }
 
-// Prints every drop not yet reported: where the file has silence for it.
-void reportDrops(StreamingCapture& capture, double rate) {
-    DropEvent drop;
-    while (capture.takeDrop(&drop)) {
+// Prints every gap not yet reported: where the file has silence for it.
+void reportGaps(CapturePipeline& pipeline, double rate) {
+    FrameGap gap;
+    while (pipeline.takeGap(&gap)) {
         breakProgress();
         std::fflush(stdout);
-        std::fprintf(stderr, "%s\n", dropWarning(drop.frames, drop.at, rate).c_str());
+        std::fprintf(stderr, "%s\n", dropWarning(gap.frames, gap.at, rate).c_str());
     }
 }
 
-void showCaptureProgress(const StreamingCapture& capture, const CaptureJob& job) {
+// Prints the resyncs and new latencies the stream told, with their time in the file.
+void reportEvents(CapturePipeline& pipeline, double rate) {
+    PipelineEvent event;
+    while (pipeline.takeEvent(&event))
+        reportRequests(event.event.code & (ASIOCHAN_REQUEST_RESYNC | ASIOCHAN_REQUEST_LATENCIES),
+                       static_cast<double>(event.at) / rate);
+}
+
+void showCaptureProgress(const CapturePipeline& pipeline, const CaptureJob& job) {
     char note[96];
     const int n = std::snprintf(note, sizeof note, "%.1f MiB written",
-                                static_cast<double>(capture.bytesWritten()) / (1024.0 * 1024.0));
-    if (capture.framesDropped() > 0 && n > 0)
+                                static_cast<double>(pipeline.bytesWritten()) / (1024.0 * 1024.0));
+    if (pipeline.framesDropped() > 0 && n > 0)
         std::snprintf(note + n, sizeof note - static_cast<std::size_t>(n), ", %llu frames dropped",
-                      (unsigned long long)capture.framesDropped());
-    showProgress("  ", static_cast<double>(capture.framesCaptured()) / job.rate, job.req.seconds, note);
+                      (unsigned long long)pipeline.framesDropped());
+    showProgress("  ", static_cast<double>(pipeline.framesPlaced()) / job.rate, job.req.seconds, note);
 }
+
+// The capture goes on in one file only while the inputs' sample type and the
+// rate stay what its first part had.
+bool sameShape(const CaptureJob& job) {
+    for (unsigned input : job.req.inputs) {
+        AsiochanChannelInfo info{};
+        info.channel = static_cast<std::int32_t>(input);
+        info.isInput = 1;
+        if (ASIOGetChannelInfo(&info) != ASIOCHAN_OK || info.type != job.inputType) {
+            std::fprintf(stderr,
+                         "error: after its reset the driver changed the format of input %u; the capture ends here\n",
+                         input);
+            return false;
+        }
+    }
+    if (GetCurrentSampleRate() != job.rate) {
+        std::fprintf(stderr, "error: after its reset the driver runs at %.0f Hz, not %.0f Hz; the capture ends here\n",
+                     GetCurrentSampleRate(), job.rate);
+        return false;
+    }
+    return true;
+}
+
+// How long the stream may stay ended without the driver's reset request that
+// ends it coming through.
+constexpr std::uint64_t kEndedWithoutResetMs = 2000;
+// The progress is shown and the run followed this often.
+constexpr unsigned kLoopMs = 50;
 
 // Follows the run until the capture is complete, fails or is stopped, through
-// the driver's resets.
-void followCapture(Session& session, const CaptureJob& job, StreamingCapture& capture, QueuedPlayer* player,
+// the driver's resets; what went wrong goes into `outcome`.
+void followCapture(Session& session, const CaptureJob& job, CapturePipeline& pipeline, StreamRun& stream,
                    CaptureOutcome& outcome) {
-    StreamWatch watch;
-    watch.restart();
-    while (capture.running() && !interrupted()) {
-        if (player) player->feed();
-        const StreamWatch::Step step = watch.follow(session.driverName().c_str(), {&capture, player});
-        reportDrops(capture, job.rate);
-        if (!noteCaptureStep(outcome, step)) break;
-        if (step == StreamWatch::Step::streaming) {
-            showCaptureProgress(capture, job);
-            Sleep(50);
+    ExportsRunDriver driver(session.driverName());
+    RunFollower follower(driver, {true, kStallMs});
+    follower.begin();
+    std::uint64_t endedAt = 0;
+    while (!interrupted()) {
+        if (!stream.feed()) {
+            outcome.failed = true;
+            break;
         }
+        const RunStep step = follower.follow({&stream});
+        reportGaps(pipeline, job.rate);
+        reportEvents(pipeline, job.rate);
+        if (step.kind == RunStep::rateChanged) {
+            // The file ends where the stream told the new rate.
+            std::fprintf(stderr, "%s\n", rateChangeEnd(step.rateBefore, step.rate).c_str());
+            outcome.newRate = true;
+            outcome.failed = true;
+            break;
+        }
+        if (step.kind == RunStep::stalled) reportStall();
+        if (!noteCaptureStep(outcome, step.kind)) break;
+        const ReadEnd end = pipeline.readEnd();
+        if (end == ReadEnd::limit || end == ReadEnd::event) break;
+        if (end == ReadEnd::writeFailed || end == ReadEnd::sourceFailed) {
+            outcome.failed = true;
+            break;
+        }
+        // The stream ended: a reset request follows, or something ended it.
+        if (end != ReadEnd::ended || step.kind == RunStep::restarted) {
+            endedAt = 0;
+        } else if (endedAt == 0) {
+            endedAt = monotonicMs();
+        } else if (monotonicMs() - endedAt > kEndedWithoutResetMs) {
+            breakProgress();
+            std::fprintf(stderr, "error: the stream ended without a reset of the driver\n");
+            outcome.failed = true;
+            break;
+        }
+        showCaptureProgress(pipeline, job);
+        sleepMs(kLoopMs);
     }
+    stream.close();
     // Read as soon as the capture ended: a skip after it leaves the file whole.
-    outcome.skipped = watch.skippedPeriods();
+    outcome.skipped = follower.skippedPeriods();
 }
 
-// Prepares the run, queues the inputs' first buffers and the player's first
-// blocks, starts both in one period and streams until the capture ends. An exit
-// code, or kGoOn with `outcome` filled in.
+// Opens the stream on the prepared run (playing the file on its outputs, which
+// start in the same period as its inputs) and streams into the file until the
+// capture ends. An exit code, or kGoOn with `outcome` filled in.
 int streamCapture(Session& session, CaptureJob& job, WavWriter& file, CaptureOutcome& outcome) {
-    const CaptureRequestArgs& req = job.req;
+    const CaptureRequest& req = job.req;
     if (!session.prepare() || !createFile(job, file)) return kExitFailure;
     installInterruptHandler();
-    StreamingCapture capture({req.inputs, job.inputType, job.format.bytes, job.rate}, file, job.frames);
-    if (!capture.arm()) return kExitFailure;
-    std::unique_ptr<QueuedPlayer> player;
-    if (!req.playFile.empty()) {
-        player = std::make_unique<QueuedPlayer>(job.play);
-        if (!player->prime()) {
-            std::fprintf(stderr, "error: the player refused %s\n", req.playFile.c_str());
-            return kExitFailure;
-        }
-        StartCaptureAndPlayback();
-    } else {
-        StartCapture();
+    const std::size_t frameBytes = req.inputs.size() * job.layout.streamBytes;
+    // Blocks of about 50 ms, a second of them at most and 16 MiB.
+    const auto blockFrames = static_cast<std::uint32_t>(std::max(256.0, job.rate / 20));
+    const auto blockCount =
+        static_cast<std::uint32_t>(std::clamp<std::size_t>((16u << 20) / (blockFrames * frameBytes), 4, 20));
+    WavFrameSink sink(file);
+    CapturePipeline pipeline({frameBytes, job.layout.streamBytes, job.layout.swap, job.layout.fileBytes, blockFrames,
+                              blockCount, job.frames, ASIOCHAN_REQUEST_SAMPLE_RATE},
+                             sink);
+    if (!pipeline.start()) {
+        std::fprintf(stderr, "error: %s\n", pipeline.failure().c_str());
+        return kExitFailure;
     }
-    if (!capture.start()) return kExitFailure;
+    std::unique_ptr<StreamFeeder> feeder;
+    std::vector<unsigned> outputs;
+    if (!req.playFile.empty()) {
+        feeder = std::make_unique<StreamFeeder>(job.play, job.layout.samples == StreamSamples::float32, blockFrames);
+        for (const Route& route : job.play.routes) outputs.push_back(route.output);
+    }
+    const std::int32_t format = job.layout.samples == StreamSamples::native  ? ASIOCHAN_STREAM_NATIVE
+                                : job.layout.samples == StreamSamples::int32 ? ASIOCHAN_STREAM_INT32
+                                                                             : ASIOCHAN_STREAM_FLOAT32;
+    const AsiochanStreamConfig config = streamConfig(
+        format, req.inputs, outputs, captureRingFrames(job.rate, std::max(frameBytes, outputs.size() * 4)));
+    StreamRun stream(config, &pipeline, feeder.get(), [&job] { return sameShape(job); });
+    if (!stream.open()) return kExitFailure;
     printInputs("capturing ", req.inputs);
     if (req.seconds > 0)
         std::printf(" of %s: %g s", session.driverName().c_str(), req.seconds);
     else
         std::printf(" of %s until Ctrl+C", session.driverName().c_str());
     std::printf(", %s at %.0f Hz (%.1f MiB of buffers)\n", job.format.name, job.rate,
-                static_cast<double>(capture.bytesHeld()) / (1024.0 * 1024.0));
+                static_cast<double>(pipeline.bytesHeld() + static_cast<std::size_t>(config.ringFrames) * frameBytes) /
+                    (1024.0 * 1024.0));
     std::fflush(stdout);
-    followCapture(session, job, capture, player.get(), outcome);
-    capture.end();
-    reportDrops(capture, job.rate);
-    outcome.complete = capture.complete();
-    outcome.newRate = capture.endedByNewRate();
-    outcome.dropped = capture.framesDropped();
-    showCaptureProgress(capture, job);
+    followCapture(session, job, pipeline, stream, outcome);
+    pipeline.finish();
+    reportGaps(pipeline, job.rate);
+    reportEvents(pipeline, job.rate);
+    outcome.complete = pipeline.complete();
+    outcome.dropped = pipeline.framesDropped();
+    showCaptureProgress(pipeline, job);
     endProgress();
-    if (player) player->stop();
-    const std::string failure = capture.failure();
-    if (!failure.empty()) {
-        std::fprintf(stderr, "error: %s; the capture stops here\n", failure.c_str());
+    if (pipeline.failed()) {
+        std::fprintf(stderr, "error: %s; the capture stops here\n", pipeline.failure().c_str());
         outcome.failed = true;
     }
-    if (capture.unreportedDrops() > 0)
-        std::fprintf(stderr, "warning: %llu more drops were not listed\n",
-                     (unsigned long long)capture.unreportedDrops());
+    if (pipeline.readEnd() == ReadEnd::sourceFailed) {
+        std::fprintf(stderr, "error: the stream could not be read: %s\n", streamCodeText(pipeline.sourceError()).c_str());
+        outcome.failed = true;
+    }
+    if (pipeline.unlistedGaps() > 0)
+        std::fprintf(stderr, "warning: %llu more gaps were not listed\n", (unsigned long long)pipeline.unlistedGaps());
     return kGoOn;
 }
 
@@ -350,7 +366,7 @@ bool checkLoopback(const CaptureJob& job, const WavWriter& file, std::string* er
 
 // Completes the file, says what went wrong on the way and checks the loopback.
 int finishCapture(const CaptureJob& job, WavWriter& file, const CaptureOutcome& outcome) {
-    const CaptureRequestArgs& req = job.req;
+    const CaptureRequest& req = job.req;
     const bool closed = file.close();
     if (!closed && !outcome.failed) std::fprintf(stderr, "error: %s\n", file.error().c_str());
     std::printf("wrote %s (%llu bytes of samples", req.out.c_str(), (unsigned long long)file.dataBytes());
@@ -393,7 +409,7 @@ int runCapture(const Arguments& args) {
     if (!parseCapture(args, &job.req)) return kExitUsage;
     WavWriter file;  // outlives the session: the run is finished before it closes
     Session session;
-    if (const int code = openCapture(session, args.value("--driver").value_or(""), job); code != kGoOn) return code;
+    if (const int code = openCapture(session, job.req.driver, job); code != kGoOn) return code;
     FineTimer timer;
     CaptureOutcome outcome;
     if (const int code = streamCapture(session, job, file, outcome); code != kGoOn) return code;

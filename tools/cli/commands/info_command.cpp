@@ -3,6 +3,7 @@
 #include <string>
 
 #include "asiochan.h"
+#include "commands/command_requests.h"
 #include "commands/commands.h"
 #include "streaming/session.h"
 
@@ -24,10 +25,10 @@ std::string formatsOf(bool input, std::int32_t count) {
 }  // namespace
 
 int runInfo(const Arguments& args) {
-    std::string name = args.value("--driver").value_or("");
-    if (!args.positional.empty()) name = args.positional[0];
+    InfoRequest req;
+    if (!parseInfo(args, &req)) return kExitUsage;
     Session session;
-    if (!session.open(name)) return kExitUsage;
+    if (!session.open(req.driver)) return kExitUsage;
     const std::int32_t inputs = GetInputChannelCount();
     const std::int32_t outputs = GetOutputChannelCount();
     std::printf("driver:         %s\n", session.driverName().c_str());

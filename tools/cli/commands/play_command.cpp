@@ -1,69 +1,23 @@
-#include <windows.h>
-
+#include <algorithm>
 #include <cstdio>
 
 #include "asiochan.h"
+#include "commands/command_requests.h"
 #include "commands/commands.h"
-#include "streaming/playback_choice.h"
-#include "streaming/route_check.h"
-#include "streaming/run_outcome.h"
-#include "wav/player_word.h"
 #include "console/progress.h"
+#include "streaming/route_check.h"
+#include "streaming/run_follower.h"
+#include "streaming/run_outcome.h"
 #include "streaming/session.h"
-#include "streaming/stream_watch.h"
+#include "streaming/stream_calls.h"
+#include "streaming/stream_run.h"
+#include "system/clock.h"
+#include "wav/player_word.h"
 #include "wav/wav_file.h"
 
 namespace cli {
 
 namespace {
-struct PlayRequest {
-    std::string file;
-    std::vector<unsigned> channels{0};
-    bool single = true;  // --channel N, or no channel option
-    std::string map;     // --map
-    double volume = 1.0;
-    bool loop = false;
-};
-
-bool parsePlay(const Arguments& args, PlayRequest* req) {
-    if (args.positional.size() != 1) {
-        std::fprintf(stderr, "error: play needs exactly one FILE.wav\n");
-        return false;
-    }
-    req->file = args.positional[0];
-    if (int(args.has("--channels")) + int(args.has("--channel")) + int(args.has("--map")) > 1) {
-        std::fprintf(stderr, "error: give one of --channels, --channel and --map\n");
-        return false;
-    }
-    if (auto v = args.value("--channels")) {
-        req->single = false;
-        if (!parseChannelList(*v, &req->channels)) {
-            std::fprintf(stderr, "error: bad channel list \"%s\" (expected e.g. 0,2)\n", v->c_str());
-            return false;
-        }
-    }
-    if (auto v = args.value("--channel")) {
-        unsigned channel = 0;
-        if (!parseUnsigned(*v, &channel)) {
-            std::fprintf(stderr, "error: bad channel \"%s\"\n", v->c_str());
-            return false;
-        }
-        req->channels = {channel};
-    }
-    if (auto v = args.value("--map")) {
-        req->single = false;
-        req->map = *v;
-    }
-    if (auto v = args.value("--volume")) {
-        if (!parseDouble(*v, &req->volume) || req->volume < 0) {
-            std::fprintf(stderr, "error: bad volume \"%s\" (expected a number of 0 or more)\n", v->c_str());
-            return false;
-        }
-    }
-    req->loop = args.has("--loop");
-    return true;
-}
-
 // Reads the file, routes its channels, opens the driver, checks the outputs and
 // prepares the run. An exit code, or kGoOn.
 int openPlay(Session& session, const std::string& driver, const PlayRequest& req, PlaybackPlan& plan) {
@@ -99,21 +53,22 @@ int openPlay(Session& session, const std::string& driver, const PlayRequest& req
     return kGoOn;
 }
 
-bool anyChannelPlaying(const std::vector<Route>& routes) {
-    for (const Route& route : routes)
-        if (IsPortPlaybackRunning(route.output)) return true;
-    return false;
-}
+// The progress is shown and the run followed this often.
+constexpr unsigned kLoopMs = 20;
 
-// Starts the player and follows the run until the file has played (or Ctrl+C),
+// Writes the file into a stream on its outputs until it has played (or Ctrl+C),
 // through the driver's resets. An exit code.
 int streamPlay(Session& session, const PlaybackPlan& plan) {
     installInterruptHandler();
-    const std::unique_ptr<FilePlayback> player = makePlayback(plan);
-    if (!player->start()) {
-        std::fprintf(stderr, "error: the player refused %s\n", plan.file.c_str());
-        return kExitFailure;
-    }
+    // Integer files as the players' 32-bit words, float files as floats.
+    const bool floats = plan.wav.isFloat();
+    const double rate = GetCurrentSampleRate();
+    StreamFeeder feeder(plan, floats, static_cast<std::size_t>(std::max(256.0, rate / 50)));
+    std::vector<unsigned> outputs;
+    for (const Route& route : plan.routes) outputs.push_back(route.output);
+    StreamRun stream(streamConfig(floats ? ASIOCHAN_STREAM_FLOAT32 : ASIOCHAN_STREAM_INT32, {}, outputs, 0), nullptr,
+                     &feeder, [] { return true; });
+    if (!stream.open()) return kExitFailure;
     const double seconds = plan.wav.seconds();
     std::printf("playing %s (%u Hz, %u bits, %.1f s) on %s channel(s)", plan.file.c_str(), plan.wav.sampleRate,
                 unsigned(plan.wav.bitsPerSample), seconds, session.driverName().c_str());
@@ -123,43 +78,31 @@ int streamPlay(Session& session, const PlaybackPlan& plan) {
         for (const Route& route : plan.routes)
             std::printf("  file channel %u -> output %u\n", route.fileChannel, route.output);
 
-    const DWORD begin = GetTickCount();
-    DWORD playerStarted = begin;
-    bool sawPlay = false;
-    StreamWatch watch;
-    watch.restart();
+    ExportsRunDriver driver(session.driverName());
+    RunFollower follower(driver, {false, kStallMs});
+    follower.begin();
+    int code = kGoOn;
     while (!interrupted()) {
-        const double elapsed = (GetTickCount() - begin) / 1000.0;
-        player->feed();
-        const StreamWatch::Step step = watch.follow(session.driverName().c_str(), {player.get()});
-        if (step == StreamWatch::Step::stalled) session.close();
-        if (const int code = exitForStep(step); code != kGoOn) return code;
-        if (step == StreamWatch::Step::restarted) {
-            if (player->finished()) break;
-            // The new worker shows itself in play a moment after the start.
-            sawPlay = false;
-            playerStarted = GetTickCount();
-            continue;
+        if (!stream.feed()) {
+            code = kExitFailure;
+            break;
         }
-        const bool playing = player->inPlay();
-        sawPlay = sawPlay || playing;
-        showProgress("  ", plan.loop || elapsed < seconds ? elapsed : seconds, seconds);
-        // Ended: the worker is gone and the channels have played their last blocks.
-        if (sawPlay && !playing && !anyChannelPlaying(plan.routes)) break;
-        if (!sawPlay && GetTickCount() - playerStarted > 5000) break;  // the worker never got going
-        Sleep(100);
+        const RunStep step = follower.follow({&stream});
+        reportRequests(step.noted, follower.seconds());
+        if (step.kind == RunStep::stalled) reportStall();
+        if ((code = exitForStep(step.kind)) != kGoOn) break;
+        const AsiochanStreamState state = streamState();
+        const double played = static_cast<double>(feeder.base() + state.played) / std::max(GetCurrentSampleRate(), 1.0);
+        showProgress("  ", plan.loop ? played : std::min(played, seconds), seconds);
+        // Done once every frame of the file was written and has played.
+        if (feeder.writtenOut() && state.played >= feeder.written()) break;
+        sleepMs(kLoopMs);
     }
+    stream.close();
     endProgress();
-    reportSkips(watch.skippedPeriods(), "playback had gaps");
-    if (interrupted()) {
-        player->stop();
-        std::printf("stopped\n");
-    } else if (!sawPlay) {
-        std::fprintf(stderr, "error: the player did not start playing %s\n", plan.file.c_str());
-        return kExitFailure;
-    } else {
-        std::printf("done\n");
-    }
+    reportSkips(follower.skippedPeriods(), "playback had gaps");
+    if (code != kGoOn) return code;
+    std::printf(interrupted() ? "stopped\n" : "done\n");
     return kExitOk;
 }
 }  // namespace
@@ -169,7 +112,7 @@ int runPlay(const Arguments& args) {
     if (!parsePlay(args, &req)) return kExitUsage;
     PlaybackPlan plan;
     Session session;
-    if (const int code = openPlay(session, args.value("--driver").value_or(""), req, plan); code != kGoOn) return code;
+    if (const int code = openPlay(session, req.driver, req, plan); code != kGoOn) return code;
     return streamPlay(session, plan);
 }
 

@@ -1,7 +1,5 @@
 // asiochan sweep: the frequency response and harmonic distortion from an output to
 // an input, by playing an exponential sine sweep and deconvolving its recording.
-#include <windows.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -19,7 +17,8 @@
 #include "measure/sweep_signal.h"
 #include "measure/sweep_svg.h"
 #include "streaming/session.h"
-#include "streaming/stream_watch.h"
+#include "streaming/stream_calls.h"
+#include "streaming/stream_take.h"
 #include "wav/sample_codec.h"
 
 namespace cli {
@@ -66,28 +65,13 @@ bool readShape(const SweepRequest& req, LoopShape* shape, SweepPlan* plan) {
     return true;
 }
 
-enum class Step { ok, reset, stalled, interrupted, failed };
-
-Step waitForPeriods(StreamWatch& watch, std::uint32_t since, std::uint32_t periods) {
-    for (;;) {
-        if (interrupted()) return Step::interrupted;
-        const StreamWatch::Event event = watch.poll();
-        if (event == StreamWatch::Event::reset) return Step::reset;
-        if (event == StreamWatch::Event::stalled) return Step::stalled;
-        if (GetPeriodCount() - since >= periods) return Step::ok;
-        Sleep(2);
-    }
-}
-
 // As latency: outputs often stay muted a moment after the stream starts.
 constexpr double kSettleSeconds = 1.0;
-// After the sweep the capture runs on for the response's tail and the delay.
+// After the sweep the recording runs on for the response's tail and the delay.
 constexpr double kTailSeconds = 0.6;
 constexpr double kMaxDelaySeconds = 0.5;
 
-// The buffers outlive every attempt: nothing the library may hold goes early.
 struct Buffers {
-    std::vector<std::uint8_t> played, captured;
     std::vector<double> sweep, recording;
 };
 
@@ -98,47 +82,22 @@ std::size_t maxDelayFrames(const LoopShape& shape) {
                              static_cast<std::size_t>(5 * shape.rate)));
 }
 
-Step sweepOnce(const SweepRequest& req, const LoopShape& shape, const SweepPlan& plan, StreamWatch& watch,
-               Buffers& b) {
-    const auto outWidth = static_cast<std::size_t>(shape.outWidth), inWidth = static_cast<std::size_t>(shape.inWidth);
+// Plays the sweep while the input is recorded from the same frame; the
+// recording is left in `b`.
+TakeEnd sweepOnce(const SweepRequest& req, const LoopShape& shape, const SweepPlan& plan, RunFollower& follower,
+                  Buffers& b) {
     b.sweep = makeSweep(plan);
-    b.played.assign(b.sweep.size() * outWidth, 0);
-    for (std::size_t i = 0; i < b.sweep.size(); ++i)
-        encodeSample(static_cast<std::int32_t>(std::lround(b.sweep[i] * 2147483647.0)), shape.outType,
-                     &b.played[i * outWidth]);
-    const auto frames = static_cast<std::size_t>(shape.frames);
+    const std::vector<float> played(b.sweep.begin(), b.sweep.end());
     const std::size_t recorded =
         b.sweep.size() + maxDelayFrames(shape) + static_cast<std::size_t>(kTailSeconds * shape.rate);
-    const auto periods = static_cast<std::uint32_t>((recorded + frames - 1) / frames);
-    // Room for more periods than are waited for: the capture is stopped before it fills.
-    const std::size_t capturedBytes = (periods + 8 + static_cast<std::size_t>(shape.rate) / frames) * frames * inWidth;
-    if (capturedBytes > INT32_MAX || b.played.size() > INT32_MAX) {
+    if (recorded > INT32_MAX) {
         std::fprintf(stderr, "error: a sweep of %g s is more than the library takes at this rate\n", plan.seconds);
-        return Step::failed;
+        return TakeEnd::failed;
     }
-    b.captured.assign(capturedBytes, 0);
-    const std::int32_t armed =
-        SetCaptureBuffer(b.captured.data(), static_cast<std::int32_t>(b.captured.size()), req.in);
-    const std::int32_t queued =
-        armed == ASIOCHAN_OK ? SetPlayBuffer(b.played.data(), static_cast<std::int32_t>(b.played.size()), req.out)
-                             : armed;
-    if (queued != ASIOCHAN_OK) {
-        StopCapture();
-        std::fprintf(stderr, "error: input %u could not be armed or output %u not fed (code %d)\n", req.in, req.out,
-                     int(queued));
-        return Step::failed;
-    }
-    // Both begin in one period; once the one after the last needed has begun,
-    // the recording is whole.
-    const std::uint32_t before = GetPeriodCount();
-    StartCaptureAndPlayback();
-    const Step step = waitForPeriods(watch, before, periods + 2);
-    StopCapture();
-    StopPlayback();
-    if (step != Step::ok) return step;
-    b.recording.resize(recorded);
-    decodeUnitSamples(b.captured.data(), recorded, shape.inType, b.recording.data());
-    return Step::ok;
+    std::vector<float> recording;
+    const TakeEnd end = takeOnce({req.out, req.in, shape.rate}, played, recorded, follower, &recording);
+    b.recording.assign(recording.begin(), recording.end());
+    return end;
 }
 
 bool writeText(const std::string& path, const std::string& text, const char* what) {
@@ -240,42 +199,37 @@ int openSweep(Session& session, const SweepRequest& req, LoopShape* shape, Sweep
 int runSweep(const Arguments& args) {
     SweepRequest req;
     if (!parseSweep(args, &req)) return kExitUsage;
-    Buffers buffers;  // outlives the session
+    Buffers buffers;
     Session session;
     LoopShape shape;
     SweepPlan plan;
     if (const int code = openSweep(session, req, &shape, &plan); code != kGoOn)
         return code;
     installInterruptHandler();
-    StreamWatch watch;
-    watch.restart();
-    for (int attempt = 0;;) {
-        Step step = waitForPeriods(watch, GetPeriodCount(),
-                                   static_cast<std::uint32_t>(kSettleSeconds * shape.rate / shape.frames) + 1);
-        const std::uint32_t skippedBefore = watch.skippedPeriods();
-        if (step == Step::ok) step = sweepOnce(req, shape, plan, watch, buffers);
-        if (step == Step::reset) {
-            if (!watch.restartRun(session.driverName().c_str()) || !readShape(req, &shape, &plan))
-                return kExitFailure;
-            std::printf("the driver was reset: sweeping again at %d frames, %.0f Hz\n", int(shape.frames), shape.rate);
-            continue;
-        }
-        if (step == Step::stalled) {
-            reportStall();
-            session.close();
-            return kExitFailure;
-        }
-        if (step == Step::interrupted) {
+    ExportsRunDriver driver(session.driverName());
+    RunFollower follower(driver, {false, kStallMs});
+    follower.begin();
+    for (int attempt = 0, restarts = 0;;) {
+        TakeEnd end = settle(follower, kSettleSeconds);
+        const std::uint32_t skippedBefore = follower.skippedPeriods();
+        if (end == TakeEnd::whole) end = sweepOnce(req, shape, plan, follower, buffers);
+        if (end == TakeEnd::interrupted) {
             std::printf("stopped\n");
             return kExitOk;
         }
-        if (step == Step::failed) return kExitFailure;
+        if (end == TakeEnd::lost || end == TakeEnd::failed) return kExitFailure;
         // Skipped periods moved one stream against the other: the sweep is made once more.
-        const std::uint32_t skipped = watch.skippedPeriods() - skippedBefore;
+        const std::uint32_t skipped = follower.skippedPeriods() - skippedBefore;
         if (skipped != 0) {
             reportSkips(skipped, attempt == 0 ? "the sweep is made again" : "no sweep is whole");
             if (attempt++ == 0) continue;
             return kExitFailure;
+        }
+        if (end == TakeEnd::retake) {
+            // The driver's reset or new rate restarted the run: the sweep is planned for it again.
+            if (!readShape(req, &shape, &plan) || ++restarts > 3) return kExitFailure;
+            std::printf("the driver was reset: sweeping again at %d frames, %.0f Hz\n", int(shape.frames), shape.rate);
+            continue;
         }
         return analyse(req, shape, plan, buffers, session.driverName());
     }

@@ -1,6 +1,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "commands/command_requests.h"
 #include "commands/commands.h"
 #include "streaming/session.h"
 #include "wav/wav_file.h"
@@ -8,21 +9,10 @@
 namespace cli {
 
 int runTone(const Arguments& args) {
-    if (args.positional.size() != 1) {
-        std::fprintf(stderr, "error: tone needs exactly one OUT.wav\n");
-        return kExitUsage;
-    }
-    double seconds = 2.0, hz = 440.0, rate = 48000.0;
-    unsigned channels = 1;
-    if ((args.has("--seconds") &&
-         (!parseDouble(*args.value("--seconds"), &seconds) || seconds <= 0 || seconds > 600)) ||
-        (args.has("--hz") && (!parseDouble(*args.value("--hz"), &hz) || hz <= 0)) ||
-        (args.has("--rate") && (!parseDouble(*args.value("--rate"), &rate) || rate < 1000 || rate > 384000)) ||
-        (args.has("--channels") &&
-         (!parseUnsigned(*args.value("--channels"), &channels) || channels < 1 || channels > 8))) {
-        std::fprintf(stderr, "error: bad --seconds (0..600), --hz (>0), --rate (1000..384000) or --channels (1..8)\n");
-        return kExitUsage;
-    }
+    ToneRequest req;
+    if (!parseTone(args, &req)) return kExitUsage;
+    const double seconds = req.seconds, hz = req.hz, rate = req.rate;
+    const unsigned channels = req.channels;
     // Channel c sounds at (c + 1) times the frequency, so each channel can be told apart.
     const auto frames = static_cast<std::size_t>(seconds * rate);
     std::vector<std::uint8_t> bytes;
@@ -37,12 +27,12 @@ int runTone(const Arguments& args) {
         }
     }
     std::string error;
-    if (!writeWav(args.positional[0], 1, static_cast<std::uint32_t>(rate), 16, bytes, &error,
+    if (!writeWav(req.out, 1, static_cast<std::uint32_t>(rate), 16, bytes, &error,
                   static_cast<std::uint16_t>(channels))) {
         std::fprintf(stderr, "error: %s\n", error.c_str());
         return kExitFailure;
     }
-    std::printf("wrote %s: %.1f s of %.0f Hz at %.0f Hz, 16 bits", args.positional[0].c_str(), seconds, hz, rate);
+    std::printf("wrote %s: %.1f s of %.0f Hz at %.0f Hz, 16 bits", req.out.c_str(), seconds, hz, rate);
     if (channels > 1) std::printf(", %u channels (channel c at c+1 times the frequency)", channels);
     std::printf("\n");
     return kExitOk;

@@ -7,6 +7,7 @@
 namespace cli {
 
 std::optional<std::string> Arguments::value(const std::string& name) const {
+    asked.insert(name);
     auto it = options.find(name);
     if (it == options.end()) return std::nullopt;
     return it->second;

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,13 @@ struct Arguments {
     std::string command;
     std::vector<std::string> positional;
     std::map<std::string, std::string> options;  // "--volume" -> "0.5"; flags map to ""
+    // Every option name has() or value() was asked about: what a command reads.
+    mutable std::set<std::string> asked;
 
-    bool has(const std::string& name) const { return options.count(name) != 0; }
+    bool has(const std::string& name) const {
+        asked.insert(name);
+        return options.count(name) != 0;
+    }
     std::optional<std::string> value(const std::string& name) const;
 };
 

@@ -58,17 +58,16 @@ std::string rateChangeEnd(double before, double after) {
            hertz(before) + " to " + hertz(after);
 }
 
-int exitForStep(StreamWatch::Step step) {
-    const bool lost =
-        step == StreamWatch::Step::stalled || step == StreamWatch::Step::runLost || step == StreamWatch::Step::partLost;
+int exitForStep(RunStep::Kind step) {
+    const bool lost = step == RunStep::stalled || step == RunStep::runLost || step == RunStep::partLost ||
+                      step == RunStep::rateChanged;
     return lost ? kExitFailure : kGoOn;
 }
 
-bool noteCaptureStep(CaptureOutcome& outcome, StreamWatch::Step step) {
-    if (step == StreamWatch::Step::streaming) return true;
-    outcome.restarted =
-        outcome.restarted || step == StreamWatch::Step::restarted || step == StreamWatch::Step::partLost;
-    if (step == StreamWatch::Step::restarted) return true;
+bool noteCaptureStep(CaptureOutcome& outcome, RunStep::Kind step) {
+    if (step == RunStep::streaming) return true;
+    outcome.restarted = outcome.restarted || step == RunStep::restarted || step == RunStep::partLost;
+    if (step == RunStep::restarted) return true;
     outcome.failed = true;
     return false;
 }

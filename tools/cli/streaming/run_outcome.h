@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "streaming/stream_watch.h"
+#include "streaming/run_follower.h"
 
 namespace cli {
 
@@ -27,9 +27,10 @@ std::string rateChangeWarning(double before, double after, double seconds);
 // Why a capture ends where the driver changed its rate from `before` to `after`.
 std::string rateChangeEnd(double before, double after);
 
-// The exit code a step of the stream watch ends a player's run with, or kGoOn:
-// a stall, a run that did not come back and a part that could not go on fail.
-int exitForStep(StreamWatch::Step step);
+// The exit code a look at the run ends a player's run with, or kGoOn: a stall, a
+// run that did not come back, a part that could not go on and a new rate the
+// command cannot follow fail.
+int exitForStep(RunStep::Kind step);
 
 // How a capture's stream went.
 struct CaptureOutcome {
@@ -41,9 +42,9 @@ struct CaptureOutcome {
     bool newRate = false;  // it ended where the driver changed its sample rate
 };
 
-// Notes one step of the stream watch: false when the capture ends with it (what
-// it holds is written all the same).
-bool noteCaptureStep(CaptureOutcome& outcome, StreamWatch::Step step);
+// Notes one look at the run: false when the capture ends with it (what it holds
+// is written all the same).
+bool noteCaptureStep(CaptureOutcome& outcome, RunStep::Kind step);
 
 // What a capture comes to once its file is closed (`closed` false when that failed).
 enum class CaptureEnd {

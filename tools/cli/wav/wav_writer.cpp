@@ -74,6 +74,10 @@ bool WavWriter::writeChannels(const std::uint8_t* const* sources, std::size_t fi
     return !failed();
 }
 
+bool WavWriter::writeFrames(const std::uint8_t* bytes, std::size_t frames) {
+    return append(bytes, frames * frameBytes_) && !failed();
+}
+
 bool WavWriter::writeSilence(std::uint64_t frames) {
     const std::size_t chunkFrames = chunk_.size() / std::max<std::size_t>(frameBytes_, 1);
     std::fill(chunk_.begin(), chunk_.end(), std::uint8_t{0});

@@ -30,6 +30,8 @@ public:
     // Appends `frames` frames from one buffer per channel, each holding them from
     // sample `first` on. False once a write failed (error() says why).
     bool writeChannels(const std::uint8_t* const* sources, std::size_t first, std::size_t frames);
+    // Appends `frames` frames already interleaved in the file's own bytes.
+    bool writeFrames(const std::uint8_t* bytes, std::size_t frames);
     // Appends `frames` frames of zeros.
     bool writeSilence(std::uint64_t frames);
     // Drops the samples after the first `frames` frames and writes the header for

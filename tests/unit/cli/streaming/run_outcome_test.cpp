@@ -9,7 +9,7 @@
 
 namespace {
 
-using Step = cli::StreamWatch::Step;
+using Step = cli::RunStep::Kind;
 using cli::CaptureEnd;
 
 // A capture's steps: whether it follows on, and what they leave in its outcome.
@@ -25,6 +25,7 @@ TEST(CliRunOutcome, StepsEndACaptureOrLeaveTheGapOfAReset) {
         {"a part lost after the reset", {Step::partLost}, false, true, true},
         {"the run lost after the reset", {Step::runLost}, false, false, true},
         {"a stall", {Step::streaming, Step::stalled}, false, false, true},
+        {"a new rate", {Step::streaming, Step::rateChanged}, false, false, true},
     };
     for (const auto& c : cases) {
         cli::CaptureOutcome outcome;

@@ -1,4 +1,4 @@
-#include "streaming/worker_thread.h"
+#include "system/worker_thread.h"
 
 #include <windows.h>
 

@@ -1,5 +1,6 @@
-// A thread of the command-line host running one function (the toolchain's
-// std::thread is not there in every MinGW build).
+// A thread of the command-line host running one function. The Windows build
+// starts it with the system's own call (the toolchain's std::thread is not there
+// in every MinGW build); the host build, where the tests run, with std::thread.
 #pragma once
 
 #include <functional>
@@ -13,7 +14,8 @@ public:
     WorkerThread(const WorkerThread&) = delete;
     WorkerThread& operator=(const WorkerThread&) = delete;
 
-    // Runs `body` on a new thread; false when none can be made.
+    // Runs `body` on a new thread (after joining the one before); false when none
+    // can be made.
     bool start(std::function<void()> body);
     // Waits for the thread to end (nothing when none runs).
     void join();
