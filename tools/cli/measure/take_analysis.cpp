@@ -75,15 +75,13 @@ bool TakeAnalysis::frames(std::uint64_t position, const std::int32_t* interleave
         }
         if (!st.delayKnown) continue;
         for (Window& w : st.windows) {
-            if (w.done) continue;
+            if (w.filled == timeline_.window) continue;
             const std::uint64_t from = std::max(position, w.start + w.filled);
             const std::uint64_t to = std::min(position + count, w.start + timeline_.window);
             if (from >= to) continue;
             if (w.values.empty()) w.values.resize(timeline_.window);
-            for (std::uint64_t q = from; q < to; ++q)
-                w.values[q - w.start] = interleaved[(q - position) * n + p] / kFullScale;
+            for (std::uint64_t q = from; q < to; ++q) w.values[q - w.start] = interleaved[(q - position) * n + p];
             w.filled = to - w.start;
-            if (w.filled == timeline_.window) analyseWindow(p, w);
         }
     }
     return !complete();
@@ -93,7 +91,7 @@ bool TakeAnalysis::complete() const {
     for (const PairState& st : state_) {
         if (!st.delayKnown) return false;
         for (const Window& w : st.windows)
-            if (!w.done) return false;
+            if (w.filled != timeline_.window) return false;
     }
     return true;
 }
@@ -120,13 +118,16 @@ void TakeAnalysis::analyseSweep(std::size_t p) {
     for (std::size_t i = 0; i < timeline_.segments.size(); ++i) {
         const Segment& s = timeline_.segments[i];
         if (windowed(s.kind)) st.windows.push_back({i, s.start + start.delay + timeline_.guard, {}, 0, false});
+        // The tone and noise windows follow the sweep; each is whole before its segment's end.
     }
 }
 
 void TakeAnalysis::analyseWindow(std::size_t p, Window& w) {
-    w.done = true;
-    const BinSpectrum s = binSpectrum(w.values, timeline_.rate);
-    std::vector<double>().swap(w.values);
+    w.analysed = true;
+    std::vector<double> values(w.values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) values[i] = w.values[i] / kFullScale;
+    std::vector<std::int32_t>().swap(w.values);
+    const BinSpectrum s = binSpectrum(values, timeline_.rate);
     const Segment& seg = timeline_.segments[w.segment];
     const PairChannels& ch = channels_[p];
     PairFigures& f = figures_[p];
@@ -180,7 +181,10 @@ void TakeAnalysis::analyseWindow(std::size_t p, Window& w) {
     }
 }
 
-AnalysisResults TakeAnalysis::results() const {
+AnalysisResults TakeAnalysis::finish() {
+    for (std::size_t p = 0; p < state_.size(); ++p)
+        for (Window& w : state_[p].windows)
+            if (!w.analysed && w.filled == timeline_.window) analyseWindow(p, w);
     AnalysisResults r;
     r.rate = timeline_.rate;
     r.pairs = figures_;

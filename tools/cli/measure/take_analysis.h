@@ -1,7 +1,8 @@
-// The analysis of a take as it comes: the sweep's stretch is kept whole (it
-// gives each pair's delay), every later window is cut by position after its
-// pair's delay and a guard, analysed as soon as it is whole and let go, so that
-// memory holds a few seconds of the inputs whatever the take's length.
+// The analysis of a take as it comes: the sweep's stretch is kept whole and,
+// once it has come, gives each pair's delay; every later window is cut by
+// position after its pair's delay and a guard and kept as recorded. Frames
+// between the windows are never kept. The windows' spectra wait for finish(),
+// so that the reader of the take keeps up with the driver.
 #pragma once
 
 #include <cstddef>
@@ -24,18 +25,18 @@ class TakeAnalysis : public TakeSink {
 public:
     TakeAnalysis(const Timeline& timeline, std::vector<PairChannels> pairs);
     bool frames(std::uint64_t position, const std::int32_t* interleaved, std::size_t count) override;
-    // Whether every window has been analysed.
+    // Whether every window has come.
     bool complete() const;
     // The figures; pairs whose windows never came are left unmeasured.
-    AnalysisResults results() const;
+    AnalysisResults finish();
 
 private:
     struct Window {
         std::size_t segment = 0;
         std::uint64_t start = 0;  // position of the first frame
-        std::vector<double> values;
+        std::vector<std::int32_t> values;
         std::size_t filled = 0;
-        bool done = false;
+        bool analysed = false;
     };
     struct PairState {
         std::vector<float> sweepRecording;
