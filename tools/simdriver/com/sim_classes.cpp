@@ -51,7 +51,23 @@ const SimClassInfo kClasses[] = {
      "{5A1C000B-7E57-4A51-8C0D-A510C4A2000B}",
      "asiochan_sim_dut",
      "asiochan sim (dut)"},
+    {SimClass::Bench,
+     {0x5a1c0020, 0x7e57, 0x4a51, {0x8c, 0x0d, 0xa5, 0x10, 0xc4, 0xa2, 0x00, 0x20}},
+     "{5A1C0020-7E57-4A51-8C0D-A510C4A20020}",
+     "asiochan_sim_bench",
+     "asiochan sim (bench)"},
 };
+
+// The bench class's channel count: ASIOCHAN_SIM_CHANNELS if it is a whole number
+// from 8 to 64, else 8.
+AsioLong benchChannels() {
+    char text[16];
+    const DWORD n = GetEnvironmentVariableA("ASIOCHAN_SIM_CHANNELS", text, sizeof text);
+    if (n == 0 || n >= sizeof text) return 8;
+    char* end = nullptr;
+    const long count = std::strtol(text, &end, 10);
+    return end != text && *end == '\0' && count >= 8 && count <= 64 ? static_cast<AsioLong>(count) : 8;
+}
 }  // namespace
 
 const SimClassInfo* findSimClass(const CLSID& id) {
@@ -76,6 +92,7 @@ SimConfig configFor(SimClass kind) {
         config.outputs = 64;
         config.bufferPreferred = 1024;
     }
+    if (kind == SimClass::Bench) config.inputs = config.outputs = benchChannels();
     if (kind == SimClass::SteppedFloat) {
         config.inputType = ASIOSTFloat32LSB;
         config.outputType = ASIOSTFloat32LSB;
@@ -86,10 +103,11 @@ SimConfig configFor(SimClass kind) {
 ClockOptions clockFor(SimClass kind) {
     ClockOptions clock;
     if (kind == SimClass::Default || kind == SimClass::Resets || kind == SimClass::Stalls || kind == SimClass::Skips ||
-        kind == SimClass::Fast || kind == SimClass::Dut) {
+        kind == SimClass::Fast || kind == SimClass::Dut || kind == SimClass::Bench) {
         clock.freeRunning = true;
         clock.inputFill = kind == SimClass::Resets || kind == SimClass::Fast ? InputFill::pattern
                           : kind == SimClass::Dut                           ? InputFill::device
+                          : kind == SimClass::Bench                         ? InputFill::bench
                                                                             : InputFill::loopback;
         clock.recordOutputs = false;
     } else {

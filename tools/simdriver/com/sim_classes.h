@@ -24,6 +24,9 @@ enum class SimClass {
                    // paced at a multiple of real time (paceFor): for long captures
     Dut,           // like Default, its loopback through a simulated device under test
                    // (DutModel: a 2 kHz low-pass and a cubic distortion)
+    Bench,         // like Default, its loopback through an interface with known faults
+                   // (BenchModel); ASIOCHAN_SIM_CHANNELS (8 to 64, read whenever a driver
+                   // object is made) sets its inputs and outputs, 8 by default
 };
 
 struct SimClassInfo {

@@ -11,9 +11,9 @@ double BenchModel::gain(std::size_t input) {
     return std::pow(10.0, -0.1 * static_cast<double>(input) / 20.0);
 }
 
-double BenchModel::input(std::size_t k, const double* outputs) {
-    double v = gain(k) * shape(outputs[k]) + kNoiseRms * gaussian();
-    if (k >= 1) v += kCrosstalk * shape(outputs[k - 1]);
+double BenchModel::input(std::size_t k, double own, double below) {
+    double v = gain(k) * shape(own) + kNoiseRms * gaussian();
+    if (k >= 1) v += kCrosstalk * shape(below);
     return v;
 }
 

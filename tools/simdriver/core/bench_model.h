@@ -20,9 +20,9 @@ public:
     explicit BenchModel(std::uint64_t seed = 1);
     static double gain(std::size_t input);
     static double shape(double u) { return u + kCubic * u * u * u; }
-    // Input k's sample from the outputs' samples of the same instant (`outputs`
-    // holds at least k + 1 of them); no allocation, no system call.
-    double input(std::size_t k, const double* outputs);
+    // Input k's sample from output k's and output k-1's samples of the same
+    // instant (`below` is ignored for input 0); no allocation, no system call.
+    double input(std::size_t k, double own, double below);
 
 private:
     double gaussian();

@@ -7,6 +7,7 @@
 
 #include "measure/analyze_limits.h"
 #include "measure/analyze_outputs.h"
+#include "measure/analyze_pairs.h"
 #include "measure/json_reader.h"
 
 namespace {
@@ -44,6 +45,22 @@ TEST(AnalyzeLimits, FilesGoodAndBad) {
     std::string deep(100, '['), error;
     cli::Limits limits;
     EXPECT_FALSE(cli::parseLimits(deep + std::string(100, ']'), &limits, &error));
+}
+
+TEST(AnalyzePairs, ListsGoodAndBad) {
+    const struct {
+        const char* text;
+        std::size_t count;  // 0: refused
+    } rows[] = {{"0:0", 1}, {"0:1,1:0,63:63", 3}, {"", 0}, {"0:0,", 0}, {"0-1", 0},
+                {"64:0", 0}, {"0:0,0:1", 0}, {"1:0,0:0", 0}, {"a:1", 0}};
+    for (const auto& r : rows) {
+        std::vector<cli::ChannelPair> pairs;
+        std::string error;
+        EXPECT_EQ(cli::parsePairs(r.text, &pairs, &error), r.count != 0) << r.text;
+        EXPECT_EQ(r.count == 0 ? 0 : pairs.size(), r.count) << r.text;
+        EXPECT_EQ(error.empty(), r.count != 0) << r.text;
+    }
+    EXPECT_EQ(cli::defaultPairs(8, 6).size(), 6u);
 }
 
 cli::AnalysisResults twoPairs() {

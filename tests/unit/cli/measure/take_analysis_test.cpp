@@ -31,7 +31,7 @@ public:
                 for (std::size_t k = 0; k < n; ++k)
                     outputs[k] = source >= delay_ ? std::ldexp(cli::toTakeSample(played[(source - delay_) * n + k]), -31) : 0.0;
                 for (std::size_t k = 0; k < n; ++k)
-                    block[f * n + k] = cli::toTakeSample(bench_ ? model.input(k, outputs.data()) : outputs[k]);
+                    block[f * n + k] = cli::toTakeSample(bench_ ? model.input(k, outputs[k], k > 0 ? outputs[k - 1] : 0.0) : outputs[k]);
             }
             if (!sink.frames(at, block.data(), period)) break;
         }
