@@ -6,6 +6,9 @@
 #include <cmath>
 #include <vector>
 
+#include <map>
+
+#include "measure/analyze_run.h"
 #include "measure/analyze_take.h"
 #include "measure/analyze_timeline.h"
 #include "measure/take_analysis.h"
@@ -118,6 +121,61 @@ TEST(TakeAnalysis, CleanWireReachesEveryFloor) {
                 EXPECT_TRUE(j == k || (cell.floor && !cell.value)) << j << " into " << k;
             }
         }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A take that answers a scripted outcome per attempt, playing through a wire when whole.
+class ScriptedTake : public cli::Take {
+public:
+    explicit ScriptedTake(std::vector<cli::TakeOutcome::Kind> script) : script_(std::move(script)) {}
+    cli::TakeOutcome run(const cli::Timeline& t, cli::TakeSink& sink) override {
+        const cli::TakeOutcome::Kind kind = script_.at(attempts_++);
+        if (kind != cli::TakeOutcome::Kind::whole) return {kind, "scripted"};
+        return wire_.run(t, sink);
+    }
+    std::size_t attempts_ = 0;
+
+private:
+    std::vector<cli::TakeOutcome::Kind> script_;
+    ModelTake wire_{false, 256};
+};
+
+// The exit code a production line acts on: 0 pass, 1 a figure failed, 3 the take
+// was not valid; skipped periods make the take again once.
+TEST(TakeAnalysis, ExitCodes) {
+    using K = cli::TakeOutcome::Kind;
+    const struct {
+        std::vector<K> script;
+        const char* limits;
+        int code;
+        std::size_t attempts;
+    } rows[] = {
+        {{K::whole}, "{\"gain_db\": {\"min\": -0.01, \"max\": 0.01}}", 0, 1},
+        {{K::skipped, K::whole}, "{}", 0, 2},
+        {{K::skipped, K::skipped}, "{}", 3, 2},
+        {{K::broken}, "{}", 3, 1},
+        {{K::whole}, "{\"latency_frames\": {\"max\": 100}}", 1, 1},
+    };
+    cli::Timeline timeline;
+    ASSERT_EQ(cli::planTimeline(48000.0, 2, false, 24000, &timeline), nullptr);
+    for (const auto& row : rows) {
+        cli::Limits limits;
+        std::string error;
+        ASSERT_TRUE(cli::parseLimits(row.limits, &limits, &error));
+        ScriptedTake take(row.script);
+        std::map<std::string, std::string> files;
+        const int code = cli::runAnalysis(take, timeline, {{0, 0, 32, 32}, {1, 1, 32, 32}}, limits, {}, {"r.json", "", ""},
+                                          [&](const std::string& path, const std::string& text) {
+                                              files[path] = text;
+                                              return true;
+                                          });
+        EXPECT_EQ(code, row.code) << row.limits;
+        EXPECT_EQ(take.attempts_, row.attempts) << row.limits;
+        EXPECT_EQ(files.count("r.json"), row.code == 3 ? 0u : 1u) << row.limits;
     }
 }
 
