@@ -25,19 +25,20 @@ target_link_libraries(asiochan_test_instance PUBLIC asiochan_core)
 file(GLOB_RECURSE ASIOCHAN_UNIT_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp)
 list(REMOVE_ITEM ASIOCHAN_UNIT_TEST_SOURCES ${ASIOCHAN_ROOT}/tests/unit/support/test_library.cpp)
 # The command-line host's portable parts run here with their tests and benchmarks:
-# arguments, help, the progress throttle, the sample codec, WAV files, player
+# arguments, help, the progress throttle, the answer to the console's events, the sample codec, WAV files, player
 # words, the measuring maths, routing, what a run's events come to, and the
 # capture writer and queue.
 set(ASIOCHAN_CLI_DIR ${ASIOCHAN_ROOT}/tools/cli)
 set(ASIOCHAN_CLI_PORTABLE_SOURCES
     ${ASIOCHAN_CLI_DIR}/console/arguments.cpp ${ASIOCHAN_CLI_DIR}/console/usage.cpp
-    ${ASIOCHAN_CLI_DIR}/console/progress_line.cpp
+    ${ASIOCHAN_CLI_DIR}/console/progress_line.cpp ${ASIOCHAN_CLI_DIR}/console/stop_request.cpp
     ${ASIOCHAN_CLI_DIR}/wav/sample_codec.cpp ${ASIOCHAN_CLI_DIR}/wav/wav_file.cpp
     ${ASIOCHAN_CLI_DIR}/wav/player_word.cpp ${ASIOCHAN_CLI_DIR}/wav/wav_layout.cpp
     ${ASIOCHAN_CLI_DIR}/wav/interleave.cpp ${ASIOCHAN_CLI_DIR}/wav/raw_file.cpp
     ${ASIOCHAN_CLI_DIR}/wav/wav_writer.cpp
     ${ASIOCHAN_CLI_DIR}/streaming/routing.cpp ${ASIOCHAN_CLI_DIR}/streaming/run_outcome.cpp
-    ${ASIOCHAN_CLI_DIR}/streaming/queue_timeline.cpp ${ASIOCHAN_CLI_DIR}/streaming/capture_sets.cpp)
+    ${ASIOCHAN_CLI_DIR}/streaming/queue_timeline.cpp ${ASIOCHAN_CLI_DIR}/streaming/capture_sets.cpp
+    ${ASIOCHAN_CLI_DIR}/commands/sweep_options.cpp)
 # The measurement room's maths (the FFT, the delay search, the sweep) is portable;
 # its console display is not.
 file(GLOB ASIOCHAN_CLI_MEASURE_SOURCES CONFIGURE_DEPENDS ${ASIOCHAN_CLI_DIR}/measure/*.cpp)

@@ -31,6 +31,7 @@ WINE_TEST(drivers, the_list_holds_what_the_registry_holds) {
     WCHECK(names.count(kSkippingDriverName) == 1);
     WCHECK(names.count(kFastDriverName) == 1);
     WCHECK(names.count(kDutDriverName) == 1);
+    WCHECK(names.count(kRateChangeDriverName) == 1);
     WCHECK(names.count("asiochan sim (bench)") == 1);
     char name[32];
     WCHECK_EQ(d.getAsioDriverName(-1, name), -5003);

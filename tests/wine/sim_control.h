@@ -90,3 +90,4 @@ inline constexpr char kStallingDriverName[] = "asiochan sim (stalls)";
 inline constexpr char kSkippingDriverName[] = "asiochan sim (skips)";
 inline constexpr char kFastDriverName[] = "asiochan sim (fast)";
 inline constexpr char kDutDriverName[] = "asiochan sim (dut)";
+inline constexpr char kRateChangeDriverName[] = "asiochan sim (rate change)";

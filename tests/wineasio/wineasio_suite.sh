@@ -261,7 +261,7 @@ elif [ -z "$range" ] || ! python3 -c "import sys; lo, hi = map(float, sys.argv[1
     verdict 8 FAIL "sweep is not flat within 0.1 dB (${range:-no response line})"
     tail -10 "$dir/output.txt" | sed 's/^/    | /'
 else
-    verdict 8 PASS "sweep is flat: response $range dB, $(tr -d '\r' <"$dir/output.txt" | grep -o 'THD, highest.*')"
+    verdict 8 PASS "sweep is flat: response $range dB, $(tr -d '\r' <"$dir/output.txt" | grep -o 'THD (2nd to 5th), highest.*')"
 fi
 
 # --- case 5 (last: it ends the server): the server is killed mid-play ------------

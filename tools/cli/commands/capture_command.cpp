@@ -253,6 +253,7 @@ int streamCapture(Session& session, CaptureJob& job, WavWriter& file, CaptureOut
     capture.end();
     reportDrops(capture, job.rate);
     outcome.complete = capture.complete();
+    outcome.newRate = capture.endedByNewRate();
     outcome.dropped = capture.framesDropped();
     showCaptureProgress(capture, job);
     endProgress();

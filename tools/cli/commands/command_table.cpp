@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "commands/commands.h"
+#include "commands/sweep_options.h"
 #include "console/exit_codes.h"
 
 namespace cli {
@@ -76,8 +77,11 @@ Command capture() {
              "A full disk or a write error stops the capture (exit code 1), leaving a valid\n"
              "file of what was written.\n"
              "When the driver asks for a reset, restarts the run and captures on into\n"
-             "the same file, with the gap of the restart. When the driver skipped periods\n"
-             "the file has gaps: it is written, with a warning, and the exit code is 1.\n",
+             "the same file, with the gap of the restart. When it announces a new sample\n"
+             "rate, ends the file there (a WAV file holds one rate), exit code 1. Closing\n"
+             "the console, logging off or shutting down ends the file cleanly too. When\n"
+             "the driver skipped periods the file has gaps: it is written, with a\n"
+             "warning, and the exit code is 1.\n",
              {kDriver,
               {"--channel", "N", "records input N"},
               {"--channels", "LIST", "records the inputs listed, file channel i from the i-th"},
@@ -142,33 +146,7 @@ Command monitor() {
             runMonitor};
 }
 
-Command sweep() {
-    return {{"sweep",
-             "sweep ...",
-             "measure frequency response and distortion",
-             "usage: asiochan sweep [--driver NAME] [--out N] [--in M] [--from HZ] [--to HZ]\n"
-             "                      [--seconds S] [--level DBFS] [--csv FILE] [--plot FILE.svg]",
-             "Measures the frequency response and harmonic distortion from output N to\n"
-             "input M (which must be connected): plays an exponential sine sweep (it runs\n"
-             "a third of an octave wider, where it fades) while recording, both started in\n"
-             "one period, and deconvolves the recording into the linear and the 2nd to 5th\n"
-             "harmonic responses. Prints the delay, the peak recorded, the response's range,\n"
-             "the corner (3 dB below the lowest frequency's level), the bands within 1 and\n"
-             "3 dB of 1 kHz and the THD at 100 Hz and 1 kHz. Says \"no signal came back\" and\n"
-             "exits 1 when nothing returns; a sweep during which the driver skipped periods\n"
-             "is made again once.\n",
-             {kDriver,
-              {"--out", "N", "the output played (default 0)"},
-              {"--in", "M", "the input that hears it (default 0)"},
-              {"--from", "HZ", "the lowest frequency reported (default 20)"},
-              {"--to", "HZ", "the highest (default the lower of 20000 and 0.45 x the rate)"},
-              {"--seconds", "S", "the sweep's length (default 5)"},
-              {"--level", "DBFS", "its peak level (default -12)"},
-              {"--csv", "FILE", "writes a 1/12-octave table: frequency_hz, response_db,\n"
-                                "h2_db, h3_db, thd_percent"},
-              {"--plot", "FILE.svg", "writes an SVG plot of the response and the THD"}}},
-            runSweep};
-}
+Command sweep() { return {sweepHelp(), runSweep}; }
 
 std::vector<const CommandHelp*> helps() {
     std::vector<const CommandHelp*> all;

@@ -241,8 +241,7 @@ int measureRoundTrips(Session& session, const LatencyRequest& req, LoopShape& sh
         if (step == Step::ok)
             step = measureOnce(req, shape, GetInputLatency() + GetOutputLatency(), sequence, watch, buffers, &found);
         if (step == Step::reset) {
-            if (!restartRun(session.driverName().c_str()) || !readShape(req, &shape)) return kExitFailure;
-            watch.restart();
+            if (!watch.restartRun(session.driverName().c_str()) || !readShape(req, &shape)) return kExitFailure;
             settled = false;
             if (!delays.empty()) std::printf("measuring again at %d frames\n", int(shape.frames));
             delays.clear();

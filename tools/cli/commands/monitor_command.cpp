@@ -151,10 +151,10 @@ int monitorLevels(Session& session, const MonitorRequest& req, InputShape& shape
         if (event == StreamWatch::Event::reset) {
             // The levels go on in the new run.
             levels.stop();
-            if (player) player->hold(watch.periodsAtReset(), GetBufferSizePreferred());
+            if (player) player->hold(watch.runBreak());
             const bool more = player && !player->finished();
-            if (!restartRun(session.driverName().c_str()) || !readShape(req.channels, &shape)) return kExitFailure;
-            watch.restart();
+            if (!watch.restartRun(session.driverName().c_str()) || !readShape(req.channels, &shape))
+                return kExitFailure;
             code = levels.start(shape);
             if (more && !player->start())
                 std::fprintf(stderr, "error: the player did not start again after the reset\n");

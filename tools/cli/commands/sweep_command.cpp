@@ -11,6 +11,7 @@
 
 #include "asiochan.h"
 #include "commands/commands.h"
+#include "commands/sweep_options.h"
 #include "console/exit_codes.h"
 #include "measure/sweep_csv.h"
 #include "measure/sweep_deconvolution.h"
@@ -24,49 +25,6 @@
 namespace cli {
 
 namespace {
-struct SweepRequest {
-    unsigned out = 0;
-    unsigned in = 0;
-    double from = 20.0;
-    std::optional<double> to;  // default: the lower of 20 kHz and 0.45 x the rate
-    double seconds = 5.0;
-    double levelDb = -12.0;
-    std::string csv;
-    std::string plot;
-};
-
-bool parseSweep(const Arguments& args, SweepRequest* req) {
-    if (!args.positional.empty()) {
-        std::fprintf(stderr, "error: sweep takes no file (\"%s\"); use --csv or --plot\n", args.positional[0].c_str());
-        return false;
-    }
-    for (const auto& [name, value] : {std::pair{"--out", &req->out}, std::pair{"--in", &req->in}}) {
-        const auto text = args.value(name);
-        if (text && (!parseUnsigned(*text, value) || *value > 63)) {
-            std::fprintf(stderr, "error: bad %s \"%s\" (expected 0..63)\n", name, text->c_str());
-            return false;
-        }
-    }
-    double to = 0.0;
-    const struct {
-        const char* name;
-        double* value;
-        double least, most;
-    } numbers[] = {{"--from", &req->from, 1, 1e6}, {"--to", &to, 1, 1e6}, {"--seconds", &req->seconds, 0.5, 60},
-                   {"--level", &req->levelDb, -60, 0}};
-    for (const auto& n : numbers) {
-        const auto text = args.value(n.name);
-        if (text && (!parseDouble(*text, n.value) || !(*n.value >= n.least && *n.value <= n.most))) {
-            std::fprintf(stderr, "error: bad %s \"%s\" (expected %g..%g)\n", n.name, text->c_str(), n.least, n.most);
-            return false;
-        }
-    }
-    if (args.value("--to")) req->to = to;
-    req->csv = args.value("--csv").value_or("");
-    req->plot = args.value("--plot").value_or("");
-    return true;
-}
-
 struct LoopShape {
     std::int32_t frames = 0;
     double rate = 0.0;
@@ -99,8 +57,7 @@ bool readShape(const SweepRequest& req, LoopShape* shape, SweepPlan* plan) {
                      int(shape->frames), shape->rate);
         return false;
     }
-    *plan = SweepPlan{shape->rate, req.from, req.to.value_or(std::min(20000.0, 0.45 * shape->rate)), req.seconds,
-                      std::pow(10.0, req.levelDb / 20.0)};
+    *plan = sweepPlanFor(req, shape->rate);
     if (const char* problem = checkSweepPlan(*plan)) {
         std::fprintf(stderr, "error: %g Hz to %g Hz in %g s at %.0f Hz: %s\n", plan->from, plan->to, plan->seconds,
                      plan->rate, problem);
@@ -193,7 +150,7 @@ bool writeText(const std::string& path, const std::string& text, const char* wha
 }
 
 std::string thdText(const SweepPoint& p) {
-    if (std::isnan(p.thdPercent)) return "not measured (its harmonics lie above the band)";
+    if (std::isnan(p.thdPercent)) return "not measured (a harmonic up to the 5th lies above the band)";
     char text[96];
     std::snprintf(text, sizeof text, "%.3f %% (h2 %.1f dB, h3 %.1f dB)", p.thdPercent, p.harmonicDb[0],
                   p.harmonicDb[1]);
@@ -204,25 +161,36 @@ void printReport(const SweepPlan& plan, const SweepHarmonics& harmonics, const s
                  std::size_t delay, double peakDb) {
     std::printf("delay: %u frames (%.2f ms)\n", unsigned(delay), 1000.0 * static_cast<double>(delay) / plan.rate);
     std::printf("peak recorded: %.2f dBFS\n", peakDb);
-    double lo = points.front().responseDb, hi = lo, worstThd = 0.0;
+    double lo = points.front().responseDb, hi = lo, worstThd = 0.0, worstHz = 0.0;
     for (const auto& p : points) {
         lo = std::min(lo, p.responseDb);
         hi = std::max(hi, p.responseDb);
-        if (!std::isnan(p.thdPercent)) worstThd = std::max(worstThd, p.thdPercent);
+        if (!std::isnan(p.thdPercent) && p.thdPercent >= worstThd) {
+            worstThd = p.thdPercent;
+            worstHz = p.hz;
+        }
     }
     const SweepSummary s = summarise(points);
     std::printf("response: %.3f to %.3f dB re the level played; %.3f dB at %.0f Hz\n", lo, hi,
                 measurePoint(plan, harmonics, s.referenceHz).responseDb, s.referenceHz);
     if (std::isnan(s.cornerHz))
-        std::printf("corner: none (never 3 dB below %.0f Hz's level)\n", points.front().hz);
+        std::printf("corner: none (never 3 dB below %g Hz's level)\n", points.front().hz);
     else
-        std::printf("corner: %.1f Hz (3 dB below %.0f Hz's level)\n", s.cornerHz, points.front().hz);
+        std::printf("corner: %.1f Hz (3 dB below %g Hz's level)\n", s.cornerHz, points.front().hz);
     std::printf("within 1 dB of %.0f Hz: %.0f Hz to %.0f Hz\n", s.referenceHz, s.within1dB[0], s.within1dB[1]);
     std::printf("within 3 dB of %.0f Hz: %.0f Hz to %.0f Hz\n", s.referenceHz, s.within3dB[0], s.within3dB[1]);
+    const double thdTo = thdMeasuredTo(plan), harmonicsTo = harmonicsMeasuredTo(plan);
+    if (thdTo < plan.from) {
+        std::printf("distortion: not measured (the 5th harmonic of every frequency lies above the band)\n");
+        return;
+    }
+    std::printf("distortion measured up to %.0f Hz (above it the 5th harmonic leaves the band); no harmonic read "
+                "above %.0f Hz (a tenth of the rate: the 5th would fold back)\n",
+                thdTo, harmonicsTo);
     for (double hz : {100.0, 1000.0})
-        if (hz >= plan.from && hz <= plan.to)
-            std::printf("THD at %.0f Hz: %s\n", hz, thdText(measurePoint(plan, harmonics, hz)).c_str());
-    std::printf("THD, highest in the band: %.4f %%\n", worstThd);
+        if (hz >= plan.from && hz <= thdTo)
+            std::printf("THD (2nd to 5th) at %.0f Hz: %s\n", hz, thdText(measurePoint(plan, harmonics, hz)).c_str());
+    std::printf("THD (2nd to 5th), highest: %.4f %% at %.0f Hz\n", worstThd, worstHz);
 }
 
 // Analyses a whole recording, prints and writes the results. An exit code.
@@ -240,7 +208,7 @@ int analyse(const SweepRequest& req, const LoopShape& shape, const SweepPlan& pl
     const double peakDb = 20.0 * std::log10(peak);
     if (peakDb > -0.1) std::fprintf(stderr, "warning: input %u clipped (peak %.2f dBFS): lower --level\n", req.in, peakDb);
     const SweepHarmonics harmonics(plan, response, start.delay);
-    const std::vector<SweepPoint> fine = measureBand(plan, harmonics, 48);
+    const std::vector<SweepPoint> fine = measureBand(plan, harmonics, 48, BandEnds::included);
     printReport(plan, harmonics, fine, start.delay, peakDb);
     const std::vector<SweepPoint> table = measureBand(plan, harmonics, 12);
     if (!req.csv.empty() && !writeText(req.csv, sweepCsv(table), "table")) return kExitFailure;
@@ -251,9 +219,8 @@ int analyse(const SweepRequest& req, const LoopShape& shape, const SweepPlan& pl
     return kExitOk;
 }
 
-int openSweep(Session& session, const std::string& driver, const SweepRequest& req, LoopShape* shape,
-              SweepPlan* plan) {
-    if (!session.open(driver)) return kExitUsage;
+int openSweep(Session& session, const SweepRequest& req, LoopShape* shape, SweepPlan* plan) {
+    if (!session.open(req.driver)) return kExitUsage;
     if (static_cast<std::int32_t>(req.out) >= GetOutputChannelCount() ||
         static_cast<std::int32_t>(req.in) >= GetInputChannelCount()) {
         std::fprintf(stderr, "error: output %u or input %u does not exist (the driver has %d outputs, %d inputs)\n",
@@ -277,7 +244,7 @@ int runSweep(const Arguments& args) {
     Session session;
     LoopShape shape;
     SweepPlan plan;
-    if (const int code = openSweep(session, args.value("--driver").value_or(""), req, &shape, &plan); code != kGoOn)
+    if (const int code = openSweep(session, req, &shape, &plan); code != kGoOn)
         return code;
     installInterruptHandler();
     StreamWatch watch;
@@ -288,8 +255,8 @@ int runSweep(const Arguments& args) {
         const std::uint32_t skippedBefore = watch.skippedPeriods();
         if (step == Step::ok) step = sweepOnce(req, shape, plan, watch, buffers);
         if (step == Step::reset) {
-            if (!restartRun(session.driverName().c_str()) || !readShape(req, &shape, &plan)) return kExitFailure;
-            watch.restart();
+            if (!watch.restartRun(session.driverName().c_str()) || !readShape(req, &shape, &plan))
+                return kExitFailure;
             std::printf("the driver was reset: sweeping again at %d frames, %.0f Hz\n", int(shape.frames), shape.rate);
             continue;
         }

@@ -21,7 +21,7 @@ void field(std::string& out, double value, int decimals) {
 }  // namespace
 
 std::string sweepCsv(const std::vector<SweepPoint>& points) {
-    std::string out = "frequency_hz,response_db,h2_db,h3_db,thd_percent\n";
+    std::string out = "frequency_hz,response_db,h2_db,h3_db,thd_2_5_percent\n";
     for (const auto& p : points) {
         std::string row;
         field(row, p.hz, 3);

@@ -1,5 +1,5 @@
 // The sweep's table: one row per point, plain decimals with a dot, an empty field
-// where a harmonic was not measured.
+// where a harmonic or the THD was not measured.
 #pragma once
 
 #include <string>

@@ -8,12 +8,18 @@ namespace cli {
 namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kWidening = 1.2599210498948732;  // a third of an octave
+// The sweep starts an octave and a half below the band and its fade-in ends an
+// octave below it: the harmonics' spectra have an edge where the fade ends, and
+// a harmonic window, short in a short sweep, smears that edge over a good part
+// of an octave.
+constexpr double kPlayedBelow = 2.8284271247461903;  // an octave and a half
+constexpr double kFadeInEndsBelow = 2.0;             // an octave
 constexpr double kMinFadeSeconds = 0.005;
 
 double fadeGain(double position) { return 0.5 - 0.5 * std::cos(kPi * std::clamp(position, 0.0, 1.0)); }
 }  // namespace
 
-double SweepPlan::playedFrom() const { return from / 2.0; }
+double SweepPlan::playedFrom() const { return from / kPlayedBelow; }
 double SweepPlan::playedTo() const { return std::min(to * kWidening, 0.48 * rate); }
 double SweepPlan::timeConstant() const { return seconds / std::log(playedTo() / playedFrom()); }
 std::size_t SweepPlan::frames() const { return static_cast<std::size_t>(std::llround(seconds * rate)); }
@@ -30,8 +36,8 @@ const char* checkSweepPlan(const SweepPlan& plan) {
 std::vector<double> makeSweep(const SweepPlan& plan) {
     const std::size_t n = plan.frames();
     const double f1 = plan.playedFrom(), l = plan.timeConstant();
-    // The times the sweep passes the reported band's edges; the fades fill the rest.
-    const double fadeIn = std::max(l * std::log(plan.from / f1), kMinFadeSeconds);
+    // The fade-in ends an octave below the band reported, the fade-out begins at its top.
+    const double fadeIn = std::max(l * std::log(plan.from / kFadeInEndsBelow / f1), kMinFadeSeconds);
     const double fadeOut = std::max(plan.seconds - l * std::log(plan.to / f1), kMinFadeSeconds);
     std::vector<double> out(n);
     for (std::size_t i = 0; i < n; ++i) {

@@ -1,5 +1,7 @@
-// The sweep's picture: a self-contained SVG with a log frequency axis, dB grid
-// lines, the response and the THD (both in dB) and a legend.
+// The sweep's picture: a self-contained SVG with a log frequency axis labelled at
+// the band's ends, dB grid lines, the response (dB, the left axis) and the THD
+// (the same lines as percent of the fundamental, the right axis), broken where it
+// was not measured, and a legend below the plot.
 #pragma once
 
 #include <string>

@@ -111,7 +111,9 @@ void QueuedPlayer::stop() {
     StopPlayback();
 }
 
-void QueuedPlayer::hold(std::uint32_t periods, std::int32_t frames) {
+void QueuedPlayer::hold(const RunBreak& at) {
+    const std::uint32_t periods = at.periods;
+    const std::int32_t frames = at.frames;
     const std::uint64_t fileFrames = plan_.wav.frames();
     if (running_ && !outputs_.empty()) {
         running_ = false;

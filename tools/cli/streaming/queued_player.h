@@ -27,7 +27,7 @@ public:
     void feed() override;
     bool finished() const override { return finished_; }
 
-    void hold(std::uint32_t periods, std::int32_t frames) override;
+    void hold(const RunBreak& at) override;
     bool resume() override;
     void halt() override { stop(); }
 

@@ -44,7 +44,9 @@ void ResumablePlayer::stop() {
 
 bool ResumablePlayer::inPlay() const { return kind_ == Kind::single ? IsSingleInPlay() != 0 : IsMultipleInPlay() != 0; }
 
-void ResumablePlayer::hold(std::uint32_t periods, std::int32_t frames) {
+void ResumablePlayer::hold(const RunBreak& at) {
+    const std::uint32_t periods = at.periods;
+    const std::int32_t frames = at.frames;
     stop();
     const std::uint64_t fileFrames = plan_.wav.frames();
     // The player's first block reaches the run a few periods after its start, so

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "asiochan.h"
 #include "console/exit_codes.h"
 
 namespace cli {
@@ -26,6 +27,37 @@ std::string dropWarning(std::uint64_t frames, std::uint64_t at, double rate) {
            clockOf(static_cast<double>(at) / rate) + " (frame " + std::to_string(at) + "): the file has silence there";
 }
 
+std::string requestWarnings(std::uint32_t requests, double seconds) {
+    std::string lines;
+    if (requests & ASIOCHAN_REQUEST_RESYNC)
+        lines += "warning: the driver lost its timing and asked for a resync at " + clockOf(seconds) +
+                 "; the stream goes on\n";
+    if (requests & ASIOCHAN_REQUEST_LATENCIES)
+        lines += "warning: the driver's latencies changed at " + clockOf(seconds) + "; the stream goes on\n";
+    return lines;
+}
+
+namespace {
+std::string hertz(double rate) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.0f Hz", rate);
+    return text;
+}
+}  // namespace
+
+std::string rateChangeWarning(double before, double after, double seconds) {
+    if (after == before)
+        return "warning: the driver announced a new sample rate at " + clockOf(seconds) + " but still runs at " +
+               hertz(after) + "; restarting";
+    return "warning: the driver changed its sample rate at " + clockOf(seconds) + ": " + hertz(before) + " -> " +
+           hertz(after) + "; restarting";
+}
+
+std::string rateChangeEnd(double before, double after) {
+    return "error: a WAV file holds one sample rate: the capture ends where the driver changed it from " +
+           hertz(before) + " to " + hertz(after);
+}
+
 int exitForStep(StreamWatch::Step step) {
     const bool lost =
         step == StreamWatch::Step::stalled || step == StreamWatch::Step::runLost || step == StreamWatch::Step::partLost;
@@ -48,7 +80,10 @@ CaptureEnd judgeCapture(const CaptureOutcome& outcome, bool closed, bool played)
 }
 
 std::string captureNotes(const CaptureOutcome& outcome, bool timed) {
-    std::string notes = outcome.restarted ? ", with the gap of the driver's reset" : "";
+    // A capture ended by a new rate holds no frame after its restart.
+    std::string notes = outcome.newRate     ? ", up to the driver's change of sample rate"
+                        : outcome.restarted ? ", with the gap of the driver's reset"
+                                            : "";
     if (!outcome.complete && timed) notes += ", stopped early";
     return notes;
 }

@@ -17,6 +17,16 @@ std::string clockOf(double seconds);
 // One drop of `frames` frames at frame `at` of a capture at `rate`.
 std::string dropWarning(std::uint64_t frames, std::uint64_t at, double rate);
 
+// One line for each request of `requests` (ASIOCHAN_REQUEST_* bits) that the
+// stream goes on through, a resync and new latencies, each with the time
+// `seconds` into the stream; "" for none.
+std::string requestWarnings(std::uint32_t requests, double seconds);
+// The driver announced a new sample rate `seconds` into the stream: it ran at
+// `before` and reads `after` once initialized again (the same when it did not change).
+std::string rateChangeWarning(double before, double after, double seconds);
+// Why a capture ends where the driver changed its rate from `before` to `after`.
+std::string rateChangeEnd(double before, double after);
+
 // The exit code a step of the stream watch ends a player's run with, or kGoOn:
 // a stall, a run that did not come back and a part that could not go on fail.
 int exitForStep(StreamWatch::Step step);
@@ -28,6 +38,7 @@ struct CaptureOutcome {
     bool complete = false;   // it has the length asked for
     std::uint32_t skipped = 0;
     std::uint64_t dropped = 0;
+    bool newRate = false;  // it ended where the driver changed its sample rate
 };
 
 // Notes one step of the stream watch: false when the capture ends with it (what

@@ -2,28 +2,12 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdio>
 
 #include "asiochan.h"
 #include "wav/sample_codec.h"
 
 namespace cli {
-
-namespace {
-std::atomic<bool> stopRequested{false};
-
-BOOL WINAPI onConsoleEvent(DWORD event) {
-    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
-        stopRequested = true;
-        return TRUE;
-    }
-    return FALSE;
-}
-}  // namespace
-
-void installInterruptHandler() { SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
-bool interrupted() { return stopRequested.load(); }
 
 std::vector<std::string> installedDrivers() {
     std::vector<std::string> names;

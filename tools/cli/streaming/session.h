@@ -1,12 +1,13 @@
 // One driver session of the command-line host: finds and loads a driver, runs
 // Initialize and Prepare, and always finishes and releases on the way out, also
-// after Ctrl+C.
+// after Ctrl+C or the console's close (console/console_events.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "console/console_events.h"
 #include "console/exit_codes.h"
 #include "wav/sample_codec.h"
 
@@ -37,10 +38,5 @@ private:
     bool loaded_ = false;
     bool prepared_ = false;
 };
-
-// Ctrl+C (and console close) sets a flag instead of killing the process, so the
-// commands can finish the driver and release it before they exit.
-void installInterruptHandler();
-bool interrupted();
 
 }  // namespace cli

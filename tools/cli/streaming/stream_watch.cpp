@@ -11,23 +11,40 @@
 namespace cli {
 
 void StreamWatch::restart() {
-    // The run before ended with its reset request: its count was final then.
+    // The run before ended with its reset request or its restart: its count was final then.
     skippedBefore_ += skippedInRun_;
     skippedInRun_ = 0;
     periods_ = GetPeriodCount();
-    periodsAtReset_ = 0;
+    // What ran before the first look may already follow a notice of this run.
+    beforeClean_ = 0;
+    break_ = {};
     lastChangeMs_ = GetTickCount();
 }
 
+double StreamWatch::streamSeconds(std::uint32_t periods) const {
+    const double rate = GetCurrentSampleRate();
+    return secondsBefore_ + (rate > 0 ? double(periods) * GetBufferSizePreferred() / rate : 0.0);
+}
+
 StreamWatch::Event StreamWatch::poll() {
+    const std::uint32_t before = GetPeriodCount();
     const std::uint32_t requests = GetDriverRequests();
     const std::uint32_t periods = GetPeriodCount();
     const std::uint32_t now = GetTickCount();
-    if (requests & ASIOCHAN_REQUEST_RESET) {
+    const std::string warnings = requestWarnings(requests, streamSeconds(periods));
+    if (!warnings.empty()) {
+        breakProgress();
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s", warnings.c_str());
+    }
+    if (requests & (ASIOCHAN_REQUEST_RESET | ASIOCHAN_REQUEST_SAMPLE_RATE)) {
         skippedInRun_ = GetSkippedPeriods();
-        periodsAtReset_ = periods;
+        const bool newRate = (requests & ASIOCHAN_REQUEST_SAMPLE_RATE) != 0;
+        // From a reset request on the count stands still; a new rate streams on.
+        break_ = {newRate ? beforeClean_ : periods, GetBufferSizePreferred(), newRate};
         return Event::reset;
     }
+    beforeClean_ = before;
     if (periods != periods_) {
         periods_ = periods;
         lastChangeMs_ = now;
@@ -45,11 +62,9 @@ StreamWatch::Step StreamWatch::follow(const char* driverName, std::initializer_l
         return Step::stalled;
     }
     if (event != Event::reset) return Step::streaming;
-    const std::int32_t frames = GetBufferSizePreferred();
     for (Resumable* part : parts)
-        if (part != nullptr) part->hold(periodsAtReset_, frames);
+        if (part != nullptr) part->hold(break_);
     if (!restartRun(driverName)) return Step::runLost;
-    restart();
     for (Resumable* part : parts)
         if (part != nullptr && !part->resume()) return Step::partLost;
     return Step::restarted;
@@ -60,14 +75,22 @@ std::uint32_t StreamWatch::skippedPeriods() {
     return skippedBefore_ + skippedInRun_;
 }
 
-bool restartRun(const char* driverName) {
+bool StreamWatch::restartRun(const char* driverName) {
     const std::int32_t before = GetBufferSizePreferred();
+    const double rateBefore = GetCurrentSampleRate();
+    const double at = streamSeconds(break_.periods);
+    secondsBefore_ = at;
     Finish();
+    // A run that streamed on after a new rate may have skipped periods until now.
+    skippedInRun_ = GetSkippedPeriods();
     const std::int32_t initialized = Initialize();
-    const std::int32_t after = GetBufferSizePreferred();
-    // Arrows as "->": a console's code page may not show anything else.
     breakProgress();
-    if (after != before)
+    std::fflush(stdout);
+    // Arrows as "->": a console's code page may not show anything else.
+    const std::int32_t after = GetBufferSizePreferred();
+    if (break_.newRate)
+        std::fprintf(stderr, "%s\n", rateChangeWarning(rateBefore, GetCurrentSampleRate(), at).c_str());
+    else if (after != before)
         std::printf("driver asked for a reset (buffer %d -> %d frames); restarting\n", int(before), int(after));
     else
         std::printf("driver asked for a reset (buffer %d frames); restarting\n", int(before));
@@ -83,6 +106,7 @@ bool restartRun(const char* driverName) {
                      int(prepared));
         return false;
     }
+    restart();
     return true;
 }
 

@@ -1,5 +1,7 @@
-// Watching a streaming run: what the driver asks for, and whether its periods
-// still come. The long-running commands poll it between progress updates.
+// Watching a streaming run: what the driver asks for or announces, and whether
+// its periods still come. The long-running commands poll it between progress
+// updates. A new sample rate is followed as a reset is: the run is restarted, so
+// that every command reads the rate it now runs at.
 #pragma once
 
 #include <cstdint>
@@ -16,14 +18,14 @@ class StreamWatch {
 public:
     enum class Event {
         none,
-        reset,    // the driver asked to be restarted
+        reset,    // the driver asked to be restarted or announced a new sample rate
         stalled,  // no period for kStallMs
     };
 
     // What follow did.
     enum class Step {
         streaming,  // nothing: the run streams
-        restarted,  // the driver asked for a reset: the run was restarted, every part resumed
+        restarted,  // reset or new rate: the run was restarted, every part resumed
         partLost,   // the run was restarted, but a part could not go on (reason printed)
         runLost,    // the run did not come back after the reset (reason printed)
         stalled,    // no period for kStallMs: every part was halted, the stall reported
@@ -31,32 +33,41 @@ public:
 
     // Call after every Prepare: the run starts with nothing asked and no period.
     void restart();
+    // Reads what the driver asked for once; a resync and new latencies are
+    // reported as warnings with their time in the stream and the run goes on.
     Event poll();
-    // The one reset-and-stall path of the streaming commands: polls, and after a
-    // reset request holds `parts` (null ones are skipped), restarts the run and
-    // resumes them in order, stopping at the first that cannot go on; after a
-    // stall halts them and reports it.
+    // The one reset, rate-change and stall path of the streaming commands: polls,
+    // and after a reset request or a new rate holds `parts` (null ones are
+    // skipped), restarts the run and resumes them in order, stopping at the first
+    // that cannot go on; after a stall halts them and reports it.
     Step follow(const char* driverName, std::initializer_list<Resumable*> parts);
-    // The periods that moved audio in this run, read when the reset was seen (the
-    // count stops at a reset request).
-    std::uint32_t periodsAtReset() const { return periodsAtReset_; }
+    // After Event::reset: prints what happened (the period sizes, the new rate),
+    // then Finish, Initialize and Prepare, and restart. False, with the reason
+    // printed, when the driver does not come back.
+    bool restartRun(const char* driverName);
+    // Where the run broke off, read when the reset or the new rate was seen: the
+    // periods that moved audio before it (the count stops at a reset request; after
+    // a new rate only the periods known to precede its notice count).
+    RunBreak runBreak() const { return break_; }
     // The periods the driver skipped in all the runs watched, read now (a restart
     // after a reset request is no skip).
     std::uint32_t skippedPeriods();
 
 private:
+    // Seconds of audio the runs watched moved up to `periods` periods of this one.
+    double streamSeconds(std::uint32_t periods) const;
+
     std::uint32_t periods_ = 0;
-    std::uint32_t periodsAtReset_ = 0;
+    // Periods read before the last look at the requests that found no new rate:
+    // all of them ran at the old rate.
+    std::uint32_t beforeClean_ = 0;
+    RunBreak break_;
     std::uint32_t lastChangeMs_ = 0;
+    double secondsBefore_ = 0;  // audio the runs before this one moved
     // Skipped in the runs before this one, and in this one when last read.
     std::uint32_t skippedBefore_ = 0;
     std::uint32_t skippedInRun_ = 0;
 };
-
-// After a reset request: prints one line with the old and new period sizes, then
-// Finish, Initialize and Prepare. False, with the reason printed, when the driver
-// does not come back.
-bool restartRun(const char* driverName);
 
 // Prints that the driver stopped delivering periods.
 void reportStall();

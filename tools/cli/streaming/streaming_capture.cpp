@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "asiochan.h"
+#include "streaming/run_outcome.h"
 
 namespace cli {
 
@@ -23,6 +24,7 @@ bool StreamingCapture::arm() {
         return false;
     }
     const std::uint64_t base = pump_.frames();
+    runBase_ = base;
     const std::int32_t queued = pump_.begin(base, frames_ - std::min(frames_, base));
     if (queued != ASIOCHAN_OK || pump_.failed()) {
         std::fprintf(stderr, "error: %s\n", pump_.failure().c_str());
@@ -97,6 +99,8 @@ void StreamingCapture::end() {
     stopRun();
     closing_.store(true, std::memory_order_release);
     writer_.join();
+    if (cut_ > 0 && !cutDone_ && file_.frames() > cut_) file_.cutTo(file_.frames() - cut_);
+    cutDone_ = true;
 }
 
 bool StreamingCapture::waitForWriter() {
@@ -112,9 +116,22 @@ bool StreamingCapture::waitForWriter() {
     return true;
 }
 
-void StreamingCapture::hold(std::uint32_t, std::int32_t) { stopRun(); }
+void StreamingCapture::hold(const RunBreak& at) {
+    stopRun();
+    if (!at.newRate) return;
+    // Every period counted after `at.periods` up to now may have captured at the
+    // new rate: that many periods' frames go, at most this run's (a period counted
+    // after the stop costs a few old frames, never lets a new one in).
+    newRate_ = true;
+    const std::uint64_t after = std::uint64_t{GetPeriodCount() - at.periods} * std::uint64_t(std::max(at.frames, 0));
+    cut_ = std::min(after, pump_.frames() - runBase_);
+}
 
 bool StreamingCapture::resume() {
+    if (newRate_) {
+        std::fprintf(stderr, "%s\n", rateChangeEnd(shape_.rate, GetCurrentSampleRate()).c_str());
+        return false;
+    }
     // The capture goes on in one file only while the inputs' sample type and the
     // rate stay what its first part had.
     for (unsigned input : shape_.inputs) {

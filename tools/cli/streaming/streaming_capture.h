@@ -48,17 +48,19 @@ public:
     // Stops capturing and waits for the writer to write what was captured.
     void end();
 
-    bool complete() const { return pump_.complete(); }
+    bool complete() const { return pump_.complete() && cut_ == 0; }
     // The reason the capture stopped by itself, empty when it did not.
     std::string failure() const;
-    std::uint64_t framesCaptured() const { return pump_.frames(); }
+    std::uint64_t framesCaptured() const { return pump_.frames() - cut_; }
+    // It ended where the driver announced a new sample rate.
+    bool endedByNewRate() const { return newRate_; }
     std::uint64_t bytesWritten() const { return written_.load(std::memory_order_acquire); }
     std::uint64_t framesDropped() const { return pump_.dropped(); }
     bool takeDrop(DropEvent* drop) { return pump_.takeDrop(drop); }
     std::uint64_t unreportedDrops() const { return pump_.unreported(); }
     std::size_t bytesHeld() const { return sets_.bytesHeld(); }
 
-    void hold(std::uint32_t periods, std::int32_t frames) override;
+    void hold(const RunBreak& at) override;
     bool resume() override;
     void halt() override { stopRun(); }
 
@@ -77,7 +79,13 @@ private:
     std::atomic<bool> closing_{false};
     std::atomic<bool> writeFailed_{false};
     std::atomic<std::uint64_t> written_{0};
-    bool running_ = false;  // a run's capture is on
+    bool running_ = false;       // a run's capture is on
+    std::uint64_t runBase_ = 0;  // frames of the runs before this one
+    // Frames at the end that came after the driver's notice of a new rate: the
+    // file is cut before them once the writer is done.
+    std::uint64_t cut_ = 0;
+    bool newRate_ = false;
+    bool cutDone_ = false;
 };
 
 }  // namespace cli

@@ -10,9 +10,12 @@ namespace {
 // Frames go to the file in pieces of about this size: small enough to stay in
 // the cache between interleaving and writing, large enough for few calls.
 constexpr std::size_t kChunkBytes = 1024 * 1024;
-// The header is brought up to date every so often, so that a process that dies
-// leaves a file readable up to there.
-constexpr std::uint64_t kRefreshBytes = 64ull << 20;
+// The header is brought up to date after every half second of audio, and frames
+// go to the file in pieces of at most that much, so that a process that dies
+// leaves a file whose header is less than a second of audio behind its samples.
+std::uint64_t refreshBytes(const WavFormat& format) {
+    return std::max<std::uint64_t>(std::uint64_t{format.sampleRate} * format.frameBytes() / 2, format.frameBytes());
+}
 }  // namespace
 
 bool WavWriter::open(const std::string& path, const WavFormat& format, bool mayGrow) {
@@ -28,7 +31,9 @@ bool WavWriter::open(const std::string& path, const WavFormat& format, bool mayG
         fail("no sample width");
         return false;
     }
-    chunk_.resize(std::max<std::size_t>(1, kChunkBytes / frameBytes_) * frameBytes_);
+    refreshBytes_ = refreshBytes(format);
+    const auto chunkBytes = static_cast<std::size_t>(std::min<std::uint64_t>(kChunkBytes, refreshBytes_));
+    chunk_.resize(std::max<std::size_t>(1, chunkBytes / frameBytes_) * frameBytes_);
     std::string why;
     if (!file_.create(path, &why)) {
         error_ = why;
@@ -54,7 +59,7 @@ bool WavWriter::append(const std::uint8_t* bytes, std::size_t count) {
         return false;
     }
     dataBytes_ += count;
-    if (dataBytes_ - refreshedAt_ >= kRefreshBytes) return writeHeader();
+    if (dataBytes_ - refreshedAt_ >= refreshBytes_) return writeHeader();
     return true;
 }
 
@@ -97,6 +102,14 @@ bool WavWriter::writeHeader() {
     if (!written) fail(why.empty() ? "cannot position in the file" : why);
     refreshedAt_ = dataBytes_;
     return written;
+}
+
+bool WavWriter::cutTo(std::uint64_t frames) {
+    if (failed() || !file_.isOpen()) return false;
+    if (frames >= this->frames()) return true;
+    dataBytes_ = frames * frameBytes_;
+    if (!file_.truncate(headerBytes() + dataBytes_)) fail("cannot shorten the file");
+    return writeHeader() && !failed();
 }
 
 bool WavWriter::close() {

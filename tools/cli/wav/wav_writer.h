@@ -32,6 +32,9 @@ public:
     bool writeChannels(const std::uint8_t* const* sources, std::size_t first, std::size_t frames);
     // Appends `frames` frames of zeros.
     bool writeSilence(std::uint64_t frames);
+    // Drops the samples after the first `frames` frames and writes the header for
+    // the rest (nothing when the file holds no more). False once a write failed.
+    bool cutTo(std::uint64_t frames);
     // Writes the header for what the file holds and closes it. After a failed write
     // the file is cut to its whole frames first. False when anything failed.
     bool close();
@@ -57,7 +60,8 @@ private:
     std::size_t frameBytes_ = 0;
     bool reserved_ = false;
     std::uint64_t dataBytes_ = 0;
-    std::uint64_t refreshedAt_ = 0;  // dataBytes_ when the header was last written
+    std::uint64_t refreshedAt_ = 0;   // dataBytes_ when the header was last written
+    std::uint64_t refreshBytes_ = 0;  // samples written between two header refreshes
     std::string error_;
     std::vector<std::uint8_t> chunk_;  // frames interleaved on their way to the file
 };

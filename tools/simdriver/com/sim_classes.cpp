@@ -51,6 +51,11 @@ const SimClassInfo kClasses[] = {
      "{5A1C000B-7E57-4A51-8C0D-A510C4A2000B}",
      "asiochan_sim_dut",
      "asiochan sim (dut)"},
+    {SimClass::RateChange,
+     {0x5a1c0015, 0x7e57, 0x4a51, {0x8c, 0x0d, 0xa5, 0x10, 0xc4, 0xa2, 0x00, 0x15}},
+     "{5A1C0015-7E57-4A51-8C0D-A510C4A20015}",
+     "asiochan_sim_rate_change",
+     "asiochan sim (rate change)"},
     {SimClass::Bench,
      {0x5a1c0020, 0x7e57, 0x4a51, {0x8c, 0x0d, 0xa5, 0x10, 0xc4, 0xa2, 0x00, 0x20}},
      "{5A1C0020-7E57-4A51-8C0D-A510C4A20020}",
@@ -103,12 +108,13 @@ SimConfig configFor(SimClass kind) {
 ClockOptions clockFor(SimClass kind) {
     ClockOptions clock;
     if (kind == SimClass::Default || kind == SimClass::Resets || kind == SimClass::Stalls || kind == SimClass::Skips ||
-        kind == SimClass::Fast || kind == SimClass::Dut || kind == SimClass::Bench) {
+        kind == SimClass::Fast || kind == SimClass::Dut || kind == SimClass::RateChange || kind == SimClass::Bench) {
         clock.freeRunning = true;
-        clock.inputFill = kind == SimClass::Resets || kind == SimClass::Fast ? InputFill::pattern
-                          : kind == SimClass::Dut                           ? InputFill::device
-                          : kind == SimClass::Bench                         ? InputFill::bench
-                                                                            : InputFill::loopback;
+        const bool pattern = kind == SimClass::Resets || kind == SimClass::Fast || kind == SimClass::RateChange;
+        clock.inputFill = pattern                   ? InputFill::pattern
+                          : kind == SimClass::Dut   ? InputFill::device
+                          : kind == SimClass::Bench ? InputFill::bench
+                                                    : InputFill::loopback;
         clock.recordOutputs = false;
     } else {
         clock.freeRunning = false;

@@ -24,6 +24,11 @@ enum class SimClass {
                    // paced at a multiple of real time (paceFor): for long captures
     Dut,           // like Default, its loopback through a simulated device under test
                    // (DutModel: a 2 kHz low-pass and a cubic distortion)
+    RateChange,    // like Resets, inputs fed the known pattern; in its first run it
+                   // announces a resync about a quarter of a second in, new latencies a
+                   // little later, and about half a second in (after kScriptPeriods
+                   // periods) it changes its rate to kChangedRate, announces it and
+                   // streams on
     Bench,         // like Default, its loopback through an interface with known faults
                    // (BenchModel); ASIOCHAN_SIM_CHANNELS (8 to 64, read whenever a driver
                    // object is made) sets its inputs and outputs, 8 by default

@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <unknwn.h>
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -19,8 +20,8 @@ ServerState& server() {
 ComSimDriver::ComSimDriver(const SimClassInfo& cls, SimConfig config)
     : SimDriver(std::move(config)), kind_(cls.kind), id_(cls.id) {
     clock().options() = clockFor(kind_);
-    if (kind_ == SimClass::Resets || kind_ == SimClass::Skips) {
-        periodsUntilScript_ = kind_ == SimClass::Resets ? kScriptPeriods : 0;  // Skips: set at every start
+    if (kind_ == SimClass::Resets || kind_ == SimClass::Skips || kind_ == SimClass::RateChange) {
+        periodsUntilScript_ = kind_ != SimClass::Skips ? kScriptPeriods : 0;  // Skips: set at every start
         clock().options().periodObserver = &ComSimDriver::afterPeriod;
         clock().options().observerContext = this;
     }
@@ -66,11 +67,26 @@ void ComSimDriver::afterPeriod(void* self, const ClockBuffer* /*buffers*/, std::
     std::uint32_t left = driver->periodsUntilScript_.load(std::memory_order_relaxed);
     if (left == 0) return;
     driver->periodsUntilScript_.store(--left, std::memory_order_relaxed);
+    if (driver->kind_ == SimClass::RateChange) return driver->rateScript(left);
     if (left != 0) return;
     if (driver->kind_ == SimClass::Resets)
         driver->requestReset(2 * driver->bufferFrames_);
     else
         driver->clock().skipPeriods(kScriptSkips);
+}
+
+void ComSimDriver::rateScript(std::uint32_t left) {
+    if (left == kScriptPeriods / 2) clock().sendNotices(kNoticeResync);
+    if (left == kScriptPeriods / 4) clock().sendNotices(kNoticeLatencies);
+    if (left != 0) return;
+    changedRate_.store(std::bit_cast<std::uint64_t>(kChangedRate), std::memory_order_release);
+    clock().sendNotices(kNoticeSampleRate, kChangedRate);
+}
+
+ASIOError ComSimDriver::getSampleRate(ASIOSampleRate* sampleRate) {
+    const double changed = std::bit_cast<double>(changedRate_.load(std::memory_order_acquire));
+    if (changed > 0.0) currentRate_ = changed;
+    return SimDriver::getSampleRate(sampleRate);
 }
 
 namespace {

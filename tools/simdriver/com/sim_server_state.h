@@ -22,6 +22,8 @@ public:
     // A free-running clock is paced to the buffer size and rate of this start, at
     // the class's multiple of real time.
     ASIOError start() override;
+    // The RateChange class reports its new rate once it announced it.
+    ASIOError getSampleRate(ASIOSampleRate* sampleRate) override;
     SimClass kind() const { return kind_; }
     bool realTimePacing = true;
 
@@ -29,6 +31,7 @@ public:
     // Skips class skips then.
     static constexpr std::uint32_t kScriptPeriods = 100;
     static constexpr std::int32_t kScriptSkips = 3;
+    static constexpr double kChangedRate = 44100.0;
 
 protected:
     ~ComSimDriver() override;
@@ -37,7 +40,10 @@ private:
     // Clock thread, after each period: the Resets class's one reset request, the
     // Skips class's skip.
     static void afterPeriod(void* self, const ClockBuffer* buffers, std::size_t count, int half);
+    // Clock thread: the RateChange class's notices, `left` periods before its new rate.
+    void rateScript(std::uint32_t left);
     std::atomic<std::uint32_t> periodsUntilScript_{0};
+    std::atomic<std::uint64_t> changedRate_{0};  // the double's bits; 0 until the RateChange class changed it
 
     SimClass kind_;
     CLSID id_;

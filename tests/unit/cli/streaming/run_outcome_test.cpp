@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "asiochan.h"
 #include "console/exit_codes.h"
 #include "streaming/run_outcome.h"
 
@@ -49,14 +50,28 @@ TEST(CliRunOutcome, CaptureEndsByWhatWentWrong) {
     } cases[] = {
         {"complete", {false, false, true, 0, 0}, true, false, CaptureEnd::written, ""},
         {"complete, played", {false, false, true, 0, 0}, true, true, CaptureEnd::checkLoopback, ""},
-        {"a reset, played", {true, false, true, 0, 0}, true, true, CaptureEnd::loopbackSkipped,
+        {"a reset, played",
+         {true, false, true, 0, 0},
+         true,
+         true,
+         CaptureEnd::loopbackSkipped,
          ", with the gap of the driver's reset"},
-        {"a reset, not played", {true, false, true, 0, 0}, true, false, CaptureEnd::written,
+        {"a reset, not played",
+         {true, false, true, 0, 0},
+         true,
+         false,
+         CaptureEnd::written,
          ", with the gap of the driver's reset"},
         {"skipped periods", {false, false, true, 1, 0}, true, true, CaptureEnd::failed, ""},
         {"dropped frames", {false, false, true, 0, 7}, true, false, CaptureEnd::failed, ""},
         {"a failure", {false, true, false, 0, 0}, true, false, CaptureEnd::failed, ", stopped early"},
         {"the file not closed", {false, false, true, 0, 0}, false, false, CaptureEnd::failed, ""},
+        {"ended by a new rate",
+         {true, true, false, 0, 0, true},
+         true,
+         true,
+         CaptureEnd::failed,
+         ", up to the driver's change of sample rate, stopped early"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(cli::judgeCapture(c.outcome, c.closed, c.played), c.end) << c.what;
@@ -73,6 +88,29 @@ TEST(CliRunOutcome, WarningsSayHowManyAndWhere) {
     EXPECT_EQ(cli::dropWarning(480, 48000 * 3725 + 4800, 48000),
               "warning: the inputs dropped 480 frames at 01:02:05.1 (frame 178804800): the file has silence there");
     EXPECT_EQ(cli::clockOf(59.96), "00:01:00.0");
+}
+
+// What the driver announces and the stream goes on through is one warning each,
+// with its time; a new rate names both rates.
+TEST(CliRunOutcome, DriverNoticesAreWarningsWithTheirTime) {
+    const std::string resync =
+        "warning: the driver lost its timing and asked for a resync at 00:01:02.5; the stream goes on\n";
+    const std::string latencies = "warning: the driver's latencies changed at 00:01:02.5; the stream goes on\n";
+    const struct {
+        std::uint32_t requests;
+        std::string lines;
+    } cases[] = {
+        {0, ""},
+        {ASIOCHAN_REQUEST_RESYNC, resync},
+        {ASIOCHAN_REQUEST_LATENCIES, latencies},
+        {ASIOCHAN_REQUEST_RESYNC | ASIOCHAN_REQUEST_LATENCIES | ASIOCHAN_REQUEST_SAMPLE_RATE, resync + latencies},
+        {ASIOCHAN_REQUEST_RESET | ASIOCHAN_REQUEST_SKIPPED_PERIODS, ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(cli::requestWarnings(c.requests, 62.5), c.lines) << c.requests;
+    EXPECT_EQ(cli::rateChangeWarning(48000, 44100, 0.54),
+              "warning: the driver changed its sample rate at 00:00:00.5: 48000 Hz -> 44100 Hz; restarting");
+    EXPECT_EQ(cli::rateChangeWarning(48000, 48000, 0.54),
+              "warning: the driver announced a new sample rate at 00:00:00.5 but still runs at 48000 Hz; restarting");
 }
 
 }  // namespace

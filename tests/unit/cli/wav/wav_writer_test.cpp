@@ -124,6 +124,36 @@ TEST(CliWavWriter, ReservedFileBecomesRf64PastTheLimit) {
     std::remove(path.c_str());
 }
 
+// A process that dies in the middle of a capture leaves a header less than a
+// second of audio behind the samples on the disk, at low and high data rates,
+// whatever the size of the pieces handed to the writer.
+TEST(CliWavWriter, HeaderFollowsTheSamplesWithinASecond) {
+    const struct {
+        std::uint16_t channels, bits;
+        std::uint32_t rate;
+        bool mayGrow;
+    } cases[] = {{1, 16, 8000, false}, {2, 32, 48000, true}, {16, 32, 48000, true}};
+    const std::string path = ::testing::TempDir() + "asiochan_writer_refresh.wav";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.channels) + " channels at " + std::to_string(c.rate) + " Hz");
+        const std::size_t width = c.bits / 8u;
+        const std::uint64_t second = std::uint64_t{c.rate} * width * c.channels;
+        const Channels channels(c.channels, width, c.rate * 5 / 2);
+        cli::WavWriter writer;
+        ASSERT_TRUE(writer.open(path, {1, c.channels, c.rate, c.bits}, c.mayGrow)) << writer.error();
+        // Pieces of 0.05, 0.3 and 2.5 s, as the writer thread hands them over.
+        for (const std::size_t frames : {c.rate / 20, c.rate * 3 / 10, c.rate * 5 / 2, c.rate / 20}) {
+            ASSERT_TRUE(writer.writeChannels(channels.pointers.data(), 0, frames));
+            const std::vector<std::uint8_t> file = fileBytes(path);
+            ASSERT_EQ(file.size(), writer.dataOffset() + writer.dataBytes());
+            EXPECT_LT(writer.dataBytes() - le(file, writer.dataOffset() - 4, 4), second)
+                << "after " << writer.frames() << " frames";
+        }
+        ASSERT_TRUE(writer.close()) << writer.error();
+    }
+    std::remove(path.c_str());
+}
+
 // The file size limit of this process for one scope; a write past it fails with
 // EFBIG instead of raising SIGXFSZ.
 class FileSizeLimit {
