@@ -109,6 +109,8 @@ extern "C" {
 #define ASIOCHAN_LIST_NULL_ARGUMENT (-5001) /* driver list: null buffer or pointer */
 #define ASIOCHAN_LIST_ENTRY_BUSY (-5002)    /* driver list: entry in use (no export answers it) */
 #define ASIOCHAN_LIST_NO_ENTRY (-5003)      /* driver list: no entry with that index */
+#define ASIOCHAN_STREAM_ENDED (-6001)       /* the stream has ended: nothing more to read or write */
+#define ASIOCHAN_DRIVER_STUCK (-6002)       /* a period stayed inside the driver past the wait */
 
 #define ASIOCHAN_MAX_CHANNELS 64 /* channels 0..63 in each direction */
 
@@ -119,7 +121,8 @@ extern "C" {
  * Use the DLL of the application's own bitness: it lists and loads only the
  * drivers installed for that bitness. The one layout that differs between the two
  * is CaptureRequest, which holds a pointer (12 bytes in 32-bit code, 16 in 64-bit
- * code); AsiochanChannelInfo is 52 bytes in both, AsiochanCaptureQueueState 32. */
+ * code); AsiochanChannelInfo is 52 bytes in both, AsiochanCaptureQueueState 32, and
+ * the stream's structs (see Streams) have one layout in both. */
 
 /* The driver's description of one channel, laid out as the ASIO ASIOChannelInfo
  * (52 bytes). Set channel and isInput; ASIOGetChannelInfo fills the rest. */
@@ -653,6 +656,253 @@ uint8_t ASIOCHAN_CALL IsCanSendNextPlaybackBuffer(uint32_t channel);
  * Thread:       any.
  * Out of order: 1 for a channel not reset since load (see State at load). */
 uint8_t ASIOCHAN_CALL IsPortPlaybackRunning(uint32_t channel);
+
+/* ---- Streams -----------------------------------------------------------------------------
+ * A stream plays and records any channels of the prepared run for any length, read and
+ * written like a file: interleaved frames in the driver's own bytes, as 32-bit integers
+ * or as floats, each block with its position and what happened just before it.
+ *
+ *   AsiochanStreamConfig c = {sizeof c, ASIOCHAN_STREAM_FLOAT32, 2, 2};
+ *   c.inputs[0] = 0; c.inputs[1] = 1;          // record inputs 0 and 1
+ *   c.outputs[0] = 0; c.outputs[1] = 1;        // play on outputs 0 and 1
+ *   float out[2 * 256], in[2 * 256];
+ *   AsiochanStreamBlock b = {sizeof b};
+ *   if (OpenStream(&c) != ASIOCHAN_OK) return;
+ *   fill(out, 256);                             // the first frames prefill the ring
+ *   WriteStream(out, 256, 0, &b);
+ *   StartStream();
+ *   for (int done = 0; done < 48000 * 10;) {
+ *       int32_t n = ReadStream(in, 256, 1000, &b);
+ *       if (n < 0) break;                       // ASIOCHAN_STREAM_ENDED, say
+ *       if (b.lost) printf("%llu frames lost before %llu\n",
+ *                          (unsigned long long)b.lost, (unsigned long long)b.position);
+ *       keep(in, n);                            // frame 0 of `in` is at b.position
+ *       done += n;
+ *       fill(out, 256);
+ *       if (WriteStream(out, 256, 1000, &b) < 0) break;
+ *   }
+ *   StopStream();
+ *   CloseStream();
+ *
+ * There is at most one stream, and it belongs to the prepared run as the channels do: no
+ * handle. Its channels are the stream's from OpenStream to CloseStream: they read busy
+ * (IsPortCaptureRunning, IsPortPlaybackRunning 1), and CaptureBuff, SetCaptureBuffer,
+ * SetPlayBuffer and the players' starts answer ASIOCHAN_NOT_PRESENT (0 for the players)
+ * on them; StopCapture and StopPlayback leave the stream alone.
+ *
+ * Positions count the device's frames from the stream's start: frame k of the recording
+ * and frame k of the playback pass through the driver in the same period. Periods the
+ * driver skipped count (where it gives valid sample positions). Each direction has a
+ * ring of ringFrames frames in the library's memory; a period moves the driver's bytes
+ * between its buffers and the rings and never waits. A full input ring drops the newest
+ * frames; an empty output ring plays silence (underrun). A read never spans a gap: it
+ * moves the frames before it, and the next block tells the gap in `lost` (inputs: frames
+ * dropped or skipped just before the block's first frame; outputs: frames of silence
+ * played, or skipped, since the last block, by which the frames written play later).
+ * Events (the ASIOCHAN_REQUEST_* bits below, overflow, underrun, end) come to the reader
+ * and to the writer, each once, in the blocks of their calls.
+ *
+ * Formats: ASIOCHAN_STREAM_NATIVE moves the driver's own bytes (all channels of a
+ * direction must then have one type); ASIOCHAN_STREAM_INT32 gives every type as a signed
+ * 32-bit integer of full scale the whole range (low-justified types shifted up);
+ * ASIOCHAN_STREAM_FLOAT32 as a float of full scale +-1.0. Conversion happens on the
+ * calling thread: an integer v of full-scale 32-bit value becomes v x 2^-31; a float f
+ * becomes f x 2^31 rounded to nearest, clipped, NaN as 0, shifted down to the type's
+ * bits. FLOAT32 on a Float32 channel and INT32 on an Int32 channel are byte copies.
+ *
+ * All structs hold 32- and 64-bit integers and bytes only, 64-bit fields at offsets that
+ * are multiples of 8: one layout in 32- and 64-bit code. The caller sets `size`; the
+ * library fills at most that many bytes and writes back how many it filled. */
+
+#define ASIOCHAN_STREAM_NATIVE 0  /* the driver's own bytes */
+#define ASIOCHAN_STREAM_INT32 1   /* int32_t, full scale the whole 32-bit range */
+#define ASIOCHAN_STREAM_FLOAT32 2 /* float, full scale +-1.0 */
+
+/* Event codes besides the ASIOCHAN_REQUEST_* bits (which the driver's notices give;
+ * ASIOCHAN_REQUEST_SKIPPED_PERIODS: the driver skipped `frames` frames at `position`). */
+#define ASIOCHAN_STREAM_EVENT_OVERFLOW 0x100u /* input ring full: `frames` dropped from `position` */
+#define ASIOCHAN_STREAM_EVENT_UNDERRUN 0x200u /* output ring empty: `frames` of silence from `position` */
+#define ASIOCHAN_STREAM_EVENT_END 0x400u      /* the stream ended; `position`: its first frame not moved */
+
+/* AsiochanStreamState.flags */
+#define ASIOCHAN_STREAM_OPEN 1u    /* a stream is open (OpenStream until CloseStream) */
+#define ASIOCHAN_STREAM_RUNNING 2u /* started and not ended */
+#define ASIOCHAN_STREAM_ENDED_FLAG 4u /* ended: stopped, reset by the driver, or its run finished */
+
+#define ASIOCHAN_STREAM_DEFAULT_RING_MS 1000 /* ringFrames 0: one second at the run's rate */
+#define ASIOCHAN_STREAM_MAX_RING_MS 60000    /* the largest ring: 60 s at the run's rate */
+#define ASIOCHAN_STREAM_BLOCK_EVENTS 8       /* events one block holds */
+
+/* What OpenStream and PlayAndRecord take. 152 bytes. */
+typedef struct AsiochanStreamConfig {
+    uint32_t size;        /* set by the caller: sizeof(AsiochanStreamConfig), 152 */
+    int32_t format;       /* ASIOCHAN_STREAM_NATIVE, _INT32 or _FLOAT32 */
+    int32_t inputCount;   /* inputs recorded, 0..64 */
+    int32_t outputCount;  /* outputs played, 0..64 */
+    int32_t ringFrames;   /* frames per direction's ring; 0: the default (1 s) */
+    int32_t reserved;     /* 0 */
+    uint8_t inputs[64];   /* input channel numbers, in the order a frame holds them */
+    uint8_t outputs[64];  /* output channel numbers, in the order a frame holds them */
+} AsiochanStreamConfig;
+
+/* One event. 16 bytes. */
+typedef struct AsiochanStreamEvent {
+    uint32_t code;     /* an ASIOCHAN_REQUEST_* bit or an ASIOCHAN_STREAM_EVENT_* code */
+    uint32_t frames;   /* frames it concerns (overflow, underrun, skipped); else 0 */
+    uint64_t position; /* the stream position at which it happened */
+} AsiochanStreamEvent;
+
+/* What ReadStream and WriteStream moved. 160 bytes. */
+typedef struct AsiochanStreamBlock {
+    uint32_t size;       /* set by the caller: sizeof(AsiochanStreamBlock), 160 */
+    uint32_t eventCount; /* events filled in `events` */
+    uint64_t position;   /* stream position of the first frame moved */
+    uint64_t lost;       /* frames lost just before it (see above) */
+    uint32_t eventsLost; /* events that did not fit here or were dropped since the last block */
+    uint32_t reserved;   /* 0 */
+    AsiochanStreamEvent events[ASIOCHAN_STREAM_BLOCK_EVENTS];
+} AsiochanStreamBlock;
+
+/* The stream as one consistent set. 80 bytes. */
+typedef struct AsiochanStreamState {
+    uint32_t size;          /* set by the caller: sizeof(AsiochanStreamState), 80 */
+    uint32_t flags;         /* ASIOCHAN_STREAM_OPEN, _RUNNING, _ENDED_FLAG */
+    uint32_t readable;      /* frames ReadStream would move now (up to the next gap) */
+    uint32_t writable;      /* frames WriteStream would take now */
+    uint64_t position;      /* frames the device has passed since the start */
+    uint64_t recorded;      /* frames put into the input ring */
+    uint64_t dropped;       /* input frames dropped on a full ring (skipped ones not counted) */
+    uint64_t played;        /* written frames the device has played */
+    uint64_t underrun;      /* frames of silence played on an empty output ring */
+    int32_t inputLatency;   /* the driver's, frames */
+    int32_t outputLatency;  /* the driver's, frames */
+    uint32_t eventsPending; /* events not yet delivered to the reader (or, without inputs, the writer) */
+    uint32_t ringFrames;    /* frames per direction's ring */
+    uint32_t reserved[2];   /* 0 */
+} AsiochanStreamState;
+
+/* Opens the stream on the prepared run: claims its channels, allocates its rings (on
+ * the calling thread, touched, locked in memory where the system allows) and waits for
+ * StartStream. Positions start at 0 in each stream.
+ * Returns:      ASIOCHAN_OK; ASIOCHAN_INVALID_PARAMETER for a null config, a `size`
+ *               below 152, an unknown format, a count below 0 or above 64, a channel
+ *               at or above the driver's count or named twice, a channel type without
+ *               a width, NATIVE with mixed types in one direction, a ringFrames below
+ *               0 or above 60 s; ASIOCHAN_INVALID_MODE while no run is prepared or a
+ *               stream is open (closed or not, until CloseStream); ASIOCHAN_NOT_PRESENT
+ *               for a channel the channel API or a player holds; ASIOCHAN_NO_MEMORY
+ *               when the rings cannot be had.
+ * Thread:       any; waits for a lifecycle call under way as the channel calls do.
+ * Out of order: after a reset request the stream opens but never starts moving audio:
+ *               its start ends it at once (Prepare again). */
+int32_t ASIOCHAN_CALL OpenStream(const AsiochanStreamConfig* config);
+
+/* Starts the stream: the next period is position 0 in both directions (playback frame
+ * k and recording frame k pass through the driver in the same period). Frames written
+ * before the start are the first played; an empty output ring plays silence, counted as
+ * underrun from position 0.
+ * Returns:      ASIOCHAN_OK; ASIOCHAN_INVALID_MODE without an open stream, or when it
+ *               was started before (a stopped stream does not start again).
+ * Thread:       any.
+ * Out of order: with a reset request pending the stream ends at its start. */
+int32_t ASIOCHAN_CALL StartStream(void);
+
+/* Reads up to `count` frames of the stream's inputs, interleaved in the config's input
+ * order and format, into `frames`, waiting up to `timeoutMs` for them (0: what is there
+ * now; -1: until `count` are read or the stream ends). Stops before a gap; see `lost`.
+ * `block` (may be null) tells the position of the first frame read, the gap before it
+ * and the events since the reader's last block.
+ * Returns:      the frames read (0 when the time ran out with none); ASIOCHAN_STREAM_ENDED
+ *               once the stream ended and every frame recorded before its end was read;
+ *               ASIOCHAN_INVALID_PARAMETER for null frames with a count above 0, a
+ *               negative count, a timeout below -1 or a block whose size is below 160;
+ *               ASIOCHAN_INVALID_MODE without an open stream with inputs, and while
+ *               another ReadStream runs (nothing is moved).
+ * Thread:       any; one reader at a time. Holds nothing while it waits: StopStream,
+ *               CloseStream, Finish or Prepare on another thread make it return within
+ *               about 10 ms.
+ * Out of order: before StartStream it waits (or returns 0) like any read. */
+int32_t ASIOCHAN_CALL ReadStream(void* frames, int32_t count, int32_t timeoutMs, AsiochanStreamBlock* block);
+
+/* Writes up to `count` frames for the stream's outputs, interleaved in the config's
+ * output order and format, waiting up to `timeoutMs` for room (0, -1 as ReadStream).
+ * Frames written before StartStream prefill the ring and never wait. `block` (may be
+ * null) tells the position at which the first frame plays (as far as known: an underrun
+ * before it is told in the next block's `lost`) and the events since the writer's last
+ * block.
+ * Returns:      the frames taken (0 when the time ran out with none); ASIOCHAN_STREAM_ENDED
+ *               once the stream ended (at once: frames not yet played are dropped);
+ *               ASIOCHAN_INVALID_PARAMETER as ReadStream; ASIOCHAN_INVALID_MODE without
+ *               an open stream with outputs, and while another WriteStream runs.
+ * Thread:       any; one writer at a time, as ReadStream.
+ * Out of order: as ReadStream. */
+int32_t ASIOCHAN_CALL WriteStream(const void* frames, int32_t count, int32_t timeoutMs, AsiochanStreamBlock* block);
+
+/* Copies the stream's state into `state`, one consistent set (the values of one moment
+ * between two periods), and sets `size` to the bytes filled.
+ * Returns:      ASIOCHAN_OK (all zeros, flags 0, without a stream);
+ *               ASIOCHAN_INVALID_PARAMETER for a null `state` or a `size` below 80.
+ * Thread:       any, any time; never waits.
+ * Out of order: none. */
+int32_t ASIOCHAN_CALL GetStreamState(AsiochanStreamState* state);
+
+/* Stops the stream: both directions end at the end of the period in flight. What was
+ * recorded stays readable; writes answer ASIOCHAN_STREAM_ENDED.
+ * Returns:      ASIOCHAN_OK; ASIOCHAN_INVALID_MODE without an open stream.
+ * Thread:       any; waits for a lifecycle call under way and for the period in flight.
+ * Out of order: a stream never started ends all the same; stopping twice is harmless. */
+int32_t ASIOCHAN_CALL StopStream(void);
+
+/* Stops the stream if it runs, frees its rings and hands its channels back. When a
+ * period stayed inside the library past the wait the rings are left allocated (leaked)
+ * rather than freed under it.
+ * Returns:      ASIOCHAN_OK; ASIOCHAN_INVALID_MODE without an open stream.
+ * Thread:       any; as StopStream. A ReadStream or WriteStream waiting on another
+ *               thread returns ASIOCHAN_STREAM_ENDED first.
+ * Out of order: Finish ends the stream and leaves it readable until CloseStream, the
+ *               next OpenStream, Prepare or the driver's release, which close it. */
+int32_t ASIOCHAN_CALL CloseStream(void);
+
+/* Plays and records in one call: opens a stream with `config`, writes `playFrames`
+ * frames of `play`, starts, reads `recordFrames` frames into `record` (recording past
+ * the playback plays silence), stops and closes. `timeoutMs` bounds the whole call
+ * (-1: no bound). `state` (may be null) receives the stream's last state: its dropped
+ * and underrun counts tell the gaps, eventsPending what was not read.
+ * Returns:      the frames recorded (fewer when the time ran out or the stream ended);
+ *               any error OpenStream answers, and ASIOCHAN_INVALID_PARAMETER for a
+ *               negative frame count, a null buffer with a count above 0, or a timeout
+ *               below -1.
+ * Thread:       any; the stream is the call's own from its start to its end.
+ * Out of order: ASIOCHAN_INVALID_MODE while a stream is open. */
+int32_t ASIOCHAN_CALL PlayAndRecord(const AsiochanStreamConfig* config, const void* play, int32_t playFrames,
+                                    void* record, int32_t recordFrames, int32_t timeoutMs,
+                                    AsiochanStreamState* state);
+
+/* The layouts, checked wherever the header is compiled (C11 and C++11 or later). */
+#if defined(__cplusplus) && __cplusplus >= 201103L
+#define ASIOCHAN_LAYOUT_CHECK(c, m) static_assert(c, m)
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
+#define ASIOCHAN_LAYOUT_CHECK(c, m) _Static_assert(c, m)
+#endif
+#ifdef ASIOCHAN_LAYOUT_CHECK
+#include <stddef.h>
+ASIOCHAN_LAYOUT_CHECK(sizeof(AsiochanStreamConfig) == 152 && offsetof(AsiochanStreamConfig, ringFrames) == 16 &&
+                          offsetof(AsiochanStreamConfig, inputs) == 24 && offsetof(AsiochanStreamConfig, outputs) == 88,
+                      "AsiochanStreamConfig layout");
+ASIOCHAN_LAYOUT_CHECK(sizeof(AsiochanStreamEvent) == 16 && offsetof(AsiochanStreamEvent, position) == 8,
+                      "AsiochanStreamEvent layout");
+ASIOCHAN_LAYOUT_CHECK(sizeof(AsiochanStreamBlock) == 160 && offsetof(AsiochanStreamBlock, position) == 8 &&
+                          offsetof(AsiochanStreamBlock, lost) == 16 && offsetof(AsiochanStreamBlock, eventsLost) == 24 &&
+                          offsetof(AsiochanStreamBlock, events) == 32,
+                      "AsiochanStreamBlock layout");
+ASIOCHAN_LAYOUT_CHECK(sizeof(AsiochanStreamState) == 80 && offsetof(AsiochanStreamState, position) == 16 &&
+                          offsetof(AsiochanStreamState, underrun) == 48 &&
+                          offsetof(AsiochanStreamState, inputLatency) == 56 &&
+                          offsetof(AsiochanStreamState, eventsPending) == 64 &&
+                          offsetof(AsiochanStreamState, reserved) == 72,
+                      "AsiochanStreamState layout");
+#undef ASIOCHAN_LAYOUT_CHECK
+#endif
 
 /* ---- File players ------------------------------------------------------------------------
  * Each player streams the first channel of a PCM WAV file (8, 16 or 24 bits), or with
