@@ -56,30 +56,31 @@ TakeAnalysis::TakeAnalysis(const Timeline& timeline, std::vector<PairChannels> p
         figures_[p].input = channels_[p].input;
         state_[p].tonePower.assign(channels_.size(), 0.0);
         state_[p].noisePerBin.assign(channels_.size(), 0.0);
+        for (std::size_t i = 0; i < timeline_.segments.size(); ++i) {
+            const Segment& s = timeline_.segments[i];
+            if (windowed(s.kind)) state_[p].windows.push_back({i, s.start + timeline_.guard, {}, 0});
+        }
     }
 }
 
 bool TakeAnalysis::frames(std::uint64_t position, const std::int32_t* interleaved, std::size_t count) {
     const std::size_t n = channels_.size();
     const Segment& sweep = timeline_.segments[sweepSegment_];
+    const std::size_t stretch = stretchFrames();
     for (std::size_t p = 0; p < n; ++p) {
         PairState& st = state_[p];
-        // The sweep's stretch, kept until its end has come.
-        if (!st.delayKnown) {
-            const std::uint64_t from = std::max(position, sweep.start);
-            const std::uint64_t to = std::min(position + count, sweep.start + sweep.frames);
-            if (st.sweepRecording.empty() && from < to) st.sweepRecording.reserve(sweep.frames);
-            for (std::uint64_t q = from; q < to; ++q)
-                st.sweepRecording.push_back(static_cast<float>(interleaved[(q - position) * n + p] / kFullScale));
-            if (position + count >= sweep.start + sweep.frames) analyseSweep(p);
-        }
-        if (!st.delayKnown) continue;
+        // The sweep's stretch, from its first frame on, in order.
+        const std::uint64_t sweepFrom = std::max(position, sweep.start + st.sweepRecording.size());
+        const std::uint64_t sweepTo = std::min(position + count, sweep.start + sweep.frames);
+        if (st.sweepRecording.empty() && sweepFrom < sweepTo) st.sweepRecording.reserve(sweep.frames);
+        for (std::uint64_t q = sweepFrom; q < sweepTo; ++q)
+            st.sweepRecording.push_back(static_cast<float>(interleaved[(q - position) * n + p] / kFullScale));
         for (Window& w : st.windows) {
-            if (w.filled == timeline_.window) continue;
+            if (w.filled == stretch) continue;
             const std::uint64_t from = std::max(position, w.start + w.filled);
-            const std::uint64_t to = std::min(position + count, w.start + timeline_.window);
+            const std::uint64_t to = std::min(position + count, w.start + stretch);
             if (from >= to) continue;
-            if (w.values.empty()) w.values.resize(timeline_.window);
+            if (w.values.empty()) w.values.resize(stretch);
             for (std::uint64_t q = from; q < to; ++q) w.values[q - w.start] = interleaved[(q - position) * n + p];
             w.filled = to - w.start;
         }
@@ -88,25 +89,25 @@ bool TakeAnalysis::frames(std::uint64_t position, const std::int32_t* interleave
 }
 
 bool TakeAnalysis::complete() const {
+    const Segment& sweep = timeline_.segments[sweepSegment_];
     for (const PairState& st : state_) {
-        if (!st.delayKnown) return false;
+        if (st.sweepRecording.size() != sweep.frames) return false;
         for (const Window& w : st.windows)
-            if (w.filled != timeline_.window) return false;
+            if (w.filled != stretchFrames()) return false;
     }
     return true;
 }
 
-void TakeAnalysis::analyseSweep(std::size_t p) {
+bool TakeAnalysis::analyseSweep(std::size_t p) {
     PairState& st = state_[p];
     PairFigures& f = figures_[p];
-    st.delayKnown = true;
     const std::vector<double> recording(st.sweepRecording.begin(), st.sweepRecording.end());
     std::vector<float>().swap(st.sweepRecording);
     const SweepPlan& plan = timeline_.sweepPlan;
     const std::vector<double> response = deconvolve(plan, timeline_.sweep, recording);
     const ResponseStart start = findResponseStart(response, static_cast<std::size_t>(timeline_.maxDelay));
     f.signal = start.found;
-    if (!start.found) return;  // nothing came back: no window of this pair is read
+    if (!start.found) return false;  // nothing came back: no window of this pair is read
     f.latencyFrames = static_cast<long long>(start.delay);
     f.polarity = response[start.delay] < 0.0 ? -1 : 1;
     const SweepHarmonics harmonics(plan, response, start.delay);
@@ -115,17 +116,13 @@ void TakeAnalysis::analyseSweep(std::size_t p) {
         f.responseDeviationDb = std::max(f.responseDeviationDb, std::fabs(point.responseDb - reference));
     for (const SweepPoint& point : measureBand(plan, harmonics, 12))
         f.response.emplace_back(point.hz, point.responseDb - reference);
-    for (std::size_t i = 0; i < timeline_.segments.size(); ++i) {
-        const Segment& s = timeline_.segments[i];
-        if (windowed(s.kind)) st.windows.push_back({i, s.start + start.delay + timeline_.guard, {}, 0, false});
-        // The tone and noise windows follow the sweep; each is whole before its segment's end.
-    }
+    return true;
 }
 
-void TakeAnalysis::analyseWindow(std::size_t p, Window& w) {
-    w.analysed = true;
-    std::vector<double> values(w.values.size());
-    for (std::size_t i = 0; i < values.size(); ++i) values[i] = w.values[i] / kFullScale;
+void TakeAnalysis::analyseWindow(std::size_t p, Window& w, std::size_t delay) {
+    // The window proper: the pair's delay into the stretch.
+    std::vector<double> values(timeline_.window);
+    for (std::size_t i = 0; i < values.size(); ++i) values[i] = w.values[delay + i] / kFullScale;
     std::vector<std::int32_t>().swap(w.values);
     const BinSpectrum s = binSpectrum(values, timeline_.rate);
     const Segment& seg = timeline_.segments[w.segment];
@@ -182,9 +179,12 @@ void TakeAnalysis::analyseWindow(std::size_t p, Window& w) {
 }
 
 AnalysisResults TakeAnalysis::finish() {
-    for (std::size_t p = 0; p < state_.size(); ++p)
-        for (Window& w : state_[p].windows)
-            if (!w.analysed && w.filled == timeline_.window) analyseWindow(p, w);
+    const bool whole = complete();
+    for (std::size_t p = 0; whole && p < state_.size(); ++p) {
+        if (!analyseSweep(p)) continue;
+        const auto delay = static_cast<std::size_t>(figures_[p].latencyFrames);
+        for (Window& w : state_[p].windows) analyseWindow(p, w, delay);
+    }
     AnalysisResults r;
     r.rate = timeline_.rate;
     r.pairs = figures_;
@@ -198,7 +198,7 @@ AnalysisResults TakeAnalysis::finish() {
         const double driven = state_[j].tonePower[j];
         if (!figures_[j].signal || !(driven > 0.0)) continue;
         for (std::size_t k = 0; k < n; ++k) {
-            if (k == j || !figures_[k].signal || !complete()) continue;
+            if (k == j || !figures_[k].signal || !whole) continue;
             // The floor: a bin of noise's mean and the margin, or a sine of one LSB of the input.
             const double lsb = std::ldexp(1.0, 1 - channels_[k].inputBits);
             const double floorPower =

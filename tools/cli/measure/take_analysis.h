@@ -1,8 +1,10 @@
-// The analysis of a take as it comes: the sweep's stretch is kept whole and,
-// once it has come, gives each pair's delay; every later window is cut by
-// position after its pair's delay and a guard and kept as recorded. Frames
-// between the windows are never kept. The windows' spectra wait for finish(),
-// so that the reader of the take keeps up with the driver.
+// The analysis of a take as it comes. frames() only copies: the sweep's stretch
+// is kept whole, and for every later segment the stretch in which its window can
+// lie, whatever the pair's delay up to the longest searched (the guard after the
+// segment's start, then a window and that delay). Frames outside those are never
+// kept. finish() does the work: each pair's delay from its sweep, then each window
+// cut at that delay and its spectrum. So the reader of the take never stops to
+// search (about 70 ms a pair) and keeps up with the driver.
 #pragma once
 
 #include <cstddef>
@@ -33,22 +35,22 @@ public:
 private:
     struct Window {
         std::size_t segment = 0;
-        std::uint64_t start = 0;  // position of the first frame
+        std::uint64_t start = 0;  // position of the stretch's first frame
         std::vector<std::int32_t> values;
         std::size_t filled = 0;
-        bool analysed = false;
     };
     struct PairState {
         std::vector<float> sweepRecording;
-        bool delayKnown = false;
         std::vector<Window> windows;
         // Crosstalk: the power on each pair's tone bin, and the noise per bin around it.
         std::vector<double> tonePower;
         std::vector<double> noisePerBin;
     };
 
-    void analyseSweep(std::size_t pair);
-    void analyseWindow(std::size_t pair, Window& w);
+    // The pair's delay, polarity and response; false when nothing came back.
+    bool analyseSweep(std::size_t pair);
+    void analyseWindow(std::size_t pair, Window& w, std::size_t delay);
+    std::size_t stretchFrames() const { return timeline_.window + static_cast<std::size_t>(timeline_.maxDelay); }
 
     const Timeline& timeline_;
     std::vector<PairChannels> channels_;
