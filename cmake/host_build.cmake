@@ -38,7 +38,8 @@ set(ASIOCHAN_CLI_PORTABLE_SOURCES
     ${ASIOCHAN_CLI_DIR}/wav/wav_writer.cpp
     ${ASIOCHAN_CLI_DIR}/streaming/routing.cpp ${ASIOCHAN_CLI_DIR}/streaming/run_outcome.cpp
     ${ASIOCHAN_CLI_DIR}/streaming/queue_timeline.cpp ${ASIOCHAN_CLI_DIR}/streaming/capture_sets.cpp
-    ${ASIOCHAN_CLI_DIR}/commands/sweep_options.cpp)
+    ${ASIOCHAN_CLI_DIR}/streaming/stream_take.cpp
+    ${ASIOCHAN_CLI_DIR}/commands/sweep_options.cpp ${ASIOCHAN_CLI_DIR}/commands/analyze_options.cpp)
 # The measurement room's maths (the FFT, the delay search, the sweep) is portable;
 # its console display is not.
 file(GLOB ASIOCHAN_CLI_MEASURE_SOURCES CONFIGURE_DEPENDS ${ASIOCHAN_CLI_DIR}/measure/*.cpp)

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "commands/commands.h"
+#include "commands/analyze_options.h"
 #include "commands/sweep_options.h"
 #include "console/exit_codes.h"
 
@@ -148,6 +149,10 @@ Command monitor() {
 
 Command sweep() { return {sweepHelp(), runSweep}; }
 
+#ifndef ASIOCHAN_CLI_WITHOUT_STREAM
+Command analyze() { return {analyzeHelp(), runAnalyze}; }
+#endif
+
 std::vector<const CommandHelp*> helps() {
     std::vector<const CommandHelp*> all;
     for (const Command& command : commandTable()) all.push_back(&command.help);
@@ -162,7 +167,13 @@ const Command* findCommand(const std::string& name) {
 }  // namespace
 
 const std::vector<Command>& commandTable() {
-    static const std::vector<Command> table{drivers(), info(), play(), capture(), tone(), latency(), monitor(), sweep()};
+    static const std::vector<Command> table = [] {
+        std::vector<Command> all{drivers(), info(), play(), capture(), tone(), latency(), monitor(), sweep()};
+#ifndef ASIOCHAN_CLI_WITHOUT_STREAM
+        all.push_back(analyze());
+#endif
+        return all;
+    }();
     return table;
 }
 
