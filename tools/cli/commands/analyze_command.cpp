@@ -115,6 +115,10 @@ int runAnalyze(const Arguments& args) {
     installInterruptHandler();
     StreamTakeOptions options;
     options.interrupted = [] { return interrupted(); };
+    options.beforeRetake = [&] {
+        Finish();
+        return session.prepare() && GetCurrentSampleRate() == rate && GetBufferSizePreferred() == period;
+    };
     StreamTake take(libraryStream(), pairs, options);
     TakeFacts facts;
     facts.driver = session.driverName();

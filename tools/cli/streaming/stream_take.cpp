@@ -99,6 +99,10 @@ TakeOutcome StreamTake::run(const Timeline& timeline, TakeSink& sink) {
         config.inputs[p] = static_cast<std::uint8_t>(pairs_[p].input);
     }
     TakeWatch watch(timeline.playedFrames());
+    if (runs_++ > 0 && !options_.beforeRetake()) {
+        watch.failed("the run could not be started again for the retake");
+        return watch.outcome();
+    }
     if (const std::int32_t code = stream_.open(config); code != ASIOCHAN_OK) {
         watch.failed(refused("the stream on these channels", code));
         return watch.outcome();

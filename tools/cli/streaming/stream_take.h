@@ -20,6 +20,9 @@ struct StreamTakeOptions {
     // No frame read for this long while the stream runs: the driver stalled.
     std::chrono::milliseconds stallAfter{2000};
     std::function<bool()> interrupted = [] { return false; };
+    // Called before every take but the first (the run made again, so that the
+    // retake starts as fresh as the first); false: it could not be, the take fails.
+    std::function<bool()> beforeRetake = [] { return true; };
 };
 
 class StreamTake final : public Take {
@@ -38,6 +41,7 @@ private:
     StreamCalls& stream_;
     std::vector<ChannelPair> pairs_;
     StreamTakeOptions options_;
+    int runs_ = 0;
 };
 
 }  // namespace cli

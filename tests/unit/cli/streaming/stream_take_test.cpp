@@ -26,6 +26,8 @@ public:
     std::int32_t open(const AsiochanStreamConfig& c) override {
         EXPECT_EQ(c.format, ASIOCHAN_STREAM_INT32);
         opened_ = fault_.openCode == ASIOCHAN_OK;
+        played_.clear();
+        readAt_ = 0;
         return fault_.openCode;
     }
     std::int32_t start() override { return ASIOCHAN_OK; }
@@ -123,16 +125,24 @@ TEST(StreamTake, WhatEachFaultComesTo) {
     }
 }
 
-TEST(StreamTake, CtrlCStopsIt) {
+// Ctrl+C ends a take; a retake restarts the run first, and fails when it cannot.
+TEST(StreamTake, CtrlCAndRetakes) {
     cli::Timeline t;
     ASSERT_EQ(cli::planTimeline(48000.0, 2, false, 2400, &t), nullptr);
     LoopbackStream stream(2, {});
     Recording sink;
+    int restarts = 0;
     cli::StreamTakeOptions options;
     options.interrupted = [&] { return sink.frames_.size() > 20000; };
+    options.beforeRetake = [&] { return ++restarts < 2; };
     cli::StreamTake take(stream, {{0, 0}, {1, 1}}, options);
-    EXPECT_EQ(take.run(t, sink).kind, cli::TakeOutcome::Kind::interrupted);
-    EXPECT_FALSE(stream.opened_);
+    using K = cli::TakeOutcome::Kind;
+    for (const K kind : {K::interrupted, K::interrupted, K::failed}) {
+        sink.frames_.clear();
+        EXPECT_EQ(take.run(t, sink).kind, kind);
+        EXPECT_FALSE(stream.opened_);
+    }
+    EXPECT_EQ(restarts, 2);
 }
 
 }  // namespace
