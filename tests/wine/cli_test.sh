@@ -101,8 +101,16 @@ case_ "capture --play on two channels: each input holds its file channel" 0 "mat
 case_ "the other order, queued by the host over two blocks without a gap" 0 \
     "matches the played file on 2 inputs \(288000 samples compared, delay [0-9]+ frames on each" \
     capture rl.wav --channels 2,0 --seconds 4 --play stereo3.wav --play-channels 2,0
-case_ "a file channel on the wrong output is caught" 1 "input 0 does NOT match file channel 0 played on output 2" \
+case_ "a file channel on the wrong output is caught when the loopback is checked" 1 \
+    "input 0 does NOT match file channel 0 played on output 2" \
+    capture x.wav --channels 0,2 --seconds 2 --play stereo.wav --play-channels 2,0 --check-loopback
+case_ "without --check-loopback a mismatch is reported, and the capture is what the exit code speaks of" 0 \
+    "input 0 does NOT match file channel 0 played on output 2" \
     capture x.wav --channels 0,2 --seconds 2 --play stereo.wav --play-channels 2,0
+case_ "--check-loopback needs --play" 2 "check-loopback needs --play" capture x.wav --channel 0 --check-loopback
+case_ "an input of another width than the driver's last is refused, not waited for" 1 \
+    "input 0 is Int16MSB, 2 bytes a sample, but the driver's inputs move at 4 bytes" \
+    capture x.wav --channel 0 --seconds 1 --driver "asiochan sim (types)"
 case_ "capture --play-map" 0 "the capture matches the played file" \
     capture r.wav --channel 0 --seconds 2 --play stereo.wav --play-map 1:0
 case_ "capture --play follows play's rules" 2 "has 2 channels but --play-channels lists 1 output" \
@@ -178,8 +186,9 @@ run "$cli" monitor --channels 0,1 --seconds 3 --play square.wav --play-channels 
 expect "monitor reads a full-scale square wave at 0.0 dBFS" 0 "in 0 peak +0\.0 rms +0\.0 \| in 1 peak +-inf rms +-inf dBFS"
 [ "$(grep -c "in 0 peak   0.0 rms   0.0" <<<"$out")" -ge 2 ] ||
     { echo "FAIL: monitor prints a line a second"; failures=$((failures + 1)); }
-# A short capture is the WAV file the whole-capture writer made before captures
-# streamed, byte for byte: its 44-byte header, then both inputs interleaved. Both
+# A short capture is the WAV file the whole-capture writer made, byte for byte: its
+# header of the extensible format (32 bits, stereo: 68 bytes), then both inputs
+# interleaved. Both
 # directions start in one period and the simulated driver loops each output back
 # one period (256 frames) later: 256 silent frames, then the square wave, each
 # 16-bit sample s as the 32-bit s << 16.
@@ -187,19 +196,21 @@ run "$cli" capture exact.wav --channels 0,1 --seconds 0.5 --play square.wav --pl
 expect "a short capture with a loopback" 0 "wrote exact.wav \(192000 bytes of samples, inputs 0, 1\)"
 pair=$(printf '\\x00\\x00\\xff\\x7f\\x00\\x00\\xff\\x7f%.0s' $(seq 24))$(printf '\\x00\\x00\\x00\\x80\\x00\\x00\\x00\\x80%.0s' $(seq 24))
 {
-    printf 'RIFF'; printf "$(le32 $((36 + 192000)))"; printf 'WAVEfmt '; printf "$(le32 16)"
-    printf '\x01\x00\x02\x00'; printf "$(le32 48000)"; printf "$(le32 384000)"; printf '\x08\x00\x20\x00'
+    printf 'RIFF'; printf "$(le32 $((60 + 192000)))"; printf 'WAVEfmt '; printf "$(le32 40)"
+    printf '\xfe\xff\x02\x00'; printf "$(le32 48000)"; printf "$(le32 384000)"; printf '\x08\x00\x20\x00'
+    printf '\x16\x00\x20\x00'; printf "$(le32 3)"  # extension size, valid bits, front left and right
+    printf '\x01\x00\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71'  # integer PCM
     printf 'data'; printf "$(le32 192000)"
     head -c $((256 * 8)) /dev/zero
     for _ in $(seq 500); do printf "$pair"; done | head -c $(((24000 - 256) * 8))
 } >expected.wav
-if cmp -s exact.wav expected.wav; then echo "ok:   the short capture is byte for byte the file it always was"; else
-    echo "FAIL: the short capture is byte for byte the file it always was ($(cmp exact.wav expected.wav 2>&1))"
+if cmp -s exact.wav expected.wav; then echo "ok:   the short capture is byte for byte the file it should be"; else
+    echo "FAIL: the short capture is byte for byte the file it should be ($(cmp exact.wav expected.wav 2>&1))"
     failures=$((failures + 1)); fi
 
 # Ctrl+C (SIGINT to the Windows process, which Wine hands to the console handler)
 # in the middle of a capture without --seconds: a valid file of what was recorded,
-# with room for an RF64 header (80 bytes before the samples).
+# with room for an RF64 header (104 bytes before the samples: the extensible format).
 "$fixture" run "$prefix" "$cli" capture open.wav --channels 0,1 >"$work/open.txt" 2>&1 &
 job=$!
 for _ in $(seq 200); do  # at most 20 s for the capture to write a second of samples
@@ -215,7 +226,7 @@ out=$(tr -d '\r' <"$work/open.txt")
 expect "Ctrl+C ends a capture without --seconds" 0 "^wrote open.wav \([0-9]+ bytes of samples, inputs 0, 1\)"
 bytes=$(grep -oE "^wrote open.wav \([0-9]+" <<<"$out" | grep -oE "[0-9]+$")
 samples=$(sox --i -s open.wav 2>/dev/null)
-if [ -n "$bytes" ] && [ "$(stat -c %s open.wav)" = $((80 + bytes)) ] && [ "$samples" = $((bytes / 8)) ] &&
+if [ -n "$bytes" ] && [ "$(stat -c %s open.wav)" = $((104 + bytes)) ] && [ "$samples" = $((bytes / 8)) ] &&
     [ "$bytes" -ge 384000 ]; then echo "ok:   the interrupted capture is a valid file of its $samples frames"; else
     echo "FAIL: the interrupted capture is a valid file ($(stat -c %s open.wav) bytes, $bytes of samples said, sox: $samples)"
     failures=$((failures + 1)); fi

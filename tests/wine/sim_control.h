@@ -91,3 +91,4 @@ inline constexpr char kSkippingDriverName[] = "asiochan sim (skips)";
 inline constexpr char kFastDriverName[] = "asiochan sim (fast)";
 inline constexpr char kDutDriverName[] = "asiochan sim (dut)";
 inline constexpr char kRateChangeDriverName[] = "asiochan sim (rate change)";
+inline constexpr char kTypesDriverName[] = "asiochan sim (types)";

@@ -60,8 +60,12 @@ Command capture() {
              "capture OUT.wav ...",
              "record input channels to a WAV file",
              "usage: asiochan capture OUT.wav [--driver NAME] (--channel N | --channels 0,1,2,3)\n"
-             "                        [--seconds S] [--play FILE.wav [--play-channels 0,1 | --play-map 0:4]]",
+             "                        [--seconds S] [--play FILE.wav [--play-channels 0,1 | --play-map 0:4]\n"
+             "                        [--check-loopback]]",
              "Records input channels into one WAV file in the driver's input format,\n"
+             "at its true level (a 24-bit sample in a 32-bit word fills the word's top\n"
+             "bits): 16-bit or float samples on one or two channels in the plain format,\n"
+             "anything else in the extensible format; float with a fact chunk.\n"
              "channel i of the file from the i-th input listed; all inputs start in the\n"
              "same period, so sample k of every channel is the same instant. It records for\n"
              "S seconds (any length), or without --seconds until Ctrl+C, which ends the\n"
@@ -70,8 +74,10 @@ Command capture() {
              "length. A capture that fits in 4 GiB by its --seconds is a plain WAV file;\n"
              "any other becomes an RF64 file if it passes 4 GiB (a WAV file otherwise).\n"
              "With --play, plays FILE.wav meanwhile, starting with the capture in the same\n"
-             "period, and checks that the i-th input holds the file channel played on the\n"
-             "i-th output listed (a loopback from each output to the input in its place).\n"
+             "period, and compares the i-th input with the file channel played on the\n"
+             "i-th output listed (a loopback from each output to the input in its place):\n"
+             "a mismatch is reported, and with --check-loopback it is a failure (exit\n"
+             "code 1); without it the exit code speaks of the capture alone.\n"
              "Progress shows the time recorded, the size written and the frames dropped.\n"
              "When the disk does not keep up, the inputs drop frames: the file has silence\n"
              "in their place, each drop is reported with its time, and the exit code is 1.\n"
@@ -89,7 +95,8 @@ Command capture() {
               {"--seconds", "S", "the length (default: until Ctrl+C)"},
               {"--play", "FILE.wav", "plays FILE.wav meanwhile"},
               {"--play-channels", "LIST", "the outputs it plays on, as play's --channels (default 0)"},
-              {"--play-map", "F:O,...", "file channel F on output O, as play's --map"}}},
+              {"--play-map", "F:O,...", "file channel F on output O, as play's --map"},
+              {"--check-loopback", nullptr, "a capture that does not match the played file fails"}}},
             runCapture};
 }
 

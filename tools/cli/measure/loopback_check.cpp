@@ -18,12 +18,13 @@ bool compareLoopback(const std::string& playedPath, const WavInfo& played, unsig
     std::vector<std::int32_t> file;
     if (!readChannelWords(playedPath, played, fileChannel, 1.0f, &file, error)) return false;
     // What the input should hold: the player's value as the output type carries it,
-    // in the input's type.
+    // in the input's type, as the capture file lays that type out.
     std::vector<std::uint8_t> expected(file.size() * static_cast<std::size_t>(width));
     for (std::size_t i = 0; i < file.size(); ++i) {
         encodeSample(file[i], outputType, scratch);
         encodeSample(decodeSample(scratch, outputType), inputType, &expected[i * static_cast<std::size_t>(width)]);
     }
+    toWavLayout(expected.data(), file.size(), inputType);
     const auto sample = [width](const std::vector<std::uint8_t>& bytes, std::size_t i) {
         return bytes.begin() + static_cast<std::ptrdiff_t>(i * static_cast<std::size_t>(width));
     };

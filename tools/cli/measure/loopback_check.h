@@ -1,7 +1,8 @@
 // Checks a capture of a looped-back output against the WAV file channel that was
 // played on it: the player turns each sample of the channel into a 32-bit value
 // laid out in the output's sample type, so with a loopback the input carries that
-// value in the input's type (bytes little-endian), delayed by the loop's latency.
+// value in the input's type, delayed by the loop's latency; `captured` holds the
+// input's samples as the capture file lays them out (sample_codec.h, toWavLayout).
 #pragma once
 
 #include <cstdint>

@@ -7,6 +7,7 @@
 
 #include "asiochan.h"
 #include "streaming/run_outcome.h"
+#include "wav/sample_codec.h"
 
 namespace cli {
 
@@ -60,11 +61,8 @@ void StreamingCapture::write(const CaptureSets::Handoff& handoff) {
     if (handoff.zeros > 0) file_.writeSilence(handoff.zeros);
     if (handoff.frames > 0 && handoff.set != CaptureSets::kNoSet) {
         std::uint8_t* const* buffers = sets_.buffers(handoff.set);
-        const auto width = static_cast<std::size_t>(shape_.width);
-        if (shape_.bigEndian)
-            for (std::size_t i = 0; i < shape_.inputs.size(); ++i)
-                for (std::size_t at = 0; at < handoff.frames * width; at += width)
-                    std::reverse(buffers[i] + at, buffers[i] + at + width);
+        for (std::size_t i = 0; i < shape_.inputs.size(); ++i)
+            toWavLayout(buffers[i], static_cast<std::size_t>(handoff.frames), shape_.type);
         file_.writeChannels(buffers, 0, static_cast<std::size_t>(handoff.frames));
     }
     written_.store(file_.dataBytes(), std::memory_order_release);

@@ -23,7 +23,6 @@ struct CaptureShape {
     std::vector<unsigned> inputs;
     std::int32_t type = 0;  // the inputs' sample type
     int width = 0;          // bytes of a sample
-    bool bigEndian = false;
     double rate = 0;
 };
 

@@ -1,5 +1,6 @@
 #include "wav/sample_codec.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -80,11 +81,26 @@ void decodeUnitSamples(const std::uint8_t* in, std::size_t count, std::int32_t t
 
 SampleFormat describeSampleType(std::int32_t type) {
     const SampleType* t = findSampleType(type);
-    if (t == nullptr) return {"unknown", 0, 0, 0, false};
-    // A type with a width is PCM or IEEE float in WAV, at its full container width.
-    const std::uint16_t tag = t->bytes == 0 ? 0 : t->isFloat ? 3 : 1;
-    const auto bits = static_cast<std::uint16_t>(tag == 0 ? 0 : 8 * t->bytes);
-    return {t->name, t->bytes, tag, bits, t->msbFirst};
+    if (t == nullptr) return {"unknown", 0, 0, 0};
+    if (t->bytes == 0) return {t->name, 0, 0, 0};
+    return {t->name, t->bytes, static_cast<std::uint16_t>(t->isFloat ? 3 : 1),
+            static_cast<std::uint16_t>(8 * t->bytes)};
+}
+
+void toWavLayout(std::uint8_t* samples, std::size_t count, std::int32_t type) {
+    const SampleType* t = findSampleType(type);
+    if (t == nullptr || t->bytes == 0) return;
+    const auto width = static_cast<std::size_t>(t->bytes);
+    if (t->msbFirst)
+        for (std::uint8_t* at = samples; at != samples + count * width; at += width) std::reverse(at, at + width);
+    const int shift = t->isFloat ? 0 : 8 * t->bytes - t->bits;
+    if (shift == 0) return;
+    for (std::uint8_t* at = samples; at != samples + count * width; at += width) {
+        std::uint32_t v = 0;
+        for (std::size_t i = 0; i < width; ++i) v |= std::uint32_t{at[i]} << (8 * i);
+        v <<= shift;
+        for (std::size_t i = 0; i < width; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    }
 }
 
 }  // namespace cli

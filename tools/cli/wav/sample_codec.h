@@ -35,14 +35,21 @@ std::int32_t decodeSample(const std::uint8_t* in, std::int32_t type);
 // (the 32-bit value over 2^31); a type without a width gives zeros.
 void decodeUnitSamples(const std::uint8_t* in, std::size_t count, std::int32_t type, double* out);
 
-// The name of an ASIO sample type and its WAV equivalent.
+// The name of an ASIO sample type and its WAV equivalent: the container of the
+// driver's width, little-endian, an integer's significant bits at its top (a
+// low-justified type is shifted up, so that its level in the file is its true one;
+// the bits below them are zeros).
 struct SampleFormat {
     const char* name;
-    int bytes;             // bytes per sample in the driver's buffers
+    int bytes;             // bytes per sample in the driver's buffers and in the file
     std::uint16_t wavTag;  // 1 = PCM, 3 = IEEE float, 0 = no WAV equivalent
     std::uint16_t wavBits;
-    bool bigEndian;
 };
 SampleFormat describeSampleType(std::int32_t type);
+
+// Turns `count` samples of `type` as a driver lays them out into their WAV layout
+// (describeSampleType), in place: MSB types turned around, low-justified integers
+// shifted to the top of their container. Types without a width are left alone.
+void toWavLayout(std::uint8_t* samples, std::size_t count, std::int32_t type);
 
 }  // namespace cli

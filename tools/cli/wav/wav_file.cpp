@@ -1,7 +1,6 @@
 #include "wav/wav_file.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +8,7 @@
 #include <new>
 
 #include "wav/player_word.h"
+#include "wav/wav_layout.h"
 
 namespace cli {
 
@@ -183,44 +183,20 @@ bool readChannelWords(const std::string& path, const WavInfo& info, unsigned cha
     return true;
 }
 
-namespace {
-// The 44-byte RIFF header of a file whose data chunk holds `dataBytes`.
-std::array<std::uint8_t, 44> wavHeader(std::uint16_t formatTag, std::uint32_t sampleRate, std::uint16_t bitsPerSample,
-                                       std::uint16_t channels, std::uint32_t dataBytes) {
-    std::array<std::uint8_t, 44> head{};
-    const auto blockAlign = static_cast<std::uint16_t>(bitsPerSample / 8 * channels);
-    std::uint8_t* at = head.data();
-    const auto tag = [&at](const char* text) {
-        std::memcpy(at, text, 4);
-        at += 4;
-    };
-    const auto le = [&at](std::uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i) *at++ = static_cast<std::uint8_t>(v >> (8 * i));
-    };
-    tag("RIFF");
-    le(36 + dataBytes, 4);
-    tag("WAVE");
-    tag("fmt ");
-    le(16, 4);
-    le(formatTag, 2);
-    le(channels, 2);
-    le(sampleRate, 4);
-    le(sampleRate * blockAlign, 4);
-    le(blockAlign, 2);
-    le(bitsPerSample, 2);
-    tag("data");
-    le(dataBytes, 4);
-    return head;
-}
-}  // namespace
-
 bool writeWav(const std::string& path, std::uint16_t formatTag, std::uint32_t sampleRate, std::uint16_t bitsPerSample,
               const std::vector<std::uint8_t>& bytes, std::string* error, std::uint16_t channels) {
-    const auto head =
-        wavHeader(formatTag, sampleRate, bitsPerSample, channels, static_cast<std::uint32_t>(bytes.size()));
+    const WavFormat format{formatTag, channels, sampleRate, bitsPerSample};
+    const std::size_t frameBytes = format.frameBytes();
+    if (frameBytes == 0 || !fitsIn32Bits(format, false, bytes.size(), 0xFFFFFFFFu)) {
+        *error = "cannot write " + path + ": " + (frameBytes == 0 ? "no sample width" : "more than 4 GiB");
+        return false;
+    }
+    const auto head = plainHeader(format, {bytes.size(), bytes.size() / frameBytes});
+    const std::uint8_t pad = 0;
     File f(std::fopen(path.c_str(), "wb"));
     if (!f || std::fwrite(head.data(), 1, head.size(), f.get()) != head.size() ||
-        std::fwrite(bytes.data(), 1, bytes.size(), f.get()) != bytes.size()) {
+        std::fwrite(bytes.data(), 1, bytes.size(), f.get()) != bytes.size() ||
+        ((bytes.size() & 1) != 0 && std::fwrite(&pad, 1, 1, f.get()) != 1) || std::fflush(f.get()) != 0) {
         *error = "cannot write " + path;
         return false;
     }

@@ -47,7 +47,8 @@ bool readChannelWords(const std::string& path, const WavInfo& info, unsigned cha
                       std::vector<std::int32_t>* words, std::string* error);
 
 // Writes little-endian samples of `bitsPerSample` bits, integer PCM (formatTag 1) or
-// IEEE float (formatTag 3): `bytes` holds whole frames of `channels` samples.
+// IEEE float (formatTag 3), laid out as wav_layout.h says: `bytes` holds whole
+// frames of `channels` samples.
 bool writeWav(const std::string& path, std::uint16_t formatTag, std::uint32_t sampleRate, std::uint16_t bitsPerSample,
               const std::vector<std::uint8_t>& bytes, std::string* error, std::uint16_t channels = 1);
 

@@ -48,8 +48,7 @@ void WavWriter::fail(const std::string& why) {
 
 bool WavWriter::append(const std::uint8_t* bytes, std::size_t count) {
     if (failed() || !file_.isOpen()) return false;
-    const std::uint64_t room = reserved_ ? UINT64_MAX : limit_ - 36 - dataBytes_;
-    if (count > room) {
+    if (!reserved_ && !fitsIn32Bits(format_, false, dataBytes_ + count, limit_)) {
         fail("a WAV file holds no more than 4 GiB");
         return false;
     }
@@ -89,15 +88,14 @@ bool WavWriter::writeSilence(std::uint64_t frames) {
 bool WavWriter::writeHeader() {
     std::string why;
     const WavSizes sizes{dataBytes_, frames()};
-    bool written = file_.seek(0, false) == 0;
-    if (reserved_) {
-        const auto head = reservedHeader(format_, sizes, limit_);
-        written = written && file_.write(head.data(), head.size(), &why);
-    } else {
-        const auto head = plainHeader(format_, static_cast<std::uint32_t>(dataBytes_));
-        written = written && file_.write(head.data(), head.size(), &why);
-    }
-    const auto end = static_cast<std::int64_t>(headerBytes() + dataBytes_);
+    const std::vector<std::uint8_t> head =
+        reserved_ ? reservedHeader(format_, sizes, limit_) : plainHeader(format_, sizes);
+    const auto end = static_cast<std::int64_t>(head.size() + dataBytes_);
+    bool written = file_.seek(0, false) == 0 && file_.write(head.data(), head.size(), &why);
+    // The pad byte after an odd number of bytes of samples; the next samples, if
+    // any, overwrite it.
+    const std::uint8_t pad = 0;
+    written = written && file_.seek(end, false) == end && ((dataBytes_ & 1) == 0 || file_.write(&pad, 1, &why));
     written = written && file_.seek(end, false) == end;
     if (!written) fail(why.empty() ? "cannot position in the file" : why);
     refreshedAt_ = dataBytes_;
@@ -108,7 +106,7 @@ bool WavWriter::cutTo(std::uint64_t frames) {
     if (failed() || !file_.isOpen()) return false;
     if (frames >= this->frames()) return true;
     dataBytes_ = frames * frameBytes_;
-    if (!file_.truncate(headerBytes() + dataBytes_)) fail("cannot shorten the file");
+    if (!file_.truncate(dataOffset() + dataBytes_)) fail("cannot shorten the file");
     return writeHeader() && !failed();
 }
 
@@ -119,10 +117,10 @@ bool WavWriter::close() {
         // disk stay, the rest is cut off.
         const std::int64_t end = file_.seek(0, true);
         if (end >= 0) {
-            const auto head = static_cast<std::int64_t>(headerBytes());
+            const auto head = static_cast<std::int64_t>(dataOffset());
             const std::uint64_t held = end > head ? static_cast<std::uint64_t>(end - head) : 0;
             dataBytes_ = held / frameBytes_ * frameBytes_;
-            file_.truncate(headerBytes() + dataBytes_);
+            file_.truncate(dataOffset() + dataBytes_);
         }
     }
     writeHeader();

@@ -35,20 +35,20 @@ public:
     // Drops the samples after the first `frames` frames and writes the header for
     // the rest (nothing when the file holds no more). False once a write failed.
     bool cutTo(std::uint64_t frames);
-    // Writes the header for what the file holds and closes it. After a failed write
-    // the file is cut to its whole frames first. False when anything failed.
+    // Writes the header for what the file holds (and the pad byte after an odd
+    // number of bytes of samples) and closes it. After a failed write the file is
+    // cut to its whole frames first. False when anything failed.
     bool close();
 
     bool failed() const { return !error_.empty(); }
     const std::string& error() const { return error_; }
     std::uint64_t frames() const { return frameBytes_ ? dataBytes_ / frameBytes_ : 0; }
     std::uint64_t dataBytes() const { return dataBytes_; }
-    bool rf64() const { return reserved_ && isRf64({dataBytes_, frames()}, limit_); }
+    bool rf64() const { return reserved_ && !fitsIn32Bits(format_, true, dataBytes_, limit_); }
     // Where the samples start in the file.
-    std::size_t dataOffset() const { return headerBytes(); }
+    std::size_t dataOffset() const { return headerBytes(format_, reserved_); }
 
 private:
-    std::size_t headerBytes() const { return reserved_ ? kReservedHeaderBytes : kPlainHeaderBytes; }
     bool append(const std::uint8_t* bytes, std::size_t count);
     bool writeHeader();
     void fail(const std::string& why);

@@ -56,6 +56,11 @@ const SimClassInfo kClasses[] = {
      "{5A1C0015-7E57-4A51-8C0D-A510C4A20015}",
      "asiochan_sim_rate_change",
      "asiochan sim (rate change)"},
+    {SimClass::Types,
+     {0x5a1c0010, 0x7e57, 0x4a51, {0x8c, 0x0d, 0xa5, 0x10, 0xc4, 0xa2, 0x00, 0x10}},
+     "{5A1C0010-7E57-4A51-8C0D-A510C4A20010}",
+     "asiochan_sim_types",
+     "asiochan sim (types)"},
     {SimClass::Bench,
      {0x5a1c0020, 0x7e57, 0x4a51, {0x8c, 0x0d, 0xa5, 0x10, 0xc4, 0xa2, 0x00, 0x20}},
      "{5A1C0020-7E57-4A51-8C0D-A510C4A20020}",
@@ -97,6 +102,20 @@ SimConfig configFor(SimClass kind) {
         config.outputs = 64;
         config.bufferPreferred = 1024;
     }
+    if (kind == SimClass::Types) {
+        // ASIOCHAN_SIM_TYPE=<code of a type with a width> puts every input in that
+        // type: the library moves one width for all inputs, so a type of another
+        // width than the last input's is captured that way.
+        char text[16];
+        const DWORD n = GetEnvironmentVariableA("ASIOCHAN_SIM_TYPE", text, sizeof text);
+        char* end = nullptr;
+        const long one = n > 0 && n < sizeof text ? std::strtol(text, &end, 10) : -1;
+        const bool all = end != nullptr && end != text && *end == '\0' && sampleWidthOf(one) != 0;
+        config.inputTypes.clear();
+        for (const SampleType& t : kSampleTypes)
+            if (t.bytes != 0) config.inputTypes.push_back(all ? static_cast<ASIOSampleType>(one) : t.code);
+        config.inputs = static_cast<AsioLong>(config.inputTypes.size());
+    }
     if (kind == SimClass::Bench) config.inputs = config.outputs = benchChannels();
     if (kind == SimClass::SteppedFloat) {
         config.inputType = ASIOSTFloat32LSB;
@@ -108,11 +127,13 @@ SimConfig configFor(SimClass kind) {
 ClockOptions clockFor(SimClass kind) {
     ClockOptions clock;
     if (kind == SimClass::Default || kind == SimClass::Resets || kind == SimClass::Stalls || kind == SimClass::Skips ||
-        kind == SimClass::Fast || kind == SimClass::Dut || kind == SimClass::RateChange || kind == SimClass::Bench) {
+        kind == SimClass::Fast || kind == SimClass::Dut || kind == SimClass::RateChange || kind == SimClass::Types ||
+        kind == SimClass::Bench) {
         clock.freeRunning = true;
         const bool pattern = kind == SimClass::Resets || kind == SimClass::Fast || kind == SimClass::RateChange;
         clock.inputFill = pattern                   ? InputFill::pattern
                           : kind == SimClass::Dut   ? InputFill::device
+                          : kind == SimClass::Types ? InputFill::sine
                           : kind == SimClass::Bench ? InputFill::bench
                                                     : InputFill::loopback;
         clock.recordOutputs = false;

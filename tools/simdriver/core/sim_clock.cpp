@@ -204,6 +204,10 @@ void SimClock::fillInputs(int index) {
             const std::uint64_t at = inputOffsets_[b];
             fillInputPattern(buffer.channel, at, half, buffer.bytesPerHalf);
             inputOffsets_[b] = at + buffer.bytesPerHalf;
+        } else if (active_.inputFill == InputFill::sine) {
+            const auto width = static_cast<std::size_t>(std::max<std::int32_t>(sampleWidthOf(buffer.type), 1));
+            fillTypedSine(buffer.type, inputOffsets_[b] / width, buffer.bytesPerHalf / width, active_.deviceRate, half);
+            inputOffsets_[b] += buffer.bytesPerHalf;
         } else if (active_.inputFill == InputFill::loopback || active_.inputFill == InputFill::device) {
             std::memset(half, 0, buffer.bytesPerHalf);
             if (completed_.load(std::memory_order_relaxed) == 0) continue;

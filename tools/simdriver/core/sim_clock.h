@@ -19,6 +19,7 @@
 #include "simdriver/core/bench_model.h"
 #include "simdriver/core/dut_model.h"
 #include "simdriver/core/input_pattern.h"
+#include "simdriver/core/typed_sine.h"
 
 namespace asiochan::sim {
 
@@ -27,6 +28,7 @@ enum class InputFill {
     loopback,  // each input gets the output of the same number from the period before
     none,      // inputs are left as the host left them
     device,    // like loopback, through a DutModel per input (32-bit integer samples)
+    sine,      // fillTypedSine in each input's own sample type, at deviceRate
     bench,     // like loopback, through the BenchModel: gains, crosstalk from the output
                // below, a cubic term and noise (32-bit integer samples)
 };
@@ -37,6 +39,7 @@ struct ClockBuffer {
     AsioLong channel;
     std::size_t bytesPerHalf;
     std::uint8_t* halves[2];
+    ASIOSampleType type = ASIOSTInt32LSB;  // the channel's sample type
 };
 
 struct ClockOptions {

@@ -103,7 +103,8 @@ ASIOError SimDriver::start() {
             halves.push_back(ClockBuffer{b.isInput,
                                          b.channel,
                                          static_cast<std::size_t>(b.bytesPerHalf),
-                                         {b.halves[0].data(), b.halves[1].data()}});
+                                         {b.halves[0].data(), b.halves[1].data()},
+                                         config_.typeOf(b.isInput, b.channel)});
         clock_.options().deviceRate = currentRate_;
         if (!clock_.start(std::move(halves), callbacks_, bufferFrames_, &samplePosition_)) return ASE_HWMalfunction;
     }

@@ -6,9 +6,12 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <utility>
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "fileplay/wav_header.h"
 #include "wav/wav_file.h"
 #include "wav/wav_writer.h"
 
@@ -154,6 +157,98 @@ TEST(CliWavWriter, HeaderFollowsTheSamplesWithinASecond) {
     std::remove(path.c_str());
 }
 
+// The chunk `name` of a RIFF file, walked from offset 12 with the pad byte after an
+// odd size: where its body starts and its size; {0, 0} when it is not there.
+std::pair<std::size_t, std::uint32_t> chunk(const std::vector<std::uint8_t>& file, const char* name) {
+    for (std::size_t at = 12; at + 8 <= file.size();) {
+        const auto size = static_cast<std::uint32_t>(le(file, at + 4, 4));
+        if (tag(file, at) == name) return {at + 8, size};
+        at += 8 + std::size_t{size} + (size & 1);
+    }
+    return {0, 0};
+}
+
+// The files as the format's documents have them: 16-bit mono and stereo the plain
+// 44-byte header they always had, byte for byte; float on one or two channels the
+// 18-byte float format; more bits or more channels the extensible format with its
+// channel mask; float
+// a fact chunk with the frame count; an odd number of bytes of samples a pad byte;
+// and the library's reader and the command line's find the samples in each.
+TEST(CliWavWriter, FilesAreLaidOutAsTheFormatSays) {
+    const struct {
+        std::uint16_t tag, bits, channels;
+        std::size_t frames;
+        bool mayGrow;
+        std::uint32_t mask;  // extensible files
+    } cases[] = {{1, 16, 1, 1001, false, 0}, {1, 16, 2, 1001, true, 0}, {1, 16, 3, 1001, false, 0},
+                 {1, 24, 1, 1001, false, 4}, {1, 24, 1, 5, true, 4},    {1, 32, 2, 100, true, 3},
+                 {3, 32, 2, 100, false, 3},  {3, 64, 1, 7, true, 4},    {3, 32, 5, 10, false, 0}};
+    const std::string path = ::testing::TempDir() + "asiochan_writer_layout.wav";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.channels) + " channels of " + std::to_string(c.bits) + " bits, tag " +
+                     std::to_string(c.tag) + (c.mayGrow ? ", may grow" : ""));
+        const std::size_t width = c.bits / 8u;
+        const Channels channels(c.channels, width, c.frames);
+        cli::WavWriter writer;
+        ASSERT_TRUE(writer.open(path, {c.tag, c.channels, 44100, c.bits}, c.mayGrow)) << writer.error();
+        ASSERT_TRUE(writer.writeChannels(channels.pointers.data(), 0, c.frames));
+        ASSERT_TRUE(writer.close()) << writer.error();
+        const std::vector<std::uint8_t> file = fileBytes(path);
+        const std::size_t dataBytes = c.frames * width * c.channels;
+        const bool extensible = c.channels > 2 || (c.tag == 1 && c.bits > 16);
+        EXPECT_EQ(le(file, 4, 4), file.size() - 8);  // the RIFF size, pad byte included
+        EXPECT_EQ(tag(file, 12), c.mayGrow ? "JUNK" : "fmt ");
+        const auto [fmt, fmtBytes] = chunk(file, "fmt ");
+        EXPECT_EQ(fmtBytes, extensible ? 40u : c.tag == 1 ? 16u : 18u);
+        EXPECT_EQ(le(file, fmt, 2), extensible ? 0xFFFEu : c.tag);
+        EXPECT_EQ(le(file, fmt + 12, 2), width * c.channels);
+        if (fmtBytes > 16) {
+            EXPECT_EQ(le(file, fmt + 16, 2), extensible ? 22u : 0u);  // the extension's size
+        }
+        if (extensible) {
+            EXPECT_EQ(le(file, fmt + 18, 2), c.bits);  // valid bits
+            EXPECT_EQ(le(file, fmt + 20, 4), c.mask);
+            const std::vector<std::uint8_t> guid = {
+                std::uint8_t(c.tag), 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+            EXPECT_TRUE(std::equal(guid.begin(), guid.end(), file.begin() + static_cast<std::ptrdiff_t>(fmt + 24)));
+        }
+        const auto [fact, factBytes] = chunk(file, "fact");
+        EXPECT_EQ(factBytes, c.tag == 3 ? 4u : 0u);
+        EXPECT_EQ(c.tag == 3 ? le(file, fact, 4) : 0, c.tag == 3 ? c.frames : 0);
+        const auto [data, size] = chunk(file, "data");
+        EXPECT_EQ(size, dataBytes);
+        ASSERT_EQ(file.size(), data + dataBytes + (dataBytes & 1));
+        EXPECT_EQ(dataBytes & 1 ? file.back() : 0, 0);  // the pad byte
+        EXPECT_TRUE(std::vector<std::uint8_t>(file.begin() + static_cast<std::ptrdiff_t>(data),
+                                              file.begin() + static_cast<std::ptrdiff_t>(data + dataBytes)) ==
+                    channels.interleaved(width, 0, 0));
+        if (c.bits == 16 && c.channels <= 2 && !c.mayGrow) {
+            // The header of 16-bit files before the extensible format: nothing moved.
+            const std::uint8_t ba = static_cast<std::uint8_t>(2 * c.channels);
+            const std::uint32_t riff = static_cast<std::uint32_t>(36 + dataBytes);
+            // clang-format off
+            const std::vector<std::uint8_t> classic = {
+                'R', 'I', 'F', 'F', std::uint8_t(riff), std::uint8_t(riff >> 8), 0, 0, 'W', 'A', 'V', 'E',
+                'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, std::uint8_t(c.channels), 0, 0x44, 0xAC, 0, 0,
+                std::uint8_t(44100 * ba), std::uint8_t(44100 * ba >> 8), std::uint8_t(44100 * ba >> 16), 0,
+                ba, 0, 16, 0, 'd', 'a', 't', 'a', std::uint8_t(dataBytes), std::uint8_t(dataBytes >> 8), 0, 0};
+            // clang-format on
+            EXPECT_TRUE(std::vector<std::uint8_t>(file.begin(), file.begin() + 44) == classic);
+        }
+        cli::WavInfo info;
+        std::string error;
+        ASSERT_TRUE(cli::readWavInfo(path, &info, &error)) << error;
+        EXPECT_EQ(info.sampleFormat, c.tag);
+        EXPECT_EQ(info.dataOffset, data);
+        EXPECT_EQ(info.frames(), c.frames);
+        asiochan::WavHeader header;
+        ASSERT_TRUE(asiochan::readWavHeader(path.c_str(), header));
+        EXPECT_EQ(static_cast<std::size_t>(header.dataOffset), data);
+        EXPECT_EQ(header.dataBytes, dataBytes);
+    }
+    std::remove(path.c_str());
+}
+
 // The file size limit of this process for one scope; a write past it fails with
 // EFBIG instead of raising SIGXFSZ.
 class FileSizeLimit {
@@ -187,10 +282,11 @@ TEST(CliWavWriter, WriteErrorLeavesAValidFileOfWhatWasWritten) {
         std::uint64_t frames;  // whole frames of 8 bytes the file keeps
     } cases[] = {
         {"a full device", "/dev/full", true, 0, "No space left on device", 0},
+        // 32-bit stereo: the extensible format's headers of 68 and 104 bytes.
         {"a plain file that may grow no further", ::testing::TempDir() + "asiochan_writer_full.wav", false,
-         44 + 8000 + 5, "File too large", 1000},
+         68 + 8000 + 5, "File too large", 1000},
         {"a reserved file that may grow no further", ::testing::TempDir() + "asiochan_writer_full.wav", true,
-         80 + 8 * 777 + 7, "File too large", 777},
+         104 + 8 * 777 + 7, "File too large", 777},
     };
     const Channels channels(2, 4, 100000);
     for (const auto& c : cases) {
