@@ -7,47 +7,16 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/callbacks.h"
-#include "asiochan.h"
-#include "engine/engine_state.h"
-#include "support/test_library.h"
+#include "bench_engine.h"
 
 namespace asiochan {
 namespace {
 
-constexpr int kChannels = 64;
-constexpr int kSampleBytes = 4;
+using bench::DriverHalves;
+using bench::kChannels;
+using bench::kSampleBytes;
+using bench::prepareEngine;
 constexpr int kPeriodsPerBlock = 16;  // playback blocks and capture buffers span this many periods
-
-struct DriverHalves {
-    std::vector<std::vector<std::uint8_t>> halves[2];
-    explicit DriverHalves(std::size_t bytes) {
-        for (auto& side : halves) side.assign(2 * kChannels, std::vector<std::uint8_t>(bytes, 0x5a));
-    }
-};
-
-// Sets the engine up as Prepare would for 64 + 64 channels of `frames` frames.
-void prepareEngine(DriverHalves& driver, std::int32_t frames) {
-    testing::freshLibrary();
-    engine().bufferSizePreferred = frames;
-    engine().sampleSize[0] = kSampleBytes;
-    engine().sampleSize[1] = kSampleBytes;
-    engine().outputBufferCount = kChannels;
-    engine().inputBufferCount = kChannels;
-    for (int k = 0; k < 2 * kChannels; ++k) {
-        const bool input = k >= kChannels;
-        engine().bufferInfoTable[k] = ASIOBufferInfo{
-            input ? ASIOTrue : ASIOFalse, k % kChannels, {driver.halves[0][k].data(), driver.halves[1][k].data()}};
-    }
-    for (int i = 0; i < kChannels; ++i) {
-        engine().canSendNext[i] = 1;
-        engine().playbackChannels[i].idle = 1;
-        engine().captureChannels[i].done = 1;
-    }
-    engine().runPrepared = 1;
-    // The callbacks serve the engine of the last Prepare; this set-up stands in for one.
-    routeCallbacksTo(&testing::library().engine);
-}
 
 void BM_Period(benchmark::State& state) {
     const auto frames = static_cast<std::int32_t>(state.range(0));

@@ -9,6 +9,9 @@ add_library(asiochan_core STATIC ${ASIOCHAN_PORTABLE_SOURCES} ${ASIOCHAN_HOST_PL
 asiochan_includes(asiochan_core)
 asiochan_warnings(asiochan_core)
 target_link_libraries(asiochan_core PUBLIC Threads::Threads)
+# The seams between an application call's publishing steps (src/engine/seam.h):
+# the host build's tests run periods there; the product has none.
+target_compile_definitions(asiochan_core PUBLIC ASIOCHAN_HOST_SEAMS)
 
 add_library(asiochan_simcore STATIC ${ASIOCHAN_SIMCORE_SOURCES})
 asiochan_includes(asiochan_simcore)

@@ -64,10 +64,19 @@
  *     stops and volumes and the getters do not wait: each is one step, taken before or after, and each
  *     getter answers one value.
  *   - The driver calls the library back on its own real-time thread; all audio moves
- *     there and that thread never waits for an application thread. Stops, Prepare and
- *     Finish wait briefly on the calling thread for a period in progress to end, so
- *     nothing such a period uses is freed under it. No call waits for audio to play or
- *     be captured: the application learns progress by polling.
+ *     there and that thread never waits for an application thread. A period does all
+ *     it does to the application's memory, the library's and the driver's buffers
+ *     first, and only then tells the driver its output is ready (the driver may hold
+ *     it there). Stops wait briefly on the calling thread for a period in progress to
+ *     get past that point, so nothing it uses is handed back or freed under it; Prepare
+ *     and Finish wait (up to 2 s) for it to leave the library before they dispose of
+ *     the driver's buffers or make new ones. A stop whose wait gives up hands nothing
+ *     back that the period may still write: its inputs read armed until it is done.
+ *     The channel calls do not wait for audio to play or be captured: the application
+ *     learns progress by polling. ReadStream and WriteStream wait for frames or room
+ *     when asked to (see Streams), holding nothing while they wait: the library's
+ *     thread wakes them (it looks every 2 ms while one waits), and StopStream,
+ *     CloseStream, Finish and Prepare make them return at once.
  *   - The driver's thread does no slow work: no file I/O, no heap allocation or
  *     release, no lock, no wait. The capture dump files and the release of finished
  *     playback blocks and capture copies are left to a thread of the library's own.
@@ -214,7 +223,8 @@ int32_t ASIOCHAN_CALL getAsioDriverName(int32_t index, char* name);
  * a prepared run (as Finish), releases the loaded driver and creates the new one. When
  * the creation fails the previous driver, if any, is created again. Either comes up
  * uninitialized: call Initialize; until then the getters answer what the previous
- * driver reported.
+ * driver reported. A previous driver whose period is stuck (see releaseAsioDriver) is
+ * leaked, not released.
  * Returns:      1 when the named driver is loaded; 0 otherwise.
  * Thread:       lifecycle.
  * Out of order: a null or unlisted name answers 0 and changes nothing; the driver
@@ -223,7 +233,10 @@ uint8_t ASIOCHAN_CALL loadAsioDriver(const char* name);
 
 /* Unloads the current driver, finishing a prepared run first (as Finish), so the
  * driver's thread never calls a released object. Afterwards every driver call answers
- * ASIOCHAN_NOT_PRESENT; the getters keep what the driver reported.
+ * ASIOCHAN_NOT_PRESENT; the getters keep what the driver reported. A driver whose
+ * period stayed inside it past Finish's wait (ASIOCHAN_DRIVER_STUCK) and has still not
+ * left is not released but leaked: its thread may still return into the library. A
+ * stream is closed.
  * Returns:      nothing.
  * Thread:       lifecycle.
  * Out of order: with no driver loaded it does nothing. */
@@ -259,7 +272,9 @@ int32_t ASIOCHAN_CALL ASIOGetChannelInfo(AsiochanChannelInfo* info);
  * taken to have 64 (or 0). A driver that refuses to initialize is dropped: every driver
  * call then answers ASIOCHAN_NOT_PRESENT until the next loadAsioDriver.
  * Returns:      ASIOCHAN_OK, or the first failing code (the values read before it are
- *               kept); ASIOCHAN_NOT_PRESENT with no driver or when the driver refuses.
+ *               kept); ASIOCHAN_NOT_PRESENT with no driver or when the driver refuses;
+ *               ASIOCHAN_DRIVER_STUCK, asking nothing, after a Finish or Prepare
+ *               answered it, until a Finish succeeds or another driver is loaded.
  * Thread:       lifecycle.
  * Out of order: while a run is prepared it answers ASIOCHAN_INVALID_MODE and changes
  *               nothing, since the run's buffers were made with the counts and period
@@ -309,7 +324,11 @@ int32_t ASIOCHAN_CALL GetOutputLatency(void); /* frames */
  *     every period do nothing; so does a callback with a buffer index other than 0 or
  *     1, or one made while no run is prepared; a half-buffer left null is skipped.
  * Returns:      the driver's answer to the start (ASIOCHAN_OK on success);
- *               ASIOCHAN_NOT_PRESENT with no driver loaded.
+ *               ASIOCHAN_NOT_PRESENT with no driver loaded; ASIOCHAN_DRIVER_STUCK when a
+ *               period of the run before is still inside the driver after 2 s (then no
+ *               buffer is disposed of or made and the driver is not started), and
+ *               while a Finish or Prepare answered it, until a Finish succeeds or
+ *               another driver is loaded. An open stream is closed.
  * Thread:       lifecycle.
  * Out of order: a run still prepared is finished first (as Finish: its queued buffers
  *               and captures are dropped). Before Initialize the driver is asked for
@@ -324,7 +343,12 @@ int32_t ASIOCHAN_CALL Prepare(void);
  * players: stop them first (see MultipleChanelPlayStart).
  * Returns:      the driver's answer to the stop, or to the disposal when the stop
  *               succeeded (the buffers are kept when it failed); ASIOCHAN_NOT_PRESENT
- *               with no driver loaded.
+ *               with no driver loaded; ASIOCHAN_DRIVER_STUCK when a period is still
+ *               inside the driver (held in its output-ready call) 2 s after the stop:
+ *               the buffers are then kept, Initialize and Prepare answer the same code,
+ *               and a later Finish, once the period has left, disposes of them and
+ *               recovers the driver (answering as usual). An open stream ends and stays
+ *               readable until CloseStream.
  * Thread:       lifecycle.
  * Out of order: without a prepared run, or twice, it still asks the driver to stop
  *               (and dispose) and answers what the driver says. */
@@ -415,7 +439,9 @@ uint32_t ASIOCHAN_CALL GetSkippedPeriods(void);
  * memory for the copy the capture goes on and the internal file comes out empty); the
  * channel reads done only once both files are closed. `buffer` must stay valid until
  * IsPortCaptureRunning answers 0, or StopCapture, Prepare or Finish returns; nothing
- * reads or writes it after that. A channel that completed and whose files are still
+ * reads or writes it after that. (Should a stop's wait for a period in progress give
+ * up, the channel reads armed until that period is done: wait for
+ * IsPortCaptureRunning 0 then.) A channel that completed and whose files are still
  * being written counts as done here: the files are written first, then it is armed.
  * Returns:      ASIOCHAN_OK; ASIOCHAN_INVALID_PARAMETER for a null buffer, a negative
  *               length (SetPlayBuffer answers ASIOCHAN_NO_MEMORY for one) or a channel
@@ -758,7 +784,8 @@ typedef struct AsiochanStreamBlock {
     uint32_t eventCount; /* events filled in `events` */
     uint64_t position;   /* stream position of the first frame moved */
     uint64_t lost;       /* frames lost just before it (see above) */
-    uint32_t eventsLost; /* events that did not fit here or were dropped since the last block */
+    uint32_t eventsLost; /* events dropped since the last block (the queue of 64 was full);
+                          * events beyond 8 wait for the next block (eventsPending) */
     uint32_t reserved;   /* 0 */
     AsiochanStreamEvent events[ASIOCHAN_STREAM_BLOCK_EVENTS];
 } AsiochanStreamBlock;

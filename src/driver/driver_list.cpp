@@ -182,6 +182,11 @@ void DriverList::releaseCurrent() {
     currentIndex_ = -1;
 }
 
+void DriverList::abandonCurrent() {
+    if (DriverEntry* e = entryAt(currentIndex_)) e->driverObject = nullptr;
+    currentIndex_ = -1;
+}
+
 std::int32_t DriverList::findByName(const char* name) const {
     if (name == nullptr) return -1;
     char candidate[kDriverNameLimit];

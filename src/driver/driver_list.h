@@ -48,6 +48,9 @@ public:
     bool copyCurrentName(char* buffer) const;
     // Releases the current entry's object; no entry is current afterwards.
     void releaseCurrent();
+    // Lets the current entry's object go without releasing it (a leak, for an
+    // object whose thread may still be running); no entry is current afterwards.
+    void abandonCurrent();
     // The index of the entry whose (shortened) name is `name`, or -1.
     std::int32_t findByName(const char* name) const;
     // Creates the object of entry `index` and makes the entry current; null (and

@@ -2,6 +2,7 @@
 // period until it is full.
 #include <cstring>
 
+#include "engine/seam.h"
 #include "engine/channel_blocks.h"
 #include "engine/channel_reset.h"
 
@@ -35,11 +36,28 @@ void Engine::arm(std::uint32_t channel, std::uint8_t* buffer, std::int32_t byteL
     c.copyStart.store(copy, std::memory_order_relaxed);
     c.copyPos.store(copy, std::memory_order_relaxed);
     c.done.store(0, std::memory_order_seq_cst);
+    ASIOCHAN_SEAM("arm: before the key field");
     c.writePos.store(buffer, std::memory_order_seq_cst);
+}
+
+void Engine::releaseHeldInputs() {
+    // The bits before the mark: a stop stores its mark first, then its bits, and
+    // a stop adding bits meanwhile makes the exchange fail (they wait for a later look).
+    ChannelMask held = state_.heldInputs.load(std::memory_order_acquire);
+    if (held == 0 || !periods_.doneSince(state_.heldMark.load(std::memory_order_acquire))) return;
+    if (!state_.heldInputs.compare_exchange_strong(held, 0, std::memory_order_acq_rel)) return;
+    for (std::uint32_t i = 0; i < kMaxChannels; ++i)
+        if (hasChannel(held, i)) state_.captureChannels[i].done.store(1, std::memory_order_seq_cst);
 }
 
 void Engine::resetCaptureRecords(ChannelMask channels) {
     const bool quiet = withdrawChannels(state_.captureWithdrawn, channels);
+    // A period the wait gave up on may still write these buffers: they stay the
+    // library's (armed) until it is done with memory.
+    if (!quiet) {
+        state_.heldMark.store(periods_.enteredMark(), std::memory_order_release);
+        state_.heldInputs.fetch_or(channels, std::memory_order_acq_rel);
+    }
     // Completed captures whose dumps are still pending keep their files: they are
     // written here, before the records are reset. Streams among the channels end.
     dumps_.settle(channels);
@@ -52,7 +70,7 @@ void Engine::resetCaptureRecords(ChannelMask channels) {
         c.copyPos.store(nullptr, std::memory_order_relaxed);
         if (quiet) releaseBlock(copy);
         c.framesLeft.store(0, std::memory_order_relaxed);
-        c.done.store(1, std::memory_order_seq_cst);  // hands the channel back last
+        if (quiet) c.done.store(1, std::memory_order_seq_cst);  // hands the channel back last
     }
     returnChannels(state_.captureWithdrawn, channels);
 }
@@ -64,8 +82,10 @@ std::int32_t Engine::setCaptureBuffer(void* buffer, std::int32_t byteLength, std
     // A channel that completed and waits for its dump is as good as done: its
     // files are written now, and it is armed again.
     if (dumps_.pending(channel)) dumps_.settle(ChannelMask{1} << channel);
+    releaseHeldInputs();
     if (c.done.load(std::memory_order_acquire) == 0) return ASE_NotPresent;
     if (hasChannel(state_.streamingInputs.load(std::memory_order_acquire), channel)) return ASE_NotPresent;
+    if (hasChannel(state_.streamInputs.load(std::memory_order_acquire), channel)) return ASE_NotPresent;
     // Frames are counted in input samples; before a run has told the sample width
     // there is no way to count them. The claim keeps the width as read here.
     const std::int32_t width = state_.sampleSize[0].load(std::memory_order_relaxed);
@@ -103,6 +123,8 @@ std::int32_t Engine::captureBuff(const CaptureRequest* requests, std::int32_t co
     }
     if (good > 0) {
         const ChannelClaim claim(captureClaims_, channels);
+        // The stream's inputs are not the channel API's to take over.
+        if ((channels & state_.streamInputs.load(std::memory_order_acquire)) != 0) return ASE_NotPresent;
         const std::int32_t width = state_.sampleSize[0].load(std::memory_order_relaxed);
         if (width <= 0) return ASE_InvalidMode;
         // Streams among the channels end here, as an armed capture does below.
@@ -158,7 +180,9 @@ std::uint8_t Engine::isCaptureRunning() {
 std::uint8_t Engine::isPortCaptureRunning(std::uint32_t channel) {
     if (channel >= kMaxChannels) return 0;
     housekeeper_.serviceFromApplication();
+    releaseHeldInputs();
     if (hasChannel(state_.streamingInputs.load(std::memory_order_acquire), channel)) return 1;
+    if (hasChannel(state_.streamInputs.load(std::memory_order_acquire), channel)) return 1;
     return state_.captureChannels[channel].done.load(std::memory_order_acquire) == 0 ? 1 : 0;
 }
 

@@ -62,6 +62,7 @@ std::int32_t Engine::queueCaptureBuffers(const CaptureRequest* requests, std::in
     for (std::int32_t i = 0; i < count; ++i)
         if (dumps_.pending(entries[i].channel)) dumping |= ChannelMask{1} << entries[i].channel;
     if (dumping != 0) dumps_.settle(dumping);
+    if ((channels & state_.streamInputs.load(std::memory_order_acquire)) != 0) return ASE_NotPresent;
     const ChannelMask streams = state_.streamingInputs.load(std::memory_order_acquire);
     for (std::int32_t i = 0; i < count; ++i) {
         const std::uint32_t ch = entries[i].channel;

@@ -15,6 +15,7 @@ double DriverRequests::lastSampleRate() const {
 
 void DriverRequests::startRun() {
     bits_.store(0, std::memory_order_release);
+    streamNotices_.store(0, std::memory_order_release);
     resetPending_.store(0, std::memory_order_release);
     periods_.store(0, std::memory_order_release);
     skipped_.restart();

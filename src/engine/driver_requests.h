@@ -25,17 +25,25 @@ public:
     // Driver's thread. A reset request also holds the run's audio until the next
     // startRun: the driver's sizes may no longer be the ones the run was made with.
     void note(std::uint32_t bits) {
+        // The stream's copy first: a period that sees the reset held finds its bit.
+        streamNotices_.fetch_or(bits, std::memory_order_acq_rel);
         if (bits & kRequestReset) resetPending_.store(1, std::memory_order_release);
         bits_.fetch_or(bits, std::memory_order_acq_rel);
     }
+    // Driver's thread (the stream's step of a period): the notices since the last
+    // take, for the stream's events; GetDriverRequests keeps its own.
+    std::uint32_t takeStreamNotices() { return streamNotices_.exchange(0, std::memory_order_acq_rel); }
     // Driver's thread: a new sample rate, kept before its bit is set.
     void noteSampleRate(double rate);
     // Driver's thread: one period of `frames` frames of the prepared run processed,
     // at sample position `at` (periods held after a reset request are not, so
     // nothing is skipped from a reset request on).
-    void notePeriod(SamplePosition at, std::int64_t frames) {
+    // Returns the periods skipped just before this one.
+    std::uint32_t notePeriod(SamplePosition at, std::int64_t frames) {
         periods_.fetch_add(1, std::memory_order_relaxed);
-        if (skipped_.note(at, frames) != 0) bits_.fetch_or(kRequestSkippedPeriods, std::memory_order_acq_rel);
+        const std::uint32_t skipped = skipped_.note(at, frames);
+        if (skipped != 0) bits_.fetch_or(kRequestSkippedPeriods, std::memory_order_acq_rel);
+        return skipped;
     }
 
     // Application: the bits noted since the last take, cleared.
@@ -54,6 +62,7 @@ public:
 
 private:
     std::atomic<std::uint32_t> bits_{0};
+    std::atomic<std::uint32_t> streamNotices_{0};
     std::atomic<std::uint8_t> resetPending_{0};
     std::atomic<std::uint32_t> periods_{0};
     SkippedPeriods skipped_;

@@ -75,6 +75,7 @@
 #include "engine/housekeeper.h"
 #include "engine/period_guard.h"
 #include "engine/playback_port.h"
+#include "engine/stream_rings.h"
 #include "platform/platform.h"
 
 namespace asiochan {
@@ -123,6 +124,11 @@ public:
     // Finish for a lifecycle call that already holds the shape change (the
     // driver session, before it lets a driver go); nothing without a prepared run.
     void finishPreparedRun(const ShapeChange& held);
+    // True while a period stayed inside the driver past a Finish's or Prepare's
+    // wait (see EngineState::driverStuck); the driver session then leaks the
+    // driver object instead of releasing it, and calls driverLetGo.
+    bool driverStuck() const { return state_.driverStuck.load(std::memory_order_acquire) != 0; }
+    void driverLetGo(const ShapeChange& /*held*/) { state_.driverStuck.store(0, std::memory_order_release); }
     // The prepared run as the players ask about it (see PlaybackPort). A shape
     // change's end counts as a new shape; fedOutputTypes looks under the playback claims.
     bool runPrepared() const override { return state_.runPrepared.load(std::memory_order_acquire) != 0; }
@@ -149,6 +155,19 @@ public:
     // Both read a completed channel as capturing until its dump files are written.
     std::uint8_t isCaptureRunning();
     std::uint8_t isPortCaptureRunning(std::uint32_t channel);
+
+    // The stream (stream_io.cpp, stream_period.cpp).
+    std::int32_t openStream(const AsiochanStreamConfig* config);
+    std::int32_t startStream();
+    std::int32_t readStream(void* frames, std::int32_t count, std::int32_t timeoutMs, AsiochanStreamBlock* block);
+    std::int32_t writeStream(const void* frames, std::int32_t count, std::int32_t timeoutMs,
+                             AsiochanStreamBlock* block);
+    std::int32_t streamState(AsiochanStreamState* state);
+    std::int32_t stopStream();
+    std::int32_t closeStream();
+    std::int32_t playAndRecord(const AsiochanStreamConfig* config, const void* play, std::int32_t playFrames,
+                               void* record, std::int32_t recordFrames, std::int32_t timeoutMs,
+                               AsiochanStreamState* state);
 
     // Playback channels.
     std::int32_t setPlayBuffer(const void* data, std::int32_t byteLength, std::uint32_t channel) override;
@@ -197,6 +216,9 @@ private:
     // The callers hold the channels' claims.
     void resetPlaybackRecords(ChannelMask channels);
     void resetCaptureRecords(ChannelMask channels);
+    // Hands back the inputs a stop held (see EngineState::heldInputs) once the
+    // periods it gave up on are done with memory; never waits.
+    void releaseHeldInputs();
     // Ends the streams among `channels` (the callers hold their claims): taken
     // back, no longer streams, their buffers and counts left as they are.
     void endStreams(ChannelMask channels);
@@ -219,6 +241,32 @@ private:
     void recordStreams(const Period& period);
     void recordStream(const Period& period, std::uint32_t channel);
     void completeCapture(std::uint32_t channel, CaptureChannel& c);
+    // The stream's step of a period; `held`: a reset request holds the run;
+    // `skipped`: the periods the driver skipped just before this one.
+    void streamPeriod(const Period& period, bool held, std::uint32_t skipped);
+    // Under every claim: ends the stream (its last period in flight done), or
+    // frees it too. Nothing when there is none.
+    void stopStreamClaimed();
+    void closeStreamClaimed();
+
+    // The stream: the one the periods see (`live`), the one the application's
+    // calls reach (`app`), the calls inside it (readers, writers, state reads,
+    // which a close waits for), the one reader and one writer, and their wake-ups.
+    struct StreamSlot {
+        std::atomic<StreamRings*> live{nullptr};
+        std::atomic<StreamRings*> app{nullptr};
+        std::atomic<std::uint32_t> users{0};
+        std::atomic<std::uint8_t> readerBusy{0};
+        std::atomic<std::uint8_t> writerBusy{0};
+        StreamWake wake;
+        // Rings a close could not free (a period or a call was still inside), and
+        // the entries before which every period must be done with them; freed by
+        // a later open or close once it is. Under every claim.
+        StreamRings* abandoned = nullptr;
+        std::uint32_t abandonedMark = 0;
+    };
+    void freeAbandonedStream();
+    StreamSlot stream_;
 
     DriverCalls& calls_;
     EngineState state_;

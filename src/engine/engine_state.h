@@ -21,6 +21,10 @@ constexpr int kMaxBufferInfos = 2 * kMaxChannels;  // outputs + inputs
 constexpr std::uint8_t kPlaybackRunning = 1;
 constexpr std::uint8_t kCaptureRunning = 2;
 
+// The library's own result codes beyond the driver's.
+constexpr std::int32_t kStreamEnded = ASIOCHAN_STREAM_ENDED;
+constexpr std::int32_t kDriverStuck = ASIOCHAN_DRIVER_STUCK;
+
 // The capture state of one input channel.
 struct CaptureChannel {
     std::atomic<std::uint8_t*> writePos{nullptr};  // key field: null = not armed
@@ -109,6 +113,12 @@ struct EngineState {
     // driver may be calling the period processing. The driver session finishes
     // such a run before it releases the driver.
     std::atomic<std::uint8_t> runPrepared{0};
+    // 1 from a Finish or Prepare whose wait for the driver's thread to leave the
+    // library gave up: the driver's buffers were neither disposed of nor made, and
+    // the driver object must not be released (its thread may still be inside the
+    // library). A later Finish whose wait succeeds clears it; so does letting the
+    // driver go (it is then leaked).
+    std::atomic<std::uint8_t> driverStuck{0};
 
     // What the driver asked for during the run, and its period count.
     DriverRequests requests;
@@ -128,6 +138,12 @@ struct EngineState {
     // every period that sees a channel here leaves it alone.
     std::atomic<ChannelMask> playbackWithdrawn{0};
     std::atomic<ChannelMask> captureWithdrawn{0};
+    // Inputs a stop took back while its wait for the periods gave up: a period
+    // short of its memory mark may still write their buffers, so they read armed
+    // until every period that entered before `heldMark` is done with memory.
+    // Application threads only, under the capture claims.
+    std::atomic<ChannelMask> heldInputs{0};
+    std::atomic<std::uint32_t> heldMark{0};
 
     // Capture queues. The inputs that are streams (set by the application when it
     // queues a first buffer, cleared when it ends the stream after taking the
@@ -136,6 +152,11 @@ struct EngineState {
     // count or a later one at its start, so the buffers of one call reach the
     // periods all in the same period.
     std::atomic<ChannelMask> streamingInputs{0};
+    // The channels the open stream holds (OpenStream to CloseStream): set and
+    // cleared by the stream's calls under every claim; the periods leave them to
+    // the stream's step.
+    std::atomic<ChannelMask> streamInputs{0};
+    std::atomic<ChannelMask> streamOutputs{0};
     std::atomic<std::uint32_t> queuePublications{0};
 
     // Channel records.

@@ -89,6 +89,11 @@ void Housekeeper::run() {
         // or lowers a flag, so with no sign up the work below is all there is.
         const bool mayHandOver = periodsMayHandOver();
         if (doWork()) idleSince = platform::monotonicMicros();
+        const bool streamWaits = streamWake_ != nullptr && streamWake_->waiting();
+        if (streamWaits) {
+            streamWake_->wakeWaiting();
+            idleSince = platform::monotonicMicros();
+        }
         const bool keepAlive = keepAlive_.load(std::memory_order_seq_cst);
         const std::uint64_t idleExit = idleSince + std::uint64_t{kIdleExitMs} * 1000u;
         const std::uint32_t idleLeftMs = millisecondsUntil(idleExit, platform::monotonicMicros());
@@ -105,7 +110,7 @@ void Housekeeper::run() {
                 state_.compare_exchange_strong(expected, kStopped, std::memory_order_acq_rel))
                 return;
         }
-        if (mayHandOver || pending) {
+        if (mayHandOver || pending || streamWaits) {
             // A poll sleeps: under Wine a timed wait on the event switched threads
             // more often than a sleep of the same length.
             armed = false;

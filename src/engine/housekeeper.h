@@ -34,6 +34,7 @@
 #include "engine/capture_dumps.h"
 #include "engine/channel_blocks.h"
 #include "engine/period_guard.h"
+#include "engine/stream_rings.h"
 #include "platform/platform.h"
 
 namespace asiochan {
@@ -74,6 +75,10 @@ public:
     bool stop(std::uint32_t timeoutMs);
     bool running() const { return state_.load(std::memory_order_acquire) != kStopped; }
 
+    // The stream's readers and writers that wait: while one does, the thread
+    // polls and sets their events every round (the periods never signal).
+    void wakeStreamsWith(StreamWake* wake) { streamWake_ = wake; }
+
     // One round of the thread's work; any thread but the driver's. True when there was any.
     bool doWork();
 
@@ -88,6 +93,7 @@ private:
     RetiredBlocks& retired_;
     HandOverSigns signs_;
     ThreadStarter startThread_;
+    StreamWake* streamWake_ = nullptr;
     std::atomic<std::uint8_t> state_{kStopped};
     std::atomic<bool> keepAlive_{false};
     platform::Event wakeUp_;  // set by the application calls above; the thread sleeps on it

@@ -19,12 +19,13 @@ std::int32_t boundChannelCount(AsioLong reported) { return std::clamp<AsioLong>(
 constexpr std::uint32_t kHousekeeperStopWaitMs = 10000;
 }  // namespace
 
-Engine::Engine(DriverCalls& calls) : calls_(calls) {}
+Engine::Engine(DriverCalls& calls) : calls_(calls) { housekeeper_.wakeStreamsWith(&stream_.wake); }
 
 // By the time an engine goes its driver is stopped (the driver session goes
 // first); the blocks its records still hold are released.
 Engine::~Engine() {
     unrouteCallbacks(this);
+    closeStreamClaimed();
     // The library's thread ends after the dumps still pending; what it leaves goes here.
     housekeeper_.setKeepAlive(false);
     housekeeper_.stop(kHousekeeperStopWaitMs);
@@ -49,6 +50,7 @@ std::int32_t Engine::initialize() {
     // The channel counts and the period size are what the prepared run's buffers
     // were made with; they may change only once that run is finished.
     if (state_.runPrepared.load(std::memory_order_acquire) != 0) return ASE_InvalidMode;
+    if (state_.driverStuck.load(std::memory_order_acquire) != 0) return kDriverStuck;
     ASIOError r = calls_.ASIOInit(&state_.initInfo);
     if (r != ASE_OK) return r;
 

@@ -29,8 +29,13 @@ struct Engine::Period {
     std::uint8_t* servedIn[kMaxChannels];
     bool hasOut[kMaxChannels];
     bool hasIn[kMaxChannels];
-    // Each input's half-buffer of this period (null without one).
+    // Each input's half-buffer of this period (null without one), and each
+    // stream output's (the stream's step writes it).
     std::uint8_t* inHalf[kMaxChannels];
+    std::uint8_t* outHalf[kMaxChannels];
+    // The channels the stream holds: no channel service touches them.
+    ChannelMask streamIn;
+    ChannelMask streamOut;
     // The queued block a join took bytes from, and how many. The application may
     // queue a block after the join looked (and found none); the promotion must
     // then start that block at its beginning, not skip bytes nobody heard.

@@ -15,16 +15,25 @@ void PeriodGuard::enter() {
     handshake_.fetch_add(1, std::memory_order_acq_rel);
 }
 
-void PeriodGuard::exit() {
-    exited_.fetch_add(1, std::memory_order_seq_cst);
+void PeriodGuard::wakeWaiters() {
     if (waiters_.load(std::memory_order_seq_cst) != 0) periodEnded_.set();
 }
 
-bool PeriodGuard::waitForPeriodsInFlight(std::uint32_t timeoutMs) {
+void PeriodGuard::doneWithMemory() {
+    done_.fetch_add(1, std::memory_order_seq_cst);
+    wakeWaiters();
+}
+
+void PeriodGuard::exit() {
+    exited_.fetch_add(1, std::memory_order_seq_cst);
+    wakeWaiters();
+}
+
+bool PeriodGuard::waitFor(const std::atomic<std::uint32_t>& counter, std::uint32_t timeoutMs) {
     handshake_.fetch_add(1, std::memory_order_acq_rel);
     const std::uint32_t entered = entered_.load(std::memory_order_seq_cst);
-    auto caughtUp = [this, entered] {
-        return static_cast<std::int32_t>(exited_.load(std::memory_order_seq_cst) - entered) >= 0;
+    auto caughtUp = [&counter, entered] {
+        return static_cast<std::int32_t>(counter.load(std::memory_order_seq_cst) - entered) >= 0;
     };
     if (caughtUp()) return true;
     waiters_.fetch_add(1, std::memory_order_seq_cst);

@@ -1,11 +1,17 @@
 // Lets an application thread wait until no period that began before a given
 // moment is still running, without the callback ever waiting or locking.
 //
-// The callback counts each period on entry and on exit. A stop first clears the
-// key fields of the records it takes back, then calls waitForPeriodsInFlight:
-// every period that entered before the clear has ended when it returns true, and
-// every period that enters afterwards sees the cleared fields. Only then may the
-// stop release or reset what those periods could have been using.
+// The callback counts each period on entry, when it is done with memory, and on
+// exit. A period does everything it does to the application's memory, the
+// library's records and the driver's half-buffers first, then marks itself done
+// with memory, and only then calls the driver (output-ready), which may hold it.
+// A stop first clears the key fields of the records it takes back, then calls
+// waitForPeriodsInFlight: every period that entered before the clear is done with
+// memory when it returns true, and every period that enters afterwards sees the
+// cleared fields. Only then may the stop release or reset what those periods
+// could have been using. Disposing of the driver's buffers or letting the driver
+// go needs more: waitForPeriodsToLeave, until the driver's thread has left the
+// library.
 #pragma once
 
 #include <atomic>
@@ -23,14 +29,24 @@ class PeriodGuard {
 public:
     // Driver's thread: around one run of the period processing.
     void enter();
+    void doneWithMemory();
     void exit();
 
     // A driver runs its periods one after another on one thread; the wait relies on
     // that (it counts periods that have left, not which ones).
     //
-    // Application side: true once every period that entered before this call has
-    // left (at once when none is running); false when `timeoutMs` passed first.
-    bool waitForPeriodsInFlight(std::uint32_t timeoutMs = kPeriodWaitLimitMs);
+    // Application side: true once every period that entered before this call is
+    // done with memory (at once when none is running); false when `timeoutMs`
+    // passed first.
+    bool waitForPeriodsInFlight(std::uint32_t timeoutMs = kPeriodWaitLimitMs) { return waitFor(done_, timeoutMs); }
+    // The same, until every such period has left the library (returned to the driver).
+    bool waitForPeriodsToLeave(std::uint32_t timeoutMs = kPeriodWaitLimitMs) { return waitFor(exited_, timeoutMs); }
+    // Neither waits: whether every period that entered before `mark` (a count of
+    // entries, enteredMark()) is done with memory now.
+    std::uint32_t enteredMark() const { return entered_.load(std::memory_order_seq_cst); }
+    bool doneSince(std::uint32_t mark) const {
+        return static_cast<std::int32_t>(done_.load(std::memory_order_seq_cst) - mark) >= 0;
+    }
 
     // Any thread but the driver's, around reads of fields a period may change
     // and change back (a run flag it clears and sets again): take a mark, read,
@@ -40,9 +56,13 @@ public:
     bool quietSince(std::uint32_t mark) const { return entered_.load(std::memory_order_seq_cst) == mark; }
 
 private:
+    bool waitFor(const std::atomic<std::uint32_t>& counter, std::uint32_t timeoutMs);
+    void wakeWaiters();
+
     // Periods are run one after another by the driver's thread, so "exited has
     // caught up with the entries seen" means every one of those periods has ended.
     std::atomic<std::uint32_t> entered_{0};
+    std::atomic<std::uint32_t> done_{0};
     std::atomic<std::uint32_t> exited_{0};
     // Both sides pass through a read-modify-write of this word between their store
     // and their load. Whichever passes second synchronises with the first: either
@@ -56,16 +76,27 @@ private:
     platform::Event periodEnded_;
 };
 
-// Brackets one run of the period processing on the driver's thread.
+// Brackets one run of the period processing on the driver's thread; a period
+// that returns early is done with memory as it leaves.
 class PeriodScope {
 public:
     explicit PeriodScope(PeriodGuard& guard) : guard_(guard) { guard_.enter(); }
-    ~PeriodScope() { guard_.exit(); }
+    ~PeriodScope() {
+        doneWithMemory();
+        guard_.exit();
+    }
     PeriodScope(const PeriodScope&) = delete;
     PeriodScope& operator=(const PeriodScope&) = delete;
 
+    void doneWithMemory() {
+        if (done_) return;
+        done_ = true;
+        guard_.doneWithMemory();
+    }
+
 private:
     PeriodGuard& guard_;
+    bool done_ = false;
 };
 
 }  // namespace asiochan

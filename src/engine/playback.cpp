@@ -1,6 +1,7 @@
 // Playback channels: two-deep queues of engine-owned blocks per output channel.
 #include <cstring>
 
+#include "engine/seam.h"
 #include "engine/channel_blocks.h"
 #include "engine/channel_reset.h"
 
@@ -26,6 +27,7 @@ void Engine::startPlaying(PlaybackChannel& p, std::uint8_t* block, std::int32_t 
     p.current.store(block, std::memory_order_relaxed);
     p.readOffset.store(0, std::memory_order_relaxed);
     p.idle.store(0, std::memory_order_seq_cst);
+    ASIOCHAN_SEAM("play: before the key field");
     p.readPos.store(block, std::memory_order_seq_cst);  // key field last: the callback takes over
 }
 
@@ -38,6 +40,7 @@ std::int32_t Engine::queueBehind(std::uint32_t channel, std::uint8_t* block, std
     // "1 again" after taking the block over is always the later store.
     state_.canSendNext[channel].store(0, std::memory_order_seq_cst);
     p.nextLength.store(byteLength, std::memory_order_relaxed);
+    ASIOCHAN_SEAM("queue: before the block");
     std::uint8_t* expected = nullptr;
     if (p.next.compare_exchange_strong(expected, block, std::memory_order_acq_rel)) return ASE_OK;
 
@@ -111,6 +114,8 @@ std::int32_t Engine::setPlayBufferOfShape(const void* data, std::int32_t byteLen
 
 std::int32_t Engine::queuePlayBuffer(const void* data, std::int32_t byteLength, std::uint32_t channel) {
     PlaybackChannel& p = state_.playbackChannels[channel];
+    // The stream's outputs are the stream's until it is closed.
+    if (hasChannel(state_.streamOutputs.load(std::memory_order_acquire), channel)) return ASE_NotPresent;
 
     if (p.idle.load(std::memory_order_acquire) != 0) {
         std::uint8_t* block = copyIntoBlock(data, byteLength);
@@ -155,6 +160,7 @@ std::uint8_t Engine::canSendNext(std::uint32_t channel) {
 
 std::uint8_t Engine::isPortPlaybackRunning(std::uint32_t channel) const {
     if (channel >= kMaxChannels) return 0;
+    if (hasChannel(state_.streamOutputs.load(std::memory_order_acquire), channel)) return 1;
     return state_.playbackChannels[channel].idle.load(std::memory_order_acquire) == 0 ? 1 : 0;
 }
 

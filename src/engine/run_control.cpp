@@ -11,14 +11,21 @@ namespace asiochan {
 
 std::int32_t Engine::prepare() {
     const ShapeChange change(*this);
+    if (state_.driverStuck.load(std::memory_order_acquire) != 0) return kDriverStuck;
     // A second Prepare without Finish: the run under way is finished first (its
     // buffers disposed of, its channels dropped), so the driver is never asked
     // to create buffers on top of live ones.
-    if (state_.runPrepared.load(std::memory_order_acquire) != 0) finishClaimed();
+    if (state_.runPrepared.load(std::memory_order_acquire) != 0 && finishClaimed() == kDriverStuck)
+        return kDriverStuck;
+    closeStreamClaimed();
 
-    // A period of an earlier run still under way must not see the tables change.
+    // A period of an earlier run still under way must not see the tables change;
+    // one held inside the driver keeps the buffers it has.
     state_.runPrepared.store(0, std::memory_order_seq_cst);
-    periods_.waitForPeriodsInFlight();
+    if (!periods_.waitForPeriodsToLeave()) {
+        state_.driverStuck.store(1, std::memory_order_seq_cst);
+        return kDriverStuck;
+    }
 
     state_.running.store(0, std::memory_order_seq_cst);
     // Requests the driver sends from its buffer creation on belong to the new run.
@@ -86,6 +93,7 @@ bool Engine::fedOutputTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxCh
     // refused then); the smaller one holds all the same.
     const std::int32_t outputs = std::min(state_.outputBufferCount.load(), state_.outputChannelCount.load());
     if ((channels & ~channelsBelow(outputs)) != 0) return false;
+    if ((channels & state_.streamOutputs.load(std::memory_order_acquire)) != 0) return false;
     const std::int32_t outputWidth = state_.sampleSize[1].load();
     for (std::uint32_t i = 0; i < kMaxChannels; ++i) {
         if (!hasChannel(channels, i)) continue;
@@ -103,18 +111,32 @@ std::int32_t Engine::finish() {
 }
 
 void Engine::finishPreparedRun(const ShapeChange& /*held*/) {
-    if (state_.runPrepared.load(std::memory_order_acquire) != 0) finishClaimed();
+    // A run whose Finish found its period stuck is finished again: the period
+    // may have left since, and its buffers can go before the driver does.
+    if (state_.runPrepared.load(std::memory_order_acquire) != 0 || driverStuck()) finishClaimed();
+    // The driver goes: so does the stream of its run.
+    closeStreamClaimed();
 }
 
 std::int32_t Engine::finishClaimed() {
+    // The stream ends with the run and stays readable until it is closed.
+    stopStreamClaimed();
     stopPlaybackClaimed();
     stopCaptureClaimed();
     ASIOError r = calls_.ASIOStop();
     // From here on a period the driver still delivers does nothing, so the
-    // buffers may go and the records may be reset under it.
+    // records may be reset under it. The buffers go only once the driver's
+    // thread has left the library: a period held inside the driver's
+    // output-ready past the wait keeps them (and the driver object stays, see
+    // the driver session); a later Finish disposes of them once it has left.
     state_.runPrepared.store(0, std::memory_order_seq_cst);
-    periods_.waitForPeriodsInFlight();
-    if (r == ASE_OK) r = calls_.ASIODisposeBuffers();
+    if (periods_.waitForPeriodsToLeave()) {
+        state_.driverStuck.store(0, std::memory_order_seq_cst);
+        if (r == ASE_OK) r = calls_.ASIODisposeBuffers();
+    } else {
+        state_.driverStuck.store(1, std::memory_order_seq_cst);
+        r = kDriverStuck;
+    }
     resetPlaybackRecords(channelsBelow(state_.outputChannelCount.load()));
     resetCaptureRecords(channelsBelow(state_.inputChannelCount.load()));
     // The library's thread ends by itself once idle. The blocks the run's last

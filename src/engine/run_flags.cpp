@@ -1,4 +1,5 @@
 // The starts of playback and capture: the run flags the periods read once each.
+#include "engine/seam.h"
 #include "engine/engine.h"
 
 namespace asiochan {
@@ -9,6 +10,7 @@ namespace asiochan {
 void Engine::markStarted(std::uint8_t flags) {
     if (flags & kPlaybackRunning) state_.playbackStarts.fetch_add(1, std::memory_order_seq_cst);
     if (flags & kCaptureRunning) state_.captureStarts.fetch_add(1, std::memory_order_seq_cst);
+    ASIOCHAN_SEAM("start: before the run flags");
     state_.running.fetch_or(flags, std::memory_order_seq_cst);
     // The periods may now retire blocks and complete captures: the library's
     // thread looks after them.

@@ -3,6 +3,7 @@
 // Windows API, src/platform/host with in-memory stand-ins for the Linux test build.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -86,6 +87,9 @@ void closeThread(ThreadHandle thread);
 bool startLibraryThread(ThreadEntry entry, void* argument);
 void sleepMs(std::uint32_t milliseconds);
 void yieldThread();
+// Asks the system to keep `bytes` at `memory` in physical memory (best effort:
+// false when it will not); the application's thread only.
+bool lockMemory(void* memory, std::size_t bytes);
 // A monotonic clock in microseconds, for pacing and progress.
 std::uint64_t monotonicMicros();
 

@@ -13,8 +13,12 @@ DriverSession::DriverSession(DriverCalls& calls, Engine& engine) : calls_(calls)
 DriverSession::~DriverSession() {
     {
         const Engine::ShapeChange change(engine_);
-        engine_.finishPreparedRun(change);
-        calls_.setCurrent(nullptr);
+        if (list_ != nullptr) {
+            letCurrentGo(*list_, change);
+        } else {
+            engine_.finishPreparedRun(change);
+            calls_.setCurrent(nullptr);
+        }
     }
     delete list_;
 }
@@ -51,12 +55,23 @@ bool DriverSession::load(const char* name) {
     return false;
 }
 
-bool DriverSession::switchTo(DriverList& list, std::int32_t index) {
-    const Engine::ShapeChange change(engine_);
+// A driver whose thread stayed inside the library past a Finish's wait may
+// still return into it: its object is left alive (leaked), never released.
+void DriverSession::letCurrentGo(DriverList& list, const Engine::ShapeChange& change) {
     engine_.finishPreparedRun(change);
     // The call layer must never reach the object being released.
     calls_.setCurrent(nullptr);
-    list.releaseCurrent();
+    if (engine_.driverStuck()) {
+        list.abandonCurrent();
+        engine_.driverLetGo(change);
+    } else {
+        list.releaseCurrent();
+    }
+}
+
+bool DriverSession::switchTo(DriverList& list, std::int32_t index) {
+    const Engine::ShapeChange change(engine_);
+    letCurrentGo(list, change);
     IASIO* made = list.makeCurrent(index);
     if (made != nullptr) calls_.setCurrent(made);
     return made != nullptr;
@@ -65,9 +80,7 @@ bool DriverSession::switchTo(DriverList& list, std::int32_t index) {
 void DriverSession::release() {
     if (list_ == nullptr) return;
     const Engine::ShapeChange change(engine_);
-    engine_.finishPreparedRun(change);
-    calls_.setCurrent(nullptr);
-    list_->releaseCurrent();
+    letCurrentGo(*list_, change);
 }
 
 bool DriverSession::cardPresent() {

@@ -8,10 +8,9 @@
 
 #include "driver/call_layer.h"
 #include "driver/driver_list.h"
+#include "engine/engine.h"
 
 namespace asiochan {
-
-class Engine;
 
 class DriverSession {
 public:
@@ -42,6 +41,9 @@ private:
     // Under the engine's shape change: finishes the current driver's run,
     // releases the driver and creates driver `index` of `list`; true when made.
     bool switchTo(DriverList& list, std::int32_t index);
+    // Under the shape change: finishes the run and releases the current driver,
+    // or leaks it when its thread may still be inside the library.
+    void letCurrentGo(DriverList& list, const Engine::ShapeChange& change);
 
     DriverCalls& calls_;
     Engine& engine_;

@@ -22,6 +22,8 @@
 #include <string>
 #include <limits>
 #include <type_traits>
+
+#include "asiochan.h"
 #include <utility>
 #include <vector>
 
@@ -161,7 +163,7 @@ private:
 
     void oneCall() {
         Api& a = api_;
-        switch (random_() % 27) {
+        switch (random_() % 31) {
             case 0:
             case 1: {
                 const std::uint32_t ch = channel();
@@ -271,6 +273,50 @@ private:
                 });
                 break;
             case 24: watch.watch("StartCaptureAndPlayback", [&] { a.StartCaptureAndPlayback(); }); break;
+            case 25: {
+                // A stream of a few channels (now and then a bad one or a bad format).
+                AsiochanStreamConfig c{};
+                c.size = random_() % 32 == 0 ? 100 : sizeof c;
+                c.format = static_cast<std::int32_t>(random_() % 4);
+                c.inputCount = static_cast<std::int32_t>(random_() % 3);
+                c.outputCount = static_cast<std::int32_t>(random_() % 3);
+                c.ringFrames = static_cast<std::int32_t>(random_() % 4 * 97);
+                for (int i = 0; i < 2; ++i) {
+                    c.inputs[i] = static_cast<std::uint8_t>(channel());
+                    c.outputs[i] = static_cast<std::uint8_t>(channel());
+                }
+                watch.watch("OpenStream", [&] { return a.OpenStream(&c) + a.StartStream(); });
+                break;
+            }
+            case 26:
+            case 27: {
+                // At most 64 frames of two channels of 8 bytes: the scratch holds them.
+                const auto count = static_cast<std::int32_t>(random_() % 65);
+                // Finite waits: a stream opened and never started would hold -1 for ever.
+                const auto timeout = static_cast<std::int32_t>(random_() % 4);
+                AsiochanStreamBlock b{};
+                b.size = sizeof b;
+                stream_.resize(64 * 2 * 8);
+                if (random_() % 2) {
+                    watch.watch("ReadStream", [&] { return a.ReadStream(stream_.data(), count, timeout, &b); });
+                } else {
+                    watch.watch("WriteStream", [&] { return a.WriteStream(stream_.data(), count, timeout, &b); });
+                }
+                break;
+            }
+            case 28:
+                watch.watch("GetStreamState", [&] {
+                    AsiochanStreamState state{};
+                    state.size = sizeof state;
+                    return a.GetStreamState(&state);
+                });
+                break;
+            case 29:
+                if (random_() % 4 == 0) watch.watch("StopStream", [&] { return a.StopStream(); });
+                break;
+            case 30:
+                if (random_() % 8 == 0) watch.watch("CloseStream", [&] { return a.CloseStream(); });
+                break;
             default: {
                 const CarelessRow& row = careless_[random_() % careless_.size()];
                 watch.watch(row.what.c_str(), [&] { return row.call(); });
@@ -285,6 +331,7 @@ private:
     std::vector<std::vector<std::uint8_t>> buffers_;
     std::vector<std::uint8_t> play_;
     std::vector<std::uint8_t> scratch_;
+    std::vector<std::uint8_t> stream_;  // the stream's frames, read and written
     std::vector<CarelessRow> careless_;
 };
 

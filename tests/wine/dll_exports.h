@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "asiochan.h"  // the stream's structs (their layouts are checked there)
 #include "driver/asio_types.h"
 
 struct CaptureRequestAbi {

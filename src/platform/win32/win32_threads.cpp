@@ -81,6 +81,11 @@ void sleepMs(std::uint32_t milliseconds) { Sleep(milliseconds); }
 
 void yieldThread() { SwitchToThread(); }
 
+// Fails beyond the process's working-set minimum; the rings work unlocked all the same.
+bool lockMemory(void* memory, std::size_t bytes) {
+    return memory != nullptr && bytes != 0 && VirtualLock(memory, bytes) != 0;
+}
+
 std::uint64_t monotonicMicros() {
     LARGE_INTEGER frequency, counter;
     QueryPerformanceFrequency(&frequency);

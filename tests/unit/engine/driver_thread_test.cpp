@@ -1,6 +1,7 @@
 // The driver's thread does no slow work: while a free-running stream goes
 // through joins, block ends, capture completions with dump files, capture queues
-// joining buffers and dropping frames, stops arriving at any moment and a re-Prepare, every period is counted for heap calls, mutex
+// joining buffers and dropping frames, a stream whose rings run full and empty,
+// stops arriving at any moment and a re-Prepare, every period is counted for heap calls, mutex
 // locks, file opens, sleeps, yields and waits made on the driver's thread.
 #include <unistd.h>
 
@@ -85,7 +86,8 @@ TEST_F(DriverThreadTest, PeriodsMakeNoSlowCallsWhateverTheApplicationDoes) {
     constexpr AsioLong kChannels = 8, kFrames = 32;
     constexpr std::int32_t kPeriod = kFrames * 4;
     constexpr std::uint32_t kStreams = 4;  // inputs kChannels.. stream
-    sim::SimConfig config = smallDriver(kChannels, kChannels + kStreams, kFrames);
+    // Two more inputs and outputs for the stream.
+    sim::SimConfig config = smallDriver(kChannels + 2, kChannels + kStreams + 2, kFrames);
     config.keepCallLog = false;  // the simulated driver's own log would allocate on its thread
     driver_ = new CountingDriver(config);
     driverCalls().setCurrent(driver_);
@@ -102,6 +104,23 @@ TEST_F(DriverThreadTest, PeriodsMakeNoSlowCallsWhateverTheApplicationDoes) {
     // Odd lengths join inside periods; the rounds that skip queueing make drops.
     std::vector<Bytes> streamed(2 * kStreams, Bytes(2 * kPeriod + 6));
     std::uint64_t buffersFilled = 0, framesDropped = 0;
+    // The stream: a ring of three periods, read and written in odd sizes, not every round.
+    auto stream = testing::sized<AsiochanStreamConfig>();
+    stream.inputCount = stream.outputCount = 2;
+    stream.inputs[0] = kChannels + kStreams, stream.inputs[1] = kChannels + kStreams + 1;
+    stream.outputs[0] = kChannels, stream.outputs[1] = kChannels + 1;
+    stream.ringFrames = 3 * kFrames;
+    std::vector<std::int32_t> frames(2 * 200);
+    std::uint64_t streamDrops = 0, streamUnderruns = 0;
+    auto tallyStream = [&] {
+        auto st = testing::sized<AsiochanStreamState>();
+        if (GetStreamState(&st) == ASE_OK) streamDrops += st.dropped, streamUnderruns += st.underrun;
+    };
+    auto openStream = [&] {
+        ASSERT_EQ(OpenStream(&stream), ASE_OK);
+        ASSERT_EQ(StartStream(), ASE_OK);
+    };
+    openStream();
     auto countStreams = [&] {
         for (std::uint32_t ch = kChannels; ch < kChannels + kStreams; ++ch) {
             AsiochanCaptureQueueState s{};
@@ -139,16 +158,25 @@ TEST_F(DriverThreadTest, PeriodsMakeNoSlowCallsWhateverTheApplicationDoes) {
         } else {
             StartCaptureAndPlayback();
         }
+        if (round % 7 < 4) {
+            ReadStream(frames.data(), 37 + round % 150, 0, nullptr);
+            WriteStream(frames.data(), 41 + round % 130, 0, nullptr);
+        }
         if (round % 97 == 50) StopCapture();
         if (round % 89 == 60) StopPlayback();
         if (round % 150 == 149) {
             countStreams();
+            tallyStream();
             ASSERT_EQ(Prepare(), ASE_OK);  // finishes the run and prepares again
+            openStream();
         }
         std::this_thread::sleep_for(std::chrono::microseconds(300));
     }
     countStreams();
+    tallyStream();
     Finish();
+    EXPECT_GT(streamDrops, 0u);
+    EXPECT_GT(streamUnderruns, 0u);
     EXPECT_GT(periodsCounted.load(), 1000u);
     EXPECT_GT(buffersFilled, 100u);
     EXPECT_GT(framesDropped, 0u);

@@ -1,10 +1,12 @@
 // Application calls that land in the middle of a period (between the copying and
 // the bookkeeping) take effect from the next period: nothing is skipped. The
-// driver's outputReady call, made at exactly that point, stands in for the
-// application thread.
+// period's seam at exactly that point (host build) stands in for the application
+// thread.
+#include <cstring>
 #include <functional>
 
 #include "asiochan.h"
+#include "engine/seam.h"
 #include "support/stream_fixture.h"
 
 namespace asiochan {
@@ -13,30 +15,34 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 constexpr std::size_t kPeriod = 64 * 4;
 
-class MidPeriodDriver : public sim::SimDriver {
-public:
-    using SimDriver::SimDriver;
+// What runs once in the middle of the next period.
+struct MidPeriod {
     std::function<void()> midPeriod;
-    ASIOError outputReady() override {
-        if (midPeriod) {
-            midPeriod();
-            midPeriod = nullptr;
-        }
-        return SimDriver::outputReady();
-    }
 };
+MidPeriod* current = nullptr;
+
+void reached(const char* where) {
+    if (current == nullptr || std::strcmp(where, "period: after the copies") != 0 || !current->midPeriod) return;
+    const std::function<void()> call = std::move(current->midPeriod);
+    current->midPeriod = nullptr;
+    call();
+}
 
 class MidPeriodTest : public testing::StreamTest {
 protected:
     void SetUp() override {
         StreamTest::SetUp();
-        mid_ = new MidPeriodDriver(smallDriver(2, 2, 64));
-        driver_ = mid_;
-        driverCalls().setCurrent(mid_);
-        ASSERT_EQ(Initialize(), ASE_OK);
-        ASSERT_EQ(Prepare(), ASE_OK);
+        current = &midPeriod_;
+        seam::setHandler(&reached);
+        prepareRun(smallDriver(2, 2, 64));
     }
-    MidPeriodDriver* mid_ = nullptr;
+    void TearDown() override {
+        seam::setHandler(nullptr);
+        current = nullptr;
+        StreamTest::TearDown();
+    }
+    MidPeriod midPeriod_;
+    MidPeriod* mid_ = &midPeriod_;
 };
 
 TEST_F(MidPeriodTest, HandoverAndStartDuringAPeriodPlayFromTheNextOne) {

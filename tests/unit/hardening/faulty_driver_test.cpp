@@ -5,6 +5,7 @@
 // can finish the run and start a good one afterwards.
 #include <climits>
 #include <cstring>
+#include <thread>
 
 #include "asiochan.h"
 #include "support/stream_fixture.h"
@@ -383,6 +384,49 @@ TEST_F(FaultyDriverTest, FailedStartAfterGoodBuffersStillNeedsAndTakesFinish) {
     EXPECT_EQ(Finish(), ASE_OK);
     EXPECT_EQ(d.callCount(Slot::disposeBuffers), 1u);
     EXPECT_EQ(Initialize(), ASE_OK);
+    finishAndRecover();
+}
+
+// A driver that holds a period inside output-ready past every wait. The period
+// has written everything it writes before that call: a stop hands the
+// application's memory back at once and nothing writes it afterwards; Finish
+// neither disposes of the buffers nor lets the driver be initialized or
+// prepared again (DRIVER_STUCK) until a Finish finds the period gone.
+TEST_F(FaultyDriverTest, PeriodHeldInOutputReadyNeverWritesMemoryHandedBack) {
+    std::atomic<bool> gate{true};
+    sim::SimConfig c = smallDriver(2, 2, kFrames);
+    c.outputReadyGate = &gate;
+    c.keepRunningAfterStop = true;  // its stop does not wait for its own thread
+    prepareRun(c);
+    Bytes armed(64 * kPeriod), queued(64 * kPeriod);
+    ASSERT_EQ(SetCaptureBuffer(armed.data(), static_cast<std::int32_t>(armed.size()), 0), ASE_OK);
+    const CaptureRequest q{queued.data(), static_cast<std::int32_t>(queued.size()), 1};
+    ASSERT_EQ(QueueCaptureBuffers(&q, 1), ASE_OK);
+    StartCapture();
+    step(1);
+    gate = false;
+    const std::uint64_t readies = driver_->callCount(Slot::outputReady);
+    std::thread held([this] { driver_->clock().step(1); });
+    ASSERT_TRUE(testing::waitUntil("a period to enter output-ready",
+                                   [&] { return driver_->callCount(Slot::outputReady) > readies; }));
+    StopCapture();
+    EXPECT_EQ(IsPortCaptureRunning(0), 0) << "a period past its mark holds nothing";
+    std::memset(armed.data(), 0x5a, armed.size());
+    std::memset(queued.data(), 0x5a, queued.size());
+
+    EXPECT_EQ(Finish(), ASIOCHAN_DRIVER_STUCK);
+    EXPECT_EQ(driver_->callCount(Slot::disposeBuffers), 0u) << "buffers disposed of under a held period";
+    EXPECT_EQ(Initialize(), ASIOCHAN_DRIVER_STUCK);
+    EXPECT_EQ(Prepare(), ASIOCHAN_DRIVER_STUCK);
+    EXPECT_EQ(driver_->callCount(Slot::createBuffers), 1u);
+
+    gate = true;
+    held.join();
+    EXPECT_EQ(armed, Bytes(armed.size(), 0x5a)) << "a one-shot capture written after it was handed back";
+    EXPECT_EQ(queued, Bytes(queued.size(), 0x5a)) << "a queued buffer written after it was handed back";
+    // The period has left: Finish disposes of the buffers and the run can start again.
+    EXPECT_EQ(Finish(), ASE_OK);
+    EXPECT_EQ(driver_->callCount(Slot::disposeBuffers), 1u);
     finishAndRecover();
 }
 

@@ -115,6 +115,14 @@ protected:
     std::string dumpDir_;
 };
 
+// A struct of the header that carries its own size, zeroed, with `size` set.
+template <typename T>
+T sized() {
+    T t{};
+    t.size = sizeof t;
+    return t;
+}
+
 // Bytes 1, 2, 3, ... from `first` on (wrapping), a run easy to recognise.
 inline std::vector<std::uint8_t> ramp(std::size_t length, std::uint8_t first) {
     std::vector<std::uint8_t> v(length);

@@ -1,6 +1,7 @@
 // What a simulated driver reports and how it misbehaves on request.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -100,6 +101,9 @@ struct SimConfig {
     // stop answers ASE_OK but the clock goes on calling the host until
     // disposeBuffers (or the driver's end).
     bool keepRunningAfterStop = false;
+    // outputReady holds the calling period until this flag reads true (at most
+    // 10 s): a driver that blocks inside the host's period. Null: no hold.
+    const std::atomic<bool>* outputReadyGate = nullptr;
 
     ASIOSampleType typeOf(bool isInput, AsioLong channel) const;
 };

@@ -316,6 +316,8 @@ ASIOError SimDriver::future(AsioLong selector, void* opt) {
 
 ASIOError SimDriver::outputReady() {
     record(Slot::outputReady);
+    if (const std::atomic<bool>* gate = config_.outputReadyGate)
+        for (int ms = 0; ms < 10000 && !gate->load(std::memory_order_acquire); ++ms) platform::sleepMs(1);
     ASIOError r;
     if (failing(Slot::outputReady, &r)) return r;
     return config_.outputReadySupported ? ASE_OK : ASE_NotPresent;

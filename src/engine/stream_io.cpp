@@ -1,0 +1,523 @@
+// The stream's application side: open, start, read, write, state, stop, close,
+// and play-and-record in one call. Conversion happens here, on the caller's
+// thread. Readers and writers hold no lock while they wait: the library's thread
+// wakes them every poll, and stops and closes wake them at once.
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "engine/channel_blocks.h"
+#include "engine/channel_reset.h"
+#include "engine/seam.h"
+#include "engine/stream_rings.h"
+
+namespace asiochan {
+
+void endStreamAt(StreamRings& s, std::uint64_t position);
+
+namespace {
+
+constexpr std::uint32_t kConfigBytes = sizeof(AsiochanStreamConfig);
+constexpr std::uint32_t kBlockBytes = sizeof(AsiochanStreamBlock);
+constexpr std::uint32_t kStateBytes = sizeof(AsiochanStreamState);
+// The longest single wait of a reader or writer: a lost wake-up costs no more.
+constexpr std::uint32_t kWaitSliceMs = 10;
+// How long a close waits for readers, writers and state reads to leave.
+constexpr std::uint32_t kUsersWaitMs = 2000;
+constexpr double kFallbackRate = 48000.0;
+
+// One of the stream's users (a reader, a writer, a state read) for as long as it
+// lives; a close waits until none is left before it frees the rings.
+class StreamUse {
+public:
+    explicit StreamUse(std::atomic<std::uint32_t>& users) : users_(users) {
+        users_.fetch_add(1, std::memory_order_seq_cst);
+    }
+    ~StreamUse() { users_.fetch_sub(1, std::memory_order_seq_cst); }
+    StreamUse(const StreamUse&) = delete;
+    StreamUse& operator=(const StreamUse&) = delete;
+
+private:
+    std::atomic<std::uint32_t>& users_;
+};
+
+// The one reader (or writer) at a time.
+class Exclusive {
+public:
+    explicit Exclusive(std::atomic<std::uint8_t>& flag) : flag_(flag), mine_(flag.exchange(1) == 0) {}
+    ~Exclusive() {
+        if (mine_) flag_.store(0, std::memory_order_release);
+    }
+    Exclusive(const Exclusive&) = delete;
+    Exclusive& operator=(const Exclusive&) = delete;
+    bool mine() const { return mine_; }
+
+private:
+    std::atomic<std::uint8_t>& flag_;
+    bool mine_;
+};
+
+void freeRings(StreamRings* s) {
+    releaseBlock(s->memory);
+    delete s;
+}
+
+std::uint64_t deadlineOf(std::int32_t timeoutMs) {
+    if (timeoutMs < 0) return UINT64_MAX;
+    return platform::monotonicMicros() + std::uint64_t(timeoutMs) * 1000u;
+}
+
+// Waits on `event` for at most one slice, or until the deadline; false once it passed.
+bool waitSlice(platform::Event& event, std::atomic<std::uint32_t>& waiters, std::uint64_t deadline,
+               const std::atomic<std::uint32_t>& phase, std::uint32_t seenPhase) {
+    const std::uint64_t now = platform::monotonicMicros();
+    if (now >= deadline) return false;
+    waiters.fetch_add(1, std::memory_order_seq_cst);
+    event.reset();
+    // A change made before the reset shows here; one made after it sets the event.
+    if (phase.load(std::memory_order_seq_cst) == seenPhase) {
+        const std::uint64_t left = (deadline - now + 999) / 1000;
+        event.wait(static_cast<std::uint32_t>(std::min<std::uint64_t>(left, kWaitSliceMs)));
+    }
+    waiters.fetch_sub(1, std::memory_order_seq_cst);
+    return true;
+}
+
+// Delivers the consumer's events into `block` (at most its capacity), and the
+// end once, when `ended`.
+void deliverEvents(StreamEvents& events, StreamDirection& d, const StreamRings& s, bool ended,
+                   AsiochanStreamBlock* block) {
+    if (block == nullptr) return;
+    block->eventCount = 0;
+    block->eventsLost = events.takeLost();
+    while (block->eventCount < ASIOCHAN_STREAM_BLOCK_EVENTS && events.pop(block->events[block->eventCount]))
+        ++block->eventCount;
+    if (ended && !d.endDelivered && block->eventCount < ASIOCHAN_STREAM_BLOCK_EVENTS && events.pending() == 0) {
+        block->events[block->eventCount++] = {ASIOCHAN_STREAM_EVENT_END, 0,
+                                              s.endPosition.load(std::memory_order_relaxed)};
+        d.endDelivered = true;
+    }
+}
+
+bool validBlock(const AsiochanStreamBlock* block) { return block == nullptr || block->size >= kBlockBytes; }
+
+void fillBlock(AsiochanStreamBlock* block, std::uint64_t position, std::uint64_t lost) {
+    if (block == nullptr) return;
+    block->size = kBlockBytes;
+    block->position = position;
+    block->lost = lost;
+    block->reserved = 0;
+}
+
+}  // namespace
+
+std::int32_t Engine::openStream(const AsiochanStreamConfig* config) {
+    if (config == nullptr || config->size < kConfigBytes) return ASE_InvalidParameter;
+    AsiochanStreamConfig c;
+    std::memcpy(&c, config, sizeof c);  // the application's memory, read once
+    if (c.format < ASIOCHAN_STREAM_NATIVE || c.format > ASIOCHAN_STREAM_FLOAT32) return ASE_InvalidParameter;
+    if (c.inputCount < 0 || c.inputCount > kMaxChannels || c.outputCount < 0 || c.outputCount > kMaxChannels)
+        return ASE_InvalidParameter;
+    if (c.ringFrames < 0) return ASE_InvalidParameter;
+    const auto format = static_cast<FrameFormat>(c.format);
+
+    const ChannelClaim playback(playbackClaims_, kAllChannels);
+    const ChannelClaim capture(captureClaims_, kAllChannels);
+    if (state_.runPrepared.load(std::memory_order_acquire) == 0) return ASE_InvalidMode;
+    freeAbandonedStream();
+    // An ended stream stays readable until the next one opens; one not ended is in the way.
+    if (StreamRings* open = stream_.app.load(std::memory_order_acquire)) {
+        if (open->phase.load(std::memory_order_acquire) != kPhaseEnded) return ASE_InvalidMode;
+        closeStreamClaimed();
+    }
+
+    double rate = state_.currentSampleRate.load();
+    if (!(rate >= 1.0 && rate <= 1e7)) rate = kFallbackRate;
+    const auto maxRing = static_cast<std::int64_t>(rate * ASIOCHAN_STREAM_MAX_RING_MS / 1000.0);
+    if (c.ringFrames > maxRing) return ASE_InvalidParameter;
+    const std::int64_t period = std::max<std::int32_t>(state_.bufferSizePreferred.load(), 1);
+    const std::int64_t ringFrames =
+        c.ringFrames != 0 ? c.ringFrames
+                          : std::max<std::int64_t>(
+                                static_cast<std::int64_t>(rate * ASIOCHAN_STREAM_DEFAULT_RING_MS / 1000.0), 4 * period);
+
+    // Each direction's channels: in range, once each, of the direction's width.
+    const std::int32_t outputs = state_.outputBufferCount.load();
+    const std::int32_t inputs = state_.inputBufferCount.load();
+    struct Side {
+        std::int32_t count;
+        const std::uint8_t* channels;
+        std::int32_t driverCount;
+        std::int32_t firstEntry;
+        std::int32_t width;
+    } sides[2] = {{c.inputCount, c.inputs, inputs, outputs, state_.sampleSize[0].load()},
+                  {c.outputCount, c.outputs, outputs, 0, state_.sampleSize[1].load()}};
+    ASIOSampleType types[2][kMaxChannels]{};
+    ChannelMask masks[2] = {0, 0};
+    for (int d = 0; d < 2; ++d) {
+        const Side& side = sides[d];
+        for (std::int32_t i = 0; i < side.count; ++i) {
+            const std::uint32_t ch = side.channels[i];
+            if (static_cast<std::int32_t>(ch) >= side.driverCount || hasChannel(masks[d], ch))
+                return ASE_InvalidParameter;
+            masks[d] |= ChannelMask{1} << ch;
+            const std::int32_t entry = side.firstEntry + static_cast<std::int32_t>(ch);
+            const std::int32_t width = state_.entryWidth[entry].load();
+            if (width == 0 || width != side.width) return ASE_InvalidParameter;
+            types[d][i] = state_.entryType[entry].load();
+            if (format == FrameFormat::Native && types[d][i] != types[d][0]) return ASE_InvalidParameter;
+        }
+    }
+    // Channels the channel API or a player holds.
+    const ChannelMask queues = state_.streamingInputs.load(std::memory_order_acquire);
+    for (std::uint32_t ch = 0; ch < kMaxChannels; ++ch) {
+        if (hasChannel(masks[0], ch) &&
+            (hasChannel(queues, ch) || state_.captureChannels[ch].done.load(std::memory_order_acquire) == 0))
+            return ASE_NotPresent;
+        if (hasChannel(masks[1], ch) && state_.playbackChannels[ch].idle.load(std::memory_order_acquire) == 0)
+            return ASE_NotPresent;
+    }
+
+    // The rings: one block, allocated and touched here.
+    const std::uint64_t bytes =
+        std::uint64_t(ringFrames) * (std::uint64_t(c.inputCount) * std::uint64_t(sides[0].width) +
+                                     std::uint64_t(c.outputCount) * std::uint64_t(sides[1].width));
+    if (bytes > std::uint64_t(INT64_MAX) || bytes > std::uint64_t(SIZE_MAX)) return ASE_NoMemory;
+    auto* s = new (std::nothrow) StreamRings;
+    if (s == nullptr) return ASE_NoMemory;
+    s->memory = bytes != 0 ? allocateBlock(static_cast<std::int64_t>(bytes)) : nullptr;
+    if (bytes != 0 && s->memory == nullptr) {
+        delete s;
+        return ASE_NoMemory;
+    }
+    if (bytes != 0) std::memset(s->memory, 0, static_cast<std::size_t>(bytes));
+    platform::lockMemory(s->memory, static_cast<std::size_t>(bytes));
+    s->format = format;
+    s->ringFrames = static_cast<std::uint32_t>(ringFrames);
+    std::uint8_t* next = s->memory;
+    for (int d = 0; d < 2; ++d) {
+        StreamDirection& dir = d == 0 ? s->in : s->out;
+        dir.count = sides[d].count;
+        dir.width = static_cast<std::uint32_t>(std::max(sides[d].width, 0));
+        for (std::int32_t i = 0; i < dir.count; ++i) {
+            dir.channels[i] = sides[d].channels[i];
+            dir.offsets[i] = dir.frameBytes;
+            dir.frameBytes += streamSampleBytes(format, types[d][i]);
+            dir.decode[i] = streamDecoderFor(types[d][i], format);
+            dir.encode[i] = streamEncoderFor(types[d][i], format);
+            dir.planes[i] = next;
+            next += std::uint64_t(ringFrames) * dir.width;
+        }
+    }
+    ASIOCHAN_SEAM("open: before the channels");
+    state_.streamInputs.store(masks[0], std::memory_order_seq_cst);
+    state_.streamOutputs.store(masks[1], std::memory_order_seq_cst);
+    ASIOCHAN_SEAM("open: before the rings");
+    stream_.live.store(s, std::memory_order_release);
+    stream_.app.store(s, std::memory_order_seq_cst);
+    return ASE_OK;
+}
+
+std::int32_t Engine::startStream() {
+    const ChannelClaim playback(playbackClaims_, kAllChannels);
+    const ChannelClaim capture(captureClaims_, kAllChannels);
+    StreamRings* s = stream_.app.load(std::memory_order_acquire);
+    if (s == nullptr) return ASE_InvalidMode;
+    std::uint32_t open = kPhaseOpen;
+    ASIOCHAN_SEAM("start: before the phase");
+    if (!s->phase.compare_exchange_strong(open, kPhaseRunning, std::memory_order_seq_cst)) return ASE_InvalidMode;
+    housekeeper_.ensureRunning();
+    return ASE_OK;
+}
+
+void Engine::stopStreamClaimed() {
+    StreamRings* s = stream_.app.load(std::memory_order_acquire);
+    if (s == nullptr) return;
+    const std::uint32_t phase = s->phase.load(std::memory_order_seq_cst);
+    if (phase == kPhaseEnded) return;
+    // The periods leave the stream from the next one on; the one in flight ends
+    // its step first. A stop whose wait gives up still ends the stream for the
+    // application: the rings stay (a close then leaks them).
+    s->phase.store(kPhaseStopping, std::memory_order_seq_cst);
+    ASIOCHAN_SEAM("stop: after the phase");
+    if (periods_.waitForPeriodsInFlight())
+        endStreamAt(*s, s->position.load(std::memory_order_relaxed));
+    else
+        s->phase.store(kPhaseEnded, std::memory_order_seq_cst);
+    stream_.wake.wakeAll();
+}
+
+std::int32_t Engine::stopStream() {
+    const ChannelClaim playback(playbackClaims_, kAllChannels);
+    const ChannelClaim capture(captureClaims_, kAllChannels);
+    if (stream_.app.load(std::memory_order_acquire) == nullptr) return ASE_InvalidMode;
+    stopStreamClaimed();
+    return ASE_OK;
+}
+
+void Engine::freeAbandonedStream() {
+    StreamRings* s = stream_.abandoned;
+    if (s == nullptr || !periods_.doneSince(stream_.abandonedMark) ||
+        stream_.users.load(std::memory_order_seq_cst) != 0)
+        return;
+    stream_.abandoned = nullptr;
+    freeRings(s);
+}
+
+void Engine::closeStreamClaimed() {
+    freeAbandonedStream();
+    StreamRings* s = stream_.app.load(std::memory_order_acquire);
+    if (s == nullptr) return;
+    stopStreamClaimed();
+    s->closing.store(1, std::memory_order_seq_cst);
+    stream_.app.store(nullptr, std::memory_order_seq_cst);
+    stream_.live.store(nullptr, std::memory_order_seq_cst);
+    state_.streamInputs.store(0, std::memory_order_seq_cst);
+    state_.streamOutputs.store(0, std::memory_order_seq_cst);
+    stream_.wake.wakeAll();
+    bool quiet = periods_.waitForPeriodsInFlight();
+    const std::uint64_t deadline = platform::monotonicMicros() + std::uint64_t{kUsersWaitMs} * 1000u;
+    while (stream_.users.load(std::memory_order_seq_cst) != 0) {
+        if (platform::monotonicMicros() >= deadline) {
+            quiet = false;
+            break;
+        }
+        stream_.wake.wakeAll();
+        platform::sleepMs(1);
+    }
+    // A period or a call still inside the rings keeps them, never freed under it:
+    // a later open or close frees them once it is done (a second such close
+    // before then leaks the older rings for good).
+    if (!quiet) {
+        stream_.abandoned = s;
+        stream_.abandonedMark = periods_.enteredMark();
+        return;
+    }
+    freeRings(s);
+}
+
+std::int32_t Engine::closeStream() {
+    const ChannelClaim playback(playbackClaims_, kAllChannels);
+    const ChannelClaim capture(captureClaims_, kAllChannels);
+    if (stream_.app.load(std::memory_order_acquire) == nullptr) return ASE_InvalidMode;
+    closeStreamClaimed();
+    return ASE_OK;
+}
+
+std::int32_t Engine::readStream(void* frames, std::int32_t count, std::int32_t timeoutMs, AsiochanStreamBlock* block) {
+    if (count < 0 || (frames == nullptr && count > 0) || timeoutMs < -1 || !validBlock(block))
+        return ASE_InvalidParameter;
+    const StreamUse use(stream_.users);
+    const Exclusive reader(stream_.readerBusy);
+    if (!reader.mine()) return ASE_InvalidMode;
+    StreamRings* s = stream_.app.load(std::memory_order_seq_cst);
+    if (s == nullptr || s->in.count == 0) return ASE_InvalidMode;
+    StreamDirection& in = s->in;
+    const std::uint64_t deadline = deadlineOf(timeoutMs);
+    auto* out = static_cast<std::uint8_t*>(frames);
+    std::int32_t moved = 0;
+    std::uint64_t lost = 0;
+    std::uint64_t first = in.consumerPosition;
+    bool ended = false;
+    for (;;) {
+        const std::uint32_t phase = s->phase.load(std::memory_order_seq_cst);
+        const std::uint64_t consumed = in.consumed.load(std::memory_order_relaxed);
+        const std::uint64_t produced = in.produced.load(std::memory_order_acquire);
+        std::uint64_t at = 0, gap = 0;
+        bool hasGap = in.gaps.peek(at, gap);
+        if (hasGap && at <= consumed) {
+            if (moved != 0) break;  // a read never spans a gap
+            lost += gap;
+            in.consumerPosition += gap;
+            first = in.consumerPosition;
+            in.gaps.pop();
+            continue;
+        }
+        std::uint64_t n = std::min<std::uint64_t>(produced - consumed, std::uint64_t(count - moved));
+        if (hasGap) n = std::min(n, at - consumed);
+        if (n != 0) {
+            const std::uint64_t start = consumed % s->ringFrames;
+            const std::uint64_t firstPiece = std::min<std::uint64_t>(n, s->ringFrames - start);
+            std::uint8_t* frame = out + std::size_t(moved) * in.frameBytes;
+            for (std::int32_t i = 0; i < in.count; ++i) {
+                const std::uint8_t* plane = in.planes[i];
+                in.decode[i](plane + start * in.width, firstPiece, frame + in.offsets[i], in.frameBytes);
+                in.decode[i](plane, n - firstPiece, frame + firstPiece * in.frameBytes + in.offsets[i], in.frameBytes);
+            }
+            ASIOCHAN_SEAM("read: before the count");
+            in.consumed.store(consumed + n, std::memory_order_release);
+            in.consumerPosition += n;
+            moved += static_cast<std::int32_t>(n);
+            if (moved == count || (hasGap && consumed + n == at)) break;
+            continue;
+        }
+        // Ended, and everything recorded before the end was read (the count was
+        // looked at after the phase; a gap at the read position was taken above).
+        if ((phase == kPhaseEnded || s->closing.load(std::memory_order_acquire) != 0) && produced == consumed) {
+            ended = moved == 0;
+            break;
+        }
+        if (moved == count || timeoutMs == 0) break;
+        if (!housekeeper_.running()) housekeeper_.ensureRunning();
+        if (!waitSlice(stream_.wake.readable, stream_.wake.readers, deadline, s->phase, phase)) break;
+    }
+    fillBlock(block, first, lost);
+    deliverEvents(s->readerEvents, in, *s, ended, block);
+    return ended ? kStreamEnded : moved;
+}
+
+std::int32_t Engine::writeStream(const void* frames, std::int32_t count, std::int32_t timeoutMs,
+                                 AsiochanStreamBlock* block) {
+    if (count < 0 || (frames == nullptr && count > 0) || timeoutMs < -1 || !validBlock(block))
+        return ASE_InvalidParameter;
+    const StreamUse use(stream_.users);
+    const Exclusive writer(stream_.writerBusy);
+    if (!writer.mine()) return ASE_InvalidMode;
+    StreamRings* s = stream_.app.load(std::memory_order_seq_cst);
+    if (s == nullptr || s->out.count == 0) return ASE_InvalidMode;
+    StreamDirection& out = s->out;
+    const std::uint64_t deadline = deadlineOf(timeoutMs);
+    const auto* in = static_cast<const std::uint8_t*>(frames);
+    std::int32_t moved = 0;
+    std::uint64_t lost = 0;
+    // The holes the periods left since the last write: the frames written play that much later.
+    for (std::uint64_t at = 0, gap = 0; out.gaps.peek(at, gap); out.gaps.pop()) lost += gap;
+    out.consumerPosition += lost;
+    const std::uint64_t first = out.produced.load(std::memory_order_relaxed) + out.consumerPosition;
+    bool ended = false;
+    for (;;) {
+        const std::uint32_t phase = s->phase.load(std::memory_order_seq_cst);
+        if (phase == kPhaseEnded || phase == kPhaseStopping || s->closing.load(std::memory_order_acquire) != 0) {
+            ended = moved == 0;
+            break;
+        }
+        const std::uint64_t produced = out.produced.load(std::memory_order_relaxed);
+        const std::uint64_t room = s->ringFrames - (produced - out.consumed.load(std::memory_order_acquire));
+        const std::uint64_t n = std::min<std::uint64_t>(room, std::uint64_t(count - moved));
+        if (n != 0) {
+            const std::uint64_t start = produced % s->ringFrames;
+            const std::uint64_t firstPiece = std::min<std::uint64_t>(n, s->ringFrames - start);
+            const std::uint8_t* frame = in + std::size_t(moved) * out.frameBytes;
+            for (std::int32_t i = 0; i < out.count; ++i) {
+                std::uint8_t* plane = out.planes[i];
+                out.encode[i](frame + out.offsets[i], out.frameBytes, firstPiece, plane + start * out.width);
+                out.encode[i](frame + firstPiece * out.frameBytes + out.offsets[i], out.frameBytes, n - firstPiece,
+                              plane);
+            }
+            ASIOCHAN_SEAM("write: before the count");
+            out.produced.store(produced + n, std::memory_order_release);
+            moved += static_cast<std::int32_t>(n);
+            if (moved == count) break;
+            continue;
+        }
+        // Writes before the start fill the ring and never wait.
+        if (phase == kPhaseOpen || timeoutMs == 0) break;
+        if (!housekeeper_.running()) housekeeper_.ensureRunning();
+        if (!waitSlice(stream_.wake.writable, stream_.wake.writers, deadline, s->phase, phase)) break;
+    }
+    fillBlock(block, first, lost);
+    deliverEvents(s->writerEvents, out, *s, ended, block);
+    return ended ? kStreamEnded : moved;
+}
+
+std::int32_t Engine::streamState(AsiochanStreamState* state) {
+    if (state == nullptr || state->size < kStateBytes) return ASE_InvalidParameter;
+    AsiochanStreamState r{};
+    r.size = kStateBytes;
+    {
+        const StreamUse use(stream_.users);
+        StreamRings* s = stream_.app.load(std::memory_order_seq_cst);
+        if (s != nullptr) {
+            // The counts of one moment between two periods: read again while a
+            // period changed them meanwhile (a period changes them for a few stores).
+            for (;;) {
+                const std::uint32_t before = s->version.load(std::memory_order_acquire);
+                if ((before & 1u) == 0) {
+                    r.position = s->position.load(std::memory_order_relaxed);
+                    r.recorded = s->recorded.load(std::memory_order_relaxed);
+                    r.dropped = s->dropped.load(std::memory_order_relaxed);
+                    r.played = s->played.load(std::memory_order_relaxed);
+                    r.underrun = s->underrun.load(std::memory_order_relaxed);
+                    std::atomic_thread_fence(std::memory_order_acquire);
+                    if (s->version.load(std::memory_order_relaxed) == before) break;
+                }
+                platform::yieldThread();
+            }
+            const std::uint32_t phase = s->phase.load(std::memory_order_acquire);
+            r.flags = ASIOCHAN_STREAM_OPEN | (phase == kPhaseRunning ? ASIOCHAN_STREAM_RUNNING : 0u) |
+                      (phase == kPhaseEnded ? ASIOCHAN_STREAM_ENDED_FLAG : 0u);
+            if (s->in.count > 0) {
+                const std::uint64_t held =
+                    s->in.produced.load(std::memory_order_acquire) - s->in.consumed.load(std::memory_order_acquire);
+                std::uint64_t at = 0, gap = 0;
+                const std::uint64_t beforeGap =
+                    s->in.gaps.peek(at, gap) ? at - std::min(at, s->in.consumed.load(std::memory_order_relaxed)) : held;
+                r.readable = static_cast<std::uint32_t>(std::min(held, beforeGap));
+            }
+            if (s->out.count > 0 && phase != kPhaseEnded)
+                r.writable =
+                    static_cast<std::uint32_t>(s->ringFrames - (s->out.produced.load(std::memory_order_acquire) -
+                                                                s->out.consumed.load(std::memory_order_acquire)));
+            r.eventsPending = s->in.count > 0 ? s->readerEvents.pending() : s->writerEvents.pending();
+            r.ringFrames = s->ringFrames;
+        }
+    }
+    r.inputLatency = state_.inputLatency.load();
+    r.outputLatency = state_.outputLatency.load();
+    std::memcpy(state, &r, sizeof r);
+    return ASE_OK;
+}
+
+std::int32_t Engine::playAndRecord(const AsiochanStreamConfig* config, const void* play, std::int32_t playFrames,
+                                   void* record, std::int32_t recordFrames, std::int32_t timeoutMs,
+                                   AsiochanStreamState* state) {
+    if (playFrames < 0 || recordFrames < 0 || (play == nullptr && playFrames > 0) ||
+        (record == nullptr && recordFrames > 0) || timeoutMs < -1 || (state != nullptr && state->size < kStateBytes))
+        return ASE_InvalidParameter;
+    if (const std::int32_t opened = openStream(config); opened != ASE_OK) return opened;
+    const std::uint64_t deadline = deadlineOf(timeoutMs);
+    StreamRings* s = stream_.app.load(std::memory_order_acquire);
+    const std::uint32_t playBytes = s != nullptr ? s->out.frameBytes : 0;
+    const std::uint32_t recordBytes = s != nullptr ? s->in.frameBytes : 0;
+    const bool plays = s != nullptr && s->out.count > 0;
+    const bool records = s != nullptr && s->in.count > 0;
+    const auto* playing = static_cast<const std::uint8_t*>(play);
+    auto* recording = static_cast<std::uint8_t*>(record);
+    std::int32_t written = 0, read = 0;
+    auto writeSome = [&] {
+        if (!plays || written >= playFrames) return;
+        const std::int32_t n =
+            writeStream(playing + std::size_t(written) * playBytes, playFrames - written, 0, nullptr);
+        if (n > 0) written += n;
+    };
+    writeSome();
+    std::int32_t result = startStream();
+    // Without inputs the call lasts until everything written has played.
+    while (result == ASE_OK && !records && plays && platform::monotonicMicros() < deadline &&
+           s->out.consumed.load(std::memory_order_acquire) < std::uint64_t(playFrames) &&
+           s->phase.load(std::memory_order_acquire) == kPhaseRunning) {
+        if (written < playFrames) {
+            const std::int32_t n =
+                writeStream(playing + std::size_t(written) * playBytes, playFrames - written, 5, nullptr);
+            if (n > 0) written += n;
+        } else {
+            platform::sleepMs(1);
+        }
+    }
+    while (result == ASE_OK && records && read < recordFrames) {
+        const std::uint64_t now = platform::monotonicMicros();
+        if (now >= deadline) break;
+        const auto slice = static_cast<std::int32_t>(std::min<std::uint64_t>((deadline - now) / 1000, 5));
+        const std::int32_t n =
+            readStream(recording + std::size_t(read) * recordBytes, recordFrames - read, slice, nullptr);
+        if (n < 0) break;
+        read += n;
+        writeSome();
+    }
+    stopStream();
+    if (state != nullptr) streamState(state);
+    closeStream();
+    return result == ASE_OK ? read : result;
+}
+
+}  // namespace asiochan
