@@ -109,8 +109,7 @@ int runAnalyze(const Arguments& args) {
         return kExitUsage;
     }
     std::printf("analyze %u pairs of %s at %.0f Hz, %d frames: a take of %.1f s\n", unsigned(pairs.size()),
-                session.driverName().c_str(), rate, int(period),
-                static_cast<double>(timeline.recordedFrames()) / rate);
+                session.driverName().c_str(), rate, int(period), static_cast<double>(timeline.recordedFrames()) / rate);
     std::fflush(stdout);
     installInterruptHandler();
     StreamTakeOptions options;

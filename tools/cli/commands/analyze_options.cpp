@@ -23,14 +23,16 @@ const CommandHelp& analyzeHelp() {
         "limits file, 3 the take was not valid (frames dropped, a reset, a stall, or the\n"
         "driver skipped periods in the take and in its one retry): test again on 3.\n",
         {{"--driver", "NAME", "the driver (default: the first installed)"},
-         {"--pairs", "O:I,...", "output O to input I, each output and input once\n"
-                                "(default: output i to input i for every channel both have)"},
+         {"--pairs", "O:I,...",
+          "output O to input I, each output and input once\n"
+          "(default: output i to input i for every channel both have)"},
          {"--limits", "FILE.json", "limits per figure, for every pair or one (see README)"},
          {"--json", "FILE", "writes every figure, its limits and verdict as JSON"},
          {"--junit", "FILE", "writes JUnit XML: a testcase per pair and measurement"},
          {"--report", "FILE.html", "writes a self-contained HTML report with plots"},
-         {"--crosstalk", "all|one", "all: every output at once, each its own frequency\n"
-                                    "(default); one: one output at a time, the others silent"}}};
+         {"--crosstalk", "all|one",
+          "all: every output at once, each its own frequency\n"
+          "(default); one: one output at a time, the others silent"}}};
     return help;
 }
 

@@ -15,10 +15,10 @@
 namespace cli {
 
 struct AnalyzeRequest {
-    std::string driver;                              // "" for the first installed
-    std::optional<std::vector<ChannelPair>> pairs;   // default: output i to input i
-    std::string limitsPath;                          // "" for no limits
-    std::string json, junit, report;                 // "" for not written
+    std::string driver;                             // "" for the first installed
+    std::optional<std::vector<ChannelPair>> pairs;  // default: output i to input i
+    std::string limitsPath;                         // "" for no limits
+    std::string json, junit, report;                // "" for not written
     bool crosstalkOneByOne = false;
 };
 

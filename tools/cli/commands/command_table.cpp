@@ -156,9 +156,7 @@ Command monitor() {
 
 Command sweep() { return {sweepHelp(), runSweep}; }
 
-#ifndef ASIOCHAN_CLI_WITHOUT_STREAM
 Command analyze() { return {analyzeHelp(), runAnalyze}; }
-#endif
 
 std::vector<const CommandHelp*> helps() {
     std::vector<const CommandHelp*> all;
@@ -174,13 +172,8 @@ const Command* findCommand(const std::string& name) {
 }  // namespace
 
 const std::vector<Command>& commandTable() {
-    static const std::vector<Command> table = [] {
-        std::vector<Command> all{drivers(), info(), play(), capture(), tone(), latency(), monitor(), sweep()};
-#ifndef ASIOCHAN_CLI_WITHOUT_STREAM
-        all.push_back(analyze());
-#endif
-        return all;
-    }();
+    static const std::vector<Command> table{drivers(), info(),    play(),  capture(), tone(),
+                                            latency(), monitor(), sweep(), analyze()};
     return table;
 }
 

@@ -10,9 +10,14 @@ void printSummary(const AnalysisResults& r, const Judgement& j) {
     std::printf("pair    gain dB  pol  latency  resp dB  THD+N %%   noise dBFS  noise(A)  DR dB   verdict\n");
     const auto show = [](const Figure& f, int decimals, bool higher) {
         char text[32];
-        if (f.value) std::snprintf(text, sizeof text, "%.*f", decimals, *f.value);
-        else if (f.floor) std::snprintf(text, sizeof text, higher ? ">%.1f" : "<%.1f", *f.floor);
-        else std::snprintf(text, sizeof text, "-");
+        if (f.value)
+            std::snprintf(text, sizeof text, "%.*f", decimals, *f.value);
+        else if (f.floor && std::fabs(*f.floor) < 0.1)
+            std::snprintf(text, sizeof text, higher ? ">%.1g" : "<%.1g", *f.floor);
+        else if (f.floor)
+            std::snprintf(text, sizeof text, higher ? ">%.1f" : "<%.1f", *f.floor);
+        else
+            std::snprintf(text, sizeof text, "-");
         return std::string(text);
     };
     for (std::size_t p = 0; p < r.pairs.size(); ++p) {

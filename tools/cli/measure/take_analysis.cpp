@@ -20,9 +20,7 @@ constexpr double kNarrowbandMarginDb = 13.0;
 
 double db(double ratio) { return 20.0 * std::log10(ratio); }
 
-bool windowed(SegmentKind kind) {
-    return kind != SegmentKind::settle && kind != SegmentKind::sweep;
-}
+bool windowed(SegmentKind kind) { return kind != SegmentKind::settle && kind != SegmentKind::sweep; }
 
 // The mean power of a noise bin near the tones: the median of the band's bins
 // with no tone, over ln 2 (the median of a noise bin's power is ln 2 of its mean).
@@ -130,8 +128,8 @@ void TakeAnalysis::analyseWindow(std::size_t p, Window& w, std::size_t delay) {
     PairFigures& f = figures_[p];
     const Band& band = timeline_.band;
     const BinRange bins = binsWithin(s, band.fromHz, band.toHz);
-    const double bandShare =
-        static_cast<double>(bins.last + 1 - bins.first) / static_cast<double>(std::max<std::size_t>(1, s.power.size() - 1));
+    const double bandShare = static_cast<double>(bins.last + 1 - bins.first) /
+                             static_cast<double>(std::max<std::size_t>(1, s.power.size() - 1));
     // What quantisation alone leaves of a tone played and recorded, in the band.
     const double quantisation =
         quantisationMeanSquare(ch.outputBits, bandShare) + quantisationMeanSquare(ch.inputBits, bandShare);
@@ -143,15 +141,20 @@ void TakeAnalysis::analyseWindow(std::size_t p, Window& w, std::size_t delay) {
         case SegmentKind::dynamicRange: {
             const bool dr = seg.kind == SegmentKind::dynamicRange;
             const ThdN t = measureThdN(s, kAnalysisToneHz, band, dr);
-            const double floorDb = t.signalMeanSquare > 0.0 ? 10.0 * std::log10(quantisation / t.signalMeanSquare) : 0.0;
+            const double floorDb =
+                t.signalMeanSquare > 0.0 ? 10.0 * std::log10(quantisation / t.signalMeanSquare) : 0.0;
             const Figure inDb = levelFigure(t.db(), floorDb);
             if (dr) {
-                if (inDb.value) f.dynamicRangeDb.value = 60.0 - *inDb.value;
-                else f.dynamicRangeDb.floor = 60.0 - *inDb.floor;
+                if (inDb.value)
+                    f.dynamicRangeDb.value = 60.0 - *inDb.value;
+                else
+                    f.dynamicRangeDb.floor = 60.0 - *inDb.floor;
             } else {
                 f.thdnDb = inDb;
-                if (inDb.value) f.thdnPercent.value = t.percent();
-                else f.thdnPercent.floor = 100.0 * std::pow(10.0, *inDb.floor / 20.0);
+                if (inDb.value)
+                    f.thdnPercent.value = t.percent();
+                else
+                    f.thdnPercent.floor = 100.0 * std::pow(10.0, *inDb.floor / 20.0);
             }
             break;
         }
@@ -206,8 +209,10 @@ AnalysisResults TakeAnalysis::finish() {
             const double level = 10.0 * std::log10(std::max(state_[k].tonePower[j], 1e-300) / driven);
             const double floor = 10.0 * std::log10(floorPower / driven);
             Figure& cell = r.crosstalkDb[j][k];
-            if (state_[k].tonePower[j] > floorPower) cell.value = level;
-            else cell.floor = floor;
+            if (state_[k].tonePower[j] > floorPower)
+                cell.value = level;
+            else
+                cell.floor = floor;
         }
     }
     return r;

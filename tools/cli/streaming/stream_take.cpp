@@ -124,8 +124,10 @@ TakeOutcome StreamTake::run(const Timeline& timeline, TakeSink& sink) {
             block.size = sizeof block;
             const std::int32_t moved = stream_.write(frames, static_cast<std::int32_t>(chunk), 0, &block);
             if (moved < 0) {
-                if (moved == ASIOCHAN_STREAM_ENDED) watch.broken("the stream ended while playing");
-                else watch.failed(refused("a write", moved));
+                if (moved == ASIOCHAN_STREAM_ENDED)
+                    watch.broken("the stream ended while playing");
+                else
+                    watch.failed(refused("a write", moved));
                 return;
             }
             watch.events(block);
@@ -152,8 +154,10 @@ TakeOutcome StreamTake::run(const Timeline& timeline, TakeSink& sink) {
         const auto want = static_cast<std::int32_t>(std::min<std::uint64_t>(chunk, wanted - read));
         const std::int32_t got = stream_.read(recorded.data(), want, options_.readWaitMs, &block);
         if (got < 0) {
-            if (got == ASIOCHAN_STREAM_ENDED) watch.broken("the stream ended before the take did");
-            else watch.failed(refused("a read", got));
+            if (got == ASIOCHAN_STREAM_ENDED)
+                watch.broken("the stream ended before the take did");
+            else
+                watch.failed(refused("a read", got));
             break;
         }
         watch.events(block);
