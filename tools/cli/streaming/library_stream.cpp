@@ -15,6 +15,7 @@ public:
     std::int32_t read(void* frames, std::int32_t count, std::int32_t timeoutMs, AsiochanStreamBlock* block) override {
         return ReadStream(frames, count, timeoutMs, block);
     }
+    std::int32_t state(AsiochanStreamState* state) override { return GetStreamState(state); }
     std::int32_t stop() override { return StopStream(); }
     std::int32_t close() override { return CloseStream(); }
 };

@@ -16,6 +16,7 @@ public:
     virtual std::int32_t write(const void* frames, std::int32_t count, std::int32_t timeoutMs,
                                AsiochanStreamBlock* block) = 0;
     virtual std::int32_t read(void* frames, std::int32_t count, std::int32_t timeoutMs, AsiochanStreamBlock* block) = 0;
+    virtual std::int32_t state(AsiochanStreamState* state) = 0;
     virtual std::int32_t stop() = 0;
     virtual std::int32_t close() = 0;
 };

@@ -81,6 +81,19 @@ private:
     std::uint64_t first_ = UINT64_MAX;
 };
 
+// What a stalled take tells: whether the device's position still moved (the
+// frames did not reach the ring) or stood still (the driver stopped calling).
+std::string stallMessage(StreamCalls& stream, std::chrono::milliseconds after) {
+    AsiochanStreamState state{};
+    state.size = sizeof state;
+    std::string text = "no audio came for " + std::to_string(after.count()) + " ms: the driver stalled";
+    if (stream.state(&state) == ASIOCHAN_OK)
+        text += " (the stream at frame " + std::to_string(state.position) + ", " + std::to_string(state.recorded) +
+                " recorded, " + std::to_string(state.dropped) + " dropped, " + std::to_string(state.played) +
+                " played)";
+    return text;
+}
+
 std::string refused(const char* call, std::int32_t code) {
     return std::string("the library refused ") + call + " (code " + std::to_string(code) + ")";
 }
@@ -163,8 +176,7 @@ TakeOutcome StreamTake::run(const Timeline& timeline, TakeSink& sink) {
         watch.events(block);
         if (got == 0) {
             if (Clock::now() - lastFrame > options_.stallAfter)
-                watch.broken("no audio came for " + std::to_string(options_.stallAfter.count()) +
-                             " ms: the driver stalled");
+                watch.broken(stallMessage(stream_, options_.stallAfter));
             continue;
         }
         watch.gap("inputs", read, block);

@@ -58,6 +58,10 @@ public:
         readAt_ += moved;
         return static_cast<std::int32_t>(moved);
     }
+    std::int32_t state(AsiochanStreamState* s) override {
+        s->position = s->recorded = played_.size() / n_;
+        return ASIOCHAN_OK;
+    }
     std::int32_t stop() override { return ASIOCHAN_OK; }
     std::int32_t close() override {
         opened_ = false;
