@@ -296,7 +296,7 @@ elif ! grep -q "; PASSED$" "$dir/output.txt" ||
     ! python3 -c "import json, sys; sys.exit(0 if json.load(open(sys.argv[1]))['passed'] is True else 1)" \
         "$dir/wire_results.json"; then
     verdict 9 FAIL "analyze does not pass a clean wire's limits"
-    cat "$dir/output.txt" | sed 's/^/    | /'
+    tail -8 "$dir/output.txt" | sed 's/^/    | /'
 else
     verdict 9 PASS "analyze passes a clean wire's limits: $(grep -E '^ *0:0 ' "$dir/output.txt" | tr -s ' ')"
 fi
