@@ -108,6 +108,19 @@ int runAnalyze(const Arguments& args) {
                      problem);
         return kExitUsage;
     }
+    // What the analysis keeps of the take must fit beside everything else in a
+    // 32-bit process (2 GiB): crosstalk one output at a time keeps a window per
+    // pair and output.
+    const std::uint64_t kept = TakeAnalysis::keptBytes(timeline, pairs.size());
+    const std::uint64_t budget = sizeof(void*) == 4 ? 768ull << 20 : 16ull << 30;
+    if (kept > budget) {
+        std::fprintf(stderr,
+                     "error: %u pairs with --crosstalk %s keep %.0f MiB of the take, more than this %d-bit process "
+                     "takes (%.0f MiB): measure fewer pairs at once (--pairs) or drive every output at once\n",
+                     unsigned(pairs.size()), req.crosstalkOneByOne ? "one" : "all", double(kept) / 1048576.0,
+                     int(8 * sizeof(void*)), double(budget) / 1048576.0);
+        return kExitUsage;
+    }
     std::printf("analyze %u pairs of %s at %.0f Hz, %d frames: a take of %.1f s\n", unsigned(pairs.size()),
                 session.driverName().c_str(), rate, int(period), static_cast<double>(timeline.recordedFrames()) / rate);
     std::fflush(stdout);

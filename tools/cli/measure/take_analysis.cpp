@@ -96,6 +96,16 @@ bool TakeAnalysis::complete() const {
     return true;
 }
 
+std::uint64_t TakeAnalysis::keptBytes(const Timeline& timeline, std::size_t pairs) {
+    std::uint64_t windows = 0, sweep = 0;
+    for (const Segment& s : timeline.segments) {
+        if (windowed(s.kind)) ++windows;
+        if (s.kind == SegmentKind::sweep) sweep = s.frames;
+    }
+    const std::uint64_t stretch = timeline.window + timeline.maxDelay;
+    return pairs * (windows * stretch * sizeof(std::int32_t) + sweep * sizeof(float));
+}
+
 bool TakeAnalysis::analyseSweep(std::size_t p) {
     PairState& st = state_[p];
     PairFigures& f = figures_[p];

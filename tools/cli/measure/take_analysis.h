@@ -29,6 +29,8 @@ public:
     bool frames(std::uint64_t position, const std::int32_t* interleaved, std::size_t count) override;
     // Whether every window has come.
     bool complete() const;
+    // What the analysis of `pairs` pairs keeps of a take until its end, in bytes.
+    static std::uint64_t keptBytes(const Timeline& timeline, std::size_t pairs);
     // The figures; pairs whose windows never came are left unmeasured.
     AnalysisResults finish();
 
