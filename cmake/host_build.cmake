@@ -45,7 +45,8 @@ set(ASIOCHAN_CLI_PORTABLE_SOURCES
     ${ASIOCHAN_CLI_DIR}/streaming/capture_pipeline.cpp ${ASIOCHAN_CLI_DIR}/streaming/run_follower.cpp
     ${ASIOCHAN_CLI_DIR}/streaming/playback_frames.cpp ${ASIOCHAN_CLI_DIR}/streaming/capture_frames.cpp
     ${ASIOCHAN_CLI_DIR}/streaming/stream_feeder.cpp
-    ${ASIOCHAN_CLI_DIR}/commands/command_requests.cpp ${ASIOCHAN_CLI_DIR}/commands/sweep_options.cpp
+    ${ASIOCHAN_CLI_DIR}/commands/command_requests.cpp ${ASIOCHAN_CLI_DIR}/commands/sweep_options.cpp ${ASIOCHAN_CLI_DIR}/commands/analyze_options.cpp
+    ${ASIOCHAN_CLI_DIR}/streaming/analysis_take.cpp
     ${ASIOCHAN_CLI_DIR}/system/host/worker_thread.cpp ${ASIOCHAN_CLI_DIR}/system/host/clock.cpp)
 # The measurement room's maths (the FFT, the delay search, the sweep) is portable;
 # its console display is not.

@@ -69,6 +69,7 @@ if [ -n "$bin" ]; then
     add_driver "{5A1C000B-7E57-4A51-8C0D-A510C4A2000B}" asiochan_sim_dut "asiochan sim (dut)"
     add_driver "{5A1C0015-7E57-4A51-8C0D-A510C4A20015}" asiochan_sim_rate_change "asiochan sim (rate change)"
     add_driver "{5A1C0010-7E57-4A51-8C0D-A510C4A20010}" asiochan_sim_types "asiochan sim (types)"
+    add_driver "{5A1C0020-7E57-4A51-8C0D-A510C4A20020}" asiochan_sim_bench "asiochan sim (bench)"
     wineserver -w
 fi
 echo "$prefix"

@@ -264,6 +264,43 @@ else
     verdict 8 PASS "sweep is flat: response $range dB, $(tr -d '\r' <"$dir/output.txt" | grep -o 'THD (2nd to 5th), highest.*')"
 fi
 
+# --- case 9: asiochan analyze through a JACK loopback: a clean wire -------------
+# Float32 samples moved bit for bit: unity gain, a flat response, and THD+N, noise and
+# dynamic range beyond what a converter would reach.
+dir="$tmp/analyze"
+mkdir -p "$dir"
+cat >"$dir/wire.json" <<'JSON'
+{
+  "gain_db": {"min": -0.01, "max": 0.01},
+  "polarity": {"min": 1, "max": 1},
+  "response_deviation_db": {"max": 0.05},
+  "thdn_percent": {"max": 0.001},
+  "noise_dbfs": {"max": -130},
+  "noise_a_dbfs": {"max": -130},
+  "dynamic_range_db": {"min": 130}
+}
+JSON
+(cd "$dir" && wine_run "$dir/output.txt" "$bin/asiochan.exe" analyze --driver "$driver" --pairs 0:0 \
+    --limits wire.json --json wire_results.json) &
+analyze_job=$!
+connected=""
+for _ in $(seq 200); do
+    if jack_connect asiochan:out_1 asiochan:in_1 >/dev/null 2>&1; then connected=yes && break; fi
+    kill -0 "$analyze_job" 2>/dev/null || break
+    sleep 0.05
+done
+wait "$analyze_job"
+if [ -z "$connected" ]; then
+    verdict 9 FAIL "the loopback asiochan:out_1 -> asiochan:in_1 could not be connected"
+elif ! grep -q "; PASSED$" "$dir/output.txt" ||
+    ! python3 -c "import json, sys; sys.exit(0 if json.load(open(sys.argv[1]))['passed'] is True else 1)" \
+        "$dir/wire_results.json"; then
+    verdict 9 FAIL "analyze does not pass a clean wire's limits"
+    tail -8 "$dir/output.txt" | sed 's/^/    | /'
+else
+    verdict 9 PASS "analyze passes a clean wire's limits: $(grep -E '^ *0:0 ' "$dir/output.txt" | tr -s ' ')"
+fi
+
 # --- case 5 (last: it ends the server): the server is killed mid-play ------------
 dir="$tmp/stall"
 mkdir -p "$dir"

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "commands/commands.h"
+#include "commands/analyze_options.h"
 #include "commands/sweep_options.h"
 #include "console/exit_codes.h"
 
@@ -155,6 +156,8 @@ Command monitor() {
 
 Command sweep() { return {sweepHelp(), runSweep}; }
 
+Command analyze() { return {analyzeHelp(), runAnalyze}; }
+
 std::vector<const CommandHelp*> helps() {
     std::vector<const CommandHelp*> all;
     for (const Command& command : commandTable()) all.push_back(&command.help);
@@ -169,7 +172,8 @@ const Command* findCommand(const std::string& name) {
 }  // namespace
 
 const std::vector<Command>& commandTable() {
-    static const std::vector<Command> table{drivers(), info(), play(), capture(), tone(), latency(), monitor(), sweep()};
+    static const std::vector<Command> table{drivers(), info(),    play(),  capture(), tone(),
+                                            latency(), monitor(), sweep(), analyze()};
     return table;
 }
 

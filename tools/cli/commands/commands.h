@@ -19,6 +19,7 @@ int runTone(const Arguments& args);
 int runLatency(const Arguments& args);
 int runMonitor(const Arguments& args);
 int runSweep(const Arguments& args);
+int runAnalyze(const Arguments& args);
 
 struct Command {
     CommandHelp help;

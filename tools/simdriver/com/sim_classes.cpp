@@ -61,7 +61,23 @@ const SimClassInfo kClasses[] = {
      "{5A1C0010-7E57-4A51-8C0D-A510C4A20010}",
      "asiochan_sim_types",
      "asiochan sim (types)"},
+    {SimClass::Bench,
+     {0x5a1c0020, 0x7e57, 0x4a51, {0x8c, 0x0d, 0xa5, 0x10, 0xc4, 0xa2, 0x00, 0x20}},
+     "{5A1C0020-7E57-4A51-8C0D-A510C4A20020}",
+     "asiochan_sim_bench",
+     "asiochan sim (bench)"},
 };
+
+// The bench class's channel count: ASIOCHAN_SIM_CHANNELS if it is a whole number
+// from 8 to 64, else 8.
+AsioLong benchChannels() {
+    char text[16];
+    const DWORD n = GetEnvironmentVariableA("ASIOCHAN_SIM_CHANNELS", text, sizeof text);
+    if (n == 0 || n >= sizeof text) return 8;
+    char* end = nullptr;
+    const long count = std::strtol(text, &end, 10);
+    return end != text && *end == '\0' && count >= 8 && count <= 64 ? static_cast<AsioLong>(count) : 8;
+}
 }  // namespace
 
 const SimClassInfo* findSimClass(const CLSID& id) {
@@ -100,6 +116,7 @@ SimConfig configFor(SimClass kind) {
             if (t.bytes != 0) config.inputTypes.push_back(all ? static_cast<ASIOSampleType>(one) : t.code);
         config.inputs = static_cast<AsioLong>(config.inputTypes.size());
     }
+    if (kind == SimClass::Bench) config.inputs = config.outputs = benchChannels();
     if (kind == SimClass::SteppedFloat) {
         config.inputType = ASIOSTFloat32LSB;
         config.outputType = ASIOSTFloat32LSB;
@@ -110,12 +127,14 @@ SimConfig configFor(SimClass kind) {
 ClockOptions clockFor(SimClass kind) {
     ClockOptions clock;
     if (kind == SimClass::Default || kind == SimClass::Resets || kind == SimClass::Stalls || kind == SimClass::Skips ||
-        kind == SimClass::Fast || kind == SimClass::Dut || kind == SimClass::RateChange || kind == SimClass::Types) {
+        kind == SimClass::Fast || kind == SimClass::Dut || kind == SimClass::RateChange || kind == SimClass::Types ||
+        kind == SimClass::Bench) {
         clock.freeRunning = true;
         const bool pattern = kind == SimClass::Resets || kind == SimClass::Fast || kind == SimClass::RateChange;
         clock.inputFill = pattern                   ? InputFill::pattern
                           : kind == SimClass::Dut   ? InputFill::device
                           : kind == SimClass::Types ? InputFill::sine
+                          : kind == SimClass::Bench ? InputFill::bench
                                                     : InputFill::loopback;
         clock.recordOutputs = false;
     } else {

@@ -32,6 +32,9 @@ enum class SimClass {
     Types,         // like Default, with one input per sample type that has a width (18),
                    // in the table's order, each carrying a 997 Hz sine at -6.02 dBFS;
                    // ASIOCHAN_SIM_TYPE=<code> (read at creation) puts all in that type
+    Bench,         // like Default, its loopback through an interface with known faults
+                   // (BenchModel); ASIOCHAN_SIM_CHANNELS (8 to 64, read whenever a driver
+                   // object is made) sets its inputs and outputs, 8 by default
 };
 
 struct SimClassInfo {

@@ -16,6 +16,7 @@
 
 #include "driver/asio_types.h"
 #include "platform/platform.h"
+#include "simdriver/core/bench_model.h"
 #include "simdriver/core/dut_model.h"
 #include "simdriver/core/input_pattern.h"
 #include "simdriver/core/typed_sine.h"
@@ -28,6 +29,8 @@ enum class InputFill {
     none,      // inputs are left as the host left them
     device,    // like loopback, through a DutModel per input (32-bit integer samples)
     sine,      // fillTypedSine in each input's own sample type, at deviceRate
+    bench,     // like loopback, through the BenchModel: gains, crosstalk from the output
+               // below, a cubic term and noise (32-bit integer samples)
 };
 
 // One driver buffer as the clock sees it.
@@ -125,6 +128,7 @@ private:
     static void threadMain(void* self);
     void runPeriod();
     void fillInputs(int index);
+    void fillBench(int index);
     void deliverNotices();
     void applySkips();
 
@@ -134,6 +138,7 @@ private:
     std::vector<std::vector<std::uint8_t>> recordings_;
     std::vector<std::uint64_t> inputOffsets_;
     std::vector<DutModel> devices_;  // one per buffer, for InputFill::device
+    BenchModel bench_;               // for InputFill::bench
     ASIOCallbacks* callbacks_ = nullptr;
     AsioLong frames_ = 0;
     std::atomic<std::uint64_t>* samplePosition_ = nullptr;

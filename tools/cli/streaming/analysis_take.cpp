@@ -1,0 +1,194 @@
+#include "streaming/analysis_take.h"
+
+#include <algorithm>
+#include <string>
+
+namespace cli {
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+std::string numbered(const char* before, unsigned long long n, const char* after) {
+    return before + std::to_string(n) + after;
+}
+
+// What the blocks of a take have told so far; the first fault decides.
+class TakeWatch {
+public:
+    explicit TakeWatch(std::uint64_t played) : played_(played) {}
+
+    void events(const AsiochanStreamBlock& b) {
+        const std::uint32_t count = std::min<std::uint32_t>(b.eventCount, ASIOCHAN_STREAM_BLOCK_EVENTS);
+        for (std::uint32_t i = 0; i < count; ++i) event(b.events[i]);
+        if (b.eventsLost != 0) broken("events were lost: the take cannot be vouched for");
+    }
+    void event(const AsiochanStreamEvent& e) {
+        const auto at = static_cast<unsigned long long>(e.position);
+        if (e.code & ASIOCHAN_REQUEST_RESET) broken(numbered("the driver asked for a reset at frame ", at, ""));
+        if (e.code & ASIOCHAN_REQUEST_SAMPLE_RATE) broken(numbered("the sample rate changed at frame ", at, ""));
+        if (e.code & ASIOCHAN_STREAM_EVENT_OVERFLOW)
+            broken(numbered("inputs dropped ", e.frames, " frames") + numbered(" at frame ", at, ""));
+        // Silence after the timeline's last frame changes nothing measured.
+        if ((e.code & ASIOCHAN_STREAM_EVENT_UNDERRUN) && e.position < played_)
+            broken(numbered("outputs played ", e.frames, " frames of silence") + numbered(" at frame ", at, ""));
+        if (e.code & ASIOCHAN_STREAM_EVENT_END) broken(numbered("the stream ended at frame ", at, ""));
+        if (e.code & ASIOCHAN_REQUEST_SKIPPED_PERIODS)
+            skipped(numbered("the driver skipped ", e.frames, " frames") + numbered(" at frame ", at, ""));
+        if (e.code & ASIOCHAN_REQUEST_RESYNC) skipped(numbered("the driver lost its timing at frame ", at, ""));
+    }
+    // A block's gap (`lost`, or for inputs a position past the next expected):
+    // skipped periods when the driver said so, else frames lost.
+    void gap(const char* side, std::uint64_t expected, const AsiochanStreamBlock& b) {
+        if (b.lost == 0 && (side[0] == 'o' || b.position == expected)) return;
+        const unsigned long long lost = b.lost != 0 ? b.lost : b.position - expected;
+        if (outcome_.kind == TakeOutcome::Kind::whole)
+            broken(std::string(side) + numbered(" lost ", lost, " frames") +
+                   numbered(" before frame ", static_cast<unsigned long long>(b.position), ""));
+    }
+    void broken(const std::string& why) { note(TakeOutcome::Kind::broken, why); }
+    void failed(const std::string& why) { note(TakeOutcome::Kind::failed, why); }
+    void interrupted() { note(TakeOutcome::Kind::interrupted, "stopped"); }
+    void skipped(const std::string& why) { note(TakeOutcome::Kind::skipped, why); }
+    bool fine() const { return outcome_.kind == TakeOutcome::Kind::whole; }
+    const TakeOutcome& outcome() const { return outcome_; }
+
+private:
+    void note(TakeOutcome::Kind kind, const std::string& why) {
+        if (fine()) outcome_ = {kind, why};
+    }
+    std::uint64_t played_;
+    TakeOutcome outcome_;
+};
+
+// The timeline's frames as the stream takes them, a chunk at a time.
+class Renderer {
+public:
+    Renderer(const Timeline& t, std::size_t chunk) : t_(t), values_(chunk * t.pairs), samples_(chunk * t.pairs) {}
+    // The frames from `position` on (silence past the timeline's end).
+    const std::int32_t* at(std::uint64_t position) {
+        if (position != first_) {
+            first_ = position;
+            t_.render(position, values_.size() / t_.pairs, values_.data());
+            std::transform(values_.begin(), values_.end(), samples_.begin(), toTakeSample);
+        }
+        return samples_.data();
+    }
+
+private:
+    const Timeline& t_;
+    std::vector<double> values_;
+    std::vector<std::int32_t> samples_;
+    std::uint64_t first_ = UINT64_MAX;
+};
+
+// What a stalled take tells: whether the device's position still moved (the
+// frames did not reach the ring) or stood still (the driver stopped calling).
+std::string stallMessage(StreamCalls& stream, std::chrono::milliseconds after) {
+    AsiochanStreamState state{};
+    state.size = sizeof state;
+    std::string text = "no audio came for " + std::to_string(after.count()) + " ms: the driver stalled";
+    if (stream.state(&state) == ASIOCHAN_OK)
+        text += " (the stream at frame " + std::to_string(state.position) + ", " + std::to_string(state.recorded) +
+                " recorded, " + std::to_string(state.dropped) + " dropped, " + std::to_string(state.played) +
+                " played)";
+    return text;
+}
+
+std::string refused(const char* call, std::int32_t code) {
+    return std::string("the library refused ") + call + " (code " + std::to_string(code) + ")";
+}
+}  // namespace
+
+StreamTake::StreamTake(StreamCalls& stream, std::vector<ChannelPair> pairs, StreamTakeOptions options)
+    : stream_(stream), pairs_(std::move(pairs)), options_(std::move(options)) {}
+
+TakeOutcome StreamTake::run(const Timeline& timeline, TakeSink& sink) {
+    AsiochanStreamConfig config{};
+    config.size = sizeof config;
+    config.format = ASIOCHAN_STREAM_INT32;
+    config.inputCount = config.outputCount = static_cast<std::int32_t>(pairs_.size());
+    for (std::size_t p = 0; p < pairs_.size() && p < 64; ++p) {
+        config.outputs[p] = static_cast<std::uint8_t>(pairs_[p].output);
+        config.inputs[p] = static_cast<std::uint8_t>(pairs_[p].input);
+    }
+    TakeWatch watch(timeline.playedFrames());
+    if (runs_++ > 0 && !options_.beforeRetake()) {
+        watch.failed("the run could not be started again for the retake");
+        return watch.outcome();
+    }
+    if (const std::int32_t code = stream_.open(config); code != ASIOCHAN_OK) {
+        watch.failed(refused("the stream on these channels", code));
+        return watch.outcome();
+    }
+    const std::size_t n = pairs_.size();
+    const auto chunk = static_cast<std::size_t>(std::max<std::int32_t>(options_.chunkFrames, 1));
+    Renderer renderer(timeline, chunk);
+    std::vector<std::int32_t> recorded(chunk * n);
+    const std::uint64_t wanted = timeline.recordedFrames();
+    std::uint64_t written = 0, read = 0;
+    AsiochanStreamBlock block{};
+
+    // Writes what the output ring takes now: the timeline, then silence while the
+    // recording goes on. False once a write fails.
+    const auto feed = [&] {
+        for (;;) {
+            const std::int32_t* frames = renderer.at(written);
+            block = {};
+            block.size = sizeof block;
+            const std::int32_t moved = stream_.write(frames, static_cast<std::int32_t>(chunk), 0, &block);
+            if (moved < 0) {
+                if (moved == ASIOCHAN_STREAM_ENDED)
+                    watch.broken("the stream ended while playing");
+                else
+                    watch.failed(refused("a write", moved));
+                return;
+            }
+            watch.events(block);
+            if (moved > 0) watch.gap("outputs", written, block);
+            written += static_cast<std::uint64_t>(moved);
+            if (static_cast<std::size_t>(moved) < chunk || !watch.fine()) return;
+        }
+    };
+
+    feed();  // the prefill: the first frames played
+    if (watch.fine()) {
+        if (const std::int32_t code = stream_.start(); code != ASIOCHAN_OK) watch.failed(refused("the start", code));
+    }
+    auto lastFrame = Clock::now();
+    while (watch.fine() && read < wanted) {
+        if (options_.interrupted()) {
+            watch.interrupted();
+            break;
+        }
+        feed();
+        if (!watch.fine()) break;
+        block = {};
+        block.size = sizeof block;
+        const auto want = static_cast<std::int32_t>(std::min<std::uint64_t>(chunk, wanted - read));
+        const std::int32_t got = stream_.read(recorded.data(), want, options_.readWaitMs, &block);
+        if (got < 0) {
+            if (got == ASIOCHAN_STREAM_ENDED)
+                watch.broken("the stream ended before the take did");
+            else
+                watch.failed(refused("a read", got));
+            break;
+        }
+        watch.events(block);
+        if (got == 0) {
+            if (Clock::now() - lastFrame > options_.stallAfter)
+                watch.broken(stallMessage(stream_, options_.stallAfter));
+            continue;
+        }
+        watch.gap("inputs", read, block);
+        if (!watch.fine()) break;
+        lastFrame = Clock::now();
+        const bool more = sink.frames(read, recorded.data(), static_cast<std::size_t>(got));
+        read += static_cast<std::uint64_t>(got);
+        if (!more) break;
+    }
+    stream_.stop();
+    stream_.close();
+    return watch.outcome();
+}
+
+}  // namespace cli
