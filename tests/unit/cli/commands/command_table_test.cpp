@@ -7,6 +7,7 @@
 
 #include "commands/command_requests.h"
 #include "commands/commands.h"
+#include "commands/analyze_options.h"
 #include "commands/sweep_options.h"
 #include "console/exit_codes.h"
 
@@ -37,6 +38,7 @@ int runTone(const Arguments& args) { return parseOnly<ToneRequest, parseTone>(ar
 int runLatency(const Arguments& args) { return parseOnly<LatencyRequest, parseLatency>(args); }
 int runMonitor(const Arguments& args) { return parseOnly<MonitorRequest, parseMonitor>(args); }
 int runSweep(const Arguments& args) { return parseOnly<SweepRequest, parseSweep>(args); }
+int runAnalyze(const Arguments& args) { return parseOnly<AnalyzeRequest, parseAnalyze>(args); }
 }  // namespace cli
 
 namespace {
@@ -71,7 +73,8 @@ TEST(CliCommandTable, EachCommandTakesAndReadsTheOptionsItsHelpListsAndRefusesOt
         {"NAME", "sim"},    {"N", "1"},          {"M", "1"},          {"K", "3"},   {"LIST", "0,1"},
         {"F:O,...", "0:1"}, {"V", "0.5"},        {"S", "1"},          {"HZ", "1000"}, {"DBFS", "-6"},
         {"F", "1000"},      {"R", "44100"},      {"C", "2"},          {"FILE.wav", "in.wav"},
-        {"FILE", "out.csv"}, {"FILE.svg", "out.svg"}};
+        {"FILE", "out.csv"}, {"FILE.svg", "out.svg"}, {"O:I,...", "0:1"}, {"FILE.json", "limits.json"},
+        {"FILE.html", "out.html"}, {"all|one", "one"}};
     std::map<std::string, cli::OptionHelp> everyOption;
     for (const cli::Command& command : cli::commandTable())
         for (const cli::OptionHelp& option : command.help.options) everyOption.emplace(option.name, option);
