@@ -46,8 +46,12 @@ void Engine::releaseHeldInputs() {
     ChannelMask held = state_.heldInputs.load(std::memory_order_acquire);
     if (held == 0 || !periods_.doneSince(state_.heldMark.load(std::memory_order_acquire))) return;
     if (!state_.heldInputs.compare_exchange_strong(held, 0, std::memory_order_acq_rel)) return;
-    for (std::uint32_t i = 0; i < kMaxChannels; ++i)
-        if (hasChannel(held, i)) state_.captureChannels[i].done.store(1, std::memory_order_seq_cst);
+    for (std::uint32_t i = 0; i < kMaxChannels; ++i) {
+        if (!hasChannel(held, i)) continue;
+        CaptureChannel& c = state_.captureChannels[i];
+        releaseBlock(c.copyStart.exchange(nullptr, std::memory_order_acq_rel));
+        c.done.store(1, std::memory_order_seq_cst);
+    }
 }
 
 void Engine::resetCaptureRecords(ChannelMask channels) {
@@ -65,9 +69,9 @@ void Engine::resetCaptureRecords(ChannelMask channels) {
         if (!hasChannel(channels, i)) continue;
         CaptureChannel& c = state_.captureChannels[i];
         c.writePos.store(nullptr, std::memory_order_seq_cst);
-        std::uint8_t* copy = c.copyStart.exchange(nullptr, std::memory_order_acq_rel);
         c.copyPos.store(nullptr, std::memory_order_relaxed);
-        if (quiet) releaseBlock(copy);
+        // A held input keeps its shadow copy until the period is done with it.
+        if (quiet) releaseBlock(c.copyStart.exchange(nullptr, std::memory_order_acq_rel));
         c.framesLeft.store(0, std::memory_order_relaxed);
         if (quiet) c.done.store(1, std::memory_order_seq_cst);  // hands the channel back last
     }

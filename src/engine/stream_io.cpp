@@ -336,6 +336,7 @@ std::int32_t Engine::readStream(void* frames, std::int32_t count, std::int32_t t
         if (n != 0) {
             const std::uint64_t start = consumed % s->ringFrames;
             const std::uint64_t firstPiece = std::min<std::uint64_t>(n, s->ringFrames - start);
+            ASIOCHAN_SEAM("read: before the copy");
             std::uint8_t* frame = out + std::size_t(moved) * in.frameBytes;
             for (std::int32_t i = 0; i < in.count; ++i) {
                 const std::uint8_t* plane = in.planes[i];
@@ -395,6 +396,7 @@ std::int32_t Engine::writeStream(const void* frames, std::int32_t count, std::in
         if (n != 0) {
             const std::uint64_t start = produced % s->ringFrames;
             const std::uint64_t firstPiece = std::min<std::uint64_t>(n, s->ringFrames - start);
+            ASIOCHAN_SEAM("write: before the copy");
             const std::uint8_t* frame = in + std::size_t(moved) * out.frameBytes;
             for (std::int32_t i = 0; i < out.count; ++i) {
                 std::uint8_t* plane = out.planes[i];
@@ -435,6 +437,7 @@ std::int32_t Engine::streamState(AsiochanStreamState* state) {
                     // version odd: a new count read here brings that version along,
                     // and the second look sees the change.
                     r.position = s->position.load(std::memory_order_acquire);
+                    ASIOCHAN_SEAM("state: between the counts");
                     r.recorded = s->recorded.load(std::memory_order_acquire);
                     r.dropped = s->dropped.load(std::memory_order_acquire);
                     r.played = s->played.load(std::memory_order_acquire);
