@@ -121,61 +121,9 @@ void periodWithEnds(benchmark::State& state, bool everyChannelEnds) {
     engine().runPrepared = 0;
 }
 
-// A period in which 64 inputs record and no output plays: capture queues (each
-// input a stream, a buffer of kPeriodsPerBlock periods filled and the next one
-// joined every block) against one-shot captures armed by CaptureBuff (no shadow
-// copy, so both copy each sample once; re-armed before they complete, since a
-// completion posts dump files). Buffers are queued or re-armed between blocks,
-// outside the timing.
-void capturePeriod(benchmark::State& state, bool streaming) {
-    const auto frames = static_cast<std::int32_t>(state.range(0));
-    const auto periodBytes = static_cast<std::int32_t>(frames * kSampleBytes);
-    DriverHalves driver(static_cast<std::size_t>(periodBytes));
-    prepareEngine(driver, frames);
-    const std::int32_t bytes = periodBytes * kPeriodsPerBlock + (streaming ? 0 : periodBytes);
-    std::vector<std::vector<std::uint8_t>> targets(3 * kChannels, std::vector<std::uint8_t>(bytes));
-    std::vector<CaptureRequest> requests(kChannels);
-    int period = 0, group = 0;
-    auto nextGroup = [&] {
-        for (std::uint32_t ch = 0; ch < kChannels; ++ch)
-            requests[ch] = CaptureRequest{targets[(group % 3) * kChannels + ch].data(), bytes, ch};
-        ++group;
-        return requests.data();
-    };
-    if (streaming) {
-        QueueCaptureBuffers(nextGroup(), kChannels);
-        QueueCaptureBuffers(nextGroup(), kChannels);
-        StartCapture();
-    }
-    for (auto _ : state) {
-        if (period % kPeriodsPerBlock == 0) {
-            state.PauseTiming();
-            if (!streaming) {
-                CaptureBuff(nextGroup(), kChannels);
-            } else if (IsCanQueueCaptureBuffer(0)) {
-                QueueCaptureBuffers(nextGroup(), kChannels);
-            }
-            state.ResumeTiming();
-        }
-        bufferSwitch(period & 1, ASIOTrue);
-        ++period;
-    }
-    AsiochanCaptureQueueState queue{};
-    queue.size = sizeof queue;
-    GetCaptureQueueState(0, &queue);
-    state.counters["dropped"] = static_cast<double>(queue.framesDropped);
-    StopCapture();
-    engine().runPrepared = 0;
-}
-
-void BM_CaptureQueues(benchmark::State& state) { capturePeriod(state, true); }
-void BM_OneShotCaptures(benchmark::State& state) { capturePeriod(state, false); }
-
 void BM_SteadyPeriod(benchmark::State& state) { periodWithEnds(state, false); }
 void BM_EveryChannelEnds(benchmark::State& state) { periodWithEnds(state, true); }
 
-BENCHMARK(BM_OneShotCaptures)->Arg(256);
-BENCHMARK(BM_CaptureQueues)->Arg(256);
 BENCHMARK(BM_SteadyPeriod)->Arg(256);
 BENCHMARK(BM_EveryChannelEnds)->Arg(256);
 BENCHMARK(BM_Baseline)->Arg(32)->Arg(64)->Arg(256)->Arg(1024);

@@ -53,7 +53,7 @@
  *     calls happened to land.
  *   - The lifecycle calls that change a run (loadAsioDriver, releaseAsioDriver,
  *     Initialize, SetSampleRate, Prepare, Finish) change it in one step for the
- *     channel calls: SetCaptureBuffer, CaptureBuff, QueueCaptureBuffers, StopCapture,
+ *     channel calls: SetCaptureBuffer, CaptureBuff, StopCapture,
  *     SetPlayBuffer, StopPlayback and the players' starts, made meanwhile on another thread, wait
  *     until the lifecycle call has returned, and the lifecycle call first waits for
  *     those already under way (none of them waits for more than the driver's period
@@ -130,8 +130,8 @@ extern "C" {
  * Use the DLL of the application's own bitness: it lists and loads only the
  * drivers installed for that bitness. The one layout that differs between the two
  * is CaptureRequest, which holds a pointer (12 bytes in 32-bit code, 16 in 64-bit
- * code); AsiochanChannelInfo is 52 bytes in both, AsiochanCaptureQueueState 32, and
- * the stream's structs (see Streams) have one layout in both. */
+ * code); AsiochanChannelInfo is 52 bytes in both, and the stream's structs (see
+ * Streams) have one layout in both. */
 
 /* The driver's description of one channel, laid out as the ASIO ASIOChannelInfo
  * (52 bytes). Set channel and isInput; ASIOGetChannelInfo fills the rest. */
@@ -311,7 +311,6 @@ int32_t ASIOCHAN_CALL GetOutputLatency(void); /* frames */
 /* ---- Run start and finish ---------------------------------------------------------------- */
 
 /* Drops the playback buffers and captures of the device's channels left from before,
- * ends every capture queue's stream and sets the queues' counts to 0,
  * creates one driver buffer pair per channel (GetBufferSizePreferred frames),
  * registers the callbacks, learns the sample widths and latencies and starts the
  * driver. Samples move as raw bytes in the driver's own format (ASIOGetChannelInfo's
@@ -362,8 +361,9 @@ int32_t ASIOCHAN_CALL Finish(void);
  * ASIOCHAN_REQUEST_RESET        the driver asks to be restarted, typically because its
  *                               period size or format changed. From that moment until
  *                               the next Prepare no audio moves: every output the run
- *                               serves plays silence, captures, streams and queued
- *                               playback stay where they were (a stream drops nothing). Do: Finish, Initialize (it reads the
+ *                               serves plays silence, captures and queued playback
+ *                               stay where they were, and the stream ends (its
+ *                               reader gets what was recorded before). Do: Finish, Initialize (it reads the
  *                               new sizes), Prepare, then queue the playback and arm
  *                               the captures again. What a capture held so far stays in
  *                               its buffer.
@@ -415,8 +415,8 @@ uint32_t ASIOCHAN_CALL GetPeriodCount(void);
  * size - 1 of them (rounded down); a step of 0 or backwards counts as one, since the
  * position, and so the stream, cannot be trusted. Captures and playback are not
  * changed by a skip: a capture goes on with the next period, so it lacks the skipped
- * periods' input (a capture queue's stream counts them as neither recorded nor dropped), and playback goes on where it was, so the device did not play it
- * during them. A measurement made while the count rose is not whole:
+ * periods' input, and playback goes on where it was, so the device did not play it
+ * during them (a stream counts them in its positions and tells them as a gap). A measurement made while the count rose is not whole:
  * repeat it (read the count before and after, or poll
  * ASIOCHAN_REQUEST_SKIPPED_PERIODS). A driver that gives no valid sample position
  * never counts anything: this stays 0 with it, skipped periods or not.
@@ -445,8 +445,8 @@ uint32_t ASIOCHAN_CALL GetSkippedPeriods(void);
  * being written counts as done here: the files are written first, then it is armed.
  * Returns:      ASIOCHAN_OK; ASIOCHAN_INVALID_PARAMETER for a null buffer, a negative
  *               length (SetPlayBuffer answers ASIOCHAN_NO_MEMORY for one) or a channel
- *               above 63; ASIOCHAN_NOT_PRESENT while the channel is armed, a capture
- *               queue's stream, or not yet freed (below); ASIOCHAN_INVALID_MODE while no
+ *               above 63; ASIOCHAN_NOT_PRESENT while the channel is armed, the
+ *               stream's, or not yet freed (below); ASIOCHAN_INVALID_MODE while no
  *               input sample width is known.
  * Thread:       any.
  * Out of order: a channel not freed since load answers ASIOCHAN_NOT_PRESENT (see
@@ -460,13 +460,13 @@ int32_t ASIOCHAN_CALL SetCaptureBuffer(void* buffer, int32_t byteLength, uint32_
 
 /* Arms `count` channels in array order and then starts capture (as StartCapture).
  * Unlike SetCaptureBuffer it takes over a channel that is still armed (its capture
- * ends there, without a dump) or a capture queue's stream (the stream ends there, as
- * at StopCapture), zeroes only the first byte of each buffer and keeps no copy (the
- * internal dump file comes out empty).
+ * ends there, without a dump), zeroes only the first byte of each buffer and keeps no
+ * copy (the internal dump file comes out empty).
  * Returns:      ASIOCHAN_OK, also for a count of 0 or less; ASIOCHAN_INVALID_PARAMETER
  *               for null `requests`, or at the first entry with a channel above 63, a
  *               null buffer or a negative length; ASIOCHAN_INVALID_MODE, with nothing
- *               armed, while no input sample width is known. After an error the earlier
+ *               armed, while no input sample width is known; ASIOCHAN_NOT_PRESENT, with
+ *               nothing armed, when an entry names one of the stream's inputs. After an error the earlier
  *               entries stay armed and capture is not started.
  * Thread:       any.
  * Out of order: arms any channel 0..63, freed or not; as SetCaptureBuffer otherwise. */
@@ -484,137 +484,31 @@ void ASIOCHAN_CALL StartCapture(void);
  * captured so far, no dump is written and the library's copies are released. A channel
  * that had already completed keeps its dump: if its files are still being written,
  * they are written before StopCapture returns (so do Prepare, Finish and
- * releaseAsioDriver). Every capture queue's stream ends, started or not (see Capture
- * queues): its buffers keep what was recorded and its state stays readable.
+ * releaseAsioDriver). The stream is left alone.
  * Returns:      nothing.
  * Thread:       any.
  * Out of order: while capture is not running it frees no armed channel (it finishes
- *               such pending dumps): channels armed but not started stay armed. Streams
- *               end all the same, also those queued but not started. */
+ *               such pending dumps): channels armed but not started stay armed. */
 void ASIOCHAN_CALL StopCapture(void);
 
 /* Tells whether capture runs.
  * Returns:      1 from StartCapture (or CaptureBuff, StartCaptureAndPlayback) until the
  *               end of a period with no channel left recording, StopCapture, Prepare or
  *               Finish, and while a completed channel's dump files are not yet written;
- *               else 0. A capture queue's stream counts as recording while it lasts,
- *               also while it waits for a buffer.
+ *               else 0. The stream does not count.
  * Thread:       any.
  * Out of order: 1 after a StartCapture made while no run is prepared, until Prepare. */
 uint8_t ASIOCHAN_CALL IsCaptureRunning(void);
 
-/* Tells whether input `channel` is armed (recording or waiting for StartCapture) or a
- * capture queue's stream.
+/* Tells whether input `channel` is armed (recording or waiting for StartCapture) or the
+ * stream's.
  * Returns:      1 while armed, and after its last period until both of its dump files
- *               are written and closed; 1 while the input is a stream (from its first
- *               QueueCaptureBuffers until the stream ends, buffer or not); 0 once done
+ *               are written and closed; 1 while the stream holds the input (OpenStream
+ *               to CloseStream); 0 once done
  *               (its files complete) or freed, and for channels above 63.
  * Thread:       any.
  * Out of order: 1 for a channel not freed since load (see State at load). */
 uint8_t ASIOCHAN_CALL IsPortCaptureRunning(uint32_t channel);
-
-/* ---- Capture queues ---------------------------------------------------------------------
- * Streaming capture: each input records into a queue of the application's buffers, one
- * filling and one waiting behind it, joined frame for frame, for as long as the
- * application keeps queueing; it is the mirror of playback's two-deep queue.
- *
- * An input becomes a stream with its first QueueCaptureBuffers and stays one until
- * StopCapture, Prepare, Finish (or releaseAsioDriver, or a loadAsioDriver that finishes
- * the run), or a CaptureBuff that names it. While capture runs (StartCapture,
- * StartCaptureAndPlayback, CaptureBuff) every period writes the input's samples into the
- * filling buffer, whole samples only: a buffer takes byteLength / width samples, and a
- * tail shorter than one sample is never written. When the filling buffer is full in the
- * middle of a period, the rest of that period goes to the start of the waiting buffer,
- * which becomes the filling one: no frame is lost or repeated, whatever the buffer and
- * period sizes. With no buffer waiting, the frames that come are dropped (counted in
- * framesDropped) until one is queued; recording goes on with the first frame of the next
- * period. A buffer queued during a period is seen from the next period on (a period
- * looks at the queues once, at its start), so one queued in the period in which the
- * filling buffer runs full comes too late for that period's rest.
- * Buffers queued by one call become visible to the periods in one step: inputs that
- * start together, or that run dry together and get their next buffers in one call,
- * fill frame for frame in step.
- *
- * How often to look: queue the next buffer as soon as IsCanQueueCaptureBuffer answers 1
- * (or GetCaptureQueueState's filledBuffers rose), and look at least once per queued
- * buffer's length less one period (a buffer of N frames, periods of P frames: every N - P
- * frames at the most), or frames are dropped. Buffers of several periods each leave
- * the application the most time. An input whose filledBuffers counts a buffer takes
- * the next one at once. A period fills the inputs one after another, so each input's
- * state speaks for that input only: in the middle of a period one input may count a
- * buffer filled whose partner on another input still takes that period's last frames.
- * Hand a group's buffers on once every input of the group counts them.
- *
- * A stream counts as recording, also while it waits for a buffer: capture keeps running
- * (IsCaptureRunning and IsPortCaptureRunning answer 1) until the stream ends. Periods in
- * which capture does not run record and drop nothing; neither do periods held after a
- * reset request (ASIOCHAN_REQUEST_RESET) or skipped by the driver (GetSkippedPeriods
- * counts those). An input at or above the driver's input count has no driver buffer: it
- * records silence (zeros). Queued buffers write no dump files, keep no copy and are not
- * cleared first: bytes not yet recorded keep what the application left there. The
- * library writes into a buffer from the call that queues it until the buffer is full
- * (filledBuffers counts it) or its stream ends (StopCapture, Prepare or Finish has
- * returned); then the buffer is the application's again, holding what was recorded. */
-
-/* What a capture queue has done since Prepare; GetCaptureQueueState fills it.
- * 32 bytes in 32-bit and 64-bit code. */
-typedef struct AsiochanCaptureQueueState {
-    uint32_t size;           /* set by the caller: sizeof(AsiochanCaptureQueueState), 32 */
-    uint32_t filledBuffers;  /* queued buffers filled whole since Prepare (wraps at 2^32) */
-    uint32_t filledBytes;    /* bytes of the filling buffer that hold samples */
-    uint32_t reserved;       /* 0 */
-    uint64_t framesRecorded; /* frames written into queued buffers since Prepare */
-    uint64_t framesDropped;  /* frames that came while no buffer was there */
-} AsiochanCaptureQueueState;
-
-/* Queues one buffer on each input named in `requests` (`count` entries; the same
- * CaptureRequest as CaptureBuff's), all in one step: a period sees every buffer of the
- * call or none. On an input that is not a stream the buffer becomes the filling one and
- * the input a stream; on a stream it waits behind the filling one (or, on a stream that
- * ran dry, becomes the filling one from the next period's first frame). It does not start
- * capture: StartCapture or StartCaptureAndPlayback does (buffers may be queued before,
- * two per input). Every entry is checked before anything is queued, and on any error
- * nothing is; `requests` is read during the call only.
- * Returns:      ASIOCHAN_OK; ASIOCHAN_INVALID_PARAMETER for null `requests`, a count
- *               below 1 or above 64, a channel above 63, an input named twice, a null
- *               buffer, a byteLength below 1, or (once the width is known) one shorter
- *               than one input sample; ASIOCHAN_INVALID_MODE while no input sample width
- *               is known (as SetCaptureBuffer), and when an input already has a buffer
- *               waiting (IsCanQueueCaptureBuffer 0; as SetPlayBuffer on a full queue);
- *               ASIOCHAN_NOT_PRESENT for an input armed by SetCaptureBuffer or
- *               CaptureBuff (or not freed since load: see State at load). A byteLength
- *               below 1 is refused before the width is looked at; among the others the
- *               first failing entry, in array order, decides.
- * Thread:       any; one queueing thread per input.
- * Out of order: before the first Prepare no width is known: ASIOCHAN_INVALID_MODE.
- *               Buffers queued while no run is prepared (after Finish) record nothing;
- *               the next Prepare ends their streams. An input armed whose capture
- *               completed and whose dump files are being written counts as free: the
- *               files are written first. */
-int32_t ASIOCHAN_CALL QueueCaptureBuffers(const CaptureRequest* requests, int32_t count);
-
-/* Tells whether a buffer may be queued on input `channel` now.
- * Returns:      1 when QueueCaptureBuffers would take a good buffer for it: an input
- *               that is not a stream and not armed, or a stream with no buffer waiting;
- *               0 while a buffer waits, while the input is armed, while no input sample
- *               width is known, and for channels above 63.
- * Thread:       any.
- * Out of order: 0 before the first Prepare (no width), and for an input not freed
- *               since load. */
-uint8_t ASIOCHAN_CALL IsCanQueueCaptureBuffer(uint32_t channel);
-
-/* Copies what input `channel`'s capture queue has done since Prepare into `state`:
- * the first 32 bytes of it, `size` set to 32 (the bytes filled). The fields are read
- * together, between two periods' changes. They stay readable after the stream ended
- * (StopCapture, Finish: filledBytes then tells how much of the last filling buffer
- * holds samples) until the next Prepare, which sets them to 0; a new stream on the input
- * starts filledBytes at 0 and goes on with the counts.
- * Returns:      ASIOCHAN_OK; ASIOCHAN_INVALID_PARAMETER for a null `state`, a `size`
- *               below 32, or a channel above 63 (then nothing is written).
- * Thread:       any.
- * Out of order: all zeros for an input that never streamed, and before the first
- *               Prepare. */
-int32_t ASIOCHAN_CALL GetCaptureQueueState(uint32_t channel, AsiochanCaptureQueueState* state);
 
 /* Starts capture and playback (as StartCapture and StartPlayback) in one step: the
  * first period that plays the playback buffers is the first that records the captures
@@ -816,7 +710,8 @@ typedef struct AsiochanStreamState {
  *               at or above the driver's count or named twice, a channel type without
  *               a width, NATIVE with mixed types in one direction, a ringFrames below
  *               0 or above 60 s; ASIOCHAN_INVALID_MODE while no run is prepared or a
- *               stream is open (closed or not, until CloseStream); ASIOCHAN_NOT_PRESENT
+ *               stream is open and has not ended (an ended one, still readable, is
+ *               closed here first); ASIOCHAN_NOT_PRESENT
  *               for a channel the channel API or a player holds; ASIOCHAN_NO_MEMORY
  *               when the rings cannot be had.
  * Thread:       any; waits for a lifecycle call under way as the channel calls do.

@@ -182,9 +182,7 @@ void Engine::advanceCapture(Period& period) {
             completeCapture(i, c);
         }
     }
-    // A stream records (or counts its drops) for as long as it is one.
-    if (!stillRunning && period.streams == 0)
-        clearUnlessRestarted(state_.running, kCaptureRunning, state_.captureStarts, starts);
+    if (!stillRunning) clearUnlessRestarted(state_.running, kCaptureRunning, state_.captureStarts, starts);
 }
 
 void Engine::runPeriod(AsioLong doubleBufferIndex, SamplePosition at) {
@@ -216,10 +214,6 @@ void Engine::runPeriod(AsioLong doubleBufferIndex, SamplePosition at) {
     period.captureRunning = (running & kCaptureRunning) != 0;
     period.outWithdrawn = state_.playbackWithdrawn.load(std::memory_order_acquire);
     period.inWithdrawn = state_.captureWithdrawn.load(std::memory_order_acquire);
-    // The publications before the streams: an application sets a new stream's bit
-    // before it publishes the stream's first buffer.
-    period.publication = state_.queuePublications.load(std::memory_order_seq_cst);
-    period.streams = state_.streamingInputs.load(std::memory_order_seq_cst) & ~period.inWithdrawn;
     std::memset(period.servedOut, 0, sizeof period.servedOut);
     std::memset(period.servedIn, 0, sizeof period.servedIn);
     std::memset(period.hasOut, 0, sizeof period.hasOut);
@@ -262,10 +256,7 @@ void Engine::runPeriod(AsioLong doubleBufferIndex, SamplePosition at) {
     // Where an application call lands in the middle of a period (host-build tests).
     ASIOCHAN_SEAM("period: after the copies");
     if (period.playbackRunning) advancePlayback(period);
-    if (period.captureRunning) {
-        recordStreams(period);
-        advanceCapture(period);
-    }
+    if (period.captureRunning) advanceCapture(period);
     // Everything this period does to memory is done: the application's buffers,
     // the records and the driver's halves. Only then the driver is told, since it
     // may hold the period inside the call; a stop waits for this mark, not for the

@@ -46,8 +46,12 @@ void Engine::releaseHeldInputs() {
     ChannelMask held = state_.heldInputs.load(std::memory_order_acquire);
     if (held == 0 || !periods_.doneSince(state_.heldMark.load(std::memory_order_acquire))) return;
     if (!state_.heldInputs.compare_exchange_strong(held, 0, std::memory_order_acq_rel)) return;
-    for (std::uint32_t i = 0; i < kMaxChannels; ++i)
-        if (hasChannel(held, i)) state_.captureChannels[i].done.store(1, std::memory_order_seq_cst);
+    for (std::uint32_t i = 0; i < kMaxChannels; ++i) {
+        if (!hasChannel(held, i)) continue;
+        CaptureChannel& c = state_.captureChannels[i];
+        releaseBlock(c.copyStart.exchange(nullptr, std::memory_order_acq_rel));
+        c.done.store(1, std::memory_order_seq_cst);
+    }
 }
 
 void Engine::resetCaptureRecords(ChannelMask channels) {
@@ -59,16 +63,15 @@ void Engine::resetCaptureRecords(ChannelMask channels) {
         state_.heldInputs.fetch_or(channels, std::memory_order_acq_rel);
     }
     // Completed captures whose dumps are still pending keep their files: they are
-    // written here, before the records are reset. Streams among the channels end.
+    // written here, before the records are reset.
     dumps_.settle(channels);
-    state_.streamingInputs.fetch_and(~channels, std::memory_order_seq_cst);
     for (std::uint32_t i = 0; i < kMaxChannels; ++i) {
         if (!hasChannel(channels, i)) continue;
         CaptureChannel& c = state_.captureChannels[i];
         c.writePos.store(nullptr, std::memory_order_seq_cst);
-        std::uint8_t* copy = c.copyStart.exchange(nullptr, std::memory_order_acq_rel);
         c.copyPos.store(nullptr, std::memory_order_relaxed);
-        if (quiet) releaseBlock(copy);
+        // A held input keeps its shadow copy until the period is done with it.
+        if (quiet) releaseBlock(c.copyStart.exchange(nullptr, std::memory_order_acq_rel));
         c.framesLeft.store(0, std::memory_order_relaxed);
         if (quiet) c.done.store(1, std::memory_order_seq_cst);  // hands the channel back last
     }
@@ -84,7 +87,6 @@ std::int32_t Engine::setCaptureBuffer(void* buffer, std::int32_t byteLength, std
     if (dumps_.pending(channel)) dumps_.settle(ChannelMask{1} << channel);
     releaseHeldInputs();
     if (c.done.load(std::memory_order_acquire) == 0) return ASE_NotPresent;
-    if (hasChannel(state_.streamingInputs.load(std::memory_order_acquire), channel)) return ASE_NotPresent;
     if (hasChannel(state_.streamInputs.load(std::memory_order_acquire), channel)) return ASE_NotPresent;
     // Frames are counted in input samples; before a run has told the sample width
     // there is no way to count them. The claim keeps the width as read here.
@@ -127,8 +129,6 @@ std::int32_t Engine::captureBuff(const CaptureRequest* requests, std::int32_t co
         if ((channels & state_.streamInputs.load(std::memory_order_acquire)) != 0) return ASE_NotPresent;
         const std::int32_t width = state_.sampleSize[0].load(std::memory_order_relaxed);
         if (width <= 0) return ASE_InvalidMode;
-        // Streams among the channels end here, as an armed capture does below.
-        endStreams(channels);
         for (std::int32_t i = 0; i < good; ++i) {
             const CaptureRequest r = requests[i];
             // An entry changed since the count above is refused like a bad one.
@@ -155,10 +155,9 @@ void Engine::stopCapture() {
 
 void Engine::stopCaptureClaimed() {
     // Captures that already completed keep their dumps, written before the stop
-    // returns. Armed captures stay armed while capture is not running; streams end.
+    // returns. Armed captures stay armed while capture is not running.
     if (state_.captureRunning() == 0) {
         dumps_.settle(kAllChannels);
-        endStreams(kAllChannels);
         return;
     }
     constexpr auto kClear = static_cast<std::uint8_t>(~kCaptureRunning);
@@ -181,7 +180,6 @@ std::uint8_t Engine::isPortCaptureRunning(std::uint32_t channel) {
     if (channel >= kMaxChannels) return 0;
     housekeeper_.serviceFromApplication();
     releaseHeldInputs();
-    if (hasChannel(state_.streamingInputs.load(std::memory_order_acquire), channel)) return 1;
     if (hasChannel(state_.streamInputs.load(std::memory_order_acquire), channel)) return 1;
     return state_.captureChannels[channel].done.load(std::memory_order_acquire) == 0 ? 1 : 0;
 }

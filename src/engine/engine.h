@@ -22,13 +22,8 @@
 // |                                         |   callback (block taken over)         |                    |
 // | capture record, key field `writePos`    | app while `done` is 1; callback once  | both               |
 // |                                         |   `writePos` is set                   |                    |
-// | E.streamingInputs                       | app (first queue; end of a stream     | callback, app      |
-// |                                         |   once the input is withdrawn)        |                    |
-// | E.queuePublications                     | app (each queue call, last)           | callback           |
-// | capture queue slots, `queued`           | app, a slot only while the ring has   | both               |
-// |                                         |   room (the periods are done with it) |                    |
-// | capture queue `filled`, `filledBytes`,  | callback while the input streams;     | app                |
-// |   `started`, counts                     |   app while it does not (Prepare: 0)  |                    |
+// | E.streamInputs, E.streamOutputs         | app (stream open, close)              | callback, app      |
+// | the stream's rings and counts           | see stream_rings.h                    |                    |
 // | period counters (PeriodGuard)           | callback                              | app (stop waits)   |
 // | E.requests (bits, reset held, periods,  | driver's threads (notices, periods);  | app, callback      |
 // |   skipped periods, last position)       |   app (cleared at Prepare, bits read) |                    |
@@ -148,10 +143,6 @@ public:
     std::int32_t captureBuff(const CaptureRequest* requests, std::int32_t count);
     void startCapture();
     void stopCapture();
-    // Capture queues (capture_queue.cpp).
-    std::int32_t queueCaptureBuffers(const CaptureRequest* requests, std::int32_t count);
-    std::uint8_t canQueueCaptureBuffer(std::uint32_t channel);
-    std::int32_t captureQueueState(std::uint32_t channel, AsiochanCaptureQueueState* state) const;
     // Both read a completed channel as capturing until its dump files are written.
     std::uint8_t isCaptureRunning();
     std::uint8_t isPortCaptureRunning(std::uint32_t channel);
@@ -219,11 +210,6 @@ private:
     // Hands back the inputs a stop held (see EngineState::heldInputs) once the
     // periods it gave up on are done with memory; never waits.
     void releaseHeldInputs();
-    // Ends the streams among `channels` (the callers hold their claims): taken
-    // back, no longer streams, their buffers and counts left as they are.
-    void endStreams(ChannelMask channels);
-    // Prepare, while no period runs: every queue's counts start again at 0.
-    void clearStreamCounts();
 
     bool takeBackForArming(std::uint32_t channel);
     // `width`: the input sample width the caller read under its claim (above 0).
@@ -238,8 +224,6 @@ private:
                      std::int64_t length);
     void advancePlayback(Period& period);
     void advanceCapture(Period& period);
-    void recordStreams(const Period& period);
-    void recordStream(const Period& period, std::uint32_t channel);
     void completeCapture(std::uint32_t channel, CaptureChannel& c);
     // The stream's step of a period; `held`: a reset request holds the run;
     // `skipped`: the periods the driver skipped just before this one.

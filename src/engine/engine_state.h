@@ -36,40 +36,6 @@ struct CaptureChannel {
     std::atomic<std::int32_t> byteLength{0};
 };
 
-// One buffer queued on an input's capture queue: the application's memory, the
-// whole samples it takes (at least one), and the publication that makes it
-// visible to the periods (see CaptureStream).
-struct QueuedBuffer {
-    std::atomic<std::uint8_t*> start{nullptr};
-    std::atomic<std::int32_t> frames{0};
-    std::atomic<std::uint32_t> publication{0};
-};
-
-// The capture queue of one input channel: a ring of two buffers, the filling one
-// and the one waiting behind it. Buffer n of the stream lies in slot n % 2; the
-// application counts the buffers it queued, the periods those they filled, so
-// `queued - filled` is 0, 1 or 2 (a buffer waits when it is 2). The application
-// writes a slot only while the ring has room, and the slot it writes is one the
-// periods have finished with. While the input is not a stream (see
-// EngineState::streamingInputs) the whole record is the application's. A record
-// takes two whole cache lines, read and written by each period of the stream.
-struct alignas(128) CaptureStream {
-    QueuedBuffer slots[2];
-    std::atomic<std::uint32_t> queued{0};      // application
-    std::atomic<std::uint32_t> filled{0};      // periods
-    std::atomic<std::uint8_t> started{0};       // periods: a buffer began filling (drops count from then on)
-    std::atomic<std::int32_t> filledFrames{0};  // periods: frames of the filling buffer written
-    // What GetCaptureQueueState reports; only the periods write them, and Prepare
-    // sets them to 0 while no period runs. A period makes `version` odd while it
-    // changes them, so a reader can tell a set of values from one period.
-    std::atomic<std::uint32_t> version{0};
-    std::atomic<std::uint32_t> filledBytes{0};  // filledFrames in bytes
-    std::atomic<std::uint32_t> filledBuffers{0};
-    std::atomic<std::uint64_t> framesRecorded{0};
-    std::atomic<std::uint64_t> framesDropped{0};
-    static_assert(std::atomic<std::uint64_t>::is_always_lock_free, "the driver's thread must not take a lock");
-};
-
 // The playback state of one output channel.
 struct PlaybackChannel {
     std::atomic<std::uint8_t*> current{nullptr};  // engine-owned block being played
@@ -145,23 +111,14 @@ struct EngineState {
     std::atomic<ChannelMask> heldInputs{0};
     std::atomic<std::uint32_t> heldMark{0};
 
-    // Capture queues. The inputs that are streams (set by the application when it
-    // queues a first buffer, cleared when it ends the stream after taking the
-    // input back), and the count of queue publications: a queued buffer carries
-    // the count its call will publish and is visible to a period that read that
-    // count or a later one at its start, so the buffers of one call reach the
-    // periods all in the same period.
-    std::atomic<ChannelMask> streamingInputs{0};
     // The channels the open stream holds (OpenStream to CloseStream): set and
     // cleared by the stream's calls under every claim; the periods leave them to
     // the stream's step.
     std::atomic<ChannelMask> streamInputs{0};
     std::atomic<ChannelMask> streamOutputs{0};
-    std::atomic<std::uint32_t> queuePublications{0};
 
     // Channel records.
     CaptureChannel captureChannels[kMaxChannels]{};
-    CaptureStream captureStreams[kMaxChannels]{};
     PlaybackChannel playbackChannels[kMaxChannels]{};
     std::atomic<std::uint8_t> canSendNext[kMaxChannels] = {1};  // flag 0 is 1 at load
 };

@@ -1,5 +1,5 @@
 // What one period of the driver works with, taken once at its start. Private to
-// the period processing (buffer_switch.cpp, capture_queue.cpp).
+// the period processing (buffer_switch.cpp, stream_period.cpp).
 #pragma once
 
 #include <cstdint>
@@ -18,10 +18,6 @@ struct Engine::Period {
     // Channels an application thread is taking back: left alone for the whole period.
     ChannelMask outWithdrawn;
     ChannelMask inWithdrawn;
-    // The capture queue publications this period sees, and the inputs that are
-    // streams (less those withdrawn).
-    std::uint32_t publication;
-    ChannelMask streams;
     // The key field each channel with a driver buffer was serviced with; the
     // bookkeeping advances such a channel only if it still holds that value, so a
     // channel armed while the period runs starts cleanly with the next one.

@@ -45,9 +45,6 @@ std::int32_t Engine::prepare() {
     // (queued while playback was not running, a stopped capture's copy) go now.
     resetPlaybackRecords(channelsBelow(outputs));
     resetCaptureRecords(channelsBelow(inputs));
-    // Streams end, above the device's inputs too, and every queue counts from 0 again.
-    endStreams(kAllChannels);
-    clearStreamCounts();
     state_.inputBufferCount.store(inputs);
     state_.outputBufferCount.store(outputs);
 

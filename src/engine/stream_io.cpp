@@ -169,10 +169,8 @@ std::int32_t Engine::openStream(const AsiochanStreamConfig* config) {
         }
     }
     // Channels the channel API or a player holds.
-    const ChannelMask queues = state_.streamingInputs.load(std::memory_order_acquire);
     for (std::uint32_t ch = 0; ch < kMaxChannels; ++ch) {
-        if (hasChannel(masks[0], ch) &&
-            (hasChannel(queues, ch) || state_.captureChannels[ch].done.load(std::memory_order_acquire) == 0))
+        if (hasChannel(masks[0], ch) && state_.captureChannels[ch].done.load(std::memory_order_acquire) == 0)
             return ASE_NotPresent;
         if (hasChannel(masks[1], ch) && state_.playbackChannels[ch].idle.load(std::memory_order_acquire) == 0)
             return ASE_NotPresent;
@@ -433,12 +431,14 @@ std::int32_t Engine::streamState(AsiochanStreamState* state) {
             for (;;) {
                 const std::uint32_t before = s->version.load(std::memory_order_acquire);
                 if ((before & 1u) == 0) {
-                    r.position = s->position.load(std::memory_order_relaxed);
-                    r.recorded = s->recorded.load(std::memory_order_relaxed);
-                    r.dropped = s->dropped.load(std::memory_order_relaxed);
-                    r.played = s->played.load(std::memory_order_relaxed);
-                    r.underrun = s->underrun.load(std::memory_order_relaxed);
-                    std::atomic_thread_fence(std::memory_order_acquire);
+                    // A period stores each count with release after making the
+                    // version odd: a new count read here brings that version along,
+                    // and the second look sees the change.
+                    r.position = s->position.load(std::memory_order_acquire);
+                    r.recorded = s->recorded.load(std::memory_order_acquire);
+                    r.dropped = s->dropped.load(std::memory_order_acquire);
+                    r.played = s->played.load(std::memory_order_acquire);
+                    r.underrun = s->underrun.load(std::memory_order_acquire);
                     if (s->version.load(std::memory_order_relaxed) == before) break;
                 }
                 platform::yieldThread();

@@ -106,7 +106,7 @@ void Engine::streamPeriod(const Period& period, bool held, std::uint32_t skipped
         for (std::uint32_t ch = 0; ch < kMaxChannels; ++ch)
             if (period.outHalf[ch] != nullptr)
                 std::memset(period.outHalf[ch], 0, static_cast<std::size_t>(period.playbackBytes));
-        s->position.store(position, std::memory_order_relaxed);
+        s->position.store(position, std::memory_order_release);
         endCounts(*s);
         endStreamAt(*s, position);
         return;
@@ -123,11 +123,11 @@ void Engine::streamPeriod(const Period& period, bool held, std::uint32_t skipped
             for (std::int32_t i = 0; i < in.count; ++i)
                 toRing(in.planes[i], span, in.width, period.inHalf[in.channels[i]]);
             in.produced.store(produced + n, std::memory_order_release);
-            s->recorded.store(s->recorded.load(std::memory_order_relaxed) + n, std::memory_order_relaxed);
+            s->recorded.store(s->recorded.load(std::memory_order_relaxed) + n, std::memory_order_release);
         }
         if (n < frames) {
             widenHole(in, produced + n, position + n, frames - n);
-            s->dropped.store(s->dropped.load(std::memory_order_relaxed) + frames - n, std::memory_order_relaxed);
+            s->dropped.store(s->dropped.load(std::memory_order_relaxed) + frames - n, std::memory_order_release);
         }
     }
     if (StreamDirection& out = s->out; out.count > 0) {
@@ -143,14 +143,14 @@ void Engine::streamPeriod(const Period& period, bool held, std::uint32_t skipped
         }
         if (n != 0) {
             out.consumed.store(consumed + n, std::memory_order_release);
-            s->played.store(s->played.load(std::memory_order_relaxed) + n, std::memory_order_relaxed);
+            s->played.store(s->played.load(std::memory_order_relaxed) + n, std::memory_order_release);
         }
         if (n < frames) {
             widenHole(out, consumed + n, position + n, frames - n);
-            s->underrun.store(s->underrun.load(std::memory_order_relaxed) + frames - n, std::memory_order_relaxed);
+            s->underrun.store(s->underrun.load(std::memory_order_relaxed) + frames - n, std::memory_order_release);
         }
     }
-    s->position.store(position + frames, std::memory_order_relaxed);
+    s->position.store(position + frames, std::memory_order_release);
     endCounts(*s);
 }
 

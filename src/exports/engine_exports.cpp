@@ -14,10 +14,6 @@ static_assert(offsetof(CaptureRequest, byteLength) == 4 && offsetof(CaptureReque
 static_assert(sizeof(CaptureRequest) == 16);
 static_assert(offsetof(CaptureRequest, byteLength) == 8 && offsetof(CaptureRequest, channel) == 12);
 #endif
-// The queue state is the same 32 bytes in both.
-static_assert(sizeof(AsiochanCaptureQueueState) == 32);
-static_assert(offsetof(AsiochanCaptureQueueState, framesRecorded) == 16 &&
-              offsetof(AsiochanCaptureQueueState, framesDropped) == 24);
 
 using asiochan::theLibrary;
 
@@ -53,15 +49,6 @@ uint8_t ASIOCHAN_CALL IsPortCaptureRunning(uint32_t channel) {
     return theLibrary().engine.isPortCaptureRunning(channel);
 }
 
-int32_t ASIOCHAN_CALL QueueCaptureBuffers(const CaptureRequest* requests, int32_t count) {
-    return theLibrary().engine.queueCaptureBuffers(requests, count);
-}
-uint8_t ASIOCHAN_CALL IsCanQueueCaptureBuffer(uint32_t channel) {
-    return theLibrary().engine.canQueueCaptureBuffer(channel);
-}
-int32_t ASIOCHAN_CALL GetCaptureQueueState(uint32_t channel, AsiochanCaptureQueueState* state) {
-    return theLibrary().engine.captureQueueState(channel, state);
-}
 void ASIOCHAN_CALL StartCaptureAndPlayback(void) { theLibrary().engine.startCaptureAndPlayback(); }
 
 int32_t ASIOCHAN_CALL SetPlayBuffer(const void* data, int32_t byteLength, uint32_t channel) {

@@ -247,31 +247,6 @@ private:
                            a.GetInputLatency() + a.GetOutputLatency() + static_cast<std::int32_t>(a.GetCurrentSampleRate());
                 });
                 break;
-            case 22: {
-                // A group of distinct inputs, each with its own channel's buffer.
-                Request requests[4];
-                const auto count = static_cast<std::int32_t>(random_() % 5);
-                std::uint64_t named = 0;
-                std::int32_t n = 0;
-                for (std::int32_t i = 0; i < count; ++i) {
-                    const std::uint32_t ch = channel();
-                    if (ch < 64 && (named >> ch & 1u) != 0 && random_() % 8 != 0) continue;
-                    if (ch < 64) named |= std::uint64_t{1} << ch;
-                    auto& b = buffer(ch);
-                    requests[n++] = Request{random_() % 32 == 0 ? nullptr : b.data(), static_cast<std::int32_t>(b.size()), ch};
-                }
-                watch.watch("QueueCaptureBuffers",
-                            [&] { return a.QueueCaptureBuffers(random_() % 32 ? requests : nullptr, n); });
-                break;
-            }
-            case 23:
-                watch.watch("IsCanQueueCaptureBuffer", [&] {
-                    using State = std::remove_pointer_t<decltype(secondParameterOf(a.GetCaptureQueueState))>;
-                    State state{};
-                    state.size = sizeof state;
-                    return a.IsCanQueueCaptureBuffer(channel()) + a.GetCaptureQueueState(channel(), &state);
-                });
-                break;
             case 24: watch.watch("StartCaptureAndPlayback", [&] { a.StartCaptureAndPlayback(); }); break;
             case 25: {
                 // A stream of a few channels (now and then a bad one or a bad format).

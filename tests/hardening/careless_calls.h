@@ -58,7 +58,6 @@ VisibleState visibleState(Api& api) {
         v.push_back(api.IsPortCaptureRunning(ch));
         v.push_back(api.IsPortPlaybackRunning(ch));
         v.push_back(api.IsCanSendNextPlaybackBuffer(ch));
-        v.push_back(api.IsCanQueueCaptureBuffer(ch));
     }
     return s;
 }
@@ -170,38 +169,14 @@ std::vector<CarelessRow> carelessRows(Api& api, const CarelessFiles& files, std:
     add(
         "PlayBuff()", [&api] { return api.PlayBuff(); }, 0);
 
-    // Capture queues: every bad entry is refused before anything is queued.
-    using QueueState = std::remove_pointer_t<decltype(secondParameterOf(api.GetCaptureQueueState))>;
-    auto queue = [&api](std::vector<Request> requests, std::int32_t count) {
-        return [&api, requests, count] { return api.QueueCaptureBuffers(requests.data(), count); };
-    };
-    const Request good{scratch, 16, 0};
-    add("QueueCaptureBuffers(null, 1)", [&api] { return api.QueueCaptureBuffers(nullptr, 1); }, -998);
-    for (std::int32_t count : {0, -1, 65, std::numeric_limits<std::int32_t>::min()})
-        add("QueueCaptureBuffers(count " + std::to_string(count) + ")", queue({good}, count), -998);
-    for (std::uint32_t ch : badChannels) {
-        add("QueueCaptureBuffers(channel " + std::to_string(ch) + ")", queue({good, Request{scratch, 16, ch}}, 2),
-            -998);
-        add("IsCanQueueCaptureBuffer(" + std::to_string(ch) + ")", [&api, ch] { return api.IsCanQueueCaptureBuffer(ch); },
-            0);
-        add("GetCaptureQueueState(channel " + std::to_string(ch) + ")",
-            [&api, ch, scratch] { return api.GetCaptureQueueState(ch, reinterpret_cast<QueueState*>(scratch)); }, -998);
-    }
-    add("QueueCaptureBuffers(an input twice)", queue({good, Request{scratch, 16, 1}, good}, 3), -998);
-    add("QueueCaptureBuffers(null buffer)", queue({good, Request{nullptr, 16, 1}}, 2), -998);
-    for (std::int32_t length : {0, -1, std::numeric_limits<std::int32_t>::min()})
-        add("QueueCaptureBuffers(length " + std::to_string(length) + ")", queue({good, Request{scratch, length, 1}}, 2),
-            -998);
-    add("GetCaptureQueueState(null)", [&api] { return api.GetCaptureQueueState(0, nullptr); }, -998);
-    for (std::uint32_t size : {0u, 31u})
-        add("GetCaptureQueueState(size " + std::to_string(size) + ")",
-            [&api, size] {
-                QueueState state{};
-                state.size = size;
-                const long long answer = api.GetCaptureQueueState(0, &state);
-                return state.size == size && state.filledBuffers == 0 ? answer : 1;  // nothing written
-            },
-            -998);
+    // The stream: bad arguments are refused before the stream is looked at.
+    add("OpenStream(null)", [&api] { return api.OpenStream(nullptr); }, -998);
+    add("GetStreamState(null)", [&api] { return api.GetStreamState(nullptr); }, -998);
+    add("ReadStream(count -1)", [&api, scratch] { return api.ReadStream(scratch, -1, 0, nullptr); }, -998);
+    add("ReadStream(null frames)", [&api] { return api.ReadStream(nullptr, 1, 0, nullptr); }, -998);
+    add("WriteStream(timeout -2)", [&api, scratch] { return api.WriteStream(scratch, 1, -2, nullptr); }, -998);
+    add("PlayAndRecord(negative frames)",
+        [&api, scratch] { return api.PlayAndRecord(nullptr, scratch, -1, scratch, 0, 0, nullptr); }, -998);
 
     // File players: bad channels, masks and names are refused before anything
     // starts.

@@ -15,15 +15,6 @@ struct CaptureRequestAbi {
     std::uint32_t channel;
 };
 
-struct CaptureQueueStateAbi {
-    std::uint32_t size;
-    std::uint32_t filledBuffers;
-    std::uint32_t filledBytes;
-    std::uint32_t reserved;
-    std::uint64_t framesRecorded;
-    std::uint64_t framesDropped;
-};
-static_assert(sizeof(CaptureQueueStateAbi) == 32);
 
 struct AsiochanDll {
     HMODULE module = nullptr;

@@ -1,6 +1,6 @@
 // The driver's thread does no slow work: while a free-running stream goes
-// through joins, block ends, capture completions with dump files, capture queues
-// joining buffers and dropping frames, a stream whose rings run full and empty,
+// through joins, block ends, capture completions with dump files, a stream whose
+// rings run full and empty (dropping frames and playing silence),
 // stops arriving at any moment and a re-Prepare, every period is counted for heap calls, mutex
 // locks, file opens, sleeps, yields and waits made on the driver's thread.
 #include <unistd.h>
@@ -85,9 +85,8 @@ TEST_F(DriverThreadTest, CountersSeeSlowCallsOnTheirThread) {
 TEST_F(DriverThreadTest, PeriodsMakeNoSlowCallsWhateverTheApplicationDoes) {
     constexpr AsioLong kChannels = 8, kFrames = 32;
     constexpr std::int32_t kPeriod = kFrames * 4;
-    constexpr std::uint32_t kStreams = 4;  // inputs kChannels.. stream
     // Two more inputs and outputs for the stream.
-    sim::SimConfig config = smallDriver(kChannels + 2, kChannels + kStreams + 2, kFrames);
+    sim::SimConfig config = smallDriver(kChannels + 2, kChannels + 2, kFrames);
     config.keepCallLog = false;  // the simulated driver's own log would allocate on its thread
     driver_ = new CountingDriver(config);
     driverCalls().setCurrent(driver_);
@@ -101,13 +100,10 @@ TEST_F(DriverThreadTest, PeriodsMakeNoSlowCallsWhateverTheApplicationDoes) {
     const Bytes sound = testing::ramp(5 * kPeriod + 12, 7);
     std::vector<Bytes> targets(kChannels, Bytes(3 * kPeriod));
     std::uint32_t completions = 0;
-    // Odd lengths join inside periods; the rounds that skip queueing make drops.
-    std::vector<Bytes> streamed(2 * kStreams, Bytes(2 * kPeriod + 6));
-    std::uint64_t buffersFilled = 0, framesDropped = 0;
     // The stream: a ring of three periods, read and written in odd sizes, not every round.
     auto stream = testing::sized<AsiochanStreamConfig>();
     stream.inputCount = stream.outputCount = 2;
-    stream.inputs[0] = kChannels + kStreams, stream.inputs[1] = kChannels + kStreams + 1;
+    stream.inputs[0] = kChannels, stream.inputs[1] = kChannels + 1;
     stream.outputs[0] = kChannels, stream.outputs[1] = kChannels + 1;
     stream.ringFrames = 3 * kFrames;
     std::vector<std::int32_t> frames(2 * 200);
@@ -121,15 +117,6 @@ TEST_F(DriverThreadTest, PeriodsMakeNoSlowCallsWhateverTheApplicationDoes) {
         ASSERT_EQ(StartStream(), ASE_OK);
     };
     openStream();
-    auto countStreams = [&] {
-        for (std::uint32_t ch = kChannels; ch < kChannels + kStreams; ++ch) {
-            AsiochanCaptureQueueState s{};
-            s.size = sizeof s;
-            GetCaptureQueueState(ch, &s);
-            buffersFilled += s.filledBuffers;
-            framesDropped += s.framesDropped;
-        }
-    };
     for (int round = 0; round < 600; ++round) {
         for (std::uint32_t ch = 0; ch < kChannels; ++ch) {
             const auto length = static_cast<std::int32_t>(sound.size()) - static_cast<std::int32_t>(ch * 4);
@@ -145,13 +132,6 @@ TEST_F(DriverThreadTest, PeriodsMakeNoSlowCallsWhateverTheApplicationDoes) {
                 }
             }
         }
-        for (std::uint32_t k = 0; k < kStreams && round % 9 < 5; ++k) {
-            const std::uint32_t ch = kChannels + k;
-            if (IsCanQueueCaptureBuffer(ch) == 0) continue;
-            Bytes& b = streamed[2 * k + static_cast<std::uint32_t>(round) % 2];
-            const CaptureRequest request{b.data(), static_cast<std::int32_t>(b.size()) - static_cast<std::int32_t>(k), ch};
-            QueueCaptureBuffers(&request, 1);
-        }
         if (round % 2 == 0) {
             StartPlayback();
             StartCapture();
@@ -165,21 +145,17 @@ TEST_F(DriverThreadTest, PeriodsMakeNoSlowCallsWhateverTheApplicationDoes) {
         if (round % 97 == 50) StopCapture();
         if (round % 89 == 60) StopPlayback();
         if (round % 150 == 149) {
-            countStreams();
             tallyStream();
             ASSERT_EQ(Prepare(), ASE_OK);  // finishes the run and prepares again
             openStream();
         }
         std::this_thread::sleep_for(std::chrono::microseconds(300));
     }
-    countStreams();
     tallyStream();
     Finish();
     EXPECT_GT(streamDrops, 0u);
     EXPECT_GT(streamUnderruns, 0u);
     EXPECT_GT(periodsCounted.load(), 1000u);
-    EXPECT_GT(buffersFilled, 100u);
-    EXPECT_GT(framesDropped, 0u);
     EXPECT_GT(completions, 100u);
     EXPECT_TRUE(std::filesystem::exists(dumpDir_ + "/buffer_debug_7_internal.dat"));
     EXPECT_EQ(heapOnDriverThread.load(), 0u);

@@ -119,12 +119,6 @@ TEST_F(WakeOnWorkTest, EveryStartWakesTheSleepingThread) {
              ASSERT_EQ(CaptureBuff(&r, 1), ASE_OK);
          },
          true},
-        {"StartCapture after QueueCaptureBuffers",
-         [](Bytes& t) {
-             const CaptureRequest r{t.data(), static_cast<std::int32_t>(t.size()), 1};
-             ASSERT_EQ(QueueCaptureBuffers(&r, 1), ASE_OK);
-         },
-         [](Bytes&) { StartCapture(); }, false},
         {"StartPlayback", nullptr, [](Bytes&) { StartPlayback(); }, false},
     };
     prepareRun(smallDriver(2, 2, kFrames));

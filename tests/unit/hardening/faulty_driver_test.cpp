@@ -398,32 +398,41 @@ TEST_F(FaultyDriverTest, PeriodHeldInOutputReadyNeverWritesMemoryHandedBack) {
     c.outputReadyGate = &gate;
     c.keepRunningAfterStop = true;  // its stop does not wait for its own thread
     prepareRun(c);
-    Bytes armed(64 * kPeriod), queued(64 * kPeriod);
+    // Holds the next period in output-ready on a thread of its own.
+    auto holdAPeriod = [this, &gate] {
+        gate = false;
+        const std::uint64_t readies = driver_->callCount(Slot::outputReady);
+        std::thread held([this] { driver_->clock().step(1); });
+        EXPECT_TRUE(testing::waitUntil("a period to enter output-ready",
+                                       [&] { return driver_->callCount(Slot::outputReady) > readies; }));
+        return held;
+    };
+    Bytes armed(64 * kPeriod), taken(64 * kPeriod);
     ASSERT_EQ(SetCaptureBuffer(armed.data(), static_cast<std::int32_t>(armed.size()), 0), ASE_OK);
-    const CaptureRequest q{queued.data(), static_cast<std::int32_t>(queued.size()), 1};
-    ASSERT_EQ(QueueCaptureBuffers(&q, 1), ASE_OK);
-    StartCapture();
+    const CaptureRequest q{taken.data(), static_cast<std::int32_t>(taken.size()), 1};
+    ASSERT_EQ(CaptureBuff(&q, 1), ASE_OK);
     step(1);
-    gate = false;
-    const std::uint64_t readies = driver_->callCount(Slot::outputReady);
-    std::thread held([this] { driver_->clock().step(1); });
-    ASSERT_TRUE(testing::waitUntil("a period to enter output-ready",
-                                   [&] { return driver_->callCount(Slot::outputReady) > readies; }));
+    std::thread held = holdAPeriod();
     StopCapture();
     EXPECT_EQ(IsPortCaptureRunning(0), 0) << "a period past its mark holds nothing";
     std::memset(armed.data(), 0x5a, armed.size());
-    std::memset(queued.data(), 0x5a, queued.size());
+    std::memset(taken.data(), 0x5a, taken.size());
+    gate = true;
+    held.join();
+    // Capture runs again: a record the held period changed after the stop would write now.
+    StartCapture();
+    step(2);
+    EXPECT_EQ(armed, Bytes(armed.size(), 0x5a)) << "a one-shot capture written after it was handed back";
+    EXPECT_EQ(taken, Bytes(taken.size(), 0x5a)) << "a CaptureBuff buffer written after it was handed back";
 
+    held = holdAPeriod();
     EXPECT_EQ(Finish(), ASIOCHAN_DRIVER_STUCK);
     EXPECT_EQ(driver_->callCount(Slot::disposeBuffers), 0u) << "buffers disposed of under a held period";
     EXPECT_EQ(Initialize(), ASIOCHAN_DRIVER_STUCK);
     EXPECT_EQ(Prepare(), ASIOCHAN_DRIVER_STUCK);
     EXPECT_EQ(driver_->callCount(Slot::createBuffers), 1u);
-
     gate = true;
     held.join();
-    EXPECT_EQ(armed, Bytes(armed.size(), 0x5a)) << "a one-shot capture written after it was handed back";
-    EXPECT_EQ(queued, Bytes(queued.size(), 0x5a)) << "a queued buffer written after it was handed back";
     // The period has left: Finish disposes of the buffers and the run can start again.
     EXPECT_EQ(Finish(), ASE_OK);
     EXPECT_EQ(driver_->callCount(Slot::disposeBuffers), 1u);
