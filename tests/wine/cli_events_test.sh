@@ -13,9 +13,20 @@ cd "$work"
 cli="$bin/asiochan.exe"
 tests="$bin/asiochan_wine_tests.exe"
 rate_driver="asiochan sim (rate change)"
-header_size() { od -An -tu4 -j"$2" -N4 "$1" | tr -d ' '; }  # file, offset: a 32-bit size in it
-# Where a file's samples start: after the header of its first data chunk.
-data_offset() { echo $(($(grep -obUa data "$1" | head -1 | cut -d: -f1) + 8)); }
+# The data chunk of a RIFF file, walked chunk by chunk: "offset size" of its samples.
+data_chunk() {
+    python3 - "$1" <<'PY'
+import struct, sys
+f = open(sys.argv[1], 'rb').read()
+at = 12
+while at + 8 <= len(f):
+    tag, size = f[at:at + 4], struct.unpack('<I', f[at + 4:at + 8])[0]
+    if tag == b'data':
+        print(at + 8, size)
+        break
+    at += 8 + size + (size & 1)
+PY
+}
 
 # The rate-change driver announces a resync after 50 periods of 256 frames, new
 # latencies after 75 and 44 100 Hz after 100 (102400 bytes into each input's
@@ -53,17 +64,18 @@ collect "$work/session.txt"
 [ "$code" = 99 ] && code=0  # ended by the helper, or by itself a moment before
 expect "the capture wrote its file before WM_ENDSESSION returned" 0 "^wrote session.wav \([0-9]+ bytes of samples, inputs 0, 1\)"
 bytes=$(grep -oE "^wrote session.wav \([0-9]+" <<<"$out" | grep -oE "[0-9]+$")
+read -r head said < <(data_chunk session.wav)
 check "the file is valid and whole (${bytes:-no} bytes of samples)" \
-    test -n "$bytes" -a "$(stat -c %s session.wav)" = "$(($(data_offset session.wav) + ${bytes:-0}))" -a \
-    "$(header_size session.wav $(($(data_offset session.wav) - 4)))" = "${bytes:-x}" -a "${bytes:-0}" -ge 384000
+    test -n "$bytes" -a "$(stat -c %s session.wav)" = "$((${head:-0} + ${bytes:-0}))" -a \
+    "${said:-}" = "${bytes:-x}" -a "${bytes:-0}" -ge 384000
 
 # Killed without a word 2.5 s in: the header is less than a second of audio
 # (384000 bytes of two 32-bit inputs) behind the samples on the disk.
 background "$work/killed.txt" "$cli" capture killed.wav --channels 0,1
 run "$tests" end_session kill 2.5
 collect "$work/killed.txt"
-on_disk=$(($(stat -c %s killed.wav) - $(data_offset killed.wav)))
-said=$(header_size killed.wav $(($(data_offset killed.wav) - 4)))
+read -r head said < <(data_chunk killed.wav)
+on_disk=$(($(stat -c %s killed.wav) - ${head:-0}))
 check "a killed capture's header is less than a second behind ($said of $on_disk bytes)" \
     test "$said" -gt 0 -a $((on_disk - said)) -lt 384000 -a $((said % 8)) = 0
 

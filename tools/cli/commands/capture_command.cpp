@@ -252,10 +252,11 @@ int streamCapture(Session& session, CaptureJob& job, WavWriter& file, CaptureOut
     if (!session.prepare() || !createFile(job, file)) return kExitFailure;
     installInterruptHandler();
     const std::size_t frameBytes = req.inputs.size() * job.layout.streamBytes;
-    // Blocks of about 50 ms, a second of them at most and 16 MiB.
+    // Blocks of about 50 ms, two and a half seconds of them at most and 32 MiB:
+    // with the stream's ring, the slack the writer has when the disk stalls.
     const auto blockFrames = static_cast<std::uint32_t>(std::max(256.0, job.rate / 20));
     const auto blockCount =
-        static_cast<std::uint32_t>(std::clamp<std::size_t>((16u << 20) / (blockFrames * frameBytes), 4, 20));
+        static_cast<std::uint32_t>(std::clamp<std::size_t>((32u << 20) / (blockFrames * frameBytes), 4, 50));
     WavFrameSink sink(file);
     CapturePipeline pipeline({frameBytes, job.layout.streamBytes, job.layout.swap, job.layout.fileBytes, blockFrames,
                               blockCount, job.frames, ASIOCHAN_REQUEST_SAMPLE_RATE},

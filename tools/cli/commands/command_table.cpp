@@ -69,9 +69,9 @@ Command capture() {
              "channel i of the file from the i-th input listed; all inputs start in the\n"
              "same period, so sample k of every channel is the same instant. It records for\n"
              "S seconds (any length), or without --seconds until Ctrl+C, which ends the\n"
-             "file cleanly. The samples stream to disk as they come: memory stays at most\n"
-             "64 MiB of buffers (8 per input of about half a second) whatever the\n"
-             "length. A capture that fits in 4 GiB by its --seconds is a plain WAV file;\n"
+             "file cleanly. The samples stream to disk as they come: memory stays the\n"
+             "library's ring of about 3 s (at most 64 MiB) and 2.5 s of blocks (at most\n"
+             "32 MiB) on their way to the disk, whatever the length. A capture that fits in 4 GiB by its --seconds is a plain WAV file;\n"
              "any other becomes an RF64 file if it passes 4 GiB (a WAV file otherwise).\n"
              "With --play, plays FILE.wav meanwhile, starting with the capture in the same\n"
              "period, and compares the i-th input with the file channel played on the\n"
@@ -123,9 +123,9 @@ Command latency() {
              "a cable, or the driver's loopback): plays a short maximum-length sequence at\n"
              "-6 dBFS K times and finds it in the input by cross-correlation. Prints each\n"
              "round trip in frames and ms, their min, median and max, and the driver's\n"
-             "reported input + output latency beside them. Capture and playback start in\n"
-             "the same period (StartCaptureAndPlayback), so the figure does not depend on\n"
-             "when the calls land. Says \"no signal came back\" and exits 1 when the\n"
+             "reported input + output latency beside them. The sequence plays from the\n"
+             "stream's first frame while the input is recorded from that same frame\n"
+             "(PlayAndRecord), so the figure does not depend on when the calls land. Says \"no signal came back\" and exits 1 when the\n"
              "sequence is not found in the input. When the driver skipped periods during\n"
              "a repetition, warns and measures it again.\n",
              {kDriver,
@@ -142,7 +142,7 @@ Command monitor() {
              "usage: asiochan monitor [--driver NAME] [--channels LIST] [--seconds S]\n"
              "                        [--play FILE.wav --play-channels 0,1]",
              "Shows the peak and RMS level in dBFS of the inputs, about ten times a second,\n"
-             "from every sample of them (the inputs stream through short queued buffers):\n"
+             "from every sample of them (the inputs come through the library's stream):\n"
              "on a console one bar per input, redrawn in place; in a file or pipe one line\n"
              "a second. Runs until the time is up or Ctrl+C. Warns when the driver\n"
              "skipped periods.\n",
