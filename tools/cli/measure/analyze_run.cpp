@@ -61,6 +61,9 @@ int runAnalysis(Take& take, const Timeline& timeline, const std::vector<PairChan
                          outcome.message.empty() ? "it ended before every window came" : outcome.message.c_str());
             return kExitTakeInvalid;
         }
+        // The delay searches and spectra take about a second a pair on a slow machine.
+        std::printf("the take is whole; analysing %u pairs\n", unsigned(pairs.size()));
+        std::fflush(stdout);
         const AnalysisResults results = analysis.finish();
         const Judgement judgement = judge(results, limits);
         facts.takeSeconds = static_cast<double>(timeline.recordedFrames()) / timeline.rate;

@@ -3,6 +3,7 @@
 // in a one-second window, for example.
 #pragma once
 
+#include <complex>
 #include <cstddef>
 #include <vector>
 
@@ -18,6 +19,19 @@ struct BinSpectrum {
 // A rectangular window's spectrum: a sine of amplitude A on bin k (0 < k < length/2)
 // gives power[k] = A^2 / 2, and the powers sum to the window's mean square.
 BinSpectrum binSpectrum(const std::vector<double>& window, double rate);
+
+// The same for many windows of one length: what depends on the length alone
+// (the chirp and its transform, a third of the work) is made once.
+class BinSpectrumPlan {
+public:
+    explicit BinSpectrumPlan(std::size_t length);
+    // `window` holds the plan's length of values.
+    BinSpectrum operator()(const std::vector<double>& window, double rate) const;
+
+private:
+    std::size_t n_, m_;
+    std::vector<std::complex<double>> chirp_, chirpTransform_;
+};
 
 // The bins from the first at or above `fromHz` to the last at or below `toHz`,
 // without bin 0 and the Nyquist bin.

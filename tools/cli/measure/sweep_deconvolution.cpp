@@ -40,17 +40,20 @@ std::complex<double> bandWeight(const SweepPlan& plan, double hz) {
 
 double lowEdgeGain(const SweepPlan& plan, double hz) { return std::abs(highPass(plan, hz)); }
 
-std::vector<double> deconvolve(const SweepPlan& plan, const std::vector<double>& sweep,
-                               const std::vector<double>& recording) {
-    const std::size_t n = fftLength(sweep.size() + recording.size());
-    Spectrum y = forwardTransform(recording, n);
-    const Spectrum x = forwardTransform(sweep, n);
+Deconvolver::Deconvolver(const SweepPlan& plan, const std::vector<double>& sweep, std::size_t recordingLength)
+    : plan_(plan), n_(fftLength(sweep.size() + recordingLength)), sweep_(forwardTransform(sweep, n_)) {
     double largest = 0.0;
-    for (const auto& v : x) largest = std::max(largest, std::norm(v));
-    const double floor = largest * 1e-12;
+    for (const auto& v : sweep_) largest = std::max(largest, std::norm(v));
+    floor_ = largest * 1e-12;
+}
+
+std::vector<double> Deconvolver::operator()(const std::vector<double>& recording) const {
+    const std::size_t n = n_;
+    Spectrum y = forwardTransform(recording, n);
+    const Spectrum& x = sweep_;
     for (std::size_t i = 0; i <= n / 2; ++i) {
-        const double hz = static_cast<double>(i) * plan.rate / static_cast<double>(n);
-        const std::complex<double> w = bandWeight(plan, hz) / ((std::norm(x[i]) + floor) * static_cast<double>(n));
+        const double hz = static_cast<double>(i) * plan_.rate / static_cast<double>(n);
+        const std::complex<double> w = bandWeight(plan_, hz) / ((std::norm(x[i]) + floor_) * static_cast<double>(n));
         const std::complex<double> v = timesConjugate(y[i], x[i]);
         y[i] = {v.real() * w.real() - v.imag() * w.imag(), v.real() * w.imag() + v.imag() * w.real()};
         if (i != 0 && i != n / 2) y[n - i] = std::conj(y[i]);
@@ -59,6 +62,11 @@ std::vector<double> deconvolve(const SweepPlan& plan, const std::vector<double>&
     std::vector<double> response(n);
     for (std::size_t i = 0; i < n; ++i) response[i] = y[i].real();
     return response;
+}
+
+std::vector<double> deconvolve(const SweepPlan& plan, const std::vector<double>& sweep,
+                               const std::vector<double>& recording) {
+    return Deconvolver(plan, sweep, recording.size())(recording);
 }
 
 }  // namespace cli

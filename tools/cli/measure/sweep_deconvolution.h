@@ -3,6 +3,7 @@
 // the band played.
 #pragma once
 
+#include <complex>
 #include <cstddef>
 #include <vector>
 
@@ -20,14 +21,28 @@ double lowEdgeGain(const SweepPlan& plan, double hz);
 std::vector<double> deconvolve(const SweepPlan& plan, const std::vector<double>& sweep,
                                const std::vector<double>& recording);
 
+// The same for many recordings of one length: the sweep's transform is made once.
+class Deconvolver {
+public:
+    Deconvolver(const SweepPlan& plan, const std::vector<double>& sweep, std::size_t recordingLength);
+    // `recording` holds at most the length given.
+    std::vector<double> operator()(const std::vector<double>& recording) const;
+
+private:
+    SweepPlan plan_;
+    std::size_t n_;
+    std::vector<std::complex<double>> sweep_;
+    double floor_ = 0.0;
+};
+
 }  // namespace cli
 
 namespace cli {
 
 struct ResponseStart {
-    bool found = false;      // the peak stands out from the rest of the delays searched
-    std::size_t delay = 0;   // frames from the recording's start to the response's peak
-    double prominence = 0.0; // the peak over the RMS of the other delays
+    bool found = false;       // the peak stands out from the rest of the delays searched
+    std::size_t delay = 0;    // frames from the recording's start to the response's peak
+    double prominence = 0.0;  // the peak over the RMS of the other delays
 };
 
 // Where the linear response peaks, at delays 0 to maxDelay.

@@ -112,7 +112,7 @@ bool TakeAnalysis::analyseSweep(std::size_t p) {
     const std::vector<double> recording(st.sweepRecording.begin(), st.sweepRecording.end());
     std::vector<float>().swap(st.sweepRecording);
     const SweepPlan& plan = timeline_.sweepPlan;
-    const std::vector<double> response = deconvolve(plan, timeline_.sweep, recording);
+    const std::vector<double> response = (*deconvolver_)(recording);
     const ResponseStart start = findResponseStart(response, static_cast<std::size_t>(timeline_.maxDelay));
     f.signal = start.found;
     if (!start.found) return false;  // nothing came back: no window of this pair is read
@@ -132,7 +132,7 @@ void TakeAnalysis::analyseWindow(std::size_t p, Window& w, std::size_t delay) {
     std::vector<double> values(timeline_.window);
     for (std::size_t i = 0; i < values.size(); ++i) values[i] = w.values[delay + i] / kFullScale;
     std::vector<std::int32_t>().swap(w.values);
-    const BinSpectrum s = binSpectrum(values, timeline_.rate);
+    const BinSpectrum s = (*spectrum_)(values, timeline_.rate);
     const Segment& seg = timeline_.segments[w.segment];
     const PairChannels& ch = channels_[p];
     PairFigures& f = figures_[p];
@@ -193,6 +193,10 @@ void TakeAnalysis::analyseWindow(std::size_t p, Window& w, std::size_t delay) {
 
 AnalysisResults TakeAnalysis::finish() {
     const bool whole = complete();
+    if (whole) {
+        deconvolver_.emplace(timeline_.sweepPlan, timeline_.sweep, timeline_.segments[sweepSegment_].frames);
+        spectrum_.emplace(timeline_.window);
+    }
     for (std::size_t p = 0; whole && p < state_.size(); ++p) {
         if (!analyseSweep(p)) continue;
         const auto delay = static_cast<std::size_t>(figures_[p].latencyFrames);

@@ -9,12 +9,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "measure/analyze_results.h"
 #include "measure/analyze_take.h"
 #include "measure/analyze_timeline.h"
 #include "measure/bin_spectrum.h"
+#include "measure/sweep_deconvolution.h"
 
 namespace cli {
 
@@ -59,6 +61,9 @@ private:
     std::vector<PairState> state_;
     std::vector<PairFigures> figures_;
     std::size_t sweepSegment_ = 0;
+    // Made at finish(): the sweep's transform and the windows' chirp, each once.
+    std::optional<Deconvolver> deconvolver_;
+    std::optional<BinSpectrumPlan> spectrum_;
 };
 
 }  // namespace cli

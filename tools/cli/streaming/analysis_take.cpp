@@ -36,14 +36,14 @@ public:
             skipped(numbered("the driver skipped ", e.frames, " frames") + numbered(" at frame ", at, ""));
         if (e.code & ASIOCHAN_REQUEST_RESYNC) skipped(numbered("the driver lost its timing at frame ", at, ""));
     }
-    // A block's gap (`lost`, or for inputs a position past the next expected):
-    // skipped periods when the driver said so, else frames lost.
-    void gap(const char* side, std::uint64_t expected, const AsiochanStreamBlock& b) {
-        if (b.lost == 0 && (side[0] == 'o' || b.position == expected)) return;
+    // A block's gap: its `lost`, and for inputs a position past the one expected.
+    // Where the driver said it skipped periods the take is already `skipped`;
+    // anything else is frames lost.
+    void gap(const char* side, std::uint64_t expected, const AsiochanStreamBlock& b, bool positioned) {
+        if (b.lost == 0 && (!positioned || b.position == expected)) return;
         const unsigned long long lost = b.lost != 0 ? b.lost : b.position - expected;
-        if (outcome_.kind == TakeOutcome::Kind::whole)
-            broken(std::string(side) + numbered(" lost ", lost, " frames") +
-                   numbered(" before frame ", static_cast<unsigned long long>(b.position), ""));
+        broken(std::string(side) + numbered(" lost ", lost, " frames") +
+               numbered(" before frame ", static_cast<unsigned long long>(b.position), ""));
     }
     void broken(const std::string& why) { note(TakeOutcome::Kind::broken, why); }
     void failed(const std::string& why) { note(TakeOutcome::Kind::failed, why); }
@@ -128,8 +128,8 @@ TakeOutcome StreamTake::run(const Timeline& timeline, TakeSink& sink) {
     std::uint64_t written = 0, read = 0;
     AsiochanStreamBlock block{};
 
-    // Writes what the output ring takes now: the timeline, then silence while the
-    // recording goes on. False once a write fails.
+    // Writes what the output ring takes now, without waiting: the timeline, then
+    // silence while the recording goes on. Stops at the first fault it sees.
     const auto feed = [&] {
         for (;;) {
             const std::int32_t* frames = renderer.at(written);
@@ -144,7 +144,7 @@ TakeOutcome StreamTake::run(const Timeline& timeline, TakeSink& sink) {
                 return;
             }
             watch.events(block);
-            if (moved > 0) watch.gap("outputs", written, block);
+            if (moved > 0) watch.gap("outputs", written, block, false);
             written += static_cast<std::uint64_t>(moved);
             if (static_cast<std::size_t>(moved) < chunk || !watch.fine()) return;
         }
@@ -179,7 +179,7 @@ TakeOutcome StreamTake::run(const Timeline& timeline, TakeSink& sink) {
                 watch.broken(stallMessage(stream_, options_.stallAfter));
             continue;
         }
-        watch.gap("inputs", read, block);
+        watch.gap("inputs", read, block, true);
         if (!watch.fine()) break;
         lastFrame = Clock::now();
         const bool more = sink.frames(read, recorded.data(), static_cast<std::size_t>(got));
