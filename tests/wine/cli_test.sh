@@ -10,28 +10,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/asiochan-cli.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
-failures=0
-out=""
-code=0
-limit=30  # seconds any one command may take (each takes a few, Wine's start included)
-run() {  # program args...: runs it in the fixture's prefix, keeps its output and exit code
-    timeout --kill-after=5 "$limit" "$fixture" run "$prefix" "$@" >"$work/output.txt" 2>&1
-    code=$?
-    out=$(tr -d '\r' <"$work/output.txt")
-    if [ "$code" = 124 ] || [ "$code" = 137 ]; then
-        out="$out
-(stopped: still running after $limit s)"
-    fi
-}
-expect() {  # description, expected exit code, pattern the output must hold
-    if [ "$code" != "$2" ] || ! grep -qE -- "$3" <<<"$out"; then
-        echo "FAIL: $1 (exit $code, expected $2; wanted /$3/)"
-        echo "$out" | sed 's/^/    | /'
-        failures=$((failures + 1))
-    else
-        echo "ok:   $1"
-    fi
-}
+. "$(dirname "$0")/cli_helpers.sh"
 cli="$bin/asiochan.exe"
 
 run "$cli" --help;                 expect "overview with --help" 0 "usage: asiochan <command>"
