@@ -12,6 +12,7 @@
 #include "driver/channel_mask.h"
 #include "driver/sample_types.h"
 #include "engine/driver_requests.h"
+#include "engine/seam.h"
 
 namespace asiochan {
 
@@ -94,7 +95,7 @@ struct EngineState {
     // in the same period. Every start is also counted: the period processing clears
     // a flag when it found nothing left to do, and sets it again when the count
     // moved while it decided, so a start made meanwhile is not lost.
-    std::atomic<std::uint8_t> running{0};
+    SeamedAtomic<std::uint8_t> running{0};
     std::uint8_t playbackRunning() const { return (running.load(std::memory_order_acquire) & kPlaybackRunning) != 0; }
     std::uint8_t captureRunning() const { return (running.load(std::memory_order_acquire) & kCaptureRunning) != 0; }
     std::atomic<std::uint32_t> playbackStarts{0};
