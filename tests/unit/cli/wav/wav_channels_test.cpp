@@ -63,7 +63,9 @@ TEST(CliWavChannels, Rf64SizesReadAsTheLibraryReadsThem) {
         const auto put = [&file](std::uint64_t v, int bytes) {
             for (int i = 0; i < bytes; ++i) file.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
         };
-        const auto text = [&file](const char* t) { file.insert(file.end(), t, t + 4); };
+        const auto text = [&file](const char* t) {
+            for (int i = 0; i < 4; ++i) file.push_back(static_cast<std::uint8_t>(t[i]));
+        };
         const std::uint64_t riff = 4 + 36 + 24 + 8 + 400 + (c.chunkAfter ? 8 + 20 : 0);
         text("RF64"), put(0xFFFFFFFF, 4), text("WAVE");
         text("ds64"), put(28, 4), put(riff, 8), put(c.ds64Data, 8), put(c.ds64Data / 4, 8), put(0, 4);
