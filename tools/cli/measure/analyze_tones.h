@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "measure/bin_spectrum.h"
+#include "measure/window_spectrum.h"
 
 namespace cli {
 

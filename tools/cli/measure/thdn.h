@@ -3,7 +3,7 @@
 #pragma once
 
 #include "measure/analyze_tones.h"
-#include "measure/bin_spectrum.h"
+#include "measure/window_spectrum.h"
 
 namespace cli {
 

@@ -1,4 +1,4 @@
-#include "measure/bin_spectrum.h"
+#include "measure/window_spectrum.h"
 
 #include <algorithm>
 #include <cmath>
