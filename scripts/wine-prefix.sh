@@ -70,6 +70,7 @@ if [ -n "$bin" ]; then
     add_driver "{5A1C0015-7E57-4A51-8C0D-A510C4A20015}" asiochan_sim_rate_change "asiochan sim (rate change)"
     add_driver "{5A1C0010-7E57-4A51-8C0D-A510C4A20010}" asiochan_sim_types "asiochan sim (types)"
     add_driver "{5A1C0020-7E57-4A51-8C0D-A510C4A20020}" asiochan_sim_bench "asiochan sim (bench)"
+    add_driver "{5A1C0021-7E57-4A51-8C0D-A510C4A20021}" asiochan_sim_ac_coupled "asiochan sim (ac-coupled)"
     wineserver -w
 fi
 echo "$prefix"

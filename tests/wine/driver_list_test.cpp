@@ -34,6 +34,7 @@ WINE_TEST(drivers, the_list_holds_what_the_registry_holds) {
     WCHECK(names.count(kRateChangeDriverName) == 1);
     WCHECK(names.count(kTypesDriverName) == 1);
     WCHECK(names.count("asiochan sim (bench)") == 1);
+    WCHECK(names.count("asiochan sim (ac-coupled)") == 1);
     char name[32];
     WCHECK_EQ(d.getAsioDriverName(-1, name), -5003);
     WCHECK_EQ(d.getAsioDriverName(12, name), -5003);

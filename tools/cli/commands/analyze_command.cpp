@@ -60,22 +60,22 @@ bool writeFile(const std::string& path, const std::string& text) {
     return ok;
 }
 
-// The pairs asked for, or output i to input i; an exit code when they do not exist.
-int choosePairs(const AnalyzeRequest& req, std::vector<ChannelPair>* pairs) {
-    const std::int32_t outputs = GetOutputChannelCount(), inputs = GetInputChannelCount();
-    *pairs = req.pairs.value_or(defaultPairs(outputs, inputs));
-    if (pairs->empty()) {
-        std::fprintf(stderr, "error: the driver has no output and input to pair\n");
-        return kExitUsage;
-    }
-    for (const ChannelPair& p : *pairs) {
-        if (static_cast<std::int32_t>(p.output) >= outputs || static_cast<std::int32_t>(p.input) >= inputs) {
-            std::fprintf(stderr, "error: pair %u:%u does not exist (the driver has %d outputs, %d inputs)\n", p.output,
-                         p.input, int(outputs), int(inputs));
-            return kExitUsage;
+// The driver's channel counts and each channel's sample width.
+DriverChannels driverChannels() {
+    DriverChannels d;
+    d.outputs = GetOutputChannelCount();
+    d.inputs = GetInputChannelCount();
+    for (const bool input : {false, true}) {
+        std::vector<int>& widths = input ? d.inputWidths : d.outputWidths;
+        for (int c = 0; c < (input ? d.inputs : d.outputs) && c < 64; ++c) {
+            AsiochanChannelInfo info{};
+            info.channel = c;
+            info.isInput = input ? 1 : 0;
+            const SampleType* type = ASIOGetChannelInfo(&info) == ASIOCHAN_OK ? findSampleType(info.type) : nullptr;
+            widths.push_back(type != nullptr ? static_cast<int>(type->bytes) : 0);
         }
     }
-    return kGoOn;
+    return d;
 }
 }  // namespace
 
@@ -84,10 +84,11 @@ int runAnalyze(const Arguments& args) {
     if (!parseAnalyze(args, &req)) return kExitUsage;
     Limits limits;
     if (!req.limitsPath.empty() && !loadLimits(req.limitsPath, &limits)) return kExitUsage;
+    if (const int code = checkOutputFolders(req); code != kGoOn) return code;
     Session session;
     if (!session.open(req.driver)) return kExitUsage;
     std::vector<ChannelPair> pairs;
-    if (const int code = choosePairs(req, &pairs); code != kGoOn) return code;
+    if (const int code = choosePairs(req, limits, driverChannels(), &pairs); code != kGoOn) return code;
     std::vector<PairChannels> channels;
     for (const ChannelPair& p : pairs) {
         const int outBits = channelBits(p.output, false), inBits = channelBits(p.input, true);

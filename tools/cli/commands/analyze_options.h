@@ -32,4 +32,22 @@ bool parseAnalyze(const Arguments& args, AnalyzeRequest* req);
 // (or why it cannot be read) on stderr.
 bool loadLimits(const std::string& path, Limits* limits);
 
+// The driver's channels as choosing the pairs sees them.
+struct DriverChannels {
+    int outputs = 0, inputs = 0;
+    // Bytes a sample by channel (0: a type without a width); empty: not known.
+    std::vector<int> outputWidths, inputWidths;
+};
+
+// The pairs to measure: those asked for, or output i to input i. kGoOn, or
+// kExitUsage with the reason on stderr: no pair, a channel the driver lacks,
+// measured inputs (or outputs) of different widths, which the library's stream
+// cannot carry together, or a limits entry for a pair not measured (its line).
+int choosePairs(const AnalyzeRequest& req, const Limits& limits, const DriverChannels& driver,
+                std::vector<ChannelPair>* pairs);
+
+// Before the take: kGoOn, or kExitUsage naming a --json, --junit or --report path
+// that is a folder or whose folder takes no file (one is made and removed there).
+int checkOutputFolders(const AnalyzeRequest& req);
+
 }  // namespace cli

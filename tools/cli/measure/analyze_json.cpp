@@ -40,18 +40,23 @@ std::string analysisJson(const TakeFacts& facts, const AnalysisResults& r, const
     s += "  \"period\": " + std::to_string(facts.period) + ",\n";
     s += "  \"date\": " + jsonString(facts.date) + ",\n";
     s += "  \"take_seconds\": " + jsonNumber(facts.takeSeconds) + ",\n";
-    s += "  \"passed\": " + std::string(j.passed ? "true" : "false") + ",\n";
+    // Without limits nothing was judged: null, not true.
+    const auto verdict = [&](bool passed) { return std::string(!j.judged ? "null" : passed ? "true" : "false"); };
+    s += "  \"judged\": " + std::string(j.judged ? "true" : "false") + ",\n";
+    s += "  \"passed\": " + verdict(j.passed) + ",\n";
     s += "  \"pairs\": [";
     for (std::size_t p = 0; p < r.pairs.size(); ++p) {
         const PairFigures& f = r.pairs[p];
         s += p == 0 ? "\n" : ",\n";
         s += "    {\"output\": " + std::to_string(f.output) + ", \"input\": " + std::to_string(f.input) +
              ", \"signal\": " + (f.signal ? "true" : "false");
+        // Every key for every pair: null where a figure or its floor is not there.
         for (const NamedFigure& n : namedFigures(f)) {
             s += ", \"" + std::string(n.name) + "\": " + optionalNumber(n.figure.value);
-            if (n.figure.floor) s += ", \"" + std::string(n.floorName) + "\": " + jsonNumber(*n.figure.floor);
+            if (*n.floorName) s += ", \"" + std::string(n.floorName) + "\": " + optionalNumber(n.figure.floor);
         }
-        if (f.signal) s += ", \"latency_ms\": " + jsonNumber(1000.0 * static_cast<double>(f.latencyFrames) / r.rate);
+        s += ", \"latency_ms\": " +
+             (f.signal ? jsonNumber(1000.0 * static_cast<double>(f.latencyFrames) / r.rate) : std::string("null"));
         s += ",\n     \"response\": [";
         for (std::size_t i = 0; i < f.response.size(); ++i)
             s += (i ? ", [" : "[") + jsonNumber(f.response[i].first) + ", " + jsonNumber(f.response[i].second) + "]";
@@ -59,7 +64,7 @@ std::string analysisJson(const TakeFacts& facts, const AnalysisResults& r, const
         const std::vector<Verdict>& verdicts = p < j.pairs.size() ? j.pairs[p] : std::vector<Verdict>{};
         for (std::size_t i = 0; i < verdicts.size(); ++i) {
             const Verdict& v = verdicts[i];
-            s += (i ? ", " : "") + jsonString(v.figure) + ": {\"passed\": " + (v.passed ? "true" : "false") +
+            s += (i ? ", " : "") + jsonString(v.figure) + ": {\"passed\": " + verdict(v.passed) +
                  ", \"value\": " + optionalNumber(v.value) + ", \"min\": " + optionalNumber(v.min) +
                  ", \"max\": " + optionalNumber(v.max) + ", \"detail\": " + jsonString(v.detail) + "}";
         }

@@ -61,10 +61,13 @@ bool parseFigures(const JsonValue& v, std::map<std::string, Bound>* out, std::st
     return true;
 }
 
-bool pairKey(const std::string& key) {
+// "O:I" written as the results name the pair ("05:5" is "5:5"); empty for anything else.
+std::string pairKey(const std::string& key) {
     unsigned o = 0, i = 0;
     char rest = 0;
-    return std::sscanf(key.c_str(), "%u:%u%c", &o, &i, &rest) == 2 && o < 64 && i < 64;
+    if (key.find_first_of("+- ") != std::string::npos) return "";
+    if (std::sscanf(key.c_str(), "%u:%u%c", &o, &i, &rest) != 2 || o >= 64 || i >= 64) return "";
+    return std::to_string(o) + ":" + std::to_string(i);
 }
 
 bool parseMask(const JsonValue& v, std::vector<MaskBand>* mask, std::string* error) {
@@ -84,6 +87,7 @@ bool parseMask(const JsonValue& v, std::vector<MaskBand>* mask, std::string* err
 
 bool parseLimits(const std::string& text, Limits* limits, std::string* error) {
     *limits = Limits{};
+    limits->given = true;
     JsonValue root;
     JsonError jsonError;
     if (!parseJson(text, &root, &jsonError)) return *error = lineError(jsonError.line, jsonError.message), false;
@@ -91,11 +95,16 @@ bool parseLimits(const std::string& text, Limits* limits, std::string* error) {
     for (const auto& [key, value] : root.members) {
         if (key == "pairs") {
             if (value.type != JsonValue::Type::object) return *error = lineError(value.line, "pairs must be an object"), false;
-            for (const auto& [pair, figures] : value.members) {
-                if (!pairKey(pair)) return *error = lineError(figures.line, "a pair is \"OUTPUT:INPUT\", not \"" + pair + "\""), false;
+            for (const auto& [written, figures] : value.members) {
+                const std::string pair = pairKey(written);
+                if (pair.empty())
+                    return *error = lineError(figures.line, "a pair is \"OUTPUT:INPUT\", not \"" + written + "\""), false;
+                if (limits->pairLines.count(pair))
+                    return *error = lineError(figures.line, "pair " + pair + " appears twice"), false;
                 if (figures.type != JsonValue::Type::object)
                     return *error = lineError(figures.line, "pair " + pair + " must be an object of figures"), false;
                 if (!parseFigures(figures, &limits->pairs[pair], error)) return false;
+                limits->pairLines[pair] = figures.line;
             }
         } else if (key == "crosstalk_db") {
             Bound b;
@@ -112,11 +121,33 @@ bool parseLimits(const std::string& text, Limits* limits, std::string* error) {
     return true;
 }
 
+std::string unmeasuredLimitPair(const Limits& limits, const std::vector<std::string>& measured) {
+    for (const auto& [pair, line] : limits.pairLines)
+        if (std::find(measured.begin(), measured.end(), pair) == measured.end())
+            return lineError(line, "pair " + pair + " is not measured in this run");
+    return "";
+}
+
 namespace {
 std::string number(double v) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.4g", v);
+    std::snprintf(text, sizeof text, "%.4g", v == 0.0 ? 0.0 : v);  // no "-0"
     return text;
+}
+
+// A figure's value in words, unjudged.
+Verdict unjudged(const NamedFigure& f) {
+    Verdict v;
+    v.figure = f.name;
+    v.value = f.figure.value;
+    if (f.figure.value)
+        v.detail = f.name + std::string(" ") + number(*f.figure.value);
+    else if (f.figure.floor)
+        v.detail = f.name + std::string(f.higherIsBetter ? " above " : " below ") + "the take's floor of " +
+                   number(*f.figure.floor);
+    else
+        v.detail = f.name + std::string(" not measured");
+    return v;
 }
 
 // A figure against its bound. A figure beyond its floor passes a limit only when
@@ -149,7 +180,13 @@ Verdict check(const NamedFigure& f, const Bound& b) {
 
 Judgement judge(const AnalysisResults& r, const Limits& limits) {
     Judgement j;
-    for (std::size_t p = 0; p < r.pairs.size(); ++p) {
+    j.judged = limits.given;
+    for (std::size_t p = 0; p < r.pairs.size() && !j.judged; ++p) {
+        std::vector<Verdict> verdicts;
+        for (const NamedFigure& f : namedFigures(r.pairs[p])) verdicts.push_back(unjudged(f));
+        j.pairs.push_back(std::move(verdicts));
+    }
+    for (std::size_t p = 0; p < r.pairs.size() && j.judged; ++p) {
         const PairFigures& pair = r.pairs[p];
         std::vector<Verdict> verdicts;
         if (!pair.signal) verdicts.push_back({"signal", false, "nothing came back on the input", {}, {}, {}});

@@ -27,8 +27,10 @@ struct MaskBand {
 };
 
 struct Limits {
+    bool given = false;  // a limits file was read (even "{}"): the figures are judged
     std::map<std::string, Bound> all;
     std::map<std::string, std::map<std::string, Bound>> pairs;  // "O:I" -> figure -> bound
+    std::map<std::string, int> pairLines;                       // "O:I" -> its line in the file
     std::optional<double> crosstalkMax;
     std::vector<MaskBand> responseMask;
 };
@@ -57,10 +59,17 @@ struct Verdict {
 struct Judgement {
     std::vector<std::vector<Verdict>> pairs;  // per pair, in the results' order
     bool passed = true;
+    bool judged = true;  // false without a limits file: nothing passed or failed
 };
 
 // Every figure that has a limit, every crosstalk row under "crosstalk_db" and the
-// response mask; a pair whose sweep did not come back fails "signal".
+// response mask; a pair whose sweep did not come back fails "signal". Without a
+// limits file (!limits.given) nothing is judged: a verdict per figure that passes,
+// its detail the measured value, and judged false.
 Judgement judge(const AnalysisResults& results, const Limits& limits);
+
+// "line N: ..." for the first pair the limits name that is not among `measured`
+// ("O:I" keys); empty when every one is.
+std::string unmeasuredLimitPair(const Limits& limits, const std::vector<std::string>& measured);
 
 }  // namespace cli

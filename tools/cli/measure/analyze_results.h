@@ -24,7 +24,7 @@ struct PairFigures {
     int polarity = 1;
     long long latencyFrames = 0;
     double responseDeviationDb = 0.0;
-    std::vector<std::pair<double, double>> response;  // (Hz, dB re 997 Hz), 1/12 octave
+    std::vector<std::pair<double, double>> response;  // (Hz, dB re 997 Hz), 1/24 octave and the band's ends
     Figure thdnPercent, thdnDb;
     Figure noiseDbfs, noiseADbfs;
     Figure dynamicRangeDb;

@@ -31,7 +31,7 @@ void printSummary(const AnalysisResults& r, const Judgement& j) {
         std::printf("%2d:%-2d  %8.3f  %3d  %7lld  %7.3f  %-9s %-11s %-9s %-7s %s\n", f.output, f.input, f.gainDb,
                     f.polarity, f.latencyFrames, f.responseDeviationDb, show(f.thdnPercent, 4, false).c_str(),
                     show(f.noiseDbfs, 2, false).c_str(), show(f.noiseADbfs, 2, false).c_str(),
-                    show(f.dynamicRangeDb, 2, true).c_str(), passed ? "pass" : "FAIL");
+                    show(f.dynamicRangeDb, 2, true).c_str(), !j.judged ? "-" : passed ? "pass" : "FAIL");
     }
     for (std::size_t p = 0; p < j.pairs.size(); ++p)
         for (const Verdict& v : j.pairs[p])
@@ -70,7 +70,8 @@ int runAnalysis(Take& take, const Timeline& timeline, const std::vector<PairChan
         printSummary(results, judgement);
         std::printf("crosstalk measured with %s; take %.1f s; %s\n",
                     results.crosstalkOneByOne ? "one output driven at a time" : "every output driven at once",
-                    facts.takeSeconds, judgement.passed ? "PASSED" : "FAILED");
+                    facts.takeSeconds,
+                    !judgement.judged ? "not judged (no limits file)" : judgement.passed ? "PASSED" : "FAILED");
         bool written = true;
         if (!files.json.empty()) written = write(files.json, analysisJson(facts, results, judgement)) && written;
         if (!files.junit.empty()) written = write(files.junit, analysisJUnit(facts, results, judgement)) && written;

@@ -12,7 +12,12 @@ constexpr double kSettleSeconds = 0.5;
 constexpr double kSweepSeconds = 2.0;
 constexpr double kSweepLevel = 0.25;  // -12 dBFS peak
 constexpr double kResponseTailSeconds = 0.1;
-constexpr double kGuardSeconds = 0.1;       // a device's transient at a segment's start
+// After each step of the level a device settles before the window opens: an
+// AC-coupled input's DC blocker lets the step of its DC level (from even-order
+// distortion) through as a decaying exponential, read as broadband noise by the
+// window. In a second a first-order high-pass of 2 Hz decays by 109 dB, of 3 Hz
+// by 164 dB (1 Hz: 55 dB); a limiter's release is over long before.
+constexpr double kGuardSeconds = 1.0;
 constexpr double kEndGuardSeconds = 0.02;   // a linear-phase filter's pre-ringing of the next
 constexpr double kCrosstalkLowestHz = 40.0;
 }  // namespace

@@ -17,6 +17,8 @@ constexpr double kFullScale = 2147483648.0;
 constexpr double kResolveMargin = 2.0;
 // A bin of noise alone passes 13 dB above its mean with a chance of e^-20.
 constexpr double kNarrowbandMarginDb = 13.0;
+// The response curve's points: 1/24 octave, and the band's two ends.
+constexpr int kResponsePointsPerOctave = 24;
 
 double db(double ratio) { return 20.0 * std::log10(ratio); }
 
@@ -119,11 +121,13 @@ bool TakeAnalysis::analyseSweep(std::size_t p) {
     f.latencyFrames = static_cast<long long>(start.delay);
     f.polarity = response[start.delay] < 0.0 ? -1 : 1;
     const SweepHarmonics harmonics(plan, response, start.delay);
+    // The curve written and drawn, from the band's one end to the other, and the
+    // deviation over those same points.
     const double reference = measurePoint(plan, harmonics, kAnalysisToneHz).responseDb;
-    for (const SweepPoint& point : measureBand(plan, harmonics, 24))
-        f.responseDeviationDb = std::max(f.responseDeviationDb, std::fabs(point.responseDb - reference));
-    for (const SweepPoint& point : measureBand(plan, harmonics, 12))
+    for (const SweepPoint& point : measureBand(plan, harmonics, kResponsePointsPerOctave, BandEnds::included)) {
         f.response.emplace_back(point.hz, point.responseDb - reference);
+        f.responseDeviationDb = std::max(f.responseDeviationDb, std::fabs(point.responseDb - reference));
+    }
     return true;
 }
 

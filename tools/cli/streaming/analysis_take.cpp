@@ -97,94 +97,128 @@ std::string stallMessage(StreamCalls& stream, std::chrono::milliseconds after) {
 std::string refused(const char* call, std::int32_t code) {
     return std::string("the library refused ") + call + " (code " + std::to_string(code) + ")";
 }
+
+AsiochanStreamConfig takeConfig(const std::vector<ChannelPair>& pairs) {
+    AsiochanStreamConfig config{};
+    config.size = sizeof config;
+    config.format = ASIOCHAN_STREAM_INT32;
+    config.inputCount = config.outputCount = static_cast<std::int32_t>(std::min<std::size_t>(pairs.size(), 64));
+    for (std::size_t p = 0; p < pairs.size() && p < 64; ++p) {
+        config.outputs[p] = static_cast<std::uint8_t>(pairs[p].output);
+        config.inputs[p] = static_cast<std::uint8_t>(pairs[p].input);
+    }
+    return config;
+}
+
+// The frames of one take moved between the timeline, the open stream and the
+// sink; every fault goes to the watch, which then stops the take.
+class TakeLoop {
+public:
+    TakeLoop(StreamCalls& stream, const Timeline& timeline, const StreamTakeOptions& options, TakeWatch& watch)
+        : stream_(stream),
+          options_(options),
+          watch_(watch),
+          chunk_(static_cast<std::size_t>(std::max<std::int32_t>(options.chunkFrames, 1))),
+          renderer_(timeline, chunk_),
+          recorded_(chunk_ * timeline.pairs),
+          wanted_(timeline.recordedFrames()) {}
+
+    // Writes what the output ring takes now, without waiting: the timeline, then
+    // silence while the recording goes on. Stops at the first fault it sees.
+    void feed() {
+        for (;;) {
+            AsiochanStreamBlock block = emptyBlock();
+            const auto count = static_cast<std::int32_t>(chunk_);
+            const std::int32_t moved = stream_.write(renderer_.at(written_), count, 0, &block);
+            if (moved < 0) {
+                if (moved == ASIOCHAN_STREAM_ENDED)
+                    watch_.broken("the stream ended while playing");
+                else
+                    watch_.failed(refused("a write", moved));
+                return;
+            }
+            watch_.events(block);
+            if (moved > 0) watch_.gap("outputs", written_, block, false);
+            written_ += static_cast<std::uint64_t>(moved);
+            if (moved < count || !watch_.fine()) return;
+        }
+    }
+
+    // From the start on: no frame for stallAfter is a stall.
+    void started() { lastFrame_ = Clock::now(); }
+    bool done() const { return read_ >= wanted_; }
+
+    // Reads what has come (waiting a little) and hands it to the sink; false when
+    // the take stops here (a fault, or the sink has what it needs).
+    bool read(TakeSink& sink) {
+        AsiochanStreamBlock block = emptyBlock();
+        const auto want = static_cast<std::int32_t>(std::min<std::uint64_t>(chunk_, wanted_ - read_));
+        const std::int32_t got = stream_.read(recorded_.data(), want, options_.readWaitMs, &block);
+        if (got < 0) {
+            if (got == ASIOCHAN_STREAM_ENDED)
+                watch_.broken("the stream ended before the take did");
+            else
+                watch_.failed(refused("a read", got));
+            return false;
+        }
+        watch_.events(block);
+        if (got == 0) {
+            if (Clock::now() - lastFrame_ > options_.stallAfter) watch_.broken(stallMessage(stream_, options_.stallAfter));
+            return watch_.fine();
+        }
+        watch_.gap("inputs", read_, block, true);
+        if (!watch_.fine()) return false;
+        lastFrame_ = Clock::now();
+        const bool more = sink.frames(read_, recorded_.data(), static_cast<std::size_t>(got));
+        read_ += static_cast<std::uint64_t>(got);
+        return more;
+    }
+
+private:
+    static AsiochanStreamBlock emptyBlock() {
+        AsiochanStreamBlock block{};
+        block.size = sizeof block;
+        return block;
+    }
+
+    StreamCalls& stream_;
+    const StreamTakeOptions& options_;
+    TakeWatch& watch_;
+    std::size_t chunk_;
+    Renderer renderer_;
+    std::vector<std::int32_t> recorded_;
+    std::uint64_t wanted_;
+    std::uint64_t written_ = 0, read_ = 0;
+    Clock::time_point lastFrame_ = Clock::now();
+};
 }  // namespace
 
 StreamTake::StreamTake(StreamCalls& stream, std::vector<ChannelPair> pairs, StreamTakeOptions options)
     : stream_(stream), pairs_(std::move(pairs)), options_(std::move(options)) {}
 
 TakeOutcome StreamTake::run(const Timeline& timeline, TakeSink& sink) {
-    AsiochanStreamConfig config{};
-    config.size = sizeof config;
-    config.format = ASIOCHAN_STREAM_INT32;
-    config.inputCount = config.outputCount = static_cast<std::int32_t>(pairs_.size());
-    for (std::size_t p = 0; p < pairs_.size() && p < 64; ++p) {
-        config.outputs[p] = static_cast<std::uint8_t>(pairs_[p].output);
-        config.inputs[p] = static_cast<std::uint8_t>(pairs_[p].input);
-    }
     TakeWatch watch(timeline.playedFrames());
     if (runs_++ > 0 && !options_.beforeRetake()) {
         watch.failed("the run could not be started again for the retake");
         return watch.outcome();
     }
-    if (const std::int32_t code = stream_.open(config); code != ASIOCHAN_OK) {
+    if (const std::int32_t code = stream_.open(takeConfig(pairs_)); code != ASIOCHAN_OK) {
         watch.failed(refused("the stream on these channels", code));
         return watch.outcome();
     }
-    const std::size_t n = pairs_.size();
-    const auto chunk = static_cast<std::size_t>(std::max<std::int32_t>(options_.chunkFrames, 1));
-    Renderer renderer(timeline, chunk);
-    std::vector<std::int32_t> recorded(chunk * n);
-    const std::uint64_t wanted = timeline.recordedFrames();
-    std::uint64_t written = 0, read = 0;
-    AsiochanStreamBlock block{};
-
-    // Writes what the output ring takes now, without waiting: the timeline, then
-    // silence while the recording goes on. Stops at the first fault it sees.
-    const auto feed = [&] {
-        for (;;) {
-            const std::int32_t* frames = renderer.at(written);
-            block = {};
-            block.size = sizeof block;
-            const std::int32_t moved = stream_.write(frames, static_cast<std::int32_t>(chunk), 0, &block);
-            if (moved < 0) {
-                if (moved == ASIOCHAN_STREAM_ENDED)
-                    watch.broken("the stream ended while playing");
-                else
-                    watch.failed(refused("a write", moved));
-                return;
-            }
-            watch.events(block);
-            if (moved > 0) watch.gap("outputs", written, block, false);
-            written += static_cast<std::uint64_t>(moved);
-            if (static_cast<std::size_t>(moved) < chunk || !watch.fine()) return;
-        }
-    };
-
-    feed();  // the prefill: the first frames played
+    TakeLoop loop(stream_, timeline, options_, watch);
+    loop.feed();  // the prefill: the first frames played
     if (watch.fine()) {
         if (const std::int32_t code = stream_.start(); code != ASIOCHAN_OK) watch.failed(refused("the start", code));
     }
-    auto lastFrame = Clock::now();
-    while (watch.fine() && read < wanted) {
+    loop.started();
+    while (watch.fine() && !loop.done()) {
         if (options_.interrupted()) {
             watch.interrupted();
             break;
         }
-        feed();
-        if (!watch.fine()) break;
-        block = {};
-        block.size = sizeof block;
-        const auto want = static_cast<std::int32_t>(std::min<std::uint64_t>(chunk, wanted - read));
-        const std::int32_t got = stream_.read(recorded.data(), want, options_.readWaitMs, &block);
-        if (got < 0) {
-            if (got == ASIOCHAN_STREAM_ENDED)
-                watch.broken("the stream ended before the take did");
-            else
-                watch.failed(refused("a read", got));
-            break;
-        }
-        watch.events(block);
-        if (got == 0) {
-            if (Clock::now() - lastFrame > options_.stallAfter)
-                watch.broken(stallMessage(stream_, options_.stallAfter));
-            continue;
-        }
-        watch.gap("inputs", read, block, true);
-        if (!watch.fine()) break;
-        lastFrame = Clock::now();
-        const bool more = sink.frames(read, recorded.data(), static_cast<std::size_t>(got));
-        read += static_cast<std::uint64_t>(got);
-        if (!more) break;
+        loop.feed();
+        if (!watch.fine() || !loop.read(sink)) break;
     }
     stream_.stop();
     stream_.close();

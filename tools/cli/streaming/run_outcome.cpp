@@ -87,4 +87,8 @@ std::string captureNotes(const CaptureOutcome& outcome, bool timed) {
     return notes;
 }
 
+bool loopTakeWhole(std::int32_t recorded, std::size_t wanted, const AsiochanStreamState& state, bool skipped) {
+    return recorded >= 0 && static_cast<std::size_t>(recorded) >= wanted && state.dropped == 0 && !skipped;
+}
+
 }  // namespace cli

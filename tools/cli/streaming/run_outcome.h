@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "asiochan.h"
 #include "streaming/run_follower.h"
 
 namespace cli {
@@ -56,5 +57,11 @@ enum class CaptureEnd {
 CaptureEnd judgeCapture(const CaptureOutcome& outcome, bool closed, bool played);
 // The end of the "wrote ..." line: the gap of a reset, an early stop.
 std::string captureNotes(const CaptureOutcome& outcome, bool timed);
+
+// What one take of latency or sweep comes to: `recorded` frames of the `wanted`
+// came (PlayAndRecord), `state` the stream's after it, `skipped` whether the driver
+// skipped periods meanwhile. Whole only when every frame came, none was dropped
+// and none skipped; anything else is taken again.
+bool loopTakeWhole(std::int32_t recorded, std::size_t wanted, const AsiochanStreamState& state, bool skipped);
 
 }  // namespace cli

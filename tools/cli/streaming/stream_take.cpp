@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "asiochan.h"
+#include "streaming/run_outcome.h"
 #include "streaming/session.h"
 #include "streaming/stream_calls.h"
 #include "system/clock.h"
@@ -58,10 +59,8 @@ TakeEnd takeOnce(const TakeShape& shape, const std::vector<float>& play, std::si
     }
     const TakeEnd end = afterStep(follower.follow({}), follower);
     if (end != TakeEnd::whole) return end;
-    if (static_cast<std::size_t>(recorded) < recordFrames || state.dropped > 0 ||
-        follower.skippedPeriods() != skippedBefore)
-        return TakeEnd::retake;
-    return TakeEnd::whole;
+    return loopTakeWhole(recorded, recordFrames, state, follower.skippedPeriods() != skippedBefore) ? TakeEnd::whole
+                                                                                                   : TakeEnd::retake;
 }
 
 }  // namespace cli

@@ -66,6 +66,11 @@ const SimClassInfo kClasses[] = {
      "{5A1C0020-7E57-4A51-8C0D-A510C4A20020}",
      "asiochan_sim_bench",
      "asiochan sim (bench)"},
+    {SimClass::AcCoupled,
+     {0x5a1c0021, 0x7e57, 0x4a51, {0x8c, 0x0d, 0xa5, 0x10, 0xc4, 0xa2, 0x00, 0x21}},
+     "{5A1C0021-7E57-4A51-8C0D-A510C4A20021}",
+     "asiochan_sim_ac_coupled",
+     "asiochan sim (ac-coupled)"},
 };
 
 // The bench class's channel count: ASIOCHAN_SIM_CHANNELS if it is a whole number
@@ -128,13 +133,14 @@ ClockOptions clockFor(SimClass kind) {
     ClockOptions clock;
     if (kind == SimClass::Default || kind == SimClass::Resets || kind == SimClass::Stalls || kind == SimClass::Skips ||
         kind == SimClass::Fast || kind == SimClass::Dut || kind == SimClass::RateChange || kind == SimClass::Types ||
-        kind == SimClass::Bench) {
+        kind == SimClass::Bench || kind == SimClass::AcCoupled) {
         clock.freeRunning = true;
         const bool pattern = kind == SimClass::Resets || kind == SimClass::Fast || kind == SimClass::RateChange;
         clock.inputFill = pattern                   ? InputFill::pattern
                           : kind == SimClass::Dut   ? InputFill::device
                           : kind == SimClass::Types ? InputFill::sine
                           : kind == SimClass::Bench ? InputFill::bench
+                          : kind == SimClass::AcCoupled ? InputFill::acCoupled
                                                     : InputFill::loopback;
         clock.recordOutputs = false;
     } else {

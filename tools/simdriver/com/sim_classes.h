@@ -35,6 +35,8 @@ enum class SimClass {
     Bench,         // like Default, its loopback through an interface with known faults
                    // (BenchModel); ASIOCHAN_SIM_CHANNELS (8 to 64, read whenever a driver
                    // object is made) sets its inputs and outputs, 8 by default
+    AcCoupled,     // like Default, its loopback through an AC-coupled input with
+                   // even-order distortion (AcCoupledModel): a level step settles slowly
 };
 
 struct SimClassInfo {

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "simdriver/core/gaussian_noise.h"
+
 namespace asiochan::sim {
 
 class BenchModel {
@@ -25,10 +27,7 @@ public:
     double input(std::size_t k, double own, double below);
 
 private:
-    double gaussian();
-    std::uint64_t state_;
-    double spare_ = 0.0;
-    bool hasSpare_ = false;
+    GaussianNoise noise_;
 };
 
 }  // namespace asiochan::sim

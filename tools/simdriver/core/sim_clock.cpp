@@ -43,6 +43,8 @@ bool SimClock::start(std::vector<ClockBuffer> buffers, ASIOCallbacks* callbacks,
     recordings_.assign(buffers_.size(), {});
     inputOffsets_.assign(buffers_.size(), 0);
     devices_.assign(buffers_.size(), DutModel(active_.deviceRate));
+    coupled_.clear();
+    for (std::size_t b = 0; b < buffers_.size(); ++b) coupled_.emplace_back(active_.deviceRate, b + 1);
     stopRequested_.store(false);
     requested_.store(0);
     completed_.store(0);
@@ -148,8 +150,9 @@ void SimClock::threadMain(void* self) {
 }
 
 namespace {
-// 32-bit integer samples through the device, clipped at full scale.
-void passThroughDevice(DutModel& device, const std::uint8_t* from, std::uint8_t* to, std::size_t bytes) {
+// 32-bit integer samples through a model of the device, clipped at full scale.
+template <typename Model>
+void passThroughDevice(Model& device, const std::uint8_t* from, std::uint8_t* to, std::size_t bytes) {
     constexpr double kFullScale = 2147483648.0;
     for (std::size_t i = 0; i + 4 <= bytes; i += 4) {
         std::int32_t in;
@@ -208,7 +211,8 @@ void SimClock::fillInputs(int index) {
             const auto width = static_cast<std::size_t>(std::max<std::int32_t>(sampleWidthOf(buffer.type), 1));
             fillTypedSine(buffer.type, inputOffsets_[b] / width, buffer.bytesPerHalf / width, active_.deviceRate, half);
             inputOffsets_[b] += buffer.bytesPerHalf;
-        } else if (active_.inputFill == InputFill::loopback || active_.inputFill == InputFill::device) {
+        } else if (active_.inputFill == InputFill::loopback || active_.inputFill == InputFill::device ||
+                   active_.inputFill == InputFill::acCoupled) {
             std::memset(half, 0, buffer.bytesPerHalf);
             if (completed_.load(std::memory_order_relaxed) == 0) continue;
             for (const ClockBuffer& out : buffers_) {
@@ -216,8 +220,10 @@ void SimClock::fillInputs(int index) {
                 const std::size_t bytes = std::min(out.bytesPerHalf, buffer.bytesPerHalf);
                 if (active_.inputFill == InputFill::loopback)
                     std::memcpy(half, out.halves[previous], bytes);
-                else
+                else if (active_.inputFill == InputFill::device)
                     passThroughDevice(devices_[b], out.halves[previous], half, bytes);
+                else
+                    passThroughDevice(coupled_[b], out.halves[previous], half, bytes);
                 break;
             }
         }

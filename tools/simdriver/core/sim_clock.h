@@ -16,6 +16,7 @@
 
 #include "driver/asio_types.h"
 #include "platform/platform.h"
+#include "simdriver/core/ac_coupled_model.h"
 #include "simdriver/core/bench_model.h"
 #include "simdriver/core/dut_model.h"
 #include "simdriver/core/input_pattern.h"
@@ -31,6 +32,7 @@ enum class InputFill {
     sine,      // fillTypedSine in each input's own sample type, at deviceRate
     bench,     // like loopback, through the BenchModel: gains, crosstalk from the output
                // below, a cubic term and noise (32-bit integer samples)
+    acCoupled, // like loopback, through an AcCoupledModel per input (32-bit integer samples)
 };
 
 // One driver buffer as the clock sees it.
@@ -46,7 +48,7 @@ struct ClockOptions {
     bool freeRunning = false;        // false: periods only on request (step)
     std::uint32_t periodMicros = 0;  // free-running pace; 0 = as fast as possible
     InputFill inputFill = InputFill::pattern;
-    double deviceRate = 48000.0;  // the rate the DutModels of InputFill::device filter at
+    double deviceRate = 48000.0;  // the rate the models of InputFill::device and acCoupled filter at
     bool useTimeInfo = false;  // call bufferSwitchTimeInfo instead of bufferSwitch
     // false: a driver without a sample position (its time information says so, and
     // SimDriver::getSamplePosition fails).
@@ -138,6 +140,7 @@ private:
     std::vector<std::vector<std::uint8_t>> recordings_;
     std::vector<std::uint64_t> inputOffsets_;
     std::vector<DutModel> devices_;  // one per buffer, for InputFill::device
+    std::vector<AcCoupledModel> coupled_;  // one per buffer, for InputFill::acCoupled
     BenchModel bench_;               // for InputFill::bench
     ASIOCallbacks* callbacks_ = nullptr;
     AsioLong frames_ = 0;

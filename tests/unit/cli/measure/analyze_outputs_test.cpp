@@ -34,6 +34,10 @@ TEST(AnalyzeLimits, FilesGoodAndBad) {
         {"[1, 2]", "line 1: the limits must be a JSON object"},
         {"{\"gain_db\": {\"min\": 1e999}}", "line 1: the number 1e999 is out of range"},
         {"", "line 1: the document ends where a value was expected"},
+        {"{\r\n  \"gain_db\": {\"min\": -1},\r\n  \"pairs\": {\"05:5\": {\"polarity\": {\"max\": -1}}}\r\n}\r\n", nullptr},
+        {"{\r\n  \"gain_db\": {\"min\": 1, \"max\": -1}\r\n}", "line 2: gain_db's min is above its max"},
+        {"{\"pairs\": {\"5:5\": {},\n \"05:5\": {}}}", "line 2: pair 5:5 appears twice"},
+        {"{\"pairs\": {\"+5:5\": {}}}", "line 1: a pair is \"OUTPUT:INPUT\", not \"+5:5\""},
     };
     for (const auto& r : rows) {
         cli::Limits limits;
@@ -119,12 +123,53 @@ TEST(AnalyzeLimits, Verdicts) {
     }
 }
 
+// Every key the README names, for a pair with every figure and for one whose
+// sweep never came back (null, not missing); without limits nothing is judged:
+// "passed" null, a JUnit testcase per pair and figure with its value and no failure.
+TEST(AnalyzeOutputs, EveryKeyForEveryPairJudgedOrNot) {
+    cli::AnalysisResults r = twoPairs();
+    r.pairs[1] = cli::PairFigures{};
+    r.pairs[1].output = r.pairs[1].input = 1;
+    const cli::TakeFacts facts{"sim", 48000, 256, "2024-01-01T00:00:00Z", 8.7};
+    const char* top[] = {"driver", "rate", "period", "date", "take_seconds", "passed", "judged", "pairs",
+                         "crosstalk_db", "crosstalk_floor_db", "crosstalk_hz"};
+    const char* perPair[] = {"output", "input", "signal", "gain_db", "polarity", "latency_frames", "latency_ms",
+                             "response_deviation_db", "thdn_percent", "thdn_floor_percent", "thdn_db",
+                             "noise_dbfs", "noise_floor_dbfs", "noise_a_dbfs", "dynamic_range_db",
+                             "dynamic_range_floor_db", "response", "verdicts"};
+    for (const bool judged : {true, false}) {
+        cli::Limits limits;
+        std::string error;
+        if (judged) {
+            ASSERT_TRUE(cli::parseLimits("{\"gain_db\": {\"min\": -1}}", &limits, &error));
+        }
+        const cli::Judgement j = cli::judge(r, limits);
+        EXPECT_EQ(j.judged, judged);
+        cli::JsonValue doc;
+        cli::JsonError jsonError;
+        ASSERT_TRUE(cli::parseJson(cli::analysisJson(facts, r, j), &doc, &jsonError)) << jsonError.message;
+        for (const char* key : top) EXPECT_NE(doc.member(key), nullptr) << key;
+        for (const cli::JsonValue& pair : doc.member("pairs")->items)
+            for (const char* key : perPair) EXPECT_NE(pair.member(key), nullptr) << key;
+        const cli::JsonValue& first = doc.member("pairs")->items.at(0);
+        EXPECT_NEAR(first.member("latency_ms")->number, 256.0 / 48.0, 1e-4);
+        EXPECT_EQ(doc.member("pairs")->items.at(1).member("latency_ms")->type, cli::JsonValue::Type::null);
+        EXPECT_EQ(doc.member("passed")->type, judged ? cli::JsonValue::Type::boolean : cli::JsonValue::Type::null);
+        const std::string junit = cli::analysisJUnit(facts, r, j);
+        if (judged) continue;
+        EXPECT_NE(junit.find("tests=\"18\" failures=\"0\""), std::string::npos) << junit;
+        EXPECT_NE(junit.find("<system-out>gain_db 0</system-out>"), std::string::npos) << junit;
+        EXPECT_NE(junit.find("<system-out>gain_db not measured</system-out>"), std::string::npos) << junit;
+        EXPECT_EQ(first.member("verdicts")->member("gain_db")->member("passed")->type, cli::JsonValue::Type::null);
+    }
+}
+
 // The JSON written reads back with every figure, floor, verdict and the matrix;
 // the JUnit and HTML carry the failure and escape what they quote.
 TEST(AnalyzeOutputs, WrittenResultsReadBack) {
     cli::Limits limits;
     std::string error;
-    ASSERT_TRUE(cli::parseLimits("{\"gain_db\": {\"min\": -0.05}}", &limits, &error));
+    ASSERT_TRUE(cli::parseLimits("{\"gain_db\": {\"min\": -0.05}, \"polarity\": {\"min\": 1}}", &limits, &error));
     const cli::AnalysisResults r = twoPairs();
     const cli::Judgement j = cli::judge(r, limits);
     const cli::TakeFacts facts{"sim <\"bench\"> & co", 48000, 256, "2024-01-01T00:00:00Z", 8.7};
@@ -145,7 +190,8 @@ TEST(AnalyzeOutputs, WrittenResultsReadBack) {
     EXPECT_EQ(doc.member("crosstalk_floor_db")->items.at(1).items.at(0).number, -130);
 
     const std::string junit = cli::analysisJUnit(facts, r, j);
-    EXPECT_NE(junit.find("tests=\"2\" failures=\"1\""), std::string::npos) << junit;
+    // Two failing testcases of one pair are two failures.
+    EXPECT_NE(junit.find("tests=\"4\" failures=\"2\""), std::string::npos) << junit;
     EXPECT_NE(junit.find("sim &lt;&quot;bench&quot;&gt; &amp; co"), std::string::npos);
     const std::string html = cli::analysisHtml(facts, r, j);
     EXPECT_EQ(html.find("<\"bench\">"), std::string::npos);

@@ -135,6 +135,38 @@ TEST(SweepMaths, MeasuresTheModelledDevice) {
     }
 }
 
+// A band-pass (first-order corners at 200 Hz and 5 kHz) on a 1/24-octave grid:
+// both edges of each band lie where the response crosses out of it, between the
+// last point inside and the first outside, not a grid point (3 %) further out.
+TEST(SweepMaths, SummaryEdgesOfABandPass) {
+    const auto level = [](double f) {
+        return 10.0 * std::log10(f * f / (f * f + 200.0 * 200.0)) - 10.0 * std::log10(1.0 + f * f / 25e6);
+    };
+    std::vector<cli::SweepPoint> points;
+    for (int k = -135; k <= 103; ++k) {
+        cli::SweepPoint p;
+        p.hz = 1000.0 * std::exp2(k / 24.0);
+        p.responseDb = level(p.hz);
+        points.push_back(p);
+    }
+    // Where the level crosses `to` between lo and hi, by bisection in log frequency.
+    const auto crossing = [&](double to, double lo, double hi) {
+        for (int i = 0; i < 60; ++i) {
+            const double mid = std::sqrt(lo * hi);
+            ((level(mid) - to) * (level(lo) - to) > 0.0 ? lo : hi) = mid;
+        }
+        return lo;
+    };
+    const cli::SweepSummary s = cli::summarise(points);
+    ASSERT_EQ(s.referenceHz, 1000.0);
+    const double ref = level(1000.0);
+    const double edges[][2] = {{s.within1dB[0], crossing(ref - 1, 20, 1000)},
+                               {s.within1dB[1], crossing(ref - 1, 1000, 20000)},
+                               {s.within3dB[0], crossing(ref - 3, 20, 1000)},
+                               {s.within3dB[1], crossing(ref - 3, 1000, 20000)}};
+    for (const auto& e : edges) EXPECT_NEAR(e[0] / e[1], 1.0, 0.01) << e[0] << " Hz against " << e[1];
+}
+
 // Silence, or noise with no sweep in it, finds no response.
 TEST(SweepMaths, NoSignalFindsNothing) {
     cli::SweepPlan plan{48000, 20, 20000, 1, 0.25};

@@ -39,6 +39,30 @@ TEST(CliRunOutcome, StepsEndACaptureOrLeaveTheGapOfAReset) {
     }
 }
 
+// A latency or sweep take is whole only when every frame came in its place: a
+// source that dropped frames, even with the count recorded in full, is taken again.
+TEST(CliRunOutcome, LoopTakeWholeOnlyWithoutDropsOrSkips) {
+    const struct {
+        const char* what;
+        std::int32_t recorded;
+        std::uint64_t dropped;
+        bool skipped, whole;
+    } cases[] = {
+        {"every frame", 48000, 0, false, true},
+        {"inputs dropped 256 frames", 48000, 256, false, false},
+        {"ended short", 47999, 0, false, false},
+        {"the driver skipped periods", 48000, 0, true, false},
+        {"refused", ASIOCHAN_INVALID_MODE, 0, false, false},
+    };
+    for (const auto& c : cases) {
+        AsiochanStreamState state{};
+        state.size = sizeof state;
+        state.recorded = c.recorded > 0 ? static_cast<std::uint64_t>(c.recorded) : 0;
+        state.dropped = c.dropped;
+        EXPECT_EQ(cli::loopTakeWhole(c.recorded, 48000, state, c.skipped), c.whole) << c.what;
+    }
+}
+
 // What a closed capture comes to: any failure, gap or drop is exit code 1; the
 // loopback is checked only on a file without the gap of a reset.
 TEST(CliRunOutcome, CaptureEndsByWhatWentWrong) {
