@@ -4,7 +4,10 @@
 # prefix with the simulated driver registered, then lists the drivers, shows the
 # first one's capabilities, writes a short stereo tone, plays it left on output 0
 # and right on output 1, and plays it again while capturing inputs 0 and 1 aligned
-# in one WAV file, saying whether each input holds the file channel looped into it.
+# in one WAV file, saying whether each input holds the file channel looped into it;
+# last, measures the simulated bench interface's eight pairs with `asiochan analyze`
+# against a limits file they pass, and writes its HTML report (kept in
+# build/<preset>/demo/, where the demo says).
 #
 #   demo.sh          the 64-bit product (build/mingw64)
 #   demo.sh --x86    the 32-bit product (build/mingw)
@@ -59,5 +62,32 @@ if asiochan capture take.wav --channels 0,1 --seconds 3 --play demo.wav --play-c
 else
     echo
     echo "demo: the capture did not match what was played" >&2
+    exit 1
+fi
+
+# The measuring side: every pair of the simulated bench interface (known gains, an
+# inverted input, distortion, noise and crosstalk) against limits a unit passes.
+report_dir="$root/build/$preset/demo"
+mkdir -p "$report_dir"
+cat >"$report_dir/bench-limits.json" <<'LIMITS'
+{
+  "gain_db": {"min": -0.75, "max": 0.05},
+  "latency_frames": {"max": 300},
+  "thdn_percent": {"max": 0.25},
+  "noise_a_dbfs": {"max": -99},
+  "dynamic_range_db": {"min": 99},
+  "crosstalk_db": {"max": -85},
+  "response_mask": [[20, 20000, -0.05, 0.05]],
+  "pairs": {"5:5": {"polarity": {"min": -1, "max": -1}}}
+}
+LIMITS
+cd "$report_dir"
+if asiochan analyze --driver "asiochan sim (bench)" --limits bench-limits.json --report bench.html --json bench.json; then
+    echo
+    echo "demo: every pair of the simulated bench interface passed its limits ($report_dir/bench-limits.json)."
+    echo "demo: the report is $report_dir/bench.html (the figures in $report_dir/bench.json)"
+else
+    echo
+    echo "demo: asiochan analyze did not pass the bench interface (report: $report_dir/bench.html)" >&2
     exit 1
 fi

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # asiochan analyze under Wine: the simulated bench interface's figures worked out
 # on paper, a limits file that fails one figure, the default simulated driver as a
-# clean wire, a take the driver skips periods in twice, a bad limits file, and the
-# results read back (JSON, JUnit XML) and drawn by a real browser (the HTML report).
+# clean wire (not judged without limits), an AC-coupled input read once settled, a
+# take the driver skips periods in twice, bad limits files, pairs and output paths,
+# and the results read back (JSON, JUnit XML) and drawn by a real browser (the HTML
+# report).
 #   analyze_test.sh <default-prefix> <bin-folder>
 # "asiochan sim (bench)", input k: g_k f(o_k) + x f(o_(k-1)) + noise, f(u) = u + 0.01 u^3,
 # g_k = -0.1 k dB (input 5 inverted at -0.5 dB), x = -90 dB, noise -100 dB RMS: gain g_k,
@@ -159,16 +161,32 @@ assert len(colours) > 20 and inked > 0.02, (len(colours), inked)
 PY
 
 check "the default simulated driver, a clean wire, with no limits: exit 0" analyze 0 --pairs 0:0,1:1,2:2,3:3 --json wire.json
+check "  not judged" bash -c 'grep -q "not judged" output.txt && ! grep -q PASSED output.txt'
 check "  every figure at its floor" python3 - <<'PY'
 import json
 r = json.load(open("wire.json"))
-assert r["passed"] is True
+assert r["passed"] is None and r["judged"] is False, (r["passed"], r["judged"])
 for p in r["pairs"]:
     assert abs(p["gain_db"]) <= 0.02 and p["polarity"] == 1 and p["response_deviation_db"] < 0.02, p
     for name, floor in (("thdn_percent", "thdn_floor_percent"), ("noise_dbfs", "noise_floor_dbfs"),
                         ("noise_a_dbfs", "noise_a_floor_dbfs"), ("dynamic_range_db", "dynamic_range_floor_db")):
         assert p[name] is None and p[floor] is not None, (name, p[name], p.get(floor))
 assert all(v is None for row in r["crosstalk_db"] for v in row), r["crosstalk_db"]
+PY
+
+# y = hp(u + 0.001 u^2) + noise of -130 dB, hp a 2 Hz DC blocker: every level step
+# moves the DC level, which settles with a time constant of 80 ms.
+check "an AC-coupled input, read once settled: exit 0" analyze 0 --driver "asiochan sim (ac-coupled)" \
+    --pairs 0:0,1:1,2:2,3:3 --json coupled.json
+check "  its dynamic range that of its noise, no crosstalk above the floor" python3 - <<'PY'
+import json
+r = json.load(open("coupled.json"))
+for p in r["pairs"]:
+    assert p["dynamic_range_db"] is not None and abs(p["dynamic_range_db"] - 129.83) <= 0.5, p["dynamic_range_db"]
+    assert abs(p["thdn_percent"] - 0.0446) <= 0.05 * 0.0446, p["thdn_percent"]
+x, floors = r["crosstalk_db"], r["crosstalk_floor_db"]
+assert all(v is None for row in x for v in row), x
+assert all(f is None or f < -150 for row in floors for f in row), floors
 PY
 
 check "a take the driver skips periods in, twice: exit 3" analyze 3 --driver "asiochan sim (skips)" --pairs 0:0
@@ -179,4 +197,12 @@ printf '{\n  "gain_db": {"min": 1, "max": 0}\n}\n' >bad.json
 check "a bad limits file: exit 2, before the driver is opened" analyze 2 --driver "no such driver" --limits bad.json
 check "  with its line and the reason" grep -q "bad.json\": line 2: gain_db's min is above its max" output.txt
 check "a bad --pairs: exit 2" analyze 2 --pairs 0:0,1:0
+check "a pair the driver lacks: exit 2" analyze 2 --pairs 0:0,9:9
+check "  named" grep -q "pair 9:9 does not exist" output.txt
+printf '{\n  "pairs": {\n    "9:9": {"gain_db": {"min": -1}}\n  }\n}\n' >unmeasured.json
+check "limits for a pair not measured: exit 2" analyze 2 --limits unmeasured.json
+check "  the line named" grep -q "unmeasured.json\": line 3: pair 9:9 is not measured" output.txt
+check "a report in a folder that does not exist: exit 2 before the take" analyze 2 --report no/such/folder/r.html
+check "  said at once" bash -c 'grep -q "no/such/folder/r.html\" cannot be written" output.txt && ! grep -q "a take of" output.txt'
+
 exit $((failures != 0))

@@ -123,6 +123,18 @@ TEST(AnalyzeLimits, Verdicts) {
     }
 }
 
+// The member `key` of `v`; a failure and an object standing for it when missing.
+const cli::JsonValue& at(const cli::JsonValue& v, const char* key) {
+    static const cli::JsonValue missing = [] {
+        cli::JsonValue object;
+        object.type = cli::JsonValue::Type::object;
+        return object;
+    }();
+    const cli::JsonValue* found = v.member(key);
+    if (found == nullptr) ADD_FAILURE() << "no \"" << key << "\"";
+    return found != nullptr ? *found : missing;
+}
+
 // Every key the README names, for a pair with every figure and for one whose
 // sweep never came back (null, not missing); without limits nothing is judged:
 // "passed" null, a JUnit testcase per pair and figure with its value and no failure.
@@ -148,19 +160,20 @@ TEST(AnalyzeOutputs, EveryKeyForEveryPairJudgedOrNot) {
         cli::JsonValue doc;
         cli::JsonError jsonError;
         ASSERT_TRUE(cli::parseJson(cli::analysisJson(facts, r, j), &doc, &jsonError)) << jsonError.message;
-        for (const char* key : top) EXPECT_NE(doc.member(key), nullptr) << key;
-        for (const cli::JsonValue& pair : doc.member("pairs")->items)
-            for (const char* key : perPair) EXPECT_NE(pair.member(key), nullptr) << key;
-        const cli::JsonValue& first = doc.member("pairs")->items.at(0);
-        EXPECT_NEAR(first.member("latency_ms")->number, 256.0 / 48.0, 1e-4);
-        EXPECT_EQ(doc.member("pairs")->items.at(1).member("latency_ms")->type, cli::JsonValue::Type::null);
-        EXPECT_EQ(doc.member("passed")->type, judged ? cli::JsonValue::Type::boolean : cli::JsonValue::Type::null);
+        for (const char* key : top) at(doc, key);
+        ASSERT_EQ(at(doc, "pairs").items.size(), 2u);
+        for (const cli::JsonValue& pair : at(doc, "pairs").items)
+            for (const char* key : perPair) at(pair, key);
+        const cli::JsonValue& first = at(doc, "pairs").items[0];
+        EXPECT_NEAR(at(first, "latency_ms").number, 256.0 / 48.0, 1e-4);
+        EXPECT_EQ(at(at(doc, "pairs").items[1], "latency_ms").type, cli::JsonValue::Type::null);
+        EXPECT_EQ(at(doc, "passed").type, judged ? cli::JsonValue::Type::boolean : cli::JsonValue::Type::null);
         const std::string junit = cli::analysisJUnit(facts, r, j);
         if (judged) continue;
         EXPECT_NE(junit.find("tests=\"18\" failures=\"0\""), std::string::npos) << junit;
         EXPECT_NE(junit.find("<system-out>gain_db 0</system-out>"), std::string::npos) << junit;
         EXPECT_NE(junit.find("<system-out>gain_db not measured</system-out>"), std::string::npos) << junit;
-        EXPECT_EQ(first.member("verdicts")->member("gain_db")->member("passed")->type, cli::JsonValue::Type::null);
+        EXPECT_EQ(at(at(at(first, "verdicts"), "gain_db"), "passed").type, cli::JsonValue::Type::null);
     }
 }
 
