@@ -19,7 +19,7 @@ std::string nameAt(int index) {
 
 WINE_TEST(drivers, the_list_holds_what_the_registry_holds) {
     AsiochanDll& d = dll();
-    WCHECK_EQ(d.getAsioDriverCount(), 12);
+    WCHECK_EQ(d.getAsioDriverCount(), 13);
     std::set<std::string> names;
     for (int i = 0; i < d.getAsioDriverCount(); ++i) names.insert(nameAt(i));
     WCHECK(names.count(kSimDriverName) == 1);
@@ -37,7 +37,7 @@ WINE_TEST(drivers, the_list_holds_what_the_registry_holds) {
     WCHECK(names.count("asiochan sim (ac-coupled)") == 1);
     char name[32];
     WCHECK_EQ(d.getAsioDriverName(-1, name), -5003);
-    WCHECK_EQ(d.getAsioDriverName(12, name), -5003);
+    WCHECK_EQ(d.getAsioDriverName(13, name), -5003);
     WCHECK_EQ(d.getAsioDriverName(0, nullptr), -5001);
     WCHECK_EQ(d.loadAsioDriver(nullptr), 0);
 }

@@ -100,7 +100,7 @@ WINE_TEST(views, only_the_drivers_of_the_own_view_are_listed) {
         char name[32] = {};
         if (d.getAsioDriverName(i, name) == 0) names.insert(name);
     }
-    WCHECK_EQ(d.getAsioDriverCount(), 13);  // the fixture's twelve and the wrong-bitness one
+    WCHECK_EQ(d.getAsioDriverCount(), 14);  // the fixture's thirteen and the wrong-bitness one
     WCHECK(names.count(kSimDriverName) == 1);
     WCHECK(names.count(kWrongBitnessDriverName) == 1);
     WCHECK(names.count(kOtherViewDriverName) == 0);
