@@ -371,15 +371,17 @@ void Engine::stopStreamClaimed() {
     // them to a later open or close).
     beginEnding(*s);
     ASIOCHAN_SEAM("stop: after the phase");
-    if (!tryEnd(*s) && !(periods_.waitForPeriodsInFlight() && tryEnd(*s))) {
-        std::uint8_t none = 0;
-        if (s->finisher.compare_exchange_strong(none, 1, std::memory_order_seq_cst)) {
+    if (!tryEnd(*s)) {
+        if (periods_.waitForPeriodsInFlight()) {
+            // Ended here, or by another caller, which finishes within a few stores.
+            while (!tryEnd(*s)) platform::yieldThread();
+        } else {
+            // The period that stays inside may still be writing: nobody else ends it.
+            s->finisher.store(1, std::memory_order_seq_cst);
             s->endPosition.store(s->position.load(std::memory_order_acquire), std::memory_order_relaxed);
             s->phase.store(kPhaseEnded, std::memory_order_seq_cst);
         }
     }
-    // Another caller that took the end finishes it within a few stores.
-    while (s->phase.load(std::memory_order_seq_cst) != kPhaseEnded) platform::yieldThread();
     stream_.wake.wakeAll();
 }
 
