@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/period.h"
+#include "engine/seam.h"
 #include "engine/stream_rings.h"
 
 namespace asiochan {
@@ -94,6 +95,8 @@ void Engine::streamPeriod(const Period& period, bool held, std::uint32_t skipped
     const auto frames = static_cast<std::uint64_t>(period.frames);
     std::uint64_t position = s->position.load(std::memory_order_relaxed);
     beginCounts(*s);
+    // Where a stop or a close meets a period inside the rings (host-build tests).
+    ASIOCHAN_SEAM("period: in the stream step");
     if (skipped != 0) {
         skip(*s, position, frames * skipped);
         position += frames * skipped;
