@@ -143,7 +143,7 @@ TEST_F(StuckPeriodTest, CaptureBuffTakingOverAHeldInputKeepsItsOwnState) {
     ASSERT_EQ(SetCaptureBuffer(held.data(), static_cast<std::int32_t>(held.size()), 0), ASE_OK);
 }
 
-// Finish takes back the stream, playback, capture and the buffers; with a period
+// Finish takes back the stream, both directions and the buffers; with a period
 // held it gives up on all of them within one wait limit (counted in the 10 ms
 // slices of its waits, which a loaded machine makes fewer, never more).
 TEST_F(StuckPeriodTest, FinishGivesUpWithinOneWaitLimitInAll) {
@@ -153,10 +153,9 @@ TEST_F(StuckPeriodTest, FinishGivesUpWithinOneWaitLimitInAll) {
     const AsiochanStreamConfig c = oneByOne();
     ASSERT_EQ(OpenStream(&c), ASE_OK);
     ASSERT_EQ(StartStream(), ASE_OK);
-    Bytes armed(8 * kPeriodBytes), playing = testing::ramp(8 * kPeriodBytes, 1);
+    Bytes armed(8 * kPeriodBytes);
     ASSERT_EQ(SetCaptureBuffer(armed.data(), static_cast<std::int32_t>(armed.size()), 1), ASE_OK);
-    ASSERT_EQ(SetPlayBuffer(playing.data(), static_cast<std::int32_t>(playing.size()), 1), ASE_OK);
-    StartCaptureAndPlayback();
+    StartCapture();
     step(1);
     ASSERT_TRUE(hold_.atSeam(*driver_, "period: after the copies"));
     const std::uint64_t before = platform::host::blockingCallsOnThisThread();
