@@ -69,13 +69,18 @@
  *     first, and only then tells the driver its output is ready (the driver may hold
  *     it there). Stops wait briefly on the calling thread for a period in progress to
  *     get past that point, so nothing it uses is handed back or freed under it; Prepare
- *     and Finish wait (up to 2 s) for it to leave the library before they dispose of
- *     the driver's buffers or make new ones. A stop whose wait gives up hands nothing
- *     back that the period may still write: its inputs read armed until it is done.
+ *     and Finish wait for it to leave the library before they dispose of the driver's
+ *     buffers or make new ones, up to 2 s for the whole call however much it takes
+ *     back. A stop whose wait gives up hands nothing back that the period may still
+ *     write: the inputs that were armed read armed until it is done, inputs that were
+ *     free stay free, and an input armed afterwards (or taken over by CaptureBuff)
+ *     keeps its own capture.
  *     The channel calls do not wait for audio to play or be captured: the application
  *     learns progress by polling. ReadStream and WriteStream wait for frames or room
  *     when asked to (see Streams), holding nothing while they wait: the library's
- *     thread wakes them (it looks every 2 ms while one waits), and StopStream,
+ *     thread wakes them (it looks every 2 ms while one waits, on a high-resolution
+ *     timer where Windows has one, else with the system timer at 1 ms only while it
+ *     looks), and StopStream,
  *     CloseStream, Finish and Prepare make them return at once.
  *   - The driver's thread does no slow work: no file I/O, no heap allocation or
  *     release, no lock, no wait. The capture dump files and the release of finished
@@ -220,11 +225,13 @@ int32_t ASIOCHAN_CALL getAsioDriverCount(void);
 int32_t ASIOCHAN_CALL getAsioDriverName(int32_t index, char* name);
 
 /* Loads the driver whose listed name equals `name` exactly (case-sensitive): finishes
- * a prepared run (as Finish), releases the loaded driver and creates the new one. When
+ * a prepared run (as Finish), closes the stream, releases the loaded driver and creates
+ * the new one. When
  * the creation fails the previous driver, if any, is created again. Either comes up
  * uninitialized: call Initialize; until then the getters answer what the previous
  * driver reported. A previous driver whose period is stuck (see releaseAsioDriver) is
- * leaked, not released.
+ * leaked, not released; the new one initializes as usual, and prepares once the old
+ * one's thread has left the library (until then Prepare answers ASIOCHAN_DRIVER_STUCK).
  * Returns:      1 when the named driver is loaded; 0 otherwise.
  * Thread:       lifecycle.
  * Out of order: a null or unlisted name answers 0 and changes nothing; the driver
@@ -324,7 +331,8 @@ int32_t ASIOCHAN_CALL GetOutputLatency(void); /* frames */
  *     1, or one made while no run is prepared; a half-buffer left null is skipped.
  * Returns:      the driver's answer to the start (ASIOCHAN_OK on success);
  *               ASIOCHAN_NOT_PRESENT with no driver loaded; ASIOCHAN_DRIVER_STUCK when a
- *               period of the run before is still inside the driver after 2 s (then no
+ *               period of the run before is still inside the driver after 2 s, the
+ *               bound of the whole call (then no
  *               buffer is disposed of or made and the driver is not started), and
  *               while a Finish or Prepare answered it, until a Finish succeeds or
  *               another driver is loaded. An open stream is closed.
@@ -343,7 +351,8 @@ int32_t ASIOCHAN_CALL Prepare(void);
  * Returns:      the driver's answer to the stop, or to the disposal when the stop
  *               succeeded (the buffers are kept when it failed); ASIOCHAN_NOT_PRESENT
  *               with no driver loaded; ASIOCHAN_DRIVER_STUCK when a period is still
- *               inside the driver (held in its output-ready call) 2 s after the stop:
+ *               inside the driver (held in its output-ready call, or anywhere in the
+ *               library) 2 s after the call began, however many things it took back:
  *               the buffers are then kept, Initialize and Prepare answer the same code,
  *               and a later Finish, once the period has left, disposes of them and
  *               recovers the driver (answering as usual). An open stream ends and stays
@@ -590,22 +599,37 @@ uint8_t ASIOCHAN_CALL IsPortPlaybackRunning(uint32_t channel);
  *   c.outputs[0] = 0; c.outputs[1] = 1;        // play on outputs 0 and 1
  *   float out[2 * 256], in[2 * 256];
  *   AsiochanStreamBlock b = {sizeof b};
+ *   AsiochanStreamState s = {sizeof s};
+ *   int64_t done = 0, written = 0, ahead;
+ *   int gaps = 0;
  *   if (OpenStream(&c) != ASIOCHAN_OK) return;
- *   fill(out, 256);                             // the first frames prefill the ring
- *   WriteStream(out, 256, 0, &b);
+ *   GetStreamState(&s);                         // s.ringFrames: the ring's length
+ *   ahead = s.ringFrames / 2;                   // the outputs' lead: half the ring,
+ *   if (ahead < 4 * GetBufferSizePreferred())   // and at least four periods
+ *       ahead = 4 * GetBufferSizePreferred();
+ *   while (written < ahead) {                   // the prefill: played first
+ *       fill(out, 256);
+ *       int32_t m = WriteStream(out, 256, 0, &b);
+ *       if (m <= 0) break;
+ *       written += m;
+ *   }
  *   StartStream();
- *   for (int done = 0; done < 48000 * 10;) {
+ *   while (done < 48000 * 10) {
  *       int32_t n = ReadStream(in, 256, 1000, &b);
- *       if (n < 0) break;                       // ASIOCHAN_STREAM_ENDED, say
- *       if (b.lost) printf("%llu frames lost before %llu\n",
- *                          (unsigned long long)b.lost, (unsigned long long)b.position);
+ *       if (n <= 0) break;                      // nothing in 1 s, or ASIOCHAN_STREAM_ENDED
+ *       if (b.lost) gaps++;                     // frames lost just before b.position
  *       keep(in, n);                            // frame 0 of `in` is at b.position
  *       done += n;
- *       fill(out, 256);
- *       if (WriteStream(out, 256, 1000, &b) < 0) break;
+ *       while (written < done + ahead) {        // keep the lead: the ring never runs dry
+ *           fill(out, 256);                     // (fill goes on from what was taken)
+ *           int32_t m = WriteStream(out, 256, 1000, &b);
+ *           if (m <= 0) break;
+ *           if (b.lost) gaps++;                 // silence played before b.position
+ *           written += m;
+ *       }
  *   }
  *   StopStream();
- *   CloseStream();
+ *   CloseStream();                              // gaps != 0: the recording has holes
  *
  * There is at most one stream, and it belongs to the prepared run as the channels do: no
  * handle. Its channels are the stream's from OpenStream to CloseStream: they read busy
@@ -628,6 +652,18 @@ uint8_t ASIOCHAN_CALL IsPortPlaybackRunning(uint32_t channel);
  * reader and to the writer, each once, in the blocks of their calls, the end last. Each
  * keeps up to 64 events unread; when they are full the newest ordinary event is dropped
  * and counted in `eventsLost` (the unread ones stay). A stall and the end are never dropped.
+ * An event comes in the first block after the period that made it, a gap's `lost` in the
+ * block of the first frame after the gap: an event may come one block before the block
+ * whose `lost` it explains.
+ *
+ * Positions and latencies: positions count the frames passing through the driver's
+ * buffers, not the converters. An output frame at position p leaves the device about
+ * GetOutputLatency frames after the driver took it, and an input frame at position p
+ * entered about GetInputLatency frames before; so on a loop from an output to an input
+ * the frame written at position p is read back at p + d, where d, the loop delay the
+ * stream measures, should be near GetInputLatency + GetOutputLatency plus whatever the
+ * loop itself adds. The latencies are the driver's own figures (often off by a period or
+ * a converter's delay): where the delay matters, measure it on a loop.
  *
  * Formats: ASIOCHAN_STREAM_NATIVE moves the driver's own bytes (all channels of a
  * direction must then have one type); ASIOCHAN_STREAM_INT32 gives every type as a signed
@@ -803,7 +839,9 @@ int32_t ASIOCHAN_CALL StopStream(void);
  * Returns:      ASIOCHAN_OK; ASIOCHAN_INVALID_MODE without an open stream, and while
  *               PlayAndRecord runs on it (StopStream ends that call).
  * Thread:       any; as StopStream. A ReadStream or WriteStream waiting on another
- *               thread returns ASIOCHAN_STREAM_ENDED first.
+ *               thread (or when the driver is released or loaded anew) returns first,
+ *               with the frames it had already moved; ASIOCHAN_STREAM_ENDED only when it
+ *               had moved none.
  * Out of order: Finish ends the stream and leaves it readable until CloseStream, the
  *               next OpenStream, Prepare or the driver's release, which close it. */
 int32_t ASIOCHAN_CALL CloseStream(void);
@@ -815,8 +853,11 @@ int32_t ASIOCHAN_CALL CloseStream(void);
  * and underrun counts tell the gaps, eventsPending what was not read.
  * Returns:      the frames recorded (fewer when the time ran out or the stream ended);
  *               any error OpenStream answers, and ASIOCHAN_INVALID_PARAMETER for a
- *               negative frame count, a null buffer with a count above 0, or a timeout
- *               below -1.
+ *               negative frame count, a null buffer with a count above 0, a timeout
+ *               below -1, or a non-null `state` whose size is below 80 (checked
+ *               before anything is opened). A config without inputs records nothing:
+ *               the call returns 0 once everything written has played, whatever
+ *               recordFrames asks, and leaves `record` untouched.
  * Thread:       any; the stream is the call's own from its start to its end: other
  *               threads' OpenStream, CloseStream, StartStream, ReadStream and WriteStream
  *               answer ASIOCHAN_INVALID_MODE meanwhile. StopStream from another thread

@@ -15,13 +15,20 @@ bool Engine::takeBackForArming(std::uint32_t channel) {
     CaptureChannel& c = state_.captureChannels[channel];
     if (c.done.load(std::memory_order_acquire) != 0 && c.copyStart.load(std::memory_order_acquire) == nullptr)
         return false;
-    const bool quiet = withdrawChannels(state_.captureWithdrawn, ChannelMask{1} << channel);
+    const ChannelMask bit = ChannelMask{1} << channel;
+    const bool quiet = withdrawChannels(state_.captureWithdrawn, bit);
+    if (quiet) releaseHeldInputs(bit);
     // A completed capture whose dump is still pending keeps its files.
-    dumps_.settle(ChannelMask{1} << channel);
+    dumps_.settle(bit);
     c.writePos.store(nullptr, std::memory_order_seq_cst);
     std::uint8_t* copy = c.copyStart.exchange(nullptr, std::memory_order_acq_rel);
     c.copyPos.store(nullptr, std::memory_order_relaxed);
-    if (quiet) releaseBlock(copy);
+    if (quiet)
+        releaseBlock(copy);
+    else
+        parkCopy(channel, copy);
+    // The capture armed next has the record to itself: a hold on the one before ends here.
+    state_.heldInputs.fetch_and(~bit, std::memory_order_acq_rel);
     return true;
 }
 
@@ -40,27 +47,57 @@ void Engine::arm(std::uint32_t channel, std::uint8_t* buffer, std::int32_t byteL
     c.writePos.store(buffer, std::memory_order_seq_cst);
 }
 
-void Engine::releaseHeldInputs() {
-    // The bits before the mark: a stop stores its mark first, then its bits, and
-    // a stop adding bits meanwhile makes the exchange fail (they wait for a later look).
-    ChannelMask held = state_.heldInputs.load(std::memory_order_acquire);
-    if (held == 0 || !periods_.doneSince(state_.heldMark.load(std::memory_order_acquire))) return;
-    if (!state_.heldInputs.compare_exchange_strong(held, 0, std::memory_order_acq_rel)) return;
-    for (std::uint32_t i = 0; i < kMaxChannels; ++i) {
-        if (!hasChannel(held, i)) continue;
-        CaptureChannel& c = state_.captureChannels[i];
-        releaseBlock(c.copyStart.exchange(nullptr, std::memory_order_acq_rel));
-        c.done.store(1, std::memory_order_seq_cst);
+void Engine::raiseHeldMark() {
+    // Every period that entered before now; a mark only rises, so one that is
+    // passed covers everything held before it too.
+    const std::uint32_t mark = periods_.enteredMark();
+    std::uint32_t was = state_.heldMark.load(std::memory_order_acquire);
+    while (static_cast<std::int32_t>(mark - was) > 0 &&
+           !state_.heldMark.compare_exchange_weak(was, mark, std::memory_order_seq_cst)) {
     }
+}
+
+void Engine::parkCopy(std::uint32_t channel, std::uint8_t* copy) {
+    if (copy == nullptr) return;
+    raiseHeldMark();
+    // A channel that has a copy parked already keeps that one, and this one is
+    // leaked: never freed while a period may write it.
+    std::uint8_t* none = nullptr;
+    state_.parkedCopies[channel].compare_exchange_strong(none, copy, std::memory_order_seq_cst);
+}
+
+void Engine::releaseHeldInputs(ChannelMask claimed) {
+    if (!periods_.doneSince(state_.heldMark.load(std::memory_order_seq_cst))) return;
+    // Under the claims of `claimed`: no other call holds or parks on these channels now.
+    const ChannelMask held = state_.heldInputs.load(std::memory_order_seq_cst) & claimed;
+    for (std::uint32_t i = 0; i < kMaxChannels; ++i) {
+        if (!hasChannel(claimed, i)) continue;
+        releaseBlock(state_.parkedCopies[i].exchange(nullptr, std::memory_order_acq_rel));
+        if (hasChannel(held, i)) state_.captureChannels[i].done.store(1, std::memory_order_seq_cst);
+    }
+    if (held != 0) state_.heldInputs.fetch_and(~held, std::memory_order_acq_rel);
+}
+
+bool Engine::heldInputReleasable(std::uint32_t channel) const {
+    return hasChannel(state_.heldInputs.load(std::memory_order_seq_cst), channel) &&
+           periods_.doneSince(state_.heldMark.load(std::memory_order_seq_cst));
 }
 
 void Engine::resetCaptureRecords(ChannelMask channels) {
     const bool quiet = withdrawChannels(state_.captureWithdrawn, channels);
-    // A period the wait gave up on may still write these buffers: they stay the
-    // library's (armed) until it is done with memory.
-    if (!quiet) {
-        state_.heldMark.store(periods_.enteredMark(), std::memory_order_release);
-        state_.heldInputs.fetch_or(channels, std::memory_order_acq_rel);
+    // The inputs the wait could not take back: those a period that it gave up on
+    // may still write (armed now), and those an earlier stop held. They stay the
+    // library's (armed) until that period is done with memory; the others are free.
+    ChannelMask held = 0;
+    if (quiet) {
+        releaseHeldInputs(channels);
+    } else {
+        held = state_.heldInputs.load(std::memory_order_seq_cst) & channels;
+        for (std::uint32_t i = 0; i < kMaxChannels; ++i)
+            if (hasChannel(channels, i) && state_.captureChannels[i].writePos.load(std::memory_order_seq_cst) != nullptr)
+                held |= ChannelMask{1} << i;
+        raiseHeldMark();
+        state_.heldInputs.fetch_or(held, std::memory_order_seq_cst);
     }
     // Completed captures whose dumps are still pending keep their files: they are
     // written here, before the records are reset.
@@ -70,10 +107,14 @@ void Engine::resetCaptureRecords(ChannelMask channels) {
         CaptureChannel& c = state_.captureChannels[i];
         c.writePos.store(nullptr, std::memory_order_seq_cst);
         c.copyPos.store(nullptr, std::memory_order_relaxed);
-        // A held input keeps its shadow copy until the period is done with it.
-        if (quiet) releaseBlock(c.copyStart.exchange(nullptr, std::memory_order_acq_rel));
+        std::uint8_t* copy = c.copyStart.exchange(nullptr, std::memory_order_acq_rel);
         c.framesLeft.store(0, std::memory_order_relaxed);
-        if (quiet) c.done.store(1, std::memory_order_seq_cst);  // hands the channel back last
+        if (hasChannel(held, i)) {
+            parkCopy(i, copy);  // the period may still write it
+        } else {
+            releaseBlock(copy);
+            c.done.store(1, std::memory_order_seq_cst);  // hands the channel back last
+        }
     }
     returnChannels(state_.captureWithdrawn, channels);
 }
@@ -85,7 +126,7 @@ std::int32_t Engine::setCaptureBuffer(void* buffer, std::int32_t byteLength, std
     // A channel that completed and waits for its dump is as good as done: its
     // files are written now, and it is armed again.
     if (dumps_.pending(channel)) dumps_.settle(ChannelMask{1} << channel);
-    releaseHeldInputs();
+    releaseHeldInputs(ChannelMask{1} << channel);
     if (c.done.load(std::memory_order_acquire) == 0) return ASE_NotPresent;
     if (hasChannel(state_.streamInputs.load(std::memory_order_acquire), channel)) return ASE_NotPresent;
     // Frames are counted in input samples; before a run has told the sample width
@@ -127,6 +168,7 @@ std::int32_t Engine::captureBuff(const CaptureRequest* requests, std::int32_t co
         const ChannelClaim claim(captureClaims_, channels);
         // The stream's inputs are not the channel API's to take over.
         if ((channels & state_.streamInputs.load(std::memory_order_acquire)) != 0) return ASE_NotPresent;
+        releaseHeldInputs(channels);
         const std::int32_t width = state_.sampleSize[0].load(std::memory_order_relaxed);
         if (width <= 0) return ASE_InvalidMode;
         for (std::int32_t i = 0; i < good; ++i) {
@@ -179,9 +221,11 @@ std::uint8_t Engine::isCaptureRunning() {
 std::uint8_t Engine::isPortCaptureRunning(std::uint32_t channel) {
     if (channel >= kMaxChannels) return 0;
     housekeeper_.serviceFromApplication();
-    releaseHeldInputs();
     if (hasChannel(state_.streamInputs.load(std::memory_order_acquire), channel)) return 1;
-    return state_.captureChannels[channel].done.load(std::memory_order_acquire) == 0 ? 1 : 0;
+    if (state_.captureChannels[channel].done.load(std::memory_order_acquire) != 0) return 0;
+    // A held input whose period is done reads free; the next call that claims it
+    // hands the record back.
+    return heldInputReleasable(channel) ? 0 : 1;
 }
 
 }  // namespace asiochan

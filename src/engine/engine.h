@@ -209,9 +209,15 @@ private:
     // The callers hold the channels' claims.
     void resetPlaybackRecords(ChannelMask channels);
     void resetCaptureRecords(ChannelMask channels);
-    // Hands back the inputs a stop held (see EngineState::heldInputs) once the
-    // periods it gave up on are done with memory; never waits.
-    void releaseHeldInputs();
+    // Hands back the inputs of `claimed` (whose claims the caller holds) that a
+    // stop held, and frees their parked shadow copies, once the periods it gave
+    // up on are done with memory (see EngineState::heldInputs); never waits.
+    void releaseHeldInputs(ChannelMask claimed);
+    // Whether input `channel` is held and its period is done (then it reads free).
+    bool heldInputReleasable(std::uint32_t channel) const;
+    // Keeps `copy` until every period that entered before now is done with memory.
+    void parkCopy(std::uint32_t channel, std::uint8_t* copy);
+    void raiseHeldMark();
 
     bool takeBackForArming(std::uint32_t channel);
     // `width`: the input sample width the caller read under its claim (above 0).

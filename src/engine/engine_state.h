@@ -105,12 +105,17 @@ struct EngineState {
     // every period that sees a channel here leaves it alone.
     std::atomic<ChannelMask> playbackWithdrawn{0};
     std::atomic<ChannelMask> captureWithdrawn{0};
-    // Inputs a stop took back while its wait for the periods gave up: a period
-    // short of its memory mark may still write their buffers, so they read armed
-    // until every period that entered before `heldMark` is done with memory.
-    // Application threads only, under the capture claims.
+    // Inputs a stop could not take back: they were armed when its wait for the
+    // periods gave up, so a period short of its memory mark may still write their
+    // buffers. They read armed until every period that entered before `heldMark`
+    // is done with memory; inputs that were free stay free. Arming a held input
+    // (CaptureBuff taking it over) ends its hold: the new capture has its own
+    // state. Shadow copies taken back while such a period may still write them
+    // wait in `parkedCopies` for the same mark. Changed under the claim of the
+    // channel concerned; `heldMark` only rises.
     std::atomic<ChannelMask> heldInputs{0};
     std::atomic<std::uint32_t> heldMark{0};
+    std::atomic<std::uint8_t*> parkedCopies[kMaxChannels]{};
 
     // The channels the open stream holds (OpenStream to CloseStream): set and
     // cleared by the stream's calls under every claim; the periods leave them to

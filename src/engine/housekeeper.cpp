@@ -99,6 +99,7 @@ void Housekeeper::run() {
         const std::uint32_t idleLeftMs = millisecondsUntil(idleExit, platform::monotonicMicros());
         const bool pending = dumps_.pendingCount() != 0;
         if (!pending && (state_.load(std::memory_order_seq_cst) == kStopRequested || (!keepAlive && idleLeftMs == 0))) {
+            poll_.end();
             // A stop that waits hears of the end first: once the state reads
             // stopped, the owner may start another thread or let this object go,
             // so the store below is the last touch of it.
@@ -114,8 +115,9 @@ void Housekeeper::run() {
             // A poll sleeps: under Wine a timed wait on the event switched threads
             // more often than a sleep of the same length.
             armed = false;
-            platform::sleepMs(kPollMs);
+            poll_.sleepMs(kPollMs);
         } else if (!armed) {
+            poll_.end();
             // Nothing can complete. Reset, then look again: a wake-up given
             // before the reset shows in that look, one given after it ends the
             // wait at once.

@@ -2,6 +2,10 @@
 // writing the dump files of completed captures and releasing the blocks the
 // period processing retired.
 //
+// Its polls sleep on a high-resolution timer where Windows has one, or with the
+// system timer's resolution raised only while it polls (platform/poll_timer.h):
+// at the default resolution a 2 ms sleep lasts about 15.6 ms.
+//
 // Waking. The periods hand work over (post a dump, retire a block) without a
 // word to this thread: the driver's thread makes no call to the operating system
 // for it (see engine.h). They hand work over only while a run flag, playback or
@@ -36,6 +40,7 @@
 #include "engine/period_guard.h"
 #include "engine/stream_rings.h"
 #include "platform/platform.h"
+#include "platform/poll_timer.h"
 
 namespace asiochan {
 
@@ -96,6 +101,7 @@ private:
     StreamWake* streamWake_ = nullptr;
     std::atomic<std::uint8_t> state_{kStopped};
     std::atomic<bool> keepAlive_{false};
+    platform::PollTimer poll_;  // the polls' sleeps, the thread's own
     platform::Event wakeUp_;  // set by the application calls above; the thread sleeps on it
     platform::Event ended_;   // set by the thread just before it ends, for a stop that waits
 };

@@ -10,6 +10,16 @@ namespace {
 constexpr std::uint32_t kWaitSliceMs = 10;
 }  // namespace
 
+PeriodGuard::CallBound::CallBound(PeriodGuard& guard) : guard_(guard) {
+    std::uint64_t none = 0;
+    const std::uint64_t deadline = platform::monotonicMicros() + std::uint64_t{guard_.waitLimitMs()} * 1000u;
+    outer_ = guard_.callDeadline_.compare_exchange_strong(none, deadline, std::memory_order_seq_cst);
+}
+
+PeriodGuard::CallBound::~CallBound() {
+    if (outer_) guard_.callDeadline_.store(0, std::memory_order_seq_cst);
+}
+
 void PeriodGuard::enter() {
     entered_.fetch_add(1, std::memory_order_seq_cst);
     handshake_.fetch_add(1, std::memory_order_acq_rel);
@@ -37,7 +47,9 @@ bool PeriodGuard::waitFor(const std::atomic<std::uint32_t>& counter, std::uint32
     };
     if (caughtUp()) return true;
     waiters_.fetch_add(1, std::memory_order_seq_cst);
-    const std::uint64_t deadline = platform::monotonicMicros() + std::uint64_t{timeoutMs} * 1000u;
+    std::uint64_t deadline = platform::monotonicMicros() + std::uint64_t{timeoutMs} * 1000u;
+    const std::uint64_t bound = callDeadline_.load(std::memory_order_seq_cst);
+    if (bound != 0) deadline = std::min(deadline, bound);
     bool done = false;
     for (;;) {
         periodEnded_.reset();

@@ -32,15 +32,38 @@ public:
     void doneWithMemory();
     void exit();
 
+    // Bounds every wait of one application call by one deadline, however many
+    // waits it makes (Finish takes back the stream, both directions and the
+    // buffers): a period that holds the call makes it give up within one wait
+    // limit in all. Calls inside a bound keep the outer one. A wait that another
+    // thread begins meanwhile ends by the deadline too: it waits for the same
+    // periods, which the call has given up on.
+    class CallBound {
+    public:
+        explicit CallBound(PeriodGuard& guard);
+        ~CallBound();
+        CallBound(const CallBound&) = delete;
+        CallBound& operator=(const CallBound&) = delete;
+
+    private:
+        PeriodGuard& guard_;
+        bool outer_;
+    };
+
     // A driver runs its periods one after another on one thread; the wait relies on
     // that (it counts periods that have left, not which ones).
     //
     // Application side: true once every period that entered before this call is
     // done with memory (at once when none is running); false when `timeoutMs`
     // passed first.
-    bool waitForPeriodsInFlight(std::uint32_t timeoutMs = kPeriodWaitLimitMs) { return waitFor(done_, timeoutMs); }
+    bool waitForPeriodsInFlight() { return waitFor(done_, waitLimitMs()); }
     // The same, until every such period has left the library (returned to the driver).
-    bool waitForPeriodsToLeave(std::uint32_t timeoutMs = kPeriodWaitLimitMs) { return waitFor(exited_, timeoutMs); }
+    bool waitForPeriodsToLeave() { return waitFor(exited_, waitLimitMs()); }
+    std::uint32_t waitLimitMs() const { return waitLimitMs_.load(std::memory_order_relaxed); }
+#if defined(ASIOCHAN_HOST_SEAMS)
+    // Host build only: a shorter limit, for tests that hold a period past it.
+    void setWaitLimitMs(std::uint32_t limitMs) { waitLimitMs_.store(limitMs, std::memory_order_relaxed); }
+#endif
     // Neither waits: whether every period that entered before `mark` (a count of
     // entries, enteredMark()) is done with memory now.
     std::uint32_t enteredMark() const { return entered_.load(std::memory_order_seq_cst); }
@@ -73,6 +96,9 @@ private:
     // event: the one call to the operating system the driver's thread makes (see
     // engine.h), and only while a stop waits.
     std::atomic<std::uint32_t> waiters_{0};
+    std::atomic<std::uint32_t> waitLimitMs_{kPeriodWaitLimitMs};
+    // The deadline of the CallBound in force (monotonic microseconds); 0: none.
+    std::atomic<std::uint64_t> callDeadline_{0};
     platform::Event periodEnded_;
 };
 

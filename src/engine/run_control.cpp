@@ -11,6 +11,7 @@ namespace asiochan {
 
 std::int32_t Engine::prepare() {
     const ShapeChange change(*this);
+    const PeriodGuard::CallBound bound(periods_);
     if (state_.driverStuck.load(std::memory_order_acquire) != 0) return kDriverStuck;
     // A second Prepare without Finish: the run under way is finished first (its
     // buffers disposed of, its channels dropped), so the driver is never asked
@@ -104,10 +105,12 @@ bool Engine::fedOutputTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxCh
 
 std::int32_t Engine::finish() {
     const ShapeChange change(*this);
+    const PeriodGuard::CallBound bound(periods_);
     return finishClaimed();
 }
 
 void Engine::finishPreparedRun(const ShapeChange& /*held*/) {
+    const PeriodGuard::CallBound bound(periods_);
     // A run whose Finish found its period stuck is finished again: the period
     // may have left since, and its buffers can go before the driver does.
     if (state_.runPrepared.load(std::memory_order_acquire) != 0 || driverStuck()) finishClaimed();

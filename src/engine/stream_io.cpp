@@ -214,7 +214,9 @@ std::int32_t Engine::openStreamFor(const AsiochanStreamConfig* config, PlayAndRe
             if (format == FrameFormat::Native && types[d][i] != types[d][0]) return ASE_InvalidParameter;
         }
     }
-    // Channels the channel API or a player holds (a started player from its start on).
+    // Channels the channel API or a player holds (a started player from its start
+    // on; an input a stop held is free again once its period is done).
+    releaseHeldInputs(masks[0]);
     for (std::uint32_t ch = 0; ch < kMaxChannels; ++ch) {
         if (hasChannel(masks[0], ch) && state_.captureChannels[ch].done.load(std::memory_order_acquire) == 0)
             return ASE_NotPresent;

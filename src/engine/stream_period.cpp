@@ -100,6 +100,8 @@ void Engine::streamPeriod(const Period& period, bool held, std::uint32_t skipped
     const auto frames = static_cast<std::uint64_t>(period.frames);
     std::uint64_t position = s->position.load(std::memory_order_relaxed);
     beginCounts(*s);
+    // Where a stop or a close meets a period inside the rings (host-build tests).
+    ASIOCHAN_SEAM("period: in the stream step");
     if (skipped != 0) {
         skip(*s, position, frames * skipped);
         position += frames * skipped;

@@ -93,6 +93,23 @@ bool lockMemory(void* memory, std::size_t bytes);
 // A monotonic clock in microseconds, for pacing and progress.
 std::uint64_t monotonicMicros();
 
+// ---- Short waits of the library's thread ------------------------------------------
+// Sleeps of a millisecond or two wake that late only on a fine system timer: on
+// Windows at its default resolution (about 15.6 ms) a Sleep(2) lasts a whole tick.
+// A high-resolution waitable timer wakes on time whatever the resolution
+// (CreateWaitableTimerExW with CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, looked up at
+// run time); null where the system has none. The host build's stand-in is made or
+// not as a test says (host_control.h).
+using WaitableTimer = void*;
+WaitableTimer createHighResolutionTimer();
+// Waits `micros` on the timer (SetWaitableTimer, relative, then the wait).
+void waitOnTimer(WaitableTimer timer, std::uint32_t micros);
+void closeTimer(WaitableTimer timer);
+// Without such a timer: timeBeginPeriod(1) (winmm.dll, looked up at run time),
+// true when it took; and timeEndPeriod(1), which undoes one that took.
+bool raiseTimerResolution();
+void restoreTimerResolution();
+
 // ---- Mutex and event ----------------------------------------------------------------
 // Both keep their operating-system object in storage of their own, so making one
 // allocates nothing and the platform's headers stay out of this file. Neither may

@@ -32,6 +32,15 @@ int libraryThreadsAsleep();
 void noteWaitBegins(bool withoutLimit);
 void noteWaitEnds(bool withoutLimit);
 
+// The high-resolution timer stand-in: whether the "system" has one (from now
+// on; it has by default), timers made and not closed, and waits on them; and the
+// timer resolution's raises in force now and made in all.
+void setHighResolutionTimerAvailable(bool available);
+int highResolutionTimersOpen();
+std::uint64_t highResolutionTimerWaits();
+int timerResolutionRaisesInForce();
+std::uint64_t timerResolutionRaisesMade();
+
 // Event sets made on the calling thread.
 std::uint64_t eventSetsOnThisThread();
 

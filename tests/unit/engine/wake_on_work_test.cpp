@@ -49,9 +49,36 @@ protected:
         return testing::waitUntil("the library's thread to sleep", [] { return platform::host::libraryThreadsAsleep() == 1; });
     }
 
+    // A capture polled to its end, then the thread asleep again. With a
+    // high-resolution timer each poll sleeps on it and the system timer's
+    // resolution is never raised; without one it is raised once for the poll and
+    // restored when the thread sleeps on its event.
+    void pollThroughACapture(bool timer) {
+        platform::host::setHighResolutionTimerAvailable(timer);
+        prepareRun(smallDriver(2, 2, kFrames));
+        ASSERT_TRUE(asleep());
+        const std::uint64_t raises = platform::host::timerResolutionRaisesMade();
+        const std::uint64_t timerWaits = platform::host::highResolutionTimerWaits();
+        Bytes target(40 * kPeriod);
+        ASSERT_EQ(SetCaptureBuffer(target.data(), static_cast<std::int32_t>(target.size()), 1), ASE_OK);
+        StartCapture();
+        runPeriods(20);
+        EXPECT_EQ(platform::host::timerResolutionRaisesInForce(), timer ? 0 : 1) << "while polling";
+        EXPECT_EQ(platform::host::highResolutionTimerWaits() > timerWaits, timer);
+        runPeriods(25);
+        EXPECT_TRUE(captureDone(1));
+        EXPECT_TRUE(asleep());
+        EXPECT_EQ(platform::host::timerResolutionRaisesInForce(), 0) << "restored once asleep";
+        EXPECT_EQ(platform::host::timerResolutionRaisesMade() - raises, timer ? 0u : 1u);
+        platform::host::setHighResolutionTimerAvailable(true);
+    }
+
     AsioLong half_ = 0;
     std::uint64_t setsInPeriods_ = 0;
 };
+
+TEST_F(WakeOnWorkTest, PollsOnAHighResolutionTimerWhereTheSystemHasOne) { pollThroughACapture(true); }
+TEST_F(WakeOnWorkTest, RaisesTheTimerResolutionOnlyWhilePollingWithoutOne) { pollThroughACapture(false); }
 
 TEST_F(WakeOnWorkTest, SleepsUnlessAPeriodCanHandWorkOver) {
     sim::SimConfig config = smallDriver(2, 2, kFrames);

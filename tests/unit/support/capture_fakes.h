@@ -31,6 +31,15 @@ public:
         : channels_(channels), pace_(framesPerMs), ring_(ringFrames), total_(total), events_(std::move(events)),
           start_(std::chrono::steady_clock::now()) {}
 
+    static constexpr std::uint32_t kEndEvent = 0x400;
+
+    // Every frame asked for was made (what was not read in time dropped).
+    bool madeAll() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        update();
+        return made_ == total_;
+    }
+
     static std::uint32_t sample(std::uint64_t frame, std::uint32_t channel) {
         return static_cast<std::uint32_t>(((frame + 1) * 64 + channel) * 0x10001u);
     }
@@ -45,9 +54,12 @@ public:
                 tellEvents(block);
                 if (!segments_.empty()) return take(frames, count, block);
                 if (made_ == total_) {
-                    if (pendingGap_ == 0) return cli::kSourceEnded;
-                    block->lost = std::exchange(pendingGap_, 0);  // frames lost at the very end
-                    return 0;
+                    // As the stream does: the end tells the frames lost at the
+                    // very end, and an end event at the first frame not made.
+                    block->lost = std::exchange(pendingGap_, 0);
+                    if (block->eventCount < cli::SourceBlock::kMaxEvents)
+                        block->events[block->eventCount++] = {kEndEvent, 0, made_};
+                    return cli::kSourceEnded;
                 }
             }
             if (std::chrono::steady_clock::now() >= deadline) return 0;

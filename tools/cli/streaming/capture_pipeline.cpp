@@ -90,8 +90,10 @@ ReadEnd CapturePipeline::readOnce(FrameSource& source, std::uint64_t base, std::
     const std::uint64_t room = *stopAt - placed;
     const auto count = static_cast<std::int32_t>(std::min<std::uint64_t>(shape_.blockFrames, room));
     SourceBlock info;
-    const std::int32_t read = source.read(block.data, count, draining ? 0 : kReadTimeoutMs, &info);
-    if (read == kSourceEnded) return ReadEnd::ended;
+    const std::int32_t got = source.read(block.data, count, draining ? 0 : kReadTimeoutMs, &info);
+    // The end moves no frames, but its block may tell the last gap and events.
+    const bool ended = got == kSourceEnded;
+    const std::int32_t read = ended ? 0 : got;
     if (read < 0) {
         sourceError_.store(read, std::memory_order_release);
         return ReadEnd::sourceFailed;
@@ -114,6 +116,7 @@ ReadEnd CapturePipeline::readOnce(FrameSource& source, std::uint64_t base, std::
         dropped_.fetch_add(lost, std::memory_order_release);
         if (!gaps_.push({placed, lost})) unlistedGaps_.fetch_add(1, std::memory_order_release);
     }
+    if (ended) return ReadEnd::ended;
     if (draining && read == 0 && info.lost == 0) return ReadEnd::stopped;
     return ReadEnd::running;
 }

@@ -36,8 +36,8 @@ public:
     virtual ~FrameSource() = default;
     // Reads up to `count` interleaved frames into `frames`, waiting up to
     // `timeoutMs` for them. A read stops before a gap and the next block tells it.
-    // The frames read (0: none came in time), kSourceEnded, or another negative
-    // code on an error.
+    // The frames read (0: none came in time), kSourceEnded (no frames, but
+    // `block` may tell a last gap and events), or another negative code on an error.
     virtual std::int32_t read(void* frames, std::int32_t count, std::int32_t timeoutMs, SourceBlock* block) = 0;
 };
 

@@ -50,13 +50,13 @@ std::int32_t StreamReader::read(void* frames, std::int32_t count, std::int32_t t
     AsiochanStreamBlock got{};
     got.size = sizeof got;
     const std::int32_t read = ReadStream(frames, count, timeoutMs, &got);
-    if (read == ASIOCHAN_STREAM_ENDED) return kSourceEnded;
+    // The call that tells the end tells the last gap and events too.
     block->position = got.position;
     block->lost = got.lost;
     block->eventCount = static_cast<int>(std::min<std::uint32_t>(got.eventCount, SourceBlock::kMaxEvents));
     for (int i = 0; i < block->eventCount; ++i)
         block->events[i] = {got.events[i].code, got.events[i].frames, got.events[i].position};
-    return read;
+    return read == ASIOCHAN_STREAM_ENDED ? kSourceEnded : read;
 }
 
 std::int32_t StreamWriter::write(const void* frames, std::int32_t count, std::int32_t timeoutMs) {

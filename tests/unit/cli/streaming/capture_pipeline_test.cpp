@@ -30,6 +30,7 @@ TEST(CliCapturePipeline, TheFileHoldsEveryFrameInItsPlaceAndSilenceForEachDrop) 
         std::uint64_t rateAt = 0;    // a rate change ends the capture here
         unsigned writeDelayMs = 0;
         bool stallWriter = false;
+        bool stallToTheEnd = false;  // the writer stalls until the source made everything
         bool stopMidway = false;
         std::uint64_t failAfter = UINT64_MAX;
         std::size_t swap = 0, keep = 0;  // bytes of a sample turned around, or kept
@@ -41,6 +42,8 @@ TEST(CliCapturePipeline, TheFileHoldsEveryFrameInItsPlaceAndSilenceForEachDrop) 
         {.name = "slowed writer", .pace = 100, .ring = kOpen, .total = 6000, .limit = kOpen, .writeDelayMs = 3, .end = ReadEnd::ended},
         {.name = "stalled writer drops into the ring", .pace = 50, .ring = 2000, .total = kOpen, .limit = 40000, .stallWriter = true, .end = ReadEnd::limit,
          .drops = true},
+        {.name = "a drop at the very end, told with the end", .pace = 50, .ring = 2000, .total = 6000, .limit = kOpen,
+         .stallWriter = true, .stallToTheEnd = true, .end = ReadEnd::ended, .drops = true},
         {.name = "stopped", .pace = 100, .ring = kOpen, .total = kOpen, .limit = kOpen, .stopMidway = true, .end = ReadEnd::ended},
         {.name = "through a reset: the length asked exactly", .pace = 200, .ring = kOpen, .total = kOpen, .limit = 9000, .resetAt = 2500, .end = ReadEnd::limit},
         {.name = "a rate change ends the file at its position", .pace = 200, .ring = kOpen, .total = kOpen, .limit = kOpen, .rateAt = 3333, .end = ReadEnd::event},
@@ -62,7 +65,9 @@ TEST(CliCapturePipeline, TheFileHoldsEveryFrameInItsPlaceAndSilenceForEachDrop) 
         sink.stall(c.stallWriter);
         ASSERT_TRUE(pipeline.startReading(first));
         if (c.stallWriter) {
-            ASSERT_TRUE(waitUntil("the source to drop frames behind the stalled writer", [&] { return first.dropped() > 0; }));
+            ASSERT_TRUE(waitUntil("the source to drop frames behind the stalled writer", [&] {
+                return c.stallToTheEnd ? first.madeAll() : first.dropped() > 0;
+            }));
             sink.stall(false);
         }
         if (c.stopMidway) {
@@ -92,6 +97,15 @@ TEST(CliCapturePipeline, TheFileHoldsEveryFrameInItsPlaceAndSilenceForEachDrop) 
                 kept.insert(kept.end(), expected.begin() + static_cast<std::ptrdiff_t>(at + 4 - c.keep),
                             expected.begin() + static_cast<std::ptrdiff_t>(at + 4));
             expected = kept;
+        }
+        // An end that tells a last gap has it in the file; its end event is taken.
+        std::vector<cli::PipelineEvent> taken;
+        for (cli::PipelineEvent e; pipeline.takeEvent(&e);) taken.push_back(e);
+        if (c.end == ReadEnd::ended && !c.stopMidway) {
+            EXPECT_EQ(pipeline.framesPlaced(), c.total);
+            ASSERT_FALSE(taken.empty());
+            EXPECT_EQ(taken.back().event.code, PacedSource::kEndEvent);
+            EXPECT_EQ(taken.back().at, c.total);
         }
         if (c.limit != kOpen || c.rateAt) {
             EXPECT_EQ(pipeline.framesPlaced(), std::min(c.limit, c.rateAt ? c.rateAt : kOpen));

@@ -1,0 +1,32 @@
+#include "platform/poll_timer.h"
+
+namespace asiochan::platform {
+
+PollTimer::~PollTimer() {
+    end();
+    if (timer_ != nullptr) closeTimer(timer_);
+}
+
+void PollTimer::sleepMs(std::uint32_t milliseconds) {
+    if (!polling_) {
+        polling_ = true;
+        if (!looked_) {
+            looked_ = true;
+            timer_ = createHighResolutionTimer();
+        }
+        if (timer_ == nullptr) raised_ = raiseTimerResolution();
+    }
+    if (timer_ != nullptr)
+        waitOnTimer(timer_, milliseconds * 1000u);
+    else
+        platform::sleepMs(milliseconds);
+}
+
+void PollTimer::end() {
+    if (!polling_) return;
+    polling_ = false;
+    if (raised_) restoreTimerResolution();
+    raised_ = false;
+}
+
+}  // namespace asiochan::platform
