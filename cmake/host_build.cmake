@@ -73,18 +73,25 @@ if(CMAKE_CXX_FLAGS MATCHES "-fsanitize")
 else()
     set(asiochan_time_factor 1)
 endif()
-set(asiochan_sim_tests "SimClockTest.*:LoopbackTest.*:InputPatternTest.*:CaptureCheckTest.*")
-add_test(NAME unit COMMAND asiochan_unit_tests --gtest_filter=-SoakTest.*:${asiochan_sim_tests})
-math(EXPR asiochan_timeout "120 * ${asiochan_time_factor}")
-set_tests_properties(unit PROPERTIES TIMEOUT ${asiochan_timeout})
-# The simulated driver's core and the checker of captures of its inputs.
-add_test(NAME sim COMMAND asiochan_unit_tests --gtest_filter=${asiochan_sim_tests})
+# Every GoogleTest case is a ctest entry of its own (unit.Suite.Case), listed from
+# the binary when ctest starts, so that `ctest -j2` runs them side by side and a
+# failure or a hang is named as soon as its case ends. Each case runs in a process
+# of its own: nothing a case leaves behind reaches another, and the files a case
+# writes go to a folder of its process's own (support/scratch_folder.cpp).
+include(GoogleTest)
+set(asiochan_slow_cases "SoakTest.*")
 math(EXPR asiochan_timeout "60 * ${asiochan_time_factor}")
-set_tests_properties(sim PROPERTIES TIMEOUT ${asiochan_timeout})
+gtest_discover_tests(asiochan_unit_tests
+    TEST_PREFIX "unit."
+    TEST_FILTER "-${asiochan_slow_cases}"
+    NO_PRETTY_VALUES  # a parameter's bytes would make names that change from run to run
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT ${asiochan_timeout} LABELS unit)
 # The soak on its own, so that its time shows (ASIOCHAN_SOAK_PERIODS sizes it).
-add_test(NAME soak COMMAND asiochan_unit_tests --gtest_filter=SoakTest.*)
+add_test(NAME soak COMMAND asiochan_unit_tests --gtest_filter=${asiochan_slow_cases})
 math(EXPR asiochan_timeout "300 * ${asiochan_time_factor}")
-set_tests_properties(soak PROPERTIES TIMEOUT ${asiochan_timeout})
+set_tests_properties(soak PROPERTIES TIMEOUT ${asiochan_timeout} LABELS slow)
 
 # capture_check FILE INPUTS: checks a capture of the simulated driver's inputs,
 # every byte (the Windows builds make it too, with the host's compiler, for the

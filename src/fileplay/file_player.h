@@ -103,7 +103,7 @@ private:
     bool makeBlocks(const StreamFormat& format, Blocks& blocks) const;
     bool playPass(const StreamFormat& format, FrameConverter& converter, const Blocks& blocks);
     void endWorker();
-    bool playableTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels], std::uint32_t& shape) const;
+    OutputsFed playableTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels], std::uint32_t& shape) const;
     enum class Follow { play, wait, end };
     Follow followRun();
 
