@@ -126,10 +126,10 @@ public:
     void driverLetGo(const ShapeChange& /*held*/) { state_.driverStuck.store(0, std::memory_order_release); }
     // The prepared run as the players ask about it (see PlaybackPort). A shape
     // change's end counts as a new shape; fedOutputTypes looks under the playback claims.
-    bool runPrepared() const override { return state_.runPrepared.load(std::memory_order_acquire) != 0; }
+    bool runPrepared() const { return state_.runPrepared.load(std::memory_order_acquire) != 0; }
     std::uint32_t shape() const override { return shape_.load(std::memory_order_acquire); }
-    bool fedOutputTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels],
-                        std::uint32_t& shape) const override;
+    OutputsFed fedOutputTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels],
+                              std::uint32_t& shape) const override;
 
     // What the driver asked for since the last call (request bits), cleared; the
     // periods processed in the prepared run (0 without one); the periods the

@@ -10,22 +10,27 @@
 
 namespace asiochan {
 
+// What one look at the prepared run finds for a set of outputs.
+enum class OutputsFed : std::uint8_t {
+    noRun,   // no run is prepared
+    notAll,  // a run is prepared, but the periods do not feed every one of them
+    all,     // a run is prepared and the periods feed them all
+};
+
 class PlaybackPort {
 public:
-    // The prepared run. True while one is prepared.
-    virtual bool runPrepared() const = 0;
     // Counts the ends of shape changes: two reads that give the same number saw
     // the same shape of run, and the same prepared run if any.
     virtual std::uint32_t shape() const = 0;
-    // One look at the prepared run for the outputs `channels`: true when a run is
-    // prepared and the periods feed every one of them whole, with each one's sample
-    // type (as the run's Prepare learnt it) in `types[channel]` and the shape they
-    // belong to in `shape`. False when no run is prepared, or a channel is at or
-    // beyond the run's outputs, its query failed, its type has no width, or its
-    // width differs from the other outputs' (the period processing skips such a
-    // channel).
-    virtual bool fedOutputTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels],
-                                std::uint32_t& shape) const = 0;
+    // One look at the prepared run for the outputs `channels`, which no Prepare or
+    // Finish can split: `all` when a run is prepared and the periods feed every one
+    // of them whole, with each one's sample type (as the run's Prepare learnt it) in
+    // `types[channel]` and the shape they belong to in `shape`; `notAll` when a
+    // channel is at or beyond the run's outputs, its query failed, its type has no
+    // width, or its width differs from the other outputs' (the period processing
+    // skips such a channel); `noRun` without a prepared run.
+    virtual OutputsFed fedOutputTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels],
+                                      std::uint32_t& shape) const = 0;
 
     // The channels.
     virtual std::int32_t setPlayBuffer(const void* data, std::int32_t byteLength, std::uint32_t channel) = 0;

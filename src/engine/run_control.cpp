@@ -82,25 +82,25 @@ std::int32_t Engine::prepare() {
     return calls_.ASIOStart();
 }
 
-bool Engine::fedOutputTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels],
-                            std::uint32_t& shape) const {
+OutputsFed Engine::fedOutputTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels],
+                                  std::uint32_t& shape) const {
     const ShapeLook look(playbackClaims_.direction);
-    if (state_.runPrepared.load(std::memory_order_acquire) == 0) return false;
+    if (state_.runPrepared.load(std::memory_order_acquire) == 0) return OutputsFed::noRun;
     // Prepare puts output i at entry i of the buffer table. The count the driver
     // reports and the run's own are the same while it is prepared (Initialize is
     // refused then); the smaller one holds all the same.
     const std::int32_t outputs = std::min(state_.outputBufferCount.load(), state_.outputChannelCount.load());
-    if ((channels & ~channelsBelow(outputs)) != 0) return false;
-    if ((channels & state_.streamOutputs.load(std::memory_order_acquire)) != 0) return false;
+    if ((channels & ~channelsBelow(outputs)) != 0) return OutputsFed::notAll;
+    if ((channels & state_.streamOutputs.load(std::memory_order_acquire)) != 0) return OutputsFed::notAll;
     const std::int32_t outputWidth = state_.sampleSize[1].load();
     for (std::uint32_t i = 0; i < kMaxChannels; ++i) {
         if (!hasChannel(channels, i)) continue;
         const std::int32_t width = state_.entryWidth[i].load();
-        if (width == 0 || width != outputWidth) return false;
+        if (width == 0 || width != outputWidth) return OutputsFed::notAll;
         types[i] = state_.entryType[i].load();
     }
     shape = shape_.load(std::memory_order_acquire);
-    return true;
+    return OutputsFed::all;
 }
 
 std::int32_t Engine::finish() {

@@ -79,13 +79,15 @@ std::uint8_t FilePlayer::startOnChannel(const char* path, std::uint32_t channel,
 
 // The channels' sample types in the prepared run, when the periods feed every
 // one of them in a type the samples can be laid out in.
-bool FilePlayer::playableTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels],
-                               std::uint32_t& shape) const {
+OutputsFed FilePlayer::playableTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels],
+                                     std::uint32_t& shape) const {
     // Without a prepared run no period would ever take the blocks.
-    if (channels == 0 || !port_.fedOutputTypes(channels, types, shape)) return false;
+    if (channels == 0) return OutputsFed::notAll;
+    const OutputsFed fed = port_.fedOutputTypes(channels, types, shape);
+    if (fed != OutputsFed::all) return fed;
     for (std::uint32_t i = 0; i < kMaxChannels; ++i)
-        if (hasChannel(channels, i) && sampleLayoutWidth(types[i]) == 0) return false;
-    return true;
+        if (hasChannel(channels, i) && sampleLayoutWidth(types[i]) == 0) return OutputsFed::notAll;
+    return OutputsFed::all;
 }
 
 std::uint8_t FilePlayer::start(const char* path, ChannelMask channels, std::uint8_t loop) {
@@ -103,7 +105,7 @@ std::uint8_t FilePlayer::startPlaying(const char* path, ChannelMask channels, st
     // the types are read in one look at one run.
     ASIOSampleType types[kMaxChannels] = {};
     std::uint32_t shape = 0;
-    if (!playableTypes(channels, types, shape)) return 0;
+    if (playableTypes(channels, types, shape) != OutputsFed::all) return 0;
     if (!beginStart()) return 0;
     bool started = false;
     // A worker that ended gave its channels back; one that still holds them is
@@ -235,12 +237,17 @@ bool FilePlayer::makeBlocks(const StreamFormat& format, Blocks& blocks) const {
 // Whether the blocks may be queued into the run as it is now. A new shape (a
 // Finish, a Prepare, a new driver) is looked at once: while no run is prepared
 // the player waits; a run that gives every channel the type its blocks are laid
-// out in is followed; any other ends the player.
+// out in is followed; any other ends the player. The decision is the one look's
+// alone: a Prepare that completes after it is looked at in the next round, so
+// it cannot pass for the run that was found wanting.
 FilePlayer::Follow FilePlayer::followRun() {
     if (port_.shape() == shape_) return Follow::play;
     ASIOSampleType types[kMaxChannels] = {};
     std::uint32_t shape = 0;
-    if (!playableTypes(channels_, types, shape)) return port_.runPrepared() ? Follow::end : Follow::wait;
+    const OutputsFed fed = playableTypes(channels_, types, shape);
+    ASIOCHAN_SEAM("player: after the look at the run");
+    if (fed == OutputsFed::noRun) return Follow::wait;
+    if (fed == OutputsFed::notAll) return Follow::end;
     for (std::uint32_t i = 0; i < kMaxChannels; ++i)
         if (hasChannel(channels_, i) && types[i] != types_[i]) return Follow::end;
     shape_ = shape;

@@ -105,7 +105,7 @@ private:
     void endWorker();
     // Clears heldChannels_ and releases the outputs the start held.
     void giveChannelsBack();
-    bool playableTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels], std::uint32_t& shape) const;
+    OutputsFed playableTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels], std::uint32_t& shape) const;
     enum class Follow { play, wait, end };
     Follow followRun();
 

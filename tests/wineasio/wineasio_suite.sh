@@ -73,6 +73,12 @@ wine_run() {  # output-file, program, args...: a Windows program, bounded in tim
     shift
     timeout 60 wine "$@" 2>&1 | tr -d '\r' >"$out"
 }
+set_period() {  # frames: asks the server for a new period and waits until it reports it
+    jack_bufsize "$1" >/dev/null 2>&1
+    for _ in $(seq 100); do [ "$(jack_bufsize 2>/dev/null)" = "$1" ] && return 0; sleep 0.05; done
+    echo "    | the JACK server still reports $(jack_bufsize 2>/dev/null) frames, not $1"
+    return 1
+}
 result_of() {  # output-file: the host's closing line, without its "RESULT: "
     sed -n 's/^RESULT: //p' "$1" | tail -1
 }
@@ -139,7 +145,7 @@ fi
 
 # --- case 2: raw Float32 round trip through a JACK loopback ----------------------
 for period in "${periods[@]}"; do
-    jack_bufsize "$period" >/dev/null 2>&1
+    set_period "$period"
     dir="$tmp/roundtrip$period"
     mkdir -p "$dir"
     (cd "$dir" && wine_run "$dir/output.txt" "$bin/wineasio_host.exe" roundtrip "$driver" "$period") &
@@ -154,7 +160,7 @@ for period in "${periods[@]}"; do
     wait "$host_job"
     judge "2 (period $period)" "$dir/output.txt"
 done
-jack_bufsize "${periods[0]}" >/dev/null 2>&1
+set_period "${periods[0]}"
 
 # --- case 3: play, and capture --play through a JACK loopback, exact floats ------
 dir="$tmp/play"
@@ -197,22 +203,37 @@ fi
 
 
 # --- case 4: the period changes mid-capture: the driver asks for a reset ----------
+# The change is made once the capture writes samples to its file, and the server
+# must report it before the capture is waited for: no step waits for a time.
 dir="$tmp/reset"
-mkdir -p "$dir"
+rm -rf "$dir" && mkdir -p "$dir"
 (cd "$dir" && wine_run "$dir/output.txt" "$bin/asiochan.exe" capture take.wav --driver "$driver" --channel 0 --seconds 3) &
 host_job=$!
-sleep 1.5
-jack_bufsize 512 >/dev/null 2>&1
+capturing=""
+for _ in $(seq 600); do
+    if [ "$(stat -c %s "$dir/take.wav" 2>/dev/null || echo 0)" -gt 4096 ]; then capturing=yes && break; fi
+    kill -0 "$host_job" 2>/dev/null || break
+    sleep 0.05
+done
+changed=""
+[ -n "$capturing" ] && set_period 512 && changed=yes
 wait "$host_job"
 reset_line="driver asked for a reset (buffer ${periods[0]} -> 512 frames); restarting"
-if ! grep -qF "$reset_line" "$dir/output.txt"; then
+if [ -z "$capturing" ]; then
+    verdict 4 FAIL "the capture wrote no samples to its file"
+    tail -5 "$dir/output.txt" | sed 's/^/    | /'
+elif [ -z "$changed" ]; then
+    verdict 4 FAIL "the JACK server did not take the new period"
+elif ! grep -qF "$reset_line" "$dir/output.txt"; then
     verdict 4 FAIL "no \"$reset_line\""
+    tail -5 "$dir/output.txt" | sed 's/^/    | /'
 elif grep -q "^error:" "$dir/output.txt" || ! grep -qF "wrote take.wav (576000 bytes of samples), with the gap of the driver's reset" "$dir/output.txt"; then
     verdict 4 FAIL "the capture did not carry on into its file after the restart"
+    tail -5 "$dir/output.txt" | sed 's/^/    | /'
 else
     verdict 4 PASS "restarted at 512 frames and captured on into the same file"
 fi
-jack_bufsize "${periods[0]}" >/dev/null 2>&1
+set_period "${periods[0]}"
 
 # --- case 6: load, Initialize, Prepare, Finish, release three times ---------------
 wine_run "$tmp/cycles.txt" "$bin/wineasio_host.exe" cycles "$driver" 3

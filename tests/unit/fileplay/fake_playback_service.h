@@ -62,10 +62,9 @@ private:
 
     // The run is the engine's of the library installed with this service, whose
     // state the tests set; that engine outlives the library's players.
-    bool runPrepared() const override { return engine_->runPrepared(); }
     std::uint32_t shape() const override { return engine_->shape(); }
-    bool fedOutputTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels],
-                        std::uint32_t& shape) const override {
+    OutputsFed fedOutputTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels],
+                              std::uint32_t& shape) const override {
         return engine_->fedOutputTypes(channels, types, shape);
     }
 

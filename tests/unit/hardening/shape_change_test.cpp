@@ -6,10 +6,12 @@
 // against the whole new shape; a block made for an earlier shape is refused; the
 // file players follow a new run only while it keeps their channels' sample types.
 #include <atomic>
+#include <cstring>
 #include <thread>
 #include <vector>
 
 #include "asiochan.h"
+#include "engine/seam.h"
 #include "fileplay/fake_playback_service.h"
 #include "fileplay/wav_files.h"
 #include "support/stream_fixture.h"
@@ -223,31 +225,58 @@ TEST_F(ShapeChangeTest, ABlockMadeForAnotherShapeIsRefused) {
     }
 }
 
+// The player's worker, at its look at a run that has changed: the seam there
+// prepares the run again (once), as a Prepare on another thread completing just
+// after the look would.
+std::atomic<bool> prepareAtTheLook{false};
+std::atomic<std::int32_t> preparedAtTheLook{1};
+void prepareAfterThePlayersLook(const char* where) {
+    if (std::strcmp(where, "player: after the look at the run") == 0 && prepareAtTheLook.exchange(false))
+        preparedAtTheLook.store(Prepare());
+}
+
 // A player started in one run and a new run prepared under it: it goes on when
-// its channel keeps its sample type, and ends, without a block in the old
+// its channel keeps its sample type, also when the Prepare completes right after
+// the player looked and found no run, and ends, without a block in the old
 // layout reaching the new run, when the type changed.
 TEST_F(ShapeChangeTest, APlayerFollowsANewRunOnlyWhileItKeepsTheChannelsType) {
     testing::setPlayerTiming(1, 5);
     testing::TempFolder folder;
     std::vector<std::int16_t> loud(400, 0x4000);
     const std::string wav = folder.write("loud.wav", testing::wavBytes({1, 100, 16}, testing::pcm16(loud)));
-    for (const ASIOSampleType next : {ASIOSTInt32LSB, ASIOSTFloat32LSB}) {
-        SCOPED_TRACE(next == ASIOSTInt32LSB ? "same type" : "new type");
+    const struct {
+        const char* name;
+        ASIOSampleType next;
+        bool afterTheLook;  // prepared by the player's worker right after its look
+    } rows[] = {{"same type", ASIOSTInt32LSB, false},
+                {"same type, prepared right after the player's look", ASIOSTInt32LSB, true},
+                {"new type", ASIOSTFloat32LSB, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
         PausingDriver& d = installPausing(smallDriver(4, 4, kFrames));
         ASSERT_EQ(Initialize(), ASE_OK);
         ASSERT_EQ(Prepare(), ASE_OK);
         ASSERT_EQ(SingleChanelPlayStart(wav.c_str(), 1, 1), 1);
         ASSERT_TRUE(waitUntil("output 1 to play", [] { return IsPortPlaybackRunning(1) == 1; }));
+        prepareAtTheLook.store(row.afterTheLook);
+        preparedAtTheLook.store(1);
+        seam::setHandler(&prepareAfterThePlayersLook);
         ASSERT_EQ(Finish(), ASE_OK);
-        d.config().outputType = next;
-        ASSERT_EQ(Prepare(), ASE_OK);
-        if (next == ASIOSTInt32LSB) {
+        d.config().outputType = row.next;
+        if (row.afterTheLook) {
+            EXPECT_TRUE(waitUntil("the player's worker to prepare the run", [] { return preparedAtTheLook.load() != 1; }));
+            EXPECT_EQ(preparedAtTheLook.load(), ASE_OK);
+        } else {
+            ASSERT_EQ(Prepare(), ASE_OK);
+        }
+        if (row.next == ASIOSTInt32LSB) {
             EXPECT_TRUE(waitUntil("the player to go on in the new run", [] { return IsPortPlaybackRunning(1) == 1; }));
             EXPECT_EQ(IsSingleInPlay(), 1);
         } else {
             EXPECT_TRUE(waitUntil("the player to end", [] { return IsSingleInPlay() == 0; }));
             EXPECT_EQ(IsPortPlaybackRunning(1), 0) << "a block laid out for the run before was queued";
         }
+        seam::setHandler(nullptr);
         SingleChanelPlayStop();
         ASSERT_TRUE(testing::library().single.retire());
         Finish();

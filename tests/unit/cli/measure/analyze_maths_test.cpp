@@ -6,6 +6,7 @@
 #include <cmath>
 #include <random>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "measure/a_weighting.h"
@@ -46,10 +47,14 @@ TEST(AnalyzeMaths, SteadyToneFigures) {
     const struct {
         double amplitude, third, fifth, noiseRms;
         double thdnPercent, noiseDbfs, noiseADbfs;  // NaN: not checked
+        double spurHz = 0.0, spur = 0.0;           // a further tone, re the amplitude
     } rows[] = {
         {0.1, 0.0, 0.0, 0.0, 0.0, NAN, NAN},
         {0.89125, 0.01, 0.0, 0.0, 100.0 * 0.01 / std::sqrt(1.0001), NAN, NAN},
         {0.5, 0.003, 0.004, 0.0, 100.0 * 0.005 / std::sqrt(1.0 + 0.000025), NAN, NAN},
+        // Spurs two bins from the fundamental lie outside its notch (three bins wide).
+        {0.5, 0.0, 0.0, 0.0, 100.0 * 0.01 / std::sqrt(1.0001), NAN, NAN, 999.0, 0.01},
+        {0.5, 0.0, 0.0, 0.0, 100.0 * 0.01 / std::sqrt(1.0001), NAN, NAN, 995.0, 0.01},
         // A tone above 20 kHz's fold: harmonics above the band are not counted.
         {0.5, 0.0, 0.0, 1e-3, 100.0 * 1e-3 * std::sqrt(bandShare) / (0.5 / std::sqrt(2.0)), NAN, NAN},
         // Noise of RMS -100 dB re full scale: -97.79 dBFS in the band, -99.83 A-weighted.
@@ -61,7 +66,9 @@ TEST(AnalyzeMaths, SteadyToneFigures) {
         std::vector<double> x(48000);
         for (std::size_t i = 0; i < x.size(); ++i)
             x[i] = cli::toneSample(997.0, rate, r.amplitude, i) + cli::toneSample(2991.0, rate, r.third * r.amplitude, i) +
-                   cli::toneSample(4985.0, rate, r.fifth * r.amplitude, i) + (r.noiseRms > 0 ? noise(random) : 0.0);
+                   cli::toneSample(4985.0, rate, r.fifth * r.amplitude, i) +
+                   (r.spur > 0 ? cli::toneSample(r.spurHz, rate, r.spur * r.amplitude, i) : 0.0) +
+                   (r.noiseRms > 0 ? noise(random) : 0.0);
         const cli::BinSpectrum s = cli::binSpectrum(x, rate);
         EXPECT_NEAR(cli::toneAmplitude(s, 997.0), r.amplitude, 1e-9 + r.noiseRms * 0.05) << r.amplitude;
         if (!std::isnan(r.thdnPercent)) {
@@ -80,35 +87,47 @@ TEST(AnalyzeMaths, SteadyToneFigures) {
     EXPECT_NEAR(quiet.floorDbfs, 20 * std::log10(std::ldexp(1.0, -23) / std::sqrt(12.0) * std::sqrt(2.0 * bandShare)), 0.01);
 }
 
-// No tone of the plan is hit by a harmonic up to the 5th or by a 2nd- or
-// 3rd-order product of two tones, folded at half the rate.
+// The first collision in a plan of tone bins for a window of `window` frames:
+// a tone hit by a harmonic of a tone up to the 5th or by a 2nd- or 3rd-order
+// product of two tones, folded at half the rate, or two tones closer than 3 bins.
+std::string firstCollision(const std::vector<std::size_t>& bins, std::size_t window) {
+    const std::set<long long> tones(bins.begin(), bins.end());
+    if (tones.size() != bins.size()) return "a bin planned twice";
+    const auto fold = [&](long long b) {
+        const auto w = static_cast<long long>(window);
+        const long long m = ((b % w) + w) % w;
+        return m > w / 2 ? w - m : m;
+    };
+    for (long long a : tones) {
+        for (long long h = 2; h <= 5; ++h)
+            if (tones.count(fold(h * a))) return std::to_string(a) + " x" + std::to_string(h);
+        for (long long b : tones) {
+            if (b == a) continue;
+            if (std::llabs(a - b) < 3) return std::to_string(a) + " beside " + std::to_string(b);
+            for (long long p : {a + b, a - b, 2 * a + b, 2 * a - b})
+                if (tones.count(fold(p)))
+                    return std::to_string(a) + " and " + std::to_string(b) + " make " + std::to_string(fold(p));
+        }
+    }
+    return "";
+}
+
+// The crosstalk plan as analyze makes it (a one-second window, 40 Hz to the top of
+// the band) for every number of pairs at each common rate: every tone in range,
+// and no collision.
 TEST(AnalyzeMaths, CrosstalkPlanHasNoCollision) {
-    const struct {
-        std::size_t count;
-        double rate;
-    } rows[] = {{1, 48000}, {8, 48000}, {64, 48000}, {8, 44100}, {64, 44100}, {64, 96000}, {64, 192000}};
-    for (const auto& r : rows) {
-        const std::size_t window = static_cast<std::size_t>(r.rate);
-        const double top = std::min(20000.0, 0.45 * r.rate);
-        const std::vector<std::size_t> bins = cli::planCrosstalkBins(r.count, window, r.rate, 40.0, top);
-        ASSERT_EQ(bins.size(), r.count) << r.count << " tones at " << r.rate;
-        const std::set<long long> tones(bins.begin(), bins.end());
-        ASSERT_EQ(tones.size(), r.count);
-        const auto fold = [&](long long b) {
-            const long long w = static_cast<long long>(window);
-            long long m = ((b % w) + w) % w;
-            return m > w / 2 ? w - m : m;
-        };
-        for (long long a : tones) {
-            EXPECT_GE(static_cast<double>(a), 40.0);
-            EXPECT_LE(static_cast<double>(a), top);
-            for (long long h = 2; h <= 5; ++h) EXPECT_FALSE(tones.count(fold(h * a))) << a << " x" << h;
-            for (long long b : tones) {
-                if (b == a) continue;
-                EXPECT_GE(std::llabs(a - b), 3);
-                for (long long p : {a + b, a - b, 2 * a + b, 2 * a - b})
-                    EXPECT_FALSE(tones.count(fold(p))) << a << " and " << b << " make " << fold(p) << " at " << r.rate;
+    for (const double rate : {44100.0, 48000.0, 96000.0, 192000.0}) {
+        const std::size_t window = cli::toneWindowFrames(rate, 1.0);
+        const double perBin = rate / static_cast<double>(window), top = cli::bandFor(rate).toHz;
+        for (std::size_t count = 1; count <= 64; ++count) {
+            SCOPED_TRACE(std::to_string(count) + " tones at " + std::to_string(rate) + " Hz");
+            const std::vector<std::size_t> bins = cli::planCrosstalkBins(count, window, rate, 40.0, top);
+            ASSERT_EQ(bins.size(), count);
+            for (std::size_t b : bins) {
+                EXPECT_GE(static_cast<double>(b) * perBin, 40.0);
+                EXPECT_LE(static_cast<double>(b) * perBin, top);
             }
+            EXPECT_EQ(firstCollision(bins, window), "");
         }
     }
 }

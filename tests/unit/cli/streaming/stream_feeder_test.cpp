@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "wav/wav_file.h"
 
@@ -25,22 +27,26 @@ struct TakingWriter : cli::FrameWriter {
 };
 
 // The frames of a play go to the stream in order, in blocks of any size; after a
-// stream ended, the next one gets them from the place the last frame played; a
-// file that does not loop is written out at its end, a looping one goes round.
+// stream ended, the next one gets them from the place the last frame played (each
+// reset's place counted from the one before); a file that does not loop is
+// written out at its end, a looping one goes round.
 TEST(CliStreamFeeder, EachStreamGetsThePlayFromWhereTheLastOnePlayed) {
     constexpr unsigned kFrames = 50;
+    struct Stream {
+        std::size_t room;       // frames the stream takes; all but the last stream then end
+        std::uint64_t played;   // of them, played before it ended
+    };
     const struct {
         const char* name;
         bool loop;
-        std::size_t firstRoom;  // frames the first stream takes before it ends
-        std::uint64_t played;   // of them, played
-        std::size_t secondRoom;
+        std::vector<Stream> streams;
         bool writtenOut;
     } cases[] = {
-        {"to the end without a reset", false, 80, 0, 0, true},
-        {"a reset part way", false, 30, 17, 80, true},
-        {"a reset before anything played", false, 30, 0, 80, true},
-        {"looping through a reset", true, 30, 29, 90, false},
+        {"to the end without a reset", false, {{80, 0}}, true},
+        {"a reset part way", false, {{30, 17}, {80, 0}}, true},
+        {"a reset before anything played", false, {{30, 0}, {80, 0}}, true},
+        {"looping through a reset", true, {{30, 29}, {90, 0}}, false},
+        {"two resets in one play", true, {{30, 17}, {20, 11}, {90, 0}}, false},
     };
     std::vector<std::uint8_t> bytes;
     for (unsigned k = 0; k < kFrames * 2; ++k) bytes.push_back(static_cast<std::uint8_t>(k * 7 + 1));
@@ -61,17 +67,19 @@ TEST(CliStreamFeeder, EachStreamGetsThePlayFromWhereTheLastOnePlayed) {
             want.resize(static_cast<std::size_t>(frames.fill(at, count, want.data(), &error)) * 4);
             return want;
         };
-        TakingWriter first(4, c.firstRoom, c.secondRoom > 0);
-        ASSERT_TRUE(feeder.feed(first, 0)) << feeder.error();
-        ASSERT_TRUE(feeder.feed(first, 0)) << feeder.error();  // nothing more taken, or the end
-        EXPECT_EQ(first.got, expect(0, c.firstRoom));
-        if (c.secondRoom > 0) {
+        std::uint64_t base = 0;  // the place in the play of this stream's first frame
+        for (std::size_t s = 0; s < c.streams.size(); ++s) {
+            SCOPED_TRACE("stream " + std::to_string(s));
+            const bool last = s + 1 == c.streams.size();
+            TakingWriter writer(4, c.streams[s].room, !last);
+            ASSERT_TRUE(feeder.feed(writer, 0)) << feeder.error();
+            ASSERT_TRUE(feeder.feed(writer, 0)) << feeder.error();  // nothing more taken, or the end
+            EXPECT_EQ(feeder.base(), base);
+            EXPECT_EQ(writer.got, expect(base, c.streams[s].room));
+            if (last) break;
             EXPECT_TRUE(feeder.ended());
-            feeder.restartAt(c.played);
-            TakingWriter second(4, c.secondRoom, false);
-            ASSERT_TRUE(feeder.feed(second, 0)) << feeder.error();
-            EXPECT_EQ(feeder.base(), c.played);
-            EXPECT_EQ(second.got, expect(c.played, c.secondRoom));
+            feeder.restartAt(c.streams[s].played);
+            base += c.streams[s].played;
         }
         EXPECT_EQ(feeder.writtenOut(), c.writtenOut);
     }
