@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "measure/sha256.h"
+
 namespace cli {
 
 const CommandHelp& analyzeHelp() {
@@ -94,6 +96,7 @@ bool loadLimits(const std::string& path, Limits* limits) {
         std::fprintf(stderr, "error: bad limits file \"%s\": %s\n", path.c_str(), error.c_str());
         return false;
     }
+    limits->fileSha256 = sha256Hex(text);
     return true;
 }
 

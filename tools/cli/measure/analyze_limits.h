@@ -31,6 +31,7 @@ struct Limits {
     std::map<std::string, std::map<std::string, Bound>> pairs;  // "O:I" -> figure -> bound
     std::optional<double> crosstalkMax;
     std::vector<MaskBand> responseMask;
+    std::string fileSha256;  // the SHA-256 of the file read, for the report
 };
 
 // A pair's figures by the names the results and the limits file use.
