@@ -10,7 +10,7 @@ namespace cli {
 
 namespace {
 constexpr const char* kStyle =
-    "body{font-family:sans-serif;margin:20px;color:#222}"
+    "body{font-family:sans-serif;margin:20px;color:#222}svg{max-width:100%;height:auto}"
     "h1{font-size:22px;margin:0 0 8px}h2{font-size:16px;margin:22px 0 8px}"
     "table{border-collapse:collapse;font-size:12px}td,th{border:1px solid #bbb;padding:2px 5px;text-align:right;vertical-align:top}"
     "th{background:#f2f2f2}.facts th{text-align:left}.facts td{text-align:left}"

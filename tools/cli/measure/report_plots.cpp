@@ -20,7 +20,7 @@ constexpr std::size_t kNamedWorst = 8;
 
 std::string svgOpen(double w, double h) {
     return "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " + fmt("%.0f", w) + " " + fmt("%.0f", h) +
-           "\" width=\"" + fmt("%.0f", w) + "\" style=\"max-width:100%;height:auto\" font-family=\"sans-serif\">"
+           "\" width=\"" + fmt("%.0f", w) + "\" font-family=\"sans-serif\">"
            "<rect width=\"" + fmt("%.0f", w) + "\" height=\"" + fmt("%.0f", h) + "\" fill=\"white\"/>";
 }
 
