@@ -132,7 +132,7 @@ std::string responsePlot(const AnalysisResults& r, const std::vector<MaskBand>& 
     }
     for (std::size_t i = 0; i < styled; ++i) {
         const PairFigures& p = r.pairs[order[i]];
-        entry(p.signal ? styleOf(i) + " stroke-width=\"2\"" : "",
+        entry(p.signal ? styleOf(i) : "",
               "pair " + pairName(p) + (p.signal ? ", " + fmt("%.3f dB", p.responseDeviationDb) : ": no signal"));
     }
     if (many) entry("stroke=\"#bbb\" stroke-width=\"2\"", "the other " + std::to_string(order.size() - styled));

@@ -32,14 +32,14 @@ std::complex<double> blockSum(const double* values, const double* cosines, const
     __m128d re0 = _mm_setzero_pd(), im0 = _mm_setzero_pd(), re1 = _mm_setzero_pd(), im1 = _mm_setzero_pd();
     for (; j + 4 <= count; j += 4) {
         const __m128d v0 = _mm_loadu_pd(values + j), v1 = _mm_loadu_pd(values + j + 2);
-        re0 = _mm_add_pd(re0, _mm_mul_pd(v0, _mm_load_pd(cosines + j)));
-        im0 = _mm_add_pd(im0, _mm_mul_pd(v0, _mm_load_pd(sines + j)));
-        re1 = _mm_add_pd(re1, _mm_mul_pd(v1, _mm_load_pd(cosines + j + 2)));
-        im1 = _mm_add_pd(im1, _mm_mul_pd(v1, _mm_load_pd(sines + j + 2)));
+        re0 = _mm_add_pd(re0, _mm_mul_pd(v0, _mm_loadu_pd(cosines + j)));
+        im0 = _mm_add_pd(im0, _mm_mul_pd(v0, _mm_loadu_pd(sines + j)));
+        re1 = _mm_add_pd(re1, _mm_mul_pd(v1, _mm_loadu_pd(cosines + j + 2)));
+        im1 = _mm_add_pd(im1, _mm_mul_pd(v1, _mm_loadu_pd(sines + j + 2)));
     }
-    alignas(16) double re[2], im[2];
-    _mm_store_pd(re, _mm_add_pd(re0, re1));
-    _mm_store_pd(im, _mm_add_pd(im0, im1));
+    double re[2], im[2];
+    _mm_storeu_pd(re, _mm_add_pd(re0, re1));
+    _mm_storeu_pd(im, _mm_add_pd(im0, im1));
     double sumRe = re[0] + re[1], sumIm = im[0] + im[1];
 #else
     double sumRe = 0.0, sumIm = 0.0;
@@ -83,7 +83,7 @@ double SweepHarmonics::gain(int k, double hz) const {
     // for a phase), and the block's sum is turned to the block's place.
     const double step = -2.0 * kPi * hz / plan_.rate;
     const std::complex<double> turn(std::cos(step), std::sin(step));
-    alignas(16) double cosines[kBlock], sines[kBlock];
+    double cosines[kBlock], sines[kBlock];
     std::complex<double> phase(1.0, 0.0);
     for (std::size_t j = 0; j < kBlock; ++j) {
         cosines[j] = phase.real();

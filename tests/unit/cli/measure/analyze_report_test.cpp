@@ -4,6 +4,8 @@
 // measured against what; and the limits file's hash.
 #include <gtest/gtest.h>
 
+#include <regex>
+#include <set>
 #include <string>
 
 #include "measure/analyze_limits.h"
@@ -53,6 +55,18 @@ std::string report(int pairs, const char* limitsText, const std::string& file) {
 
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// The first tag that names an attribute twice (a browser keeps one, an XML reader refuses the SVG), or "".
+std::string tagWithRepeatedAttribute(const std::string& html) {
+    const std::regex tag("<[^>]+>"), attribute("\\s([a-zA-Z:-]+)=\"");
+    for (auto t = std::sregex_iterator(html.begin(), html.end(), tag); t != std::sregex_iterator(); ++t) {
+        const std::string body = t->str();
+        std::set<std::string> names;
+        for (auto a = std::sregex_iterator(body.begin(), body.end(), attribute); a != std::sregex_iterator(); ++a)
+            if (!names.insert((*a)[1].str()).second) return body;
+    }
+    return "";
+}
+
 TEST(AnalyzeReport, WhatALabSigns) {
     const char* limits =
         "{\"gain_db\": {\"min\": -0.15, \"max\": 0.05}, \"crosstalk_db\": {\"max\": -100},"
@@ -91,6 +105,7 @@ TEST(AnalyzeReport, WhatALabSigns) {
         {"<td>&lt;-130</td>", true},
     };
     for (const auto& row : rows) EXPECT_EQ(has(html, row.part), row.present) << row.part;
+    EXPECT_EQ(tagWithRepeatedAttribute(html), "");
 
     // No limits: not judged, and no red anywhere in the matrix.
     const std::string plain = report(3, "{}", "");
@@ -105,6 +120,7 @@ TEST(AnalyzeReport, WhatALabSigns) {
     EXPECT_TRUE(has(many, "pair 19:19, 0.190 dB") && has(many, "pair 12:12, 0.120 dB"));
     EXPECT_FALSE(has(many, "pair 11:11, "));
     EXPECT_TRUE(has(many, "the other 12"));
+    EXPECT_EQ(tagWithRepeatedAttribute(many), "");
 }
 
 TEST(AnalyzeReport, Sha256KnownDigests) {
