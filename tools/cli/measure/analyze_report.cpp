@@ -77,7 +77,7 @@ std::string header(const TakeFacts& facts, const AnalysisResults& r, const Judge
     row("limits file", facts.limitsFile.empty() ? std::string("none: the figures are not judged")
                                                 : xmlEscaped(facts.limitsFile) + "<br>SHA-256 <code>" +
                                                       xmlEscaped(facts.limitsSha256) + "</code>");
-    row("asiochan version", facts.version.empty() ? std::string("&ndash;") : xmlEscaped(facts.version));
+    row("asiochan version", facts.version.empty() ? std::string("&#8211;") : xmlEscaped(facts.version));
     return s + "</table>\n";
 }
 
@@ -132,7 +132,7 @@ std::string summaryTable(const AnalysisResults& r, const Judgement& j, bool isJu
             }
         s += cell(figureText(worst, 1, false), verdictOf(verdicts, "crosstalk_db"));
         const Verdict* mask = verdictOf(verdicts, "response_mask");
-        s += mask == nullptr ? "<td>&ndash;</td>"
+        s += mask == nullptr ? "<td>&#8211;</td>"
                              : std::string("<td class=\"") + (mask->passed ? "pass\">within" : "fail\">outside") +
                                    (mask->passed ? "" : "<span class=\"lim\">" + xmlEscaped(mask->detail) + "</span>") + "</td>";
         s += std::string("<td class=\"") +

@@ -25,7 +25,7 @@ std::string numberText(double v, int decimals) {
 std::string figureText(const Figure& f, int decimals, bool higherIsBetter) {
     if (f.value) return numberText(*f.value, decimals);
     if (f.floor) return (higherIsBetter ? "&gt; " : "&lt; ") + numberText(*f.floor, decimals);
-    return "&ndash;";
+    return "&#8211;";
 }
 
 const Verdict* verdictOf(const std::vector<Verdict>& verdicts, const std::string& figure) {
@@ -40,8 +40,8 @@ std::string limitNumber(double v) { return fmt("%.4g", v); }
 
 std::string limitText(const Verdict& v) {
     if (v.min && v.max) return *v.min == *v.max ? "= " + limitNumber(*v.min) : limitNumber(*v.min) + " to " + limitNumber(*v.max);
-    if (v.min) return "&ge; " + limitNumber(*v.min);
-    if (v.max) return "&le; " + limitNumber(*v.max);
+    if (v.min) return "&#8805; " + limitNumber(*v.min);
+    if (v.max) return "&#8804; " + limitNumber(*v.max);
     return "";
 }
 

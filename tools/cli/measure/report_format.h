@@ -23,7 +23,7 @@ std::string figureText(const Figure& f, int decimals, bool higherIsBetter);
 
 const Verdict* verdictOf(const std::vector<Verdict>& verdicts, const std::string& figure);
 
-// "&le; 0.25", "&ge; 99", "-0.75 to 0.05" (HTML).
+// "<= 0.25", ">= 99" (as numeric entities, which SVG takes too), "-0.75 to 0.05".
 std::string limitText(const Verdict& v);
 
 // How far a failed figure lies beyond its limit: "over by 0.12", "under by 2";

@@ -207,7 +207,7 @@ std::string blueFor(double db) {
 std::string cellText(const Figure& f) {
     if (f.value) return fmt("%.1f", *f.value);
     if (f.floor) return "&lt;" + fmt("%.0f", *f.floor);
-    return "&ndash;";
+    return "&#8211;";
 }
 }  // namespace
 
@@ -254,7 +254,7 @@ std::string crosstalkMatrix(const AnalysisResults& r, const Judgement& j) {
         const double db = -40.0 - 20.0 * i;
         const double y = top + 14 + 18 * i;
         s += "<rect x=\"" + fmt("%.0f", sx) + "\" y=\"" + fmt("%.0f", y) + "\" width=\"24\" height=\"18\" fill=\"" +
-             blueFor(db) + "\"/>" + text(sx + 30, y + 13, (i == 0 ? "&ge; " : i == 7 ? "&le; " : "") + fmt("%g", db), "font-size=\"11\"");
+             blueFor(db) + "\"/>" + text(sx + 30, y + 13, (i == 0 ? "&#8805; " : i == 7 ? "&#8804; " : "") + fmt("%g", db), "font-size=\"11\"");
     }
     const double ky = top + 14 + 18 * 8 + 10;
     s += "<rect x=\"" + fmt("%.0f", sx) + "\" y=\"" + fmt("%.0f", ky) + "\" width=\"24\" height=\"14\" fill=\"#e4e4e4\"/>" +
