@@ -138,6 +138,10 @@ int runAnalyze(const Arguments& args) {
     facts.rate = rate;
     facts.period = period;
     facts.date = isoDate();
+    facts.limitsFile = req.limitsPath;
+    facts.limitsSha256 = limits.fileSha256;
+    facts.responseMask = limits.responseMask;
+    facts.version = ASIOCHAN_VERSION;
     return runAnalysis(take, timeline, channels, limits, facts, {req.json, req.junit, req.report}, writeFile);
 }
 

@@ -6,6 +6,8 @@
 
 #include "console/exit_codes.h"
 
+#include "measure/sha256.h"
+
 namespace cli {
 
 const CommandHelp& analyzeHelp() {
@@ -99,6 +101,7 @@ bool loadLimits(const std::string& path, Limits* limits) {
         std::fprintf(stderr, "error: bad limits file \"%s\": %s\n", path.c_str(), error.c_str());
         return false;
     }
+    limits->fileSha256 = sha256Hex(text);
     return true;
 }
 

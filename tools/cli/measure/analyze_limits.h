@@ -33,6 +33,7 @@ struct Limits {
     std::map<std::string, int> pairLines;                       // "O:I" -> its line in the file
     std::optional<double> crosstalkMax;
     std::vector<MaskBand> responseMask;
+    std::string fileSha256;  // the SHA-256 of the file read, for the report
 };
 
 // A pair's figures by the names the results and the limits file use.

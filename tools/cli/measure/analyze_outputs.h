@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "measure/analyze_limits.h"
 #include "measure/analyze_results.h"
@@ -16,6 +17,11 @@ struct TakeFacts {
     int period = 0;
     std::string date;  // ISO 8601
     double takeSeconds = 0.0;
+    // For the report's header and plots: the limits file as given (empty: none),
+    // its SHA-256, the response mask it holds, and this program's version.
+    std::string limitsFile, limitsSha256;
+    std::vector<MaskBand> responseMask;
+    std::string version;
 };
 
 std::string analysisJson(const TakeFacts& facts, const AnalysisResults& r, const Judgement& j);

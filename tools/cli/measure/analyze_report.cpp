@@ -1,170 +1,167 @@
-// The HTML report: one file, no outside resources, every plot inline SVG.
-#include <algorithm>
+// The HTML report: one file, no outside resources, every plot inline SVG; laid
+// out for a screen and for A4 paper, for a lab engineer to check and sign.
 #include <cmath>
-#include <cstdio>
 
 #include "measure/analyze_outputs.h"
+#include "measure/report_format.h"
+#include "measure/report_plots.h"
 
 namespace cli {
 
 namespace {
-// `format` is always one of this file's literals with a single double.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-std::string fmt(const char* format, double v) {
-    char text[48];
-    std::snprintf(text, sizeof text, format, v);
-    return text;
-}
-#pragma GCC diagnostic pop
+constexpr const char* kStyle =
+    "body{font-family:sans-serif;margin:20px;color:#222}svg{max-width:100%;height:auto}"
+    "h1{font-size:22px;margin:0 0 8px}h2{font-size:16px;margin:22px 0 8px}"
+    "table{border-collapse:collapse;font-size:12px}td,th{border:1px solid #bbb;padding:2px 5px;text-align:right;vertical-align:top}"
+    "th{background:#f2f2f2}.facts th{text-align:left}.facts td{text-align:left}"
+    ".lim{display:block;font-size:10px;color:#666;white-space:nowrap}ul.failed{columns:2;font-size:12px}"
+    ".matrix td{white-space:nowrap}.fail .lim{color:#700}"
+    ".pass{background:#dff0df}.fail{background:#f6c6c6}.fail .v{font-weight:bold}"
+    ".verdict{display:inline-block;padding:3px 10px;border-radius:4px;font-weight:bold}"
+    ".verdict.pass{background:#cdeccd}.verdict.fail{background:#f4b0b0}.verdict.none{background:#e4e4e4}"
+    ".bars{display:flex;gap:16px}.bars svg{flex:1 1 0;min-width:0;max-width:470px}"
+    ".matrix td,.matrix th{padding:1px 3px;font-size:11px}.matrix.dense td,.matrix.dense th{font-size:7px;padding:0 1px}"
+    ".sign td{height:34px;min-width:180px;text-align:left}"
+    "@page{size:A4;margin:12mm}"
+    "@media print{body{margin:0;font-size:11px}table{font-size:9px}svg{break-inside:avoid}"
+    "h2{break-after:avoid}.matrix.dense td,.matrix.dense th{font-size:5px}}";
 
-std::string figureText(const Figure& f, const char* format, bool higherIsBetter) {
-    if (f.value) return fmt(format, *f.value);
-    if (f.floor) return (higherIsBetter ? "&gt; " : "&lt; ") + fmt(format, *f.floor);
-    return "&ndash;";
+struct Column {
+    const char* figure;  // the name in the results and the limits
+    const char* heading;
+    int decimals;
+};
+constexpr Column kColumns[] = {
+    {"gain_db", "gain<br>dB", 3},
+    {"polarity", "polarity", 0},
+    {"latency_frames", "latency<br>frames", 0},
+    {"response_deviation_db", "response<br>deviation dB", 3},
+    {"thdn_percent", "THD+N<br>%", 4},
+    {"thdn_db", "THD+N<br>dB", 1},
+    {"noise_dbfs", "noise<br>dBFS", 1},
+    {"noise_a_dbfs", "noise (A)<br>dBFS", 1},
+    {"dynamic_range_db", "dynamic<br>range dB", 1},
+};
+
+bool judged(const TakeFacts& facts, const Judgement& j) {
+    if (!facts.limitsFile.empty()) return true;
+    for (const auto& verdicts : j.pairs)
+        if (!verdicts.empty()) return true;
+    return false;
 }
 
-// One of a few distinct hues for curve i.
-std::string hue(std::size_t i, std::size_t n) {
-    return "hsl(" + std::to_string(static_cast<int>(360.0 * static_cast<double>(i) / static_cast<double>(std::max<std::size_t>(n, 1)))) +
-           ",70%,40%)";
+// A cell: the figure, and under it its limit; a failed one red with how far it is out.
+std::string cell(const std::string& value, const Verdict* v) {
+    if (v == nullptr) return "<td><span class=\"v\">" + value + "</span></td>";
+    std::string note = "<span class=\"lim\">" + std::string(v->passed ? "" : "limit ") + limitText(*v) + "</span>";
+    if (const std::string margin = marginText(*v); !margin.empty()) note += "<span class=\"lim\">" + margin + "</span>";
+    return std::string("<td class=\"") + (v->passed ? "pass" : "fail") + "\"><span class=\"v\">" + value + "</span>" +
+           note + "</td>";
 }
 
-const Verdict* verdictOf(const std::vector<Verdict>& verdicts, const char* name) {
-    for (const Verdict& v : verdicts)
-        if (v.figure == name) return &v;
-    return nullptr;
+std::string header(const TakeFacts& facts, const AnalysisResults& r, const Judgement& j) {
+    const bool isJudged = judged(facts, j);
+    std::string s = "<h1>asiochan analyze report <span class=\"verdict " +
+                    std::string(!isJudged ? "none\">NOT JUDGED" : j.passed ? "pass\">PASSED" : "fail\">FAILED") +
+                    "</span></h1>\n<table class=\"facts\">";
+    const auto row = [&](const char* name, const std::string& value) {
+        s += std::string("<tr><th>") + name + "</th><td>" + value + "</td></tr>";
+    };
+    row("driver", xmlEscaped(facts.driver));
+    row("sample rate", fmt("%.0f Hz", facts.rate));
+    row("period", std::to_string(facts.period) + " frames (" +
+                      fmt("%.2f ms", facts.rate > 0 ? 1000.0 * facts.period / facts.rate : 0.0) + ")");
+    row("date", xmlEscaped(facts.date));
+    row("take", fmt("%.1f s", facts.takeSeconds) + ", " + std::to_string(r.pairs.size()) + " pairs, crosstalk with " +
+                    (r.crosstalkOneByOne ? "one output driven at a time" : "every output driven at once"));
+    row("limits file", facts.limitsFile.empty() ? std::string("none: the figures are not judged")
+                                                : xmlEscaped(facts.limitsFile) + "<br>SHA-256 <code>" +
+                                                      xmlEscaped(facts.limitsSha256) + "</code>");
+    row("asiochan version", facts.version.empty() ? std::string("&#8211;") : xmlEscaped(facts.version));
+    return s + "</table>\n";
 }
 
-std::string summaryTable(const AnalysisResults& r, const Judgement& j) {
+std::string failures(const AnalysisResults& r, const Judgement& j) {
+    std::string s;
+    for (std::size_t p = 0; p < j.pairs.size() && p < r.pairs.size(); ++p)
+        for (const Verdict& v : j.pairs[p]) {
+            if (v.passed) continue;
+            std::string line = "<li><b>" + pairName(r.pairs[p]) + " " + xmlEscaped(v.figure) + "</b>: ";
+            if (v.value && limitText(v).size()) {
+                line += fmt("%.4g", *v.value) + ", limit " + limitText(v);
+                const std::string margin = marginText(v);
+                if (!margin.empty()) line += ", " + margin;
+                if (v.figure == "response_mask") line += " (" + xmlEscaped(v.detail) + ")";
+            } else {
+                line += xmlEscaped(v.detail);
+            }
+            s += line + "</li>\n";
+        }
+    return s.empty() ? s : "<h2>Failed</h2>\n<ul class=\"failed\">\n" + s + "</ul>\n";
+}
+
+std::string summaryTable(const AnalysisResults& r, const Judgement& j, bool isJudged) {
     std::string s = "<table><tr><th>pair</th>";
-    const std::vector<NamedFigure> names = namedFigures(PairFigures{});
-    for (const NamedFigure& n : names) s += std::string("<th>") + n.name + "</th>";
-    s += "<th>verdict</th></tr>\n";
+    for (const Column& c : kColumns) s += std::string("<th>") + c.heading + "</th>";
+    s += "<th>worst<br>crosstalk dB</th><th>response<br>mask</th><th>verdict</th></tr>\n";
     for (std::size_t p = 0; p < r.pairs.size(); ++p) {
-        const std::vector<Verdict>& verdicts = p < j.pairs.size() ? j.pairs[p] : std::vector<Verdict>{};
+        const PairFigures& pair = r.pairs[p];
+        const std::vector<Verdict> none;
+        const std::vector<Verdict>& verdicts = p < j.pairs.size() ? j.pairs[p] : none;
         bool passed = true;
         for (const Verdict& v : verdicts) passed = passed && v.passed;
-        s += "<tr><td>" + std::to_string(r.pairs[p].output) + ":" + std::to_string(r.pairs[p].input) + "</td>";
-        for (const NamedFigure& n : namedFigures(r.pairs[p])) {
-            const Verdict* v = verdictOf(verdicts, n.name);
-            const char* cls = v == nullptr ? "" : v->passed ? " class=\"pass\"" : " class=\"fail\"";
-            const char* format = std::string(n.name) == "thdn_percent" ? "%.4f" : std::string(n.name) == "polarity" || std::string(n.name) == "latency_frames" ? "%.0f" : "%.2f";
-            s += std::string("<td") + cls + ">" + figureText(n.figure, format, n.higherIsBetter) + "</td>";
+        s += "<tr><th>" + pairName(pair) + "</th>";
+        for (const NamedFigure& named : namedFigures(pair)) {
+            const Column* c = nullptr;
+            for (const Column& column : kColumns)
+                if (std::string(column.figure) == named.name) c = &column;
+            if (c == nullptr) continue;
+            std::string value = figureText(named.figure, c->decimals, named.higherIsBetter);
+            if (named.figure.value && std::string(named.name) == "latency_frames" && r.rate > 0)
+                value += "<br>" + fmt("%.2f ms", 1000.0 * *named.figure.value / r.rate);
+            s += cell(value, verdictOf(verdicts, named.name));
         }
-        s += std::string("<td class=\"") + (passed ? "pass\">pass" : "fail\">FAIL") + "</td></tr>\n";
+        // The row's worst crosstalk into another input.
+        Figure worst;
+        if (p < r.crosstalkDb.size())
+            for (std::size_t k = 0; k < r.crosstalkDb[p].size(); ++k) {
+                const Figure& f = r.crosstalkDb[p][k];
+                const double at = f.value ? *f.value : f.floor ? *f.floor : -INFINITY;
+                const double before = worst.value ? *worst.value : worst.floor ? *worst.floor : -INFINITY;
+                if (k != p && f.measured() && at > before) worst = f;
+            }
+        s += cell(figureText(worst, 1, false), verdictOf(verdicts, "crosstalk_db"));
+        const Verdict* mask = verdictOf(verdicts, "response_mask");
+        s += mask == nullptr ? "<td>&#8211;</td>"
+                             : std::string("<td class=\"") + (mask->passed ? "pass\">within" : "fail\">outside") +
+                                   (mask->passed ? "" : "<span class=\"lim\">" + xmlEscaped(mask->detail) + "</span>") + "</td>";
+        s += std::string("<td class=\"") +
+             (!isJudged ? "\">not judged" : !pair.signal || !passed ? "fail\">FAIL" : "pass\">pass") + "</td></tr>\n";
     }
     return s + "</table>\n";
 }
 
-std::string responsePlot(const AnalysisResults& r) {
-    constexpr double w = 720, h = 300, left = 50, top = 10, right = 10, bottom = 30;
-    double lo = -1.0, hi = 1.0;
-    for (const PairFigures& p : r.pairs)
-        for (const auto& [hz, db] : p.response) {
-            lo = std::min(lo, db);
-            hi = std::max(hi, db);
-        }
-    lo = std::floor(lo);
-    hi = std::ceil(hi);
-    const double f0 = 20.0, f1 = 20000.0;
-    const auto x = [&](double hz) { return left + (w - left - right) * std::log(hz / f0) / std::log(f1 / f0); };
-    const auto y = [&](double db) { return top + (h - top - bottom) * (hi - db) / (hi - lo); };
-    std::string s = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"720\" height=\"300\" viewBox=\"0 0 720 300\">"
-                    "<rect width=\"720\" height=\"300\" fill=\"white\"/>";
-    for (double hz : {20.0, 100.0, 1000.0, 10000.0, 20000.0})
-        s += "<line x1=\"" + fmt("%.1f", x(hz)) + "\" x2=\"" + fmt("%.1f", x(hz)) + "\" y1=\"10\" y2=\"270\" stroke=\"#ddd\"/>"
-             "<text x=\"" + fmt("%.1f", x(hz)) + "\" y=\"290\" font-size=\"11\" text-anchor=\"middle\">" +
-             (hz >= 1000 ? fmt("%gk", hz / 1000) : fmt("%g", hz)) + "</text>";
-    const double step = std::max(1.0, std::ceil((hi - lo) / 6));
-    for (double db = lo; db <= hi + 1e-9; db += step)
-        s += "<line x1=\"50\" x2=\"710\" y1=\"" + fmt("%.1f", y(db)) + "\" y2=\"" + fmt("%.1f", y(db)) +
-             "\" stroke=\"#ddd\"/><text x=\"45\" y=\"" + fmt("%.1f", y(db) + 4) +
-             "\" font-size=\"11\" text-anchor=\"end\">" + fmt("%g", db == 0 ? 0.0 : db) + "</text>";
-    for (std::size_t p = 0; p < r.pairs.size(); ++p) {
-        std::string points;
-        for (const auto& [hz, db] : r.pairs[p].response)
-            if (hz >= f0 && hz <= f1) points += fmt("%.1f,", x(hz)) + fmt("%.1f ", y(db));
-        if (!points.empty())
-            s += "<polyline fill=\"none\" stroke-width=\"1.5\" stroke=\"" + hue(p, r.pairs.size()) + "\" points=\"" +
-                 points + "\"><title>pair " + std::to_string(r.pairs[p].output) + ":" +
-                 std::to_string(r.pairs[p].input) + "</title></polyline>";
-    }
-    return s + "<text x=\"55\" y=\"22\" font-size=\"11\">dB re 997 Hz</text></svg>\n";
-}
-
-// Bars of one figure per pair, from the plot's bottom value up.
-std::string barPlot(const AnalysisResults& r, const char* title, Figure PairFigures::*member, double bottom, double top) {
-    const std::size_t n = r.pairs.size();
-    const double w = std::max(320.0, 14.0 * static_cast<double>(n) + 60), h = 200;
-    const auto y = [&](double v) { return 10 + (h - 40) * (top - std::clamp(v, bottom, top)) / (top - bottom); };
-    std::string s = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + fmt("%.0f", w) + "\" height=\"200\">"
-                    "<rect width=\"100%\" height=\"100%\" fill=\"white\"/><text x=\"50\" y=\"12\" font-size=\"11\">" +
-                    std::string(title) + "</text>";
-    for (double v : {bottom, (bottom + top) / 2, top})
-        s += "<text x=\"45\" y=\"" + fmt("%.1f", y(v) + 4) + "\" font-size=\"10\" text-anchor=\"end\">" + fmt("%g", v) + "</text>";
-    const double bar = (w - 60) / static_cast<double>(std::max<std::size_t>(n, 1));
-    for (std::size_t p = 0; p < n; ++p) {
-        const Figure& f = r.pairs[p].*member;
-        const double v = f.value ? *f.value : f.floor ? *f.floor : bottom;
-        s += "<rect x=\"" + fmt("%.1f", 50 + bar * static_cast<double>(p) + 1) + "\" y=\"" + fmt("%.1f", y(v)) +
-             "\" width=\"" + fmt("%.1f", std::max(1.0, bar - 2)) + "\" height=\"" + fmt("%.1f", y(bottom) - y(v)) +
-             "\" fill=\"" + (f.value ? "#4a7ab5" : "#bbb") + "\"><title>" + std::to_string(r.pairs[p].output) + ":" +
-             std::to_string(r.pairs[p].input) + " " + (f.value ? fmt("%.2f", v) : f.floor ? "below " + fmt("%.1f", v) : "-") +
-             "</title></rect>";
-    }
-    return s + "</svg>\n";
-}
-
-std::string heatMap(const AnalysisResults& r) {
-    const std::size_t n = r.crosstalkDb.size();
-    const double cell = n > 16 ? 8.0 : 30.0, size = cell * static_cast<double>(n) + 40;
-    std::string s = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + fmt("%.0f", size + 150) + "\" height=\"" +
-                    fmt("%.0f", size) + "\"><rect width=\"100%\" height=\"100%\" fill=\"white\"/>";
-    for (std::size_t j = 0; j < n; ++j)
-        for (std::size_t k = 0; k < n; ++k) {
-            const Figure& f = r.crosstalkDb[j][k];
-            std::string colour = "#eee";
-            if (f.value) {
-                // -140 dB and below white, -60 dB and above deep red.
-                const double t = std::clamp((*f.value + 140.0) / 80.0, 0.0, 1.0);
-                colour = "rgb(255," + std::to_string(static_cast<int>(255 * (1 - t))) + "," +
-                         std::to_string(static_cast<int>(255 * (1 - t))) + ")";
-            } else if (j != k) {
-                colour = "#fff";
-            }
-            s += "<rect x=\"" + fmt("%.0f", 30 + cell * static_cast<double>(k)) + "\" y=\"" +
-                 fmt("%.0f", 10 + cell * static_cast<double>(j)) + "\" width=\"" + fmt("%.0f", cell) + "\" height=\"" +
-                 fmt("%.0f", cell) + "\" fill=\"" + colour + "\" stroke=\"#ccc\" stroke-width=\"0.5\"><title>" +
-                 std::to_string(j) + " into " + std::to_string(k) + ": " +
-                 (f.value ? fmt("%.1f dB", *f.value) : f.floor ? "below " + fmt("%.1f dB", *f.floor) : std::string("-")) +
-                 "</title></rect>";
-        }
-    const double x = 40 + cell * static_cast<double>(n);
-    s += "<text x=\"" + fmt("%.0f", x) + "\" y=\"20\" font-size=\"11\">rows: driven pair</text>"
-         "<text x=\"" + fmt("%.0f", x) + "\" y=\"36\" font-size=\"11\">columns: measured input</text>"
-         "<text x=\"" + fmt("%.0f", x) + "\" y=\"52\" font-size=\"11\">white: -140 dB or floor</text>"
-         "<text x=\"" + fmt("%.0f", x) + "\" y=\"68\" font-size=\"11\">red: -60 dB</text>";
-    return s + "</svg>\n";
-}
+double percentInDb(double percent) { return percent > 0 ? 20.0 * std::log10(percent / 100.0) : -INFINITY; }
+double same(double v) { return v; }
 }  // namespace
 
 std::string analysisHtml(const TakeFacts& facts, const AnalysisResults& r, const Judgement& j) {
-    std::string s =
-        "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>asiochan analyze</title><style>"
-        "body{font-family:sans-serif;margin:20px}table{border-collapse:collapse;font-size:12px}"
-        "td,th{border:1px solid #bbb;padding:2px 6px;text-align:right}.pass{background:#c8f0c8}"
-        ".fail{background:#f4b0b0}h2{font-size:16px;margin-top:24px}</style></head><body>\n";
-    s += "<h1>asiochan analyze: " + std::string(j.passed ? "PASSED" : "FAILED") + "</h1>\n";
-    s += "<p>" + xmlEscaped(facts.driver) + ", " + fmt("%.0f Hz", facts.rate) + ", " + std::to_string(facts.period) +
-         "-frame periods, " + xmlEscaped(facts.date) + ", a take of " + fmt("%.1f s", facts.takeSeconds) + "</p>\n";
-    s += "<h2>Summary</h2>\n" + summaryTable(r, j);
-    s += "<h2>Frequency response of every pair, re 997 Hz</h2>\n" + responsePlot(r);
-    s += "<h2>THD+N and noise per pair</h2>\n" +
-         barPlot(r, "THD+N at -1 dBFS, dB (grey: below the take's floor)", &PairFigures::thdnDb, -160, 0) +
-         barPlot(r, "noise, A-weighted, dBFS (grey: below the take's floor)", &PairFigures::noiseADbfs, -200, 0);
-    s += "<h2>Crosstalk, measured with " + std::string(r.crosstalkOneByOne ? "one output driven at a time" : "every output driven at once") +
-         "</h2>\n" + heatMap(r);
+    const bool isJudged = judged(facts, j);
+    std::string s = std::string("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>asiochan analyze: ") +
+                    xmlEscaped(facts.driver) + "</title><style>" + kStyle + "</style></head><body>\n";
+    s += header(facts, r, j);
+    s += failures(r, j);
+    s += "<h2>Figures per pair" + std::string(isJudged ? ", each with its limit" : "") + "</h2>\n" +
+         summaryTable(r, j, isJudged);
+    s += "<p style=\"font-size:11px;color:#555\">&lt; and &gt;: the figure lies beyond the take's floor, the value "
+         "given.</p>\n";
+    s += "<h2>Frequency response re 997 Hz</h2>\n" + responsePlot(r, facts.responseMask);
+    s += "<h2>THD+N and noise per pair</h2>\n<div class=\"bars\">" +
+         levelBars(r, j, {"THD+N at -1 dBFS", "dB", &PairFigures::thdnDb, "thdn_percent", percentInDb}) +
+         levelBars(r, j, {"noise, A-weighted", "dBFS", &PairFigures::noiseADbfs, "noise_a_dbfs", same}) + "</div>\n";
+    s += "<h2>Crosstalk, dB re the driven pair's own level</h2>\n" + crosstalkMatrix(r, j);
+    s += "<h2>Sign-off</h2>\n<table class=\"sign\"><tr><th>measured by</th><td></td><th>date</th><td></td></tr>"
+         "<tr><th>checked by</th><td></td><th>signature</th><td></td></tr></table>\n";
     return s + "</body></html>\n";
 }
 

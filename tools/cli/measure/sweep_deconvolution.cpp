@@ -41,26 +41,32 @@ std::complex<double> bandWeight(const SweepPlan& plan, double hz) {
 double lowEdgeGain(const SweepPlan& plan, double hz) { return std::abs(highPass(plan, hz)); }
 
 Deconvolver::Deconvolver(const SweepPlan& plan, const std::vector<double>& sweep, std::size_t recordingLength)
-    : plan_(plan), n_(fftLength(sweep.size() + recordingLength)), sweep_(forwardTransform(sweep, n_)) {
+    : n_(std::max<std::size_t>(2, fftLength(sweep.size() + recordingLength))), transform_(n_), filter_(n_ / 2 + 1) {
+    std::vector<double> padded(n_, 0.0);
+    std::copy(sweep.begin(), sweep.begin() + static_cast<std::ptrdiff_t>(std::min(sweep.size(), n_)), padded.begin());
+    transform_.forward(padded.data(), filter_.data());
     double largest = 0.0;
-    for (const auto& v : sweep_) largest = std::max(largest, std::norm(v));
-    floor_ = largest * 1e-12;
+    for (const auto& v : filter_) largest = std::max(largest, std::norm(v));
+    const double floor = largest * 1e-12;
+    // conj(X) / (|X|^2 + floor), weighted to the band and with the inverse's 1/N.
+    for (std::size_t i = 0; i <= n_ / 2; ++i) {
+        const double hz = static_cast<double>(i) * plan.rate / static_cast<double>(n_);
+        const std::complex<double> w = bandWeight(plan, hz) / ((std::norm(filter_[i]) + floor) * static_cast<double>(n_));
+        filter_[i] = timesConjugate(w, filter_[i]);
+    }
 }
 
 std::vector<double> Deconvolver::operator()(const std::vector<double>& recording) const {
-    const std::size_t n = n_;
-    Spectrum y = forwardTransform(recording, n);
-    const Spectrum& x = sweep_;
-    for (std::size_t i = 0; i <= n / 2; ++i) {
-        const double hz = static_cast<double>(i) * plan_.rate / static_cast<double>(n);
-        const std::complex<double> w = bandWeight(plan_, hz) / ((std::norm(x[i]) + floor_) * static_cast<double>(n));
-        const std::complex<double> v = timesConjugate(y[i], x[i]);
-        y[i] = {v.real() * w.real() - v.imag() * w.imag(), v.real() * w.imag() + v.imag() * w.real()};
-        if (i != 0 && i != n / 2) y[n - i] = std::conj(y[i]);
-    }
-    fft(y, true);
-    std::vector<double> response(n);
-    for (std::size_t i = 0; i < n; ++i) response[i] = y[i].real();
+    std::vector<double> response(n_, 0.0);
+    std::copy(recording.begin(), recording.begin() + static_cast<std::ptrdiff_t>(std::min(recording.size(), n_)),
+              response.begin());
+    std::vector<std::complex<double>> y(n_ / 2 + 1);
+    transform_.forward(response.data(), y.data());
+    for (std::size_t i = 0; i <= n_ / 2; ++i) y[i] = times(y[i], filter_[i]);
+    // Bins 0 and n/2 of a real signal's spectrum are real.
+    y[0] = y[0].real();
+    y[n_ / 2] = y[n_ / 2].real();
+    transform_.inverse(y.data(), response.data());
     return response;
 }
 

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "measure/fft.h"
 #include "measure/sweep_signal.h"
 
 namespace cli {
@@ -21,7 +22,9 @@ double lowEdgeGain(const SweepPlan& plan, double hz);
 std::vector<double> deconvolve(const SweepPlan& plan, const std::vector<double>& sweep,
                                const std::vector<double>& recording);
 
-// The same for many recordings of one length: the sweep's transform is made once.
+// The same for many recordings of one length: what every recording is multiplied
+// by (the sweep's inverse filter and the band's weight) and the transform's plan
+// are made once and only read after, so that threads share one deconvolver.
 class Deconvolver {
 public:
     Deconvolver(const SweepPlan& plan, const std::vector<double>& sweep, std::size_t recordingLength);
@@ -29,10 +32,9 @@ public:
     std::vector<double> operator()(const std::vector<double>& recording) const;
 
 private:
-    SweepPlan plan_;
     std::size_t n_;
-    std::vector<std::complex<double>> sweep_;
-    double floor_ = 0.0;
+    RealFftPlan transform_;
+    std::vector<std::complex<double>> filter_;  // bins 0..n/2
 };
 
 }  // namespace cli

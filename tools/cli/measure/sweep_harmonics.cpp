@@ -4,6 +4,11 @@
 #include <cmath>
 #include <complex>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "measure/fft.h"
 #include "measure/sweep_deconvolution.h"
 
 namespace cli {
@@ -16,6 +21,35 @@ constexpr double kGapShare = 0.45;
 constexpr double kLinearTailSeconds = 0.5;
 // The share of each side of a window (before its start, after it) that is faded.
 constexpr double kTaperShare = 0.5;
+
+// The frames a single-frequency transform takes at a time (even).
+constexpr std::size_t kBlock = 128;
+
+// The sum of values[j] (cosines[j] + i sines[j]) over j < count.
+std::complex<double> blockSum(const double* values, const double* cosines, const double* sines, std::size_t count) {
+    std::size_t j = 0;
+#if defined(__SSE2__)
+    __m128d re0 = _mm_setzero_pd(), im0 = _mm_setzero_pd(), re1 = _mm_setzero_pd(), im1 = _mm_setzero_pd();
+    for (; j + 4 <= count; j += 4) {
+        const __m128d v0 = _mm_loadu_pd(values + j), v1 = _mm_loadu_pd(values + j + 2);
+        re0 = _mm_add_pd(re0, _mm_mul_pd(v0, _mm_loadu_pd(cosines + j)));
+        im0 = _mm_add_pd(im0, _mm_mul_pd(v0, _mm_loadu_pd(sines + j)));
+        re1 = _mm_add_pd(re1, _mm_mul_pd(v1, _mm_loadu_pd(cosines + j + 2)));
+        im1 = _mm_add_pd(im1, _mm_mul_pd(v1, _mm_loadu_pd(sines + j + 2)));
+    }
+    double re[2], im[2];
+    _mm_storeu_pd(re, _mm_add_pd(re0, re1));
+    _mm_storeu_pd(im, _mm_add_pd(im0, im1));
+    double sumRe = re[0] + re[1], sumIm = im[0] + im[1];
+#else
+    double sumRe = 0.0, sumIm = 0.0;
+#endif
+    for (; j < count; ++j) {
+        sumRe += values[j] * cosines[j];
+        sumIm += values[j] * sines[j];
+    }
+    return {sumRe, sumIm};
+}
 }  // namespace
 
 SweepHarmonics::SweepHarmonics(const SweepPlan& plan, const std::vector<double>& response, std::size_t delay)
@@ -44,14 +78,24 @@ SweepHarmonics::SweepHarmonics(const SweepPlan& plan, const std::vector<double>&
 double SweepHarmonics::gain(int k, double hz) const {
     if (k < 1 || k > kHighestHarmonic) return 0.0;
     const Window& w = windows_[static_cast<std::size_t>(k - 1)];
-    // The transform at one frequency, turning the phase by a fixed step.
+    // The transform at one frequency: the phases of one block of frames are made
+    // once, each block's sum is a plain sum of products with them (no sum waits
+    // for a phase), and the block's sum is turned to the block's place.
     const double step = -2.0 * kPi * hz / plan_.rate;
     const std::complex<double> turn(std::cos(step), std::sin(step));
-    std::complex<double> phase(1.0, 0.0), sum(0.0, 0.0);
-    for (double v : w.values) {
-        sum += v * phase;
-        phase = std::complex<double>(phase.real() * turn.real() - phase.imag() * turn.imag(),
-                                     phase.real() * turn.imag() + phase.imag() * turn.real());
+    double cosines[kBlock], sines[kBlock];
+    std::complex<double> phase(1.0, 0.0);
+    for (std::size_t j = 0; j < kBlock; ++j) {
+        cosines[j] = phase.real();
+        sines[j] = phase.imag();
+        phase = times(phase, turn);
+    }
+    const std::complex<double> blockTurn = phase;
+    std::complex<double> at(1.0, 0.0), sum(0.0, 0.0);
+    const std::size_t n = w.values.size();
+    for (std::size_t b = 0; b < n; b += kBlock) {
+        sum += times(at, blockSum(w.values.data() + b, cosines, sines, std::min(kBlock, n - b)));
+        at = times(at, blockTurn);
     }
     return std::abs(sum) / lowEdgeGain(plan_, hz);
 }

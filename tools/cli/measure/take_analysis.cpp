@@ -1,6 +1,7 @@
 #include "measure/take_analysis.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include "measure/noise.h"
@@ -8,6 +9,7 @@
 #include "measure/sweep_harmonics.h"
 #include "measure/sweep_response.h"
 #include "measure/thdn.h"
+#include "system/worker_thread.h"
 
 namespace cli {
 
@@ -195,17 +197,34 @@ void TakeAnalysis::analyseWindow(std::size_t p, Window& w, std::size_t delay) {
     }
 }
 
+void TakeAnalysis::analysePair(std::size_t p) {
+    if (!analyseSweep(p)) return;
+    const auto delay = static_cast<std::size_t>(figures_[p].latencyFrames);
+    for (Window& w : state_[p].windows) analyseWindow(p, w, delay);
+}
+
+// Each pair on its own: its state and figures are its own, and the deconvolver
+// and the spectrum's plan are only read. The threads take the next pair as they
+// come free; this thread takes its share too, and all of them when no thread starts.
+void TakeAnalysis::analysePairs() {
+    std::atomic<std::size_t> next{0};
+    const auto work = [this, &next] {
+        for (std::size_t p = next++; p < state_.size(); p = next++) analysePair(p);
+    };
+    const std::size_t helpers = std::min<std::size_t>(processorCount(), state_.size()) - 1;
+    std::vector<WorkerThread> threads(helpers);
+    for (WorkerThread& t : threads) t.start(work);
+    work();
+    for (WorkerThread& t : threads) t.join();
+}
+
 AnalysisResults TakeAnalysis::finish() {
     const bool whole = complete();
     if (whole) {
         deconvolver_.emplace(timeline_.sweepPlan, timeline_.sweep, timeline_.segments[sweepSegment_].frames);
         spectrum_.emplace(timeline_.window);
     }
-    for (std::size_t p = 0; whole && p < state_.size(); ++p) {
-        if (!analyseSweep(p)) continue;
-        const auto delay = static_cast<std::size_t>(figures_[p].latencyFrames);
-        for (Window& w : state_[p].windows) analyseWindow(p, w, delay);
-    }
+    if (whole) analysePairs();
     AnalysisResults r;
     r.rate = timeline_.rate;
     r.pairs = figures_;

@@ -54,6 +54,9 @@ private:
     // The pair's delay, polarity and response; false when nothing came back.
     bool analyseSweep(std::size_t pair);
     void analyseWindow(std::size_t pair, Window& w, std::size_t delay);
+    void analysePair(std::size_t pair);
+    // Every pair, on as many threads as there are processors.
+    void analysePairs();
     std::size_t stretchFrames() const { return timeline_.window + static_cast<std::size_t>(timeline_.maxDelay); }
 
     const Timeline& timeline_;

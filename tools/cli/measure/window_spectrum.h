@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "measure/fft.h"
+
 namespace cli {
 
 struct BinSpectrum {
@@ -21,7 +23,8 @@ struct BinSpectrum {
 BinSpectrum binSpectrum(const std::vector<double>& window, double rate);
 
 // The same for many windows of one length: what depends on the length alone
-// (the chirp and its transform, a third of the work) is made once.
+// (the chirp, its transform, the FFT's plan) is made once and only read after,
+// so that threads share one plan.
 class BinSpectrumPlan {
 public:
     explicit BinSpectrumPlan(std::size_t length);
@@ -29,8 +32,11 @@ public:
     BinSpectrum operator()(const std::vector<double>& window, double rate) const;
 
 private:
-    std::size_t n_, m_;
-    std::vector<std::complex<double>> chirp_, chirpTransform_;
+    std::size_t n_;  // the window's length
+    std::size_t c_;  // the complex transform's: n/2 for an even window (two frames a value), else n
+    std::size_t m_;  // the power of two the chirp's convolution runs at
+    FftPlan plan_;
+    std::vector<std::complex<double>> chirp_, chirpTransform_, turns_;
 };
 
 // The bins from the first at or above `fromHz` to the last at or below `toHz`,

@@ -7,6 +7,9 @@
 
 namespace cli {
 
+// The processors this process may run threads on (at least 1).
+unsigned processorCount();
+
 class WorkerThread {
 public:
     WorkerThread() = default;

@@ -185,7 +185,7 @@ TEST(AnalyzeOutputs, WrittenResultsReadBack) {
     ASSERT_TRUE(cli::parseLimits("{\"gain_db\": {\"min\": -0.05}, \"polarity\": {\"min\": 1}}", &limits, &error));
     const cli::AnalysisResults r = twoPairs();
     const cli::Judgement j = cli::judge(r, limits);
-    const cli::TakeFacts facts{"sim <\"bench\"> & co", 48000, 256, "2024-01-01T00:00:00Z", 8.7};
+    const cli::TakeFacts facts{"sim <\"bench\"> & co", 48000, 256, "2024-01-01T00:00:00Z", 8.7, "", "", {}, ""};
     cli::JsonValue doc;
     cli::JsonError jsonError;
     ASSERT_TRUE(cli::parseJson(cli::analysisJson(facts, r, j), &doc, &jsonError)) << jsonError.message;

@@ -1,10 +1,13 @@
 #include "system/worker_thread.h"
 
+#include <algorithm>
 #include <new>
 #include <system_error>
 #include <thread>
 
 namespace cli {
+
+unsigned processorCount() { return std::max(1u, std::thread::hardware_concurrency()); }
 
 bool WorkerThread::start(std::function<void()> body) {
     join();

@@ -11,6 +11,12 @@ DWORD WINAPI runBody(void* self) {
 }
 }  // namespace
 
+unsigned processorCount() {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return info.dwNumberOfProcessors > 0 ? static_cast<unsigned>(info.dwNumberOfProcessors) : 1u;
+}
+
 bool WorkerThread::start(std::function<void()> body) {
     join();
     body_ = std::move(body);
