@@ -121,9 +121,12 @@ def _take(data, outputs, inputs, frames, driver, dtype, timeout, allow_gaps, rin
                     state = s.state
                     if written >= play_frames and (state.played >= play_frames or state.ended):
                         break
-                    slice_ms = min(_slice_ms(deadline), 5)
                     if written >= play_frames:
-                        time.sleep(slice_ms / 1000)
+                        # Everything is in the ring: wait for it to play, looking at
+                        # the writer's events (a stall, say) with an empty write.
+                        check(L.WriteStream(pbase, 0, 0, wblock), "WriteStream")
+                        gaps.note(s._events(wblock))
+                        time.sleep(min(_slice_ms(deadline), 5) / 1000)
                 if outputs and written < play_frames:
                     wait = 0 if inputs else _slice_ms(deadline)
                     n = L.WriteStream(pbase + written * pstride, play_frames - written, wait, wblock)
