@@ -5,8 +5,9 @@ import time
 import numpy as np
 
 from . import _abi
+from .driver import using_driver
 from .errors import DriverStalled, GapError, bad_argument, check
-from .stream import EventCode, Stream, WAIT_SLICE_MS, _slice_ms, _timeout_deadline, channel_list
+from .stream import EventCode, Stream, _slice_ms, _timeout_deadline, channel_list
 
 # The rings a take asks for hold up to four seconds (the whole take when it is
 # shorter), within this much memory per direction: room for a pause of the Python
@@ -77,7 +78,6 @@ def _take(data, outputs, inputs, frames, driver, dtype, timeout, allow_gaps, rin
         play_frames = len(shaped) if shaped.ndim >= 1 else 0
     record_frames = int(frames) if frames is not None else play_frames
     L = _abi.lib()
-    from .driver import using_driver
     with using_driver(driver) as drv:
         ring = _ring_frames(ring_frames, max(play_frames, record_frames), max(len(inputs), len(outputs)),
                             drv.samplerate)

@@ -29,13 +29,15 @@ with asiochan.Driver() as driver:
     try:
         s.read(48000 * 30)
     except KeyboardInterrupt:
-        print("interrupted", time.monotonic(), asiochan.current_driver() is driver, asiochan.stream_state().flags, flush=True)
+        print("interrupted", time.monotonic(), asiochan.current_driver() is driver, asiochan.stream_state().flags,
+              flush=True)
 """
 
 
 def test_sigint_during_playrec_stops_it_at_once_and_the_next_take_works():
     env = dict(os.environ, PYTHONPATH=os.path.dirname(HERE))
     child = subprocess.Popen([sys.executable, "-c", SCRIPT], stdout=subprocess.PIPE, text=True, env=env)
+
     def interrupt(after):
         time.sleep(after)  # the call is under way
         sent = time.monotonic()
