@@ -23,6 +23,11 @@ have_cmd i686-w64-mingw32-gcc || need+=(gcc-mingw-w64-i686)
 have_cmd x86_64-w64-mingw32-g++ || need+=(g++-mingw-w64-x86-64)
 have_cmd x86_64-w64-mingw32-gcc || need+=(gcc-mingw-w64-x86-64)
 have_pkg python3 || need+=(python3)
+# The Python package: installed offline into a venv and made into wheels with
+# Debian's numpy, pip, setuptools and wheel (no package index is reached).
+for pkg in python3-numpy python3-pip python3-setuptools python3-wheel python3-venv; do
+    have_pkg "$pkg" || need+=("$pkg")
+done
 # The build makes the MSVC import library with llvm-dlltool.
 have_cmd llvm-dlltool || need+=(llvm)
 

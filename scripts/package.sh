@@ -4,6 +4,9 @@
 # libasiochan.dll.a for MinGW), the simulated driver and the command-line host, and
 # beside them what serves both: the header, the .def, USAGE.md and the CMake package
 # (asiochanConfig.cmake). Each build lays out its half in build/<preset>/dist/asiochan.
+# Then the Python package's wheels into dist/wheels/: win32 and win_amd64 carrying
+# asiochan.dll of their bitness, linux_x86_64 libasiochan.so and libasiochan_sim.so
+# (from the native build).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -18,3 +21,13 @@ for preset in mingw mingw64; do
 done
 echo "packaged into $out:"
 (cd "$out" && find . -type f | sort)
+
+wheels="$root/dist/wheels"
+rm -rf "$wheels"
+[ -f build/native/CMakeCache.txt ] || cmake --preset native >/dev/null
+cmake --build --preset native --target asiochan_linux
+"$root/scripts/python-wheel.sh" win32 "$wheels" build/mingw/bin/asiochan.dll
+"$root/scripts/python-wheel.sh" win_amd64 "$wheels" build/mingw64/bin/asiochan.dll
+"$root/scripts/python-wheel.sh" linux_x86_64 "$wheels" build/native/lib/libasiochan.so build/native/lib/libasiochan_sim.so
+echo "wheels in $wheels:"
+ls "$wheels"

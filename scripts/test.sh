@@ -41,6 +41,14 @@ for preset in "${presets[@]}"; do
     ctest --preset "$preset" -j "${ASIOCHAN_TEST_JOBS:-2}"
 done
 
+# The Python package against the Linux library of the native build (about a
+# minute), after the Windows builds, whose DLLs its wheel test packs.
+if [ -f "$root/build/native/lib/libasiochan.so" ] && [[ " ${presets[*]} " == *" native "* ]]; then
+    echo "=== python: pytest"
+    ASIOCHAN_LIBRARY="$root/build/native/lib/libasiochan.so" /usr/bin/python3 -m pytest -q -p no:cacheprovider \
+        "$root/python/tests"
+fi
+
 # The WAV header reader under libFuzzer for a bounded time: 30 s in a full run
 # (its coverage stops growing within seconds from the seed corpus), ASIOCHAN_FUZZ_SECONDS
 # to choose (0 skips).
