@@ -142,7 +142,7 @@ TEST(AnalyzeOutputs, EveryKeyForEveryPairJudgedOrNot) {
     cli::AnalysisResults r = twoPairs();
     r.pairs[1] = cli::PairFigures{};
     r.pairs[1].output = r.pairs[1].input = 1;
-    const cli::TakeFacts facts{"sim", 48000, 256, "2024-01-01T00:00:00Z", 8.7};
+    const cli::TakeFacts facts{"sim", 48000, 256, "2024-01-01T00:00:00Z", 8.7, "", "", {}, ""};
     const char* top[] = {"driver", "rate", "period", "date", "take_seconds", "passed", "judged", "pairs",
                          "crosstalk_db", "crosstalk_floor_db", "crosstalk_hz"};
     const char* perPair[] = {"output", "input", "signal", "gain_db", "polarity", "latency_frames", "latency_ms",
