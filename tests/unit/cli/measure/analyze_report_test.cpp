@@ -80,6 +80,7 @@ TEST(AnalyzeReport, WhatALabSigns) {
         "{\"gain_db\": {\"min\": -0.15, \"max\": 0.05}, \"crosstalk_db\": {\"max\": -100},"
         " \"response_mask\": [[20, 20000, -0.05, 0.05]]}";
     const std::string html = report(3, limits, "line/limits.json");
+    const std::string digest = cli::sha256Hex(limits);
     const struct {
         const char* part;
         bool present;
@@ -91,7 +92,7 @@ TEST(AnalyzeReport, WhatALabSigns) {
         {"256 frames (5.33 ms)", true},
         {"2026-01-02T03:04:05Z", true},
         {"line/limits.json", true},
-        {cli::sha256Hex(limits).c_str(), true},
+        {digest.c_str(), true},
         {"<th>asiochan version</th><td>1.0.0</td>", true},
         // Every limit beside its figure; the failed one with how far it is out.
         {"-0.15 to 0.05</span>", true},
