@@ -2,8 +2,10 @@
 
 namespace asiochan::platform {
 
+// The thread ends its polls itself (end()). One still polling here was ended by
+// the process's exit, which also ends the raised resolution: nothing is called in
+// another module then, as it may have gone before this one.
 PollTimer::~PollTimer() {
-    end();
     if (timer_ != nullptr) closeTimer(timer_);
 }
 

@@ -14,6 +14,7 @@ namespace asiochan::platform {
 class PollTimer {
 public:
     PollTimer() = default;
+    // Closes the timer; a poll not ended is left to the process's end.
     ~PollTimer();
     PollTimer(const PollTimer&) = delete;
     PollTimer& operator=(const PollTimer&) = delete;
