@@ -262,7 +262,8 @@ TEST_F(ShapeChangeTest, APlayerFollowsANewRunOnlyWhileItKeepsTheChannelsType) {
         preparedAtTheLook.store(1);
         seam::setHandler(&prepareAfterThePlayersLook);
         ASSERT_EQ(Finish(), ASE_OK);
-        d.config().outputType = row.next;
+        // The player's worker may be preparing already in the row where it does.
+        if (!row.afterTheLook) d.config().outputType = row.next;
         if (row.afterTheLook) {
             EXPECT_TRUE(waitUntil("the player's worker to prepare the run", [] { return preparedAtTheLook.load() != 1; }));
             EXPECT_EQ(preparedAtTheLook.load(), ASE_OK);
