@@ -116,8 +116,14 @@ TEST_F(StreamIoTest, GapsHaveExactLengthAndPlace) {
     ASSERT_EQ(ReadStream(in.data(), 1000, 0, &block_), 2 * kFrames + 8);
     EXPECT_EQ(block_.position, 0u);
     const std::vector<std::uint32_t> tone(50, 0x01020304u);
-    ASSERT_EQ(WriteStream(tone.data(), 50, 0, nullptr), 50);
+    auto w = testing::sized<AsiochanStreamBlock>();
+    ASSERT_EQ(WriteStream(tone.data(), 50, 0, &w), 50);
+    EXPECT_EQ(w.position, 160u) << "where the device stands: the next period plays it";
+    EXPECT_EQ(w.lost, 160u) << "the silence played before it";
     step(1);
+    auto st = testing::sized<AsiochanStreamState>();
+    ASSERT_EQ(GetStreamState(&st), ASE_OK);
+    EXPECT_EQ(st.readable, kFrames) << "what the next read moves, past the gap it takes first";
     ASSERT_EQ(ReadStream(in.data(), 1000, 0, &block_), kFrames);
     EXPECT_EQ(block_.position, 160u);
     EXPECT_EQ(block_.lost, 88u);
@@ -134,8 +140,9 @@ TEST_F(StreamIoTest, GapsHaveExactLengthAndPlace) {
     EXPECT_TRUE(has({ASIOCHAN_STREAM_EVENT_OVERFLOW, 88, 72}));
     EXPECT_TRUE(has({ASIOCHAN_STREAM_EVENT_UNDERRUN, 160, 0}));
     step(1);
-    ASSERT_EQ(WriteStream(tone.data(), 1, 0, &block_), 1);
-    EXPECT_EQ(block_.lost, 160u) << "the written frames played that much later";
+    ASSERT_EQ(WriteStream(tone.data(), 1, 0, &w), 1);
+    EXPECT_EQ(w.position, 224u);
+    EXPECT_EQ(w.lost, 14u) << "the silence after the tone";
     // The tone plays from position 160 exactly: 50 frames, then silence again.
     const Bytes& out = played(0);
     for (std::size_t k = 0; k < out.size() / 4; ++k) {
@@ -143,7 +150,7 @@ TEST_F(StreamIoTest, GapsHaveExactLengthAndPlace) {
         std::memcpy(&v, &out[k * 4], 4);
         ASSERT_EQ(v, k >= 160 && k < 210 ? 0x01020304u : 0u) << "position " << k;
     }
-    auto st = testing::sized<AsiochanStreamState>();
+    st = testing::sized<AsiochanStreamState>();
     ASSERT_EQ(GetStreamState(&st), ASE_OK);
     EXPECT_EQ(st.dropped, 88u);
     EXPECT_EQ(st.underrun, 160u + 14u) << "and 14 frames after the tone";
@@ -197,10 +204,10 @@ TEST_F(StreamIoTest, OtherThreadsEndAWaitingReadOrWrite) {
         for (bool reading : {true, false}) {
             SCOPED_TRACE(std::string(k.name) + (reading ? " while reading" : " while writing"));
             prepareRun(smallDriver(1, 1, kFrames));
-            const AsiochanStreamConfig c = streamConfig(ASIOCHAN_STREAM_FLOAT32, {0}, {0}, kFrames);
+            const AsiochanStreamConfig c = streamConfig(ASIOCHAN_STREAM_FLOAT32, {0}, {0}, 2 * kFrames);
             ASSERT_EQ(OpenStream(&c), ASE_OK);
             std::vector<float> f(4 * kFrames);
-            ASSERT_EQ(WriteStream(f.data(), kFrames, 0, nullptr), kFrames);  // the ring is full
+            ASSERT_EQ(WriteStream(f.data(), 2 * kFrames, 0, nullptr), 2 * kFrames);  // the ring is full
             ASSERT_EQ(StartStream(), ASE_OK);
             std::atomic<std::int32_t> result{1};
             std::thread waiter([&] {
@@ -224,6 +231,7 @@ TEST_F(StreamIoTest, RefusalsAnswerTheirCodes) {
     EXPECT_EQ(OpenStream(&good), ASE_InvalidMode) << "no run prepared";
     sim::SimConfig d = smallDriver(2, 2, kFrames);
     d.inputTypes = {ASIOSTInt32LSB, ASIOSTInt32LSB24};
+    d.outputTypes = {ASIOSTInt16LSB, ASIOSTInt32LSB};  // output 0 is not of the run's width
     prepareRun(d);
     struct Case {
         const char* what;
@@ -240,6 +248,14 @@ TEST_F(StreamIoTest, RefusalsAnswerTheirCodes) {
          ASE_InvalidParameter},
         {"negative ring", [](AsiochanStreamConfig& c) { c.ringFrames = -1; }, ASE_InvalidParameter},
         {"ring above 60 s", [](AsiochanStreamConfig& c) { c.ringFrames = 60 * 48000 + 1; }, ASE_InvalidParameter},
+        {"ring below two periods", [](AsiochanStreamConfig& c) { c.ringFrames = 2 * kFrames - 1; },
+         ASE_InvalidParameter},
+        {"reserved set", [](AsiochanStreamConfig& c) { c.reserved = 1; }, ASE_InvalidParameter},
+        {"no channels", [](AsiochanStreamConfig& c) { c.inputCount = c.outputCount = 0; }, ASE_InvalidParameter},
+        {"a channel of another width, INT32", [](AsiochanStreamConfig& c) { c.outputs[0] = 0; },
+         ASE_InvalidParameter},
+        {"a channel of another width, FLOAT32",
+         [](AsiochanStreamConfig& c) { c.outputs[0] = 0, c.format = ASIOCHAN_STREAM_FLOAT32; }, ASE_InvalidParameter},
     };
     for (const Case& k : cases) {
         AsiochanStreamConfig c = good;
