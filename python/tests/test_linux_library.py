@@ -9,7 +9,7 @@ import asiochan
 from conftest import HERE
 
 WINE_PREFIX_NAMES = [
-    "asiochan simulated driver", "asiochan sim (bench)", "asiochan sim (dut)", "asiochan sim (fast)",
+    "asiochan simulated driver", "asiochan sim (ac-coupled)", "asiochan sim (bench)", "asiochan sim (dut)", "asiochan sim (fast)",
     "asiochan sim (rate change)", "asiochan sim (refused)", "asiochan sim (resets)", "asiochan sim (skips)",
     "asiochan sim (stalls)", "asiochan sim (stepped)", "asiochan sim (stepped, float)", "asiochan sim (types)",
 ]
