@@ -208,6 +208,13 @@ namespace Asiochan
             return record;
         }
 
+        /// <summary>PlayAndRecord without playback: records `frames` frames of `inputs`.</summary>
+        public float[,] Record(int[] inputs, int frames, TimeSpan? timeout = null,
+                               CancellationToken cancellation = default(CancellationToken))
+        {
+            return PlayAndRecord((float[,])null, null, inputs, frames, timeout, cancellation);
+        }
+
         /// <summary>PlayAndRecord with 32-bit integer samples (full scale the whole range).</summary>
         public int[,] PlayAndRecord(int[,] play, int[] outputs, int[] inputs, int frames, TimeSpan? timeout = null,
                                     CancellationToken cancellation = default(CancellationToken))

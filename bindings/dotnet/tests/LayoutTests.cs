@@ -1,0 +1,54 @@
+using System;
+using System.IO;
+using System.Linq;
+using System.Text.RegularExpressions;
+using Asiochan.Interop;
+using NUnit.Framework;
+
+namespace Asiochan.Tests
+{
+    [TestFixture]
+    public class LayoutTests
+    {
+        // Every size and offset the header asserts at compile time is the binding's too.
+        [Test]
+        public void TheBindingHoldsTheHeadersNumbers()
+        {
+            string header = File.ReadAllText(Path.Combine(Drivers.Root(), "include/asiochan.h"));
+            LayoutRow[] rows = StructLayouts.Expected();
+            int checkedNumbers = 0;
+            foreach (Match m in Regex.Matches(header, @"sizeof\((\w+)\) == (\d+)")) {
+                LayoutRow row = rows.Single(r => r.Type.Name == m.Groups[1].Value);
+                Assert.AreEqual(int.Parse(m.Groups[2].Value), row.Size, row.Type.Name);
+                ++checkedNumbers;
+            }
+            foreach (Match m in Regex.Matches(header, @"offsetof\((\w+), (\w+)\) == (\d+)")) {
+                LayoutRow row = rows.Single(r => r.Type.Name == m.Groups[1].Value);
+                int offset = row.Offsets.Single(f => f.Key == m.Groups[2].Value).Value;
+                Assert.AreEqual(int.Parse(m.Groups[3].Value), offset, row.Type.Name + "." + m.Groups[2].Value);
+                ++checkedNumbers;
+            }
+            Assert.GreaterOrEqual(checkedNumbers, 15, "the header's layout checks were found");
+            // The declarations agree with the table in this process's bitness; the flat
+            // layer's initialiser ran the same check.
+            StructLayouts.Verify(rows);
+            Assert.AreEqual(IntPtr.Size == 8 ? 16 : 12, rows.Single(r => r.Type == typeof(CaptureRequest)).Size);
+            Assert.AreEqual(0, AsiochanNative.PlayBuff());
+        }
+
+        [Test]
+        public void AMismatchNamesEveryWrongNumber()
+        {
+            var wrong = new[] {
+                new LayoutRow(typeof(AsiochanStreamConfig), 148, "inputs", 24, "outputs", 84),
+                new LayoutRow(typeof(AsiochanStreamBlock), 160, "events", 32, "missing", 0),
+            };
+            var e = Assert.Throws<InvalidOperationException>(() => StructLayouts.Verify(wrong));
+            StringAssert.Contains((IntPtr.Size * 8) + "-bit", e.Message);
+            StringAssert.Contains("AsiochanStreamConfig: 152 bytes, the header says 148", e.Message);
+            StringAssert.Contains("AsiochanStreamConfig.outputs at 88, the header says 84", e.Message);
+            StringAssert.Contains("AsiochanStreamBlock.missing at -1", e.Message);
+            StringAssert.DoesNotContain("inputs", e.Message);
+        }
+    }
+}
