@@ -23,6 +23,9 @@ have_cmd i686-w64-mingw32-gcc || need+=(gcc-mingw-w64-i686)
 have_cmd x86_64-w64-mingw32-g++ || need+=(g++-mingw-w64-x86-64)
 have_cmd x86_64-w64-mingw32-gcc || need+=(gcc-mingw-w64-x86-64)
 have_pkg python3 || need+=(python3)
+# The .NET assembly is built with Mono's C# compiler (which brings the runtime and the
+# reference assemblies it needs).
+have_cmd mcs || need+=(mono-mcs)
 # The build makes the MSVC import library with llvm-dlltool.
 have_cmd llvm-dlltool || need+=(llvm)
 

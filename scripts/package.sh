@@ -4,6 +4,7 @@
 # libasiochan.dll.a for MinGW), the simulated driver and the command-line host, and
 # beside them what serves both: the header, the .def, USAGE.md and the CMake package
 # (asiochanConfig.cmake). Each build lays out its half in build/<preset>/dist/asiochan.
+# The .NET assembly goes beside them, and into nuget/ as a NuGet package's layout.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -16,5 +17,6 @@ for preset in mingw mingw64; do
     cmake --build --preset "$preset" --target asiochan_package
     cp -R "build/$preset/dist/asiochan/." "$out/"
 done
+"$root/scripts/package-dotnet.sh" "$out"
 echo "packaged into $out:"
 (cd "$out" && find . -type f | sort)
