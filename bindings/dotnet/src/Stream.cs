@@ -10,7 +10,8 @@ namespace Asiochan
     /// interleaved frames, every block with its position, the gap before it and the
     /// events since the last one. One reader thread and one writer thread at a time.
     /// Cancelling a Read or Write stops the stream (for good) and throws
-    /// OperationCanceledException. Dispose closes it.
+    /// OperationCanceledException (the frames the cancelled call moved go with it).
+    /// Dispose closes it.
     /// </summary>
     public sealed class Stream : IDisposable
     {
@@ -123,8 +124,8 @@ namespace Asiochan
             } finally {
                 pin.Free();
             }
-            // Frames moved before the stop are handed over; the next call throws.
-            if (result <= 0) cancellation.ThrowIfCancellationRequested();
+            // A cancelled call stopped the stream for good: what it moved goes with it.
+            cancellation.ThrowIfCancellationRequested();
             if (result == ResultCode.StreamEnded && read) return new StreamBlock(0, true, ref block);
             AsioException.Check(result, read ? "ReadStream" : "WriteStream");
             return new StreamBlock(result, false, ref block);
