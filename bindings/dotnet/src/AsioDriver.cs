@@ -1,6 +1,5 @@
 using System;
 using System.Runtime.InteropServices;
-using System.Text;
 using System.Threading;
 using Asiochan.Interop;
 
@@ -44,12 +43,13 @@ namespace Asiochan
             lock (Gate) {
                 int count = AsiochanNative.getAsioDriverCount();
                 var names = new string[Math.Max(count, 0)];
-                var buffer = new byte[32];
+                var buffer = new byte[64];  // the library writes at most 32 bytes, NUL included
                 for (int i = 0; i < names.Length; ++i) {
                     Array.Clear(buffer, 0, buffer.Length);
                     AsioException.Check(AsiochanNative.getAsioDriverName(i, buffer), "getAsioDriverName");
-                    int n = Array.IndexOf(buffer, (byte)0);
-                    names[i] = Encoding.UTF8.GetString(buffer, 0, n < 0 ? buffer.Length : n);
+                    unsafe {
+                        fixed (byte* name = buffer) names[i] = NativeText.FromBytes(name, 32);
+                    }
                 }
                 return names;
             }

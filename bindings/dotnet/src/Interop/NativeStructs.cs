@@ -106,7 +106,8 @@ namespace Asiochan.Interop
         {
             int n = 0;
             while (n < capacity && p[n] != 0) ++n;
-            return n == 0 ? string.Empty : new string((sbyte*)p, 0, n);
+            // The encoding the marshaller uses for the library's char* (ANSI on Windows, UTF-8 on Linux).
+            return n == 0 ? string.Empty : Marshal.PtrToStringAnsi((IntPtr)p, n);
         }
     }
 }
