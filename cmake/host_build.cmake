@@ -108,6 +108,13 @@ if(ASIOCHAN_BENCH AND EXISTS ${ASIOCHAN_ROOT}/bench)
     endif()
 endif()
 
+# The library on Linux (libasiochan.so, libasiochan_sim.so), which the Python
+# package's tests load: built where the build is the product's kind, not under a
+# sanitizer or the fuzzer.
+if(NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
+    include(${ASIOCHAN_ROOT}/cmake/linux_library.cmake)
+endif()
+
 if(ASIOCHAN_FUZZ AND EXISTS ${ASIOCHAN_ROOT}/fuzz/CMakeLists.txt)
     add_subdirectory(fuzz)
 endif()

@@ -90,6 +90,16 @@
  *     done on the application's thread at the next IsPortCaptureRunning,
  *     IsCaptureRunning, SetPlayBuffer, SetCaptureBuffer, CaptureBuff, StopCapture,
  *     Prepare or Finish, never on the driver's thread.
+ *
+ * Linux
+ *   libasiochan.so has the same exports, with C names and nothing else visible, for
+ *   development and CI: no real device is reached from Linux. Its driver list holds
+ *   the simulated driver's classes of libasiochan_sim.so (the library beside it)
+ *   under their Windows names, from the moment it is loaded, running on real-time
+ *   clocks; IsLxcardInsert answers 0. The capture dump files (the D: drive on
+ *   Windows) go to the folder the environment variable ASIOCHAN_DUMP_DIR names
+ *   (read at load; Linux only); without it they are skipped, as on a Windows machine
+ *   without a D: drive.
  */
 #ifndef ASIOCHAN_H
 #define ASIOCHAN_H
@@ -120,6 +130,14 @@ extern "C" {
 #define ASIOCHAN_LIST_NO_ENTRY (-5003)      /* driver list: no entry with that index */
 #define ASIOCHAN_STREAM_ENDED (-6001)       /* the stream has ended: nothing more to read or write */
 #define ASIOCHAN_DRIVER_STUCK (-6002)       /* a period stayed inside the driver past the wait */
+
+/* A short English text for `code`, for messages and exceptions: each code above has
+ * its own ("success", "invalid parameter", "the stream has ended", ...); any other
+ * code, a driver's own included, answers "unknown result code".
+ * Returns:      a zero-terminated text in static storage, never null (not to be freed).
+ * Thread:       any, any time; never waits.
+ * Out of order: none; needs no driver. */
+const char* ASIOCHAN_CALL AsiochanErrorText(int32_t code);
 
 #define ASIOCHAN_MAX_CHANNELS 64 /* channels 0..63 in each direction */
 
@@ -434,7 +452,8 @@ uint32_t ASIOCHAN_CALL GetSkippedPeriods(void);
  * the first period in which capture runs (StartCapture). Whole samples of the input
  * width are recorded; a tail shorter than one stays 0. On completion the library's
  * thread writes the buffer and the library's own copy of the samples to
- * "D:\buffer_debug_<n>_output.dat" and "D:\buffer_debug_<n>_internal.dat", a few
+ * "D:\buffer_debug_<n>_output.dat" and "D:\buffer_debug_<n>_internal.dat" (on Linux
+ * in the folder ASIOCHAN_DUMP_DIR names, see Linux above), a few
  * milliseconds after the last period (a file that cannot be opened is skipped; without
  * memory for the copy the capture goes on and the internal file comes out empty); the
  * channel reads done only once both files are closed. `buffer` must stay valid until

@@ -48,6 +48,11 @@ std::FILE* openFile(const char* path, const char* mode);
 // The length in bytes of an open file, also past 4 GiB; false when it cannot be told.
 bool fileLength(std::FILE* file, std::uint64_t& bytes);
 
+// ---- Environment ------------------------------------------------------------
+// GetEnvironmentVariableA: the value of `name`, zero-terminated in `size` bytes;
+// false when it is not set, empty, or does not fit.
+bool readEnvironment(const char* name, char* text, std::uint32_t size);
+
 // ---- COM ------------------------------------------------------------------------
 void comInitialize();
 void comUninitialize();

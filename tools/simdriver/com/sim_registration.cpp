@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string>
 
-#include "simdriver/com/sim_server_state.h"
+#include "simdriver/classes/sim_objects.h"
 
-using namespace asiochan::sim::com;
+using namespace asiochan::sim::classes;
 
 namespace {
 
@@ -29,7 +29,7 @@ std::string asioKey(const SimClassInfo& cls) { return std::string("SOFTWARE\\ASI
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
     char path[MAX_PATH];
-    const DWORD n = GetModuleFileNameA(server().module, path, sizeof path);
+    const DWORD n = GetModuleFileNameA(static_cast<HMODULE>(server().module), path, sizeof path);
     if (n == 0 || n >= sizeof path) return E_FAIL;
     const SimClassInfo& cls = simClass(SimClass::Default);
     const bool ok = setText(HKEY_CLASSES_ROOT, classKey(cls), nullptr, cls.description) &&

@@ -1,13 +1,13 @@
-// The classes asiochan_sim.dll serves. Each class id gives driver objects of its
-// own configuration; several registry entries may point at the one DLL.
+// The classes the simulated driver's library serves (asiochan_sim.dll on Windows,
+// libasiochan_sim.so on Linux). Each class id gives driver objects of its own
+// configuration; several registry entries may point at the one library.
 #pragma once
 
-#include <windows.h>
-
+#include "platform/platform.h"
 #include "simdriver/core/sim_clock.h"
 #include "simdriver/core/sim_config.h"
 
-namespace asiochan::sim::com {
+namespace asiochan::sim::classes {
 
 enum class SimClass {
     Default,       // what regsvr32 installs: a driver a person can use
@@ -39,14 +39,16 @@ enum class SimClass {
 
 struct SimClassInfo {
     SimClass kind;
-    CLSID id;
+    platform::ClassId id;
     const char* idText;       // as written in the registry
     const char* keyName;      // subkey under HKEY_LOCAL_MACHINE\SOFTWARE\ASIO
     const char* description;  // the name the driver is listed and loaded under
 };
 
 // The served classes; null when `id` is none of them.
-const SimClassInfo* findSimClass(const CLSID& id);
+const SimClassInfo* findSimClass(const platform::ClassId& id);
+// The served classes in their order, `count` of them.
+const SimClassInfo* simClasses(std::size_t* count);
 const SimClassInfo& simClass(SimClass kind);
 
 // The configuration of the driver objects of a class.
@@ -63,4 +65,4 @@ ClockOptions clockFor(SimClass kind);
 constexpr double kFastPace = 8.0;
 double paceFor(SimClass kind);
 
-}  // namespace asiochan::sim::com
+}  // namespace asiochan::sim::classes

@@ -1,8 +1,9 @@
-#include "simdriver/com/sim_classes.h"
+#include "simdriver/classes/sim_classes.h"
 
 #include <cstdlib>
+#include <iterator>
 
-namespace asiochan::sim::com {
+namespace asiochan::sim::classes {
 
 namespace {
 const SimClassInfo kClasses[] = {
@@ -72,18 +73,22 @@ const SimClassInfo kClasses[] = {
 // from 8 to 64, else 8.
 AsioLong benchChannels() {
     char text[16];
-    const DWORD n = GetEnvironmentVariableA("ASIOCHAN_SIM_CHANNELS", text, sizeof text);
-    if (n == 0 || n >= sizeof text) return 8;
+    if (!platform::readEnvironment("ASIOCHAN_SIM_CHANNELS", text, sizeof text)) return 8;
     char* end = nullptr;
     const long count = std::strtol(text, &end, 10);
     return end != text && *end == '\0' && count >= 8 && count <= 64 ? static_cast<AsioLong>(count) : 8;
 }
 }  // namespace
 
-const SimClassInfo* findSimClass(const CLSID& id) {
+const SimClassInfo* findSimClass(const platform::ClassId& id) {
     for (const auto& c : kClasses)
-        if (IsEqualCLSID(c.id, id)) return &c;
+        if (c.id == id) return &c;
     return nullptr;
+}
+
+const SimClassInfo* simClasses(std::size_t* count) {
+    *count = std::size(kClasses);
+    return kClasses;
 }
 
 const SimClassInfo& simClass(SimClass kind) {
@@ -107,9 +112,8 @@ SimConfig configFor(SimClass kind) {
         // type: the library moves one width for all inputs, so a type of another
         // width than the last input's is captured that way.
         char text[16];
-        const DWORD n = GetEnvironmentVariableA("ASIOCHAN_SIM_TYPE", text, sizeof text);
         char* end = nullptr;
-        const long one = n > 0 && n < sizeof text ? std::strtol(text, &end, 10) : -1;
+        const long one = platform::readEnvironment("ASIOCHAN_SIM_TYPE", text, sizeof text) ? std::strtol(text, &end, 10) : -1;
         const bool all = end != nullptr && end != text && *end == '\0' && sampleWidthOf(one) != 0;
         config.inputTypes.clear();
         for (const SampleType& t : kSampleTypes)
@@ -148,12 +152,11 @@ ClockOptions clockFor(SimClass kind) {
 double paceFor(SimClass kind) {
     if (kind != SimClass::Fast) return 1.0;
     char text[32];
-    const DWORD n = GetEnvironmentVariableA("ASIOCHAN_SIM_PACE", text, sizeof text);
-    if (n == 0 || n >= sizeof text) return kFastPace;
+    if (!platform::readEnvironment("ASIOCHAN_SIM_PACE", text, sizeof text)) return kFastPace;
     char* end = nullptr;
     const double pace = std::strtod(text, &end);
     // Anything but 0 or a plain number from 0.01 to 10^6 keeps the default.
     return end != text && *end == '\0' && (pace == 0.0 || (pace >= 0.01 && pace <= 1e6)) ? pace : kFastPace;
 }
 
-}  // namespace asiochan::sim::com
+}  // namespace asiochan::sim::classes
