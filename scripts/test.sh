@@ -39,6 +39,12 @@ for preset in "${presets[@]}"; do
     ctest --preset "$preset"
 done
 
+# The .NET binding under Mono against the native build's libasiochan.so.
+if [[ " ${presets[*]} " == *" native "* ]]; then
+    echo "=== dotnet: the Asiochan assembly's NUnit suite and the README's C# example"
+    "$root/scripts/test-dotnet.sh" "$root/build/native/lib"
+fi
+
 # The WAV header reader under libFuzzer for a bounded time: 60 s in a full run,
 # ASIOCHAN_FUZZ_SECONDS to choose (0 skips).
 fuzz_seconds=${ASIOCHAN_FUZZ_SECONDS:-$([ -z "${ASIOCHAN_PRESETS:-}" ] && echo 60 || echo 0)}
