@@ -1,6 +1,8 @@
 using System;
 using System.IO;
 using System.Linq;
+using System.Reflection;
+using System.Runtime.InteropServices;
 using System.Text.RegularExpressions;
 using Asiochan.Interop;
 using NUnit.Framework;
@@ -34,6 +36,22 @@ namespace Asiochan.Tests
             StructLayouts.Verify(rows);
             Assert.AreEqual(IntPtr.Size == 8 ? 16 : 12, rows.Single(r => r.Type == typeof(CaptureRequest)).Size);
             Assert.AreEqual(0, AsiochanNative.PlayBuff());
+        }
+
+        // The flat layer declares exactly the header's functions, each cdecl from "asiochan".
+        [Test]
+        public void EveryExportOfTheHeaderIsDeclaredCdecl()
+        {
+            string header = File.ReadAllText(Path.Combine(Drivers.Root(), "include/asiochan.h"));
+            var exports = Regex.Matches(header, @"ASIOCHAN_CALL (\w+)\(").Cast<Match>().Select(m => m.Groups[1].Value);
+            var declared = typeof(AsiochanNative).GetMethods(BindingFlags.Public | BindingFlags.Static)
+                               .Where(m => (m.Attributes & MethodAttributes.PinvokeImpl) != 0).ToArray();
+            CollectionAssert.AreEquivalent(exports.ToArray(), declared.Select(m => m.Name).ToArray());
+            foreach (MethodInfo method in declared) {
+                var import = (DllImportAttribute)method.GetCustomAttributes(typeof(DllImportAttribute), false).Single();
+                Assert.AreEqual(CallingConvention.Cdecl, import.CallingConvention, method.Name);
+                Assert.AreEqual("asiochan", import.Value, method.Name);
+            }
         }
 
         [Test]
