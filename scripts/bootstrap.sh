@@ -26,6 +26,11 @@ have_pkg python3 || need+=(python3)
 # The .NET assembly is built with Mono's C# compiler (which brings the runtime and the
 # reference assemblies it needs).
 have_cmd mcs || need+=(mono-mcs)
+# The Python package: installed offline into a venv and made into wheels with
+# Debian's numpy, pip, setuptools and wheel (no package index is reached).
+for pkg in python3-numpy python3-pip python3-setuptools python3-wheel python3-venv; do
+    have_pkg "$pkg" || need+=("$pkg")
+done
 # The build makes the MSVC import library with llvm-dlltool.
 have_cmd llvm-dlltool || need+=(llvm)
 

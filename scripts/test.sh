@@ -39,6 +39,14 @@ for preset in "${presets[@]}"; do
     ctest --preset "$preset"
 done
 
+# The Python package against the Linux library of the native build (about a
+# minute), after the Windows builds, whose DLLs its wheel test packs.
+if [ -f "$root/build/native/lib/libasiochan.so" ] && [[ " ${presets[*]} " == *" native "* ]]; then
+    echo "=== python: pytest"
+    ASIOCHAN_LIBRARY="$root/build/native/lib/libasiochan.so" /usr/bin/python3 -m pytest -q -p no:cacheprovider \
+        "$root/python/tests"
+fi
+
 # The .NET binding under Mono against the native build's libasiochan.so.
 if [[ " ${presets[*]} " == *" native "* ]]; then
     echo "=== dotnet: the Asiochan assembly's NUnit suite and the README's C# example"
