@@ -662,6 +662,8 @@ uint8_t ASIOCHAN_CALL IsPortPlaybackRunning(uint32_t channel);
 #define ASIOCHAN_STREAM_EVENT_OVERFLOW 0x100u /* input ring full: `frames` dropped from `position` */
 #define ASIOCHAN_STREAM_EVENT_UNDERRUN 0x200u /* output ring empty: `frames` of silence from `position` */
 #define ASIOCHAN_STREAM_EVENT_END 0x400u      /* the stream ended; `position`: its first frame not moved */
+#define ASIOCHAN_STREAM_EVENT_STALL 0x800u    /* no period came for the stall time (see GetPeriodCount);
+                                               * `position`: where the stream stood; the stream stays open */
 
 /* AsiochanStreamState.flags */
 #define ASIOCHAN_STREAM_OPEN 1u    /* a stream is open (OpenStream until CloseStream) */

@@ -171,6 +171,8 @@ public:
     std::uint8_t canSendNext(std::uint32_t channel) override;
     std::uint8_t isPortPlaybackRunning(std::uint32_t channel) const;
     void releasePlaybackChannel(std::uint32_t channel) override;
+    bool holdOutputs(ChannelMask channels) override;
+    void releaseOutputs(ChannelMask channels) override;
 
     // The driver's callback thread: one period on half `doubleBufferIndex`, whose
     // sample position the driver gave as `at`; and the sample position asked of
@@ -232,6 +234,38 @@ private:
     // frees it too. Nothing when there is none.
     void stopStreamClaimed();
     void closeStreamClaimed();
+    std::int32_t startStreamClaimed(StreamRings& s);
+    // The ending without a wait (stream_io.cpp): marks it stopping; ends it once
+    // no period can be inside it (true once ended); and, from every caller, ends
+    // it on a reset request and raises a stall when no period came for too long.
+    void beginEnding(StreamRings& s);
+    bool tryEnd(StreamRings& s);
+    void watchStream(StreamRings& s);
+
+    // PlayAndRecord: its frames, the stream it opened (`serial`, with the frame
+    // sizes) and how far it got.
+    struct PlayAndRecordRun {
+        const void* playData;
+        std::int32_t playFrames;
+        void* recordData;
+        std::int32_t recordFrames;
+        std::uint32_t serial = 0;
+        std::uint32_t playBytes = 0;
+        std::uint32_t recordBytes = 0;
+        std::int32_t written = 0;
+        std::int32_t read = 0;
+        void writeSome(Engine& engine, std::int32_t timeoutMs);
+        void play(Engine& engine, const StreamRings& s, std::uint64_t deadline);
+    };
+    // `call`: PlayAndRecord's own stream, which answers only the calls that give
+    // its serial (`callSerial`; 0 for the application's calls).
+    std::int32_t openStreamFor(const AsiochanStreamConfig* config, PlayAndRecordRun* call);
+    std::int32_t readFrames(void* frames, std::int32_t count, std::int32_t timeoutMs, AsiochanStreamBlock* block,
+                            std::uint32_t callSerial);
+    std::int32_t writeFrames(const void* frames, std::int32_t count, std::int32_t timeoutMs,
+                             AsiochanStreamBlock* block, std::uint32_t callSerial);
+    // Closes the stream of `serial` if it is still the open one.
+    void closeStreamOf(std::uint32_t serial);
 
     // The stream: the one the periods see (`live`), the one the application's
     // calls reach (`app`), the calls inside it (readers, writers, state reads,
@@ -248,6 +282,7 @@ private:
         // a later open or close once it is. Under every claim.
         StreamRings* abandoned = nullptr;
         std::uint32_t abandonedMark = 0;
+        std::uint32_t serials = 0;  // the opens so far; under every claim
     };
     void freeAbandonedStream();
     StreamSlot stream_;
@@ -263,6 +298,8 @@ private:
     mutable ChannelClaims playbackClaims_;
     mutable ChannelClaims captureClaims_;
     std::atomic<std::uint32_t> shape_{0};
+    // The players holding each output (holdOutputs); a stream does not open on one.
+    std::atomic<std::uint8_t> playerHolds_[kMaxChannels]{};
 };
 
 // Stores the width of `type` for a direction (0 = input, 1 = output); a type

@@ -38,6 +38,11 @@ public:
     // Gives a channel back: sets its canSendNext flag and, while playback runs,
     // drops its blocks and leaves it idle.
     virtual void releasePlaybackChannel(std::uint32_t channel) = 0;
+    // A player's start holds its outputs from the start on, before its first
+    // block: false (nothing held) when one of them is the stream's. Held until
+    // released; a stream cannot open on a held output meanwhile.
+    virtual bool holdOutputs(ChannelMask /*channels*/) { return true; }
+    virtual void releaseOutputs(ChannelMask /*channels*/) {}
 
 protected:
     ~PlaybackPort() = default;

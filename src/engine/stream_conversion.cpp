@@ -40,14 +40,25 @@ inline void storeBytes(std::uint64_t v, std::uint8_t* out) {
     }
 }
 
-// A float of full scale +-1.0 as a 32-bit value: f x 2^31 rounded to nearest,
-// clipped, NaN as 0.
-inline std::int32_t floatToValue(double f) {
-    const double scaled = f * 2147483648.0;
+// A float of full scale +-1.0 as a value of `Bits` bits, low in the word: f x
+// 2^(Bits-1) rounded to nearest at those bits, clipped, NaN as 0.
+template <std::uint32_t Bits>
+inline std::int32_t floatToBits(double f) {
+    constexpr double kScale = static_cast<double>(std::uint64_t{1} << (Bits - 1));
+    const double scaled = f * kScale;
     if (!(scaled == scaled)) return 0;
-    if (scaled >= 2147483647.0) return INT32_MAX;
-    if (scaled <= -2147483648.0) return INT32_MIN;
+    if (scaled >= kScale - 1.0) return static_cast<std::int32_t>(kScale - 1.0);
+    if (scaled <= -kScale) return static_cast<std::int32_t>(-kScale);
     return static_cast<std::int32_t>(std::nearbyint(scaled));
+}
+
+inline std::int32_t floatToValue(double f) { return floatToBits<32>(f); }
+
+// A float as a float channel of the application's formats takes it: within full
+// scale, NaN as 0.
+inline double cleanFloat(double f) {
+    if (!(f == f)) return 0.0;
+    return f > 1.0 ? 1.0 : (f < -1.0 ? -1.0 : f);
 }
 
 inline float valueToFloat(std::int32_t v) { return static_cast<float>(v) * (1.0f / 2147483648.0f); }
@@ -72,7 +83,10 @@ inline float floatAt(const std::uint8_t* in) {
     if constexpr (T.encoding == SampleEncoding::Float) {
         using Bits = std::conditional_t<T.bytes == 4, std::uint32_t, std::uint64_t>;
         using Float = std::conditional_t<T.bytes == 4, float, double>;
-        return static_cast<float>(std::bit_cast<Float>(static_cast<Bits>(loadBytes<T.bytes, T.order>(in))));
+        const Float f = std::bit_cast<Float>(static_cast<Bits>(loadBytes<T.bytes, T.order>(in)));
+        // A Float32 channel's samples are the application's as they are.
+        if constexpr (T.bytes == 4) return f;
+        return static_cast<float>(cleanFloat(f));
     } else {
         return valueToFloat(valueAt<I>(in));
     }
@@ -95,11 +109,15 @@ template <std::size_t I>
 inline void storeFloat(float f, std::uint8_t* out) {
     constexpr SampleType T = kSampleTypes[I];
     if constexpr (T.encoding == SampleEncoding::Float) {
-        using Bits = std::conditional_t<T.bytes == 4, std::uint32_t, std::uint64_t>;
-        using Float = std::conditional_t<T.bytes == 4, float, double>;
-        storeBytes<T.bytes, T.order>(std::bit_cast<Bits>(static_cast<Float>(f)), out);
+        // A Float32 channel takes the application's bytes; a Float64 one the value
+        // within full scale.
+        if constexpr (T.bytes == 4)
+            storeBytes<T.bytes, T.order>(std::bit_cast<std::uint32_t>(f), out);
+        else
+            storeBytes<T.bytes, T.order>(std::bit_cast<std::uint64_t>(cleanFloat(f)), out);
     } else {
-        storeValue<I>(floatToValue(f), out);
+        // Rounded at the channel's own bits, not at 32 and then cut.
+        storeBytes<T.bytes, T.order>(static_cast<std::uint32_t>(floatToBits<T.bits>(f)), out);
     }
 }
 

@@ -3,6 +3,7 @@
 // thread. Readers and writers hold no lock while they wait: the library's thread
 // wakes them every poll, and stops and closes wake them at once.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -83,20 +84,59 @@ bool waitSlice(platform::Event& event, std::atomic<std::uint32_t>& waiters, std:
     return true;
 }
 
-// Delivers the consumer's events into `block` (at most its capacity), and the
-// end once, when `ended`.
+// Delivers the consumer's events into `block` (at most its capacity): the queued
+// ones, then a stall not yet told, then, once the stream `ended` and nothing is
+// left before it, the end. Nothing comes after the end.
 void deliverEvents(StreamEvents& events, StreamDirection& d, const StreamRings& s, bool ended,
                    AsiochanStreamBlock* block) {
     if (block == nullptr) return;
     block->eventCount = 0;
     block->eventsLost = events.takeLost();
+    if (d.endDelivered) return;
     while (block->eventCount < ASIOCHAN_STREAM_BLOCK_EVENTS && events.pop(block->events[block->eventCount]))
         ++block->eventCount;
-    if (ended && !d.endDelivered && block->eventCount < ASIOCHAN_STREAM_BLOCK_EVENTS && events.pending() == 0) {
+    const bool room = block->eventCount < ASIOCHAN_STREAM_BLOCK_EVENTS && events.pending() == 0;
+    const std::uint32_t stalls = s.stalls.load(std::memory_order_acquire);
+    if (room && stalls != d.stallsTold) {
+        block->events[block->eventCount++] = {ASIOCHAN_STREAM_EVENT_STALL, 0,
+                                              s.stallPosition.load(std::memory_order_relaxed)};
+        d.stallsTold = stalls;
+    }
+    if (ended && room && block->eventCount < ASIOCHAN_STREAM_BLOCK_EVENTS && stalls == d.stallsTold) {
         block->events[block->eventCount++] = {ASIOCHAN_STREAM_EVENT_END, 0,
                                               s.endPosition.load(std::memory_order_relaxed)};
         d.endDelivered = true;
     }
+}
+
+// A stall the consumer has not been told of: a waiting call returns with it.
+bool stallUntold(const StreamRings& s, const StreamDirection& d) {
+    return s.stalls.load(std::memory_order_acquire) != d.stallsTold;
+}
+
+// Where written frame `first` plays: the period that played it said so, or, not
+// yet played, after the frames before it in the ring from where the device is.
+// The counts come from one moment between periods; a period stuck inside the
+// stream for over a millisecond (a suspended driver thread) gives way to the
+// counts as they are.
+std::uint64_t playPosition(const StreamRings& s, std::uint64_t first) {
+    const std::uint64_t giveUp = platform::monotonicMicros() + 1000;
+    for (;;) {
+        const std::uint32_t v = s.version.load(std::memory_order_seq_cst);
+        const std::uint64_t position = s.position.load(std::memory_order_acquire);
+        const std::uint64_t consumed = s.out.consumed.load(std::memory_order_acquire);
+        const std::uint64_t mark = s.out.markPosition.load(std::memory_order_acquire);
+        if (((v & 1u) == 0 && s.version.load(std::memory_order_seq_cst) == v) ||
+            platform::monotonicMicros() >= giveUp)
+            return consumed <= first ? position + (first - consumed) : mark;
+        platform::yieldThread();
+    }
+}
+
+// PlayAndRecord's stream answers its own call only (`callSerial`, 0 for an
+// application's call); any other stream answers the application.
+bool reachable(const StreamRings& s, std::uint32_t callSerial) {
+    return callSerial != 0 ? s.serial == callSerial : s.ownedByCall.load(std::memory_order_acquire) == 0;
 }
 
 bool validBlock(const AsiochanStreamBlock* block) { return block == nullptr || block->size >= kBlockBytes; }
@@ -111,31 +151,37 @@ void fillBlock(AsiochanStreamBlock* block, std::uint64_t position, std::uint64_t
 
 }  // namespace
 
-std::int32_t Engine::openStream(const AsiochanStreamConfig* config) {
+std::int32_t Engine::openStream(const AsiochanStreamConfig* config) { return openStreamFor(config, nullptr); }
+
+std::int32_t Engine::openStreamFor(const AsiochanStreamConfig* config, PlayAndRecordRun* call) {
     if (config == nullptr || config->size < kConfigBytes) return ASE_InvalidParameter;
     AsiochanStreamConfig c;
     std::memcpy(&c, config, sizeof c);  // the application's memory, read once
     if (c.format < ASIOCHAN_STREAM_NATIVE || c.format > ASIOCHAN_STREAM_FLOAT32) return ASE_InvalidParameter;
     if (c.inputCount < 0 || c.inputCount > kMaxChannels || c.outputCount < 0 || c.outputCount > kMaxChannels)
         return ASE_InvalidParameter;
-    if (c.ringFrames < 0) return ASE_InvalidParameter;
+    if (c.inputCount + c.outputCount == 0 || c.ringFrames < 0 || c.reserved != 0) return ASE_InvalidParameter;
     const auto format = static_cast<FrameFormat>(c.format);
 
     const ChannelClaim playback(playbackClaims_, kAllChannels);
     const ChannelClaim capture(captureClaims_, kAllChannels);
     if (state_.runPrepared.load(std::memory_order_acquire) == 0) return ASE_InvalidMode;
     freeAbandonedStream();
-    // An ended stream stays readable until the next one opens; one not ended is in the way.
+    // An ended stream stays readable until the next one opens; one not ended, or
+    // PlayAndRecord's, is in the way.
     if (StreamRings* open = stream_.app.load(std::memory_order_acquire)) {
-        if (open->phase.load(std::memory_order_acquire) != kPhaseEnded) return ASE_InvalidMode;
+        if (open->phase.load(std::memory_order_acquire) != kPhaseEnded ||
+            open->ownedByCall.load(std::memory_order_acquire) != 0)
+            return ASE_InvalidMode;
         closeStreamClaimed();
     }
 
     double rate = state_.currentSampleRate.load();
     if (!(rate >= 1.0 && rate <= 1e7)) rate = kFallbackRate;
     const auto maxRing = static_cast<std::int64_t>(rate * ASIOCHAN_STREAM_MAX_RING_MS / 1000.0);
-    if (c.ringFrames > maxRing) return ASE_InvalidParameter;
     const std::int64_t period = std::max<std::int32_t>(state_.bufferSizePreferred.load(), 1);
+    // A ring below two periods cannot hold a period while the other side works on one.
+    if (c.ringFrames > maxRing || (c.ringFrames != 0 && c.ringFrames < 2 * period)) return ASE_InvalidParameter;
     const std::int64_t ringFrames =
         c.ringFrames != 0 ? c.ringFrames
                           : std::max<std::int64_t>(
@@ -168,11 +214,12 @@ std::int32_t Engine::openStream(const AsiochanStreamConfig* config) {
             if (format == FrameFormat::Native && types[d][i] != types[d][0]) return ASE_InvalidParameter;
         }
     }
-    // Channels the channel API or a player holds.
+    // Channels the channel API or a player holds (a started player from its start on).
     for (std::uint32_t ch = 0; ch < kMaxChannels; ++ch) {
         if (hasChannel(masks[0], ch) && state_.captureChannels[ch].done.load(std::memory_order_acquire) == 0)
             return ASE_NotPresent;
-        if (hasChannel(masks[1], ch) && state_.playbackChannels[ch].idle.load(std::memory_order_acquire) == 0)
+        if (hasChannel(masks[1], ch) && (state_.playbackChannels[ch].idle.load(std::memory_order_acquire) == 0 ||
+                                         playerHolds_[ch].load(std::memory_order_acquire) != 0))
             return ASE_NotPresent;
     }
 
@@ -192,6 +239,10 @@ std::int32_t Engine::openStream(const AsiochanStreamConfig* config) {
     platform::lockMemory(s->memory, static_cast<std::size_t>(bytes));
     s->format = format;
     s->ringFrames = static_cast<std::uint32_t>(ringFrames);
+    s->serial = ++stream_.serials != 0 ? stream_.serials : ++stream_.serials;
+    s->ownedByCall.store(call != nullptr ? 1 : 0, std::memory_order_relaxed);
+    // No period for a second, or for eight periods when they are longer, is a stall.
+    s->stallLimitMs = static_cast<std::uint32_t>(std::max<double>(1000.0, std::ceil(8000.0 * double(period) / rate)));
     std::uint8_t* next = s->memory;
     for (int d = 0; d < 2; ++d) {
         StreamDirection& dir = d == 0 ? s->in : s->out;
@@ -211,37 +262,124 @@ std::int32_t Engine::openStream(const AsiochanStreamConfig* config) {
     state_.streamInputs.store(masks[0], std::memory_order_seq_cst);
     state_.streamOutputs.store(masks[1], std::memory_order_seq_cst);
     ASIOCHAN_SEAM("open: before the rings");
+    if (call != nullptr) {
+        call->serial = s->serial;
+        call->playBytes = s->out.count > 0 ? s->out.frameBytes : 0;
+        call->recordBytes = s->in.count > 0 ? s->in.frameBytes : 0;
+    }
     stream_.live.store(s, std::memory_order_release);
     stream_.app.store(s, std::memory_order_seq_cst);
     return ASE_OK;
+}
+
+bool Engine::holdOutputs(ChannelMask channels) {
+    // Under the playback claims, shared: an open (which holds them all) sees the
+    // hold or is seen.
+    const ShapeLook look(playbackClaims_.direction);
+    if ((channels & state_.streamOutputs.load(std::memory_order_acquire)) != 0) return false;
+    for (std::uint32_t ch = 0; ch < kMaxChannels; ++ch)
+        if (hasChannel(channels, ch)) playerHolds_[ch].fetch_add(1, std::memory_order_acq_rel);
+    return true;
+}
+
+void Engine::releaseOutputs(ChannelMask channels) {
+    for (std::uint32_t ch = 0; ch < kMaxChannels; ++ch)
+        if (hasChannel(channels, ch)) playerHolds_[ch].fetch_sub(1, std::memory_order_acq_rel);
 }
 
 std::int32_t Engine::startStream() {
     const ChannelClaim playback(playbackClaims_, kAllChannels);
     const ChannelClaim capture(captureClaims_, kAllChannels);
     StreamRings* s = stream_.app.load(std::memory_order_acquire);
-    if (s == nullptr) return ASE_InvalidMode;
+    if (s == nullptr || s->ownedByCall.load(std::memory_order_acquire) != 0) return ASE_InvalidMode;
+    return startStreamClaimed(*s);
+}
+
+std::int32_t Engine::startStreamClaimed(StreamRings& s) {
+    // The stall watch starts with the stream.
+    s.watch.store(std::uint64_t{periods_.enteredMark()} << 32 |
+                      static_cast<std::uint32_t>(platform::monotonicMicros() / 1000),
+                  std::memory_order_release);
     std::uint32_t open = kPhaseOpen;
     ASIOCHAN_SEAM("start: before the phase");
-    if (!s->phase.compare_exchange_strong(open, kPhaseRunning, std::memory_order_seq_cst)) return ASE_InvalidMode;
+    if (!s.phase.compare_exchange_strong(open, kPhaseRunning, std::memory_order_seq_cst)) return ASE_InvalidMode;
+    // After a reset request no period moves audio: the stream ends at its start.
+    if (state_.requests.resetPending()) stopStreamClaimed();
     housekeeper_.ensureRunning();
     return ASE_OK;
+}
+
+void Engine::beginEnding(StreamRings& s) {
+    std::uint32_t phase = s.phase.load(std::memory_order_seq_cst);
+    while (phase == kPhaseOpen || phase == kPhaseRunning) {
+        if (s.phase.compare_exchange_weak(phase, kPhaseStopping, std::memory_order_seq_cst)) {
+            // Every period that enters from here on sees Stopping and leaves the stream alone.
+            s.stopMark.store(periods_.enteredMark(), std::memory_order_seq_cst);
+            s.stopMarked.store(1, std::memory_order_seq_cst);
+            return;
+        }
+    }
+}
+
+bool Engine::tryEnd(StreamRings& s) {
+    const std::uint32_t phase = s.phase.load(std::memory_order_seq_cst);
+    if (phase != kPhaseStopping) return phase == kPhaseEnded;
+    if (s.stopMarked.load(std::memory_order_seq_cst) == 0 ||
+        !periods_.doneSince(s.stopMark.load(std::memory_order_seq_cst)))
+        return false;
+    std::uint8_t none = 0;
+    if (s.finisher.compare_exchange_strong(none, 1, std::memory_order_seq_cst))
+        endStreamAt(s, s.position.load(std::memory_order_acquire));
+    return s.phase.load(std::memory_order_seq_cst) == kPhaseEnded;
+}
+
+void Engine::watchStream(StreamRings& s) {
+    std::uint32_t phase = s.phase.load(std::memory_order_seq_cst);
+    // A reset request ends the stream at once, whether or not a period comes.
+    if (phase == kPhaseRunning && state_.requests.resetPending()) {
+        beginEnding(s);
+        phase = kPhaseStopping;
+    }
+    if (phase == kPhaseStopping) {
+        if (tryEnd(s)) stream_.wake.wakeAll();
+        return;
+    }
+    if (phase != kPhaseRunning) return;
+    // The stall watch: the period count with the millisecond it was first seen.
+    const std::uint32_t entered = periods_.enteredMark();
+    const auto nowMs = static_cast<std::uint32_t>(platform::monotonicMicros() / 1000);
+    std::uint64_t w = s.watch.load(std::memory_order_acquire);
+    if (static_cast<std::uint32_t>(w >> 32) != entered) {
+        s.watch.compare_exchange_strong(w, std::uint64_t{entered} << 32 | nowMs, std::memory_order_acq_rel);
+        return;
+    }
+    if (nowMs - static_cast<std::uint32_t>(w) < s.stallLimitMs) return;
+    // Once per stall: the watch word names it.
+    std::uint64_t raised = s.stallRaisedFor.load(std::memory_order_acquire);
+    if (raised == w || !s.stallRaisedFor.compare_exchange_strong(raised, w, std::memory_order_acq_rel)) return;
+    s.stallPosition.store(s.position.load(std::memory_order_acquire), std::memory_order_relaxed);
+    s.stalls.fetch_add(1, std::memory_order_release);
+    stream_.wake.wakeAll();
 }
 
 void Engine::stopStreamClaimed() {
     StreamRings* s = stream_.app.load(std::memory_order_acquire);
     if (s == nullptr) return;
-    const std::uint32_t phase = s->phase.load(std::memory_order_seq_cst);
-    if (phase == kPhaseEnded) return;
     // The periods leave the stream from the next one on; the one in flight ends
     // its step first. A stop whose wait gives up still ends the stream for the
-    // application: the rings stay (a close then leaks them).
-    s->phase.store(kPhaseStopping, std::memory_order_seq_cst);
+    // application, where the device stands: the rings stay (a close then leaves
+    // them to a later open or close).
+    beginEnding(*s);
     ASIOCHAN_SEAM("stop: after the phase");
-    if (periods_.waitForPeriodsInFlight())
-        endStreamAt(*s, s->position.load(std::memory_order_relaxed));
-    else
-        s->phase.store(kPhaseEnded, std::memory_order_seq_cst);
+    if (!tryEnd(*s) && !(periods_.waitForPeriodsInFlight() && tryEnd(*s))) {
+        std::uint8_t none = 0;
+        if (s->finisher.compare_exchange_strong(none, 1, std::memory_order_seq_cst)) {
+            s->endPosition.store(s->position.load(std::memory_order_acquire), std::memory_order_relaxed);
+            s->phase.store(kPhaseEnded, std::memory_order_seq_cst);
+        }
+    }
+    // Another caller that took the end finishes it within a few stores.
+    while (s->phase.load(std::memory_order_seq_cst) != kPhaseEnded) platform::yieldThread();
     stream_.wake.wakeAll();
 }
 
@@ -297,19 +435,30 @@ void Engine::closeStreamClaimed() {
 std::int32_t Engine::closeStream() {
     const ChannelClaim playback(playbackClaims_, kAllChannels);
     const ChannelClaim capture(captureClaims_, kAllChannels);
-    if (stream_.app.load(std::memory_order_acquire) == nullptr) return ASE_InvalidMode;
+    StreamRings* s = stream_.app.load(std::memory_order_acquire);
+    if (s == nullptr || s->ownedByCall.load(std::memory_order_acquire) != 0) return ASE_InvalidMode;
     closeStreamClaimed();
     return ASE_OK;
 }
 
 std::int32_t Engine::readStream(void* frames, std::int32_t count, std::int32_t timeoutMs, AsiochanStreamBlock* block) {
+    return readFrames(frames, count, timeoutMs, block, 0);
+}
+
+std::int32_t Engine::writeStream(const void* frames, std::int32_t count, std::int32_t timeoutMs,
+                                 AsiochanStreamBlock* block) {
+    return writeFrames(frames, count, timeoutMs, block, 0);
+}
+
+std::int32_t Engine::readFrames(void* frames, std::int32_t count, std::int32_t timeoutMs, AsiochanStreamBlock* block,
+                                std::uint32_t callSerial) {
     if (count < 0 || (frames == nullptr && count > 0) || timeoutMs < -1 || !validBlock(block))
         return ASE_InvalidParameter;
     const StreamUse use(stream_.users);
     const Exclusive reader(stream_.readerBusy);
     if (!reader.mine()) return ASE_InvalidMode;
     StreamRings* s = stream_.app.load(std::memory_order_seq_cst);
-    if (s == nullptr || s->in.count == 0) return ASE_InvalidMode;
+    if (s == nullptr || s->in.count == 0 || !reachable(*s, callSerial)) return ASE_InvalidMode;
     StreamDirection& in = s->in;
     const std::uint64_t deadline = deadlineOf(timeoutMs);
     auto* out = static_cast<std::uint8_t*>(frames);
@@ -318,6 +467,7 @@ std::int32_t Engine::readStream(void* frames, std::int32_t count, std::int32_t t
     std::uint64_t first = in.consumerPosition;
     bool ended = false;
     for (;;) {
+        watchStream(*s);
         const std::uint32_t phase = s->phase.load(std::memory_order_seq_cst);
         const std::uint64_t consumed = in.consumed.load(std::memory_order_relaxed);
         const std::uint64_t produced = in.produced.load(std::memory_order_acquire);
@@ -353,10 +503,19 @@ std::int32_t Engine::readStream(void* frames, std::int32_t count, std::int32_t t
         // Ended, and everything recorded before the end was read (the count was
         // looked at after the phase; a gap at the read position was taken above).
         if ((phase == kPhaseEnded || s->closing.load(std::memory_order_acquire) != 0) && produced == consumed) {
+            // A hole the full gap queue kept open is the last gap.
+            if (phase == kPhaseEnded && !in.endHoleTaken) {
+                if (moved != 0) break;
+                in.endHoleTaken = true;
+                const std::uint64_t open = in.openFrames.load(std::memory_order_acquire);
+                lost += open;
+                in.consumerPosition += open;
+                first = in.consumerPosition;
+            }
             ended = moved == 0;
             break;
         }
-        if (moved == count || timeoutMs == 0) break;
+        if (moved == count || timeoutMs == 0 || stallUntold(*s, in)) break;
         if (!housekeeper_.running()) housekeeper_.ensureRunning();
         if (!waitSlice(stream_.wake.readable, stream_.wake.readers, deadline, s->phase, phase)) break;
     }
@@ -365,27 +524,30 @@ std::int32_t Engine::readStream(void* frames, std::int32_t count, std::int32_t t
     return ended ? kStreamEnded : moved;
 }
 
-std::int32_t Engine::writeStream(const void* frames, std::int32_t count, std::int32_t timeoutMs,
-                                 AsiochanStreamBlock* block) {
+std::int32_t Engine::writeFrames(const void* frames, std::int32_t count, std::int32_t timeoutMs,
+                                 AsiochanStreamBlock* block, std::uint32_t callSerial) {
     if (count < 0 || (frames == nullptr && count > 0) || timeoutMs < -1 || !validBlock(block))
         return ASE_InvalidParameter;
     const StreamUse use(stream_.users);
     const Exclusive writer(stream_.writerBusy);
     if (!writer.mine()) return ASE_InvalidMode;
     StreamRings* s = stream_.app.load(std::memory_order_seq_cst);
-    if (s == nullptr || s->out.count == 0) return ASE_InvalidMode;
+    if (s == nullptr || s->out.count == 0 || !reachable(*s, callSerial)) return ASE_InvalidMode;
     StreamDirection& out = s->out;
     const std::uint64_t deadline = deadlineOf(timeoutMs);
     const auto* in = static_cast<const std::uint8_t*>(frames);
     std::int32_t moved = 0;
-    std::uint64_t lost = 0;
-    // The holes the periods left since the last write: the frames written play that much later.
-    for (std::uint64_t at = 0, gap = 0; out.gaps.peek(at, gap); out.gaps.pop()) lost += gap;
-    out.consumerPosition += lost;
-    const std::uint64_t first = out.produced.load(std::memory_order_relaxed) + out.consumerPosition;
-    bool ended = false;
+    const std::uint64_t first = out.produced.load(std::memory_order_relaxed);
+    std::uint64_t position = 0;
+    bool told = false, ended = false;
     for (;;) {
+        watchStream(*s);
         const std::uint32_t phase = s->phase.load(std::memory_order_seq_cst);
+        // A stop under way ends the stream within a period: a write that may wait
+        // waits for the end, so that its block can tell it.
+        if (phase == kPhaseStopping && timeoutMs != 0 &&
+            waitSlice(stream_.wake.writable, stream_.wake.writers, deadline, s->phase, phase))
+            continue;
         if (phase == kPhaseEnded || phase == kPhaseStopping || s->closing.load(std::memory_order_acquire) != 0) {
             ended = moved == 0;
             break;
@@ -404,123 +566,175 @@ std::int32_t Engine::writeStream(const void* frames, std::int32_t count, std::in
                 out.encode[i](frame + firstPiece * out.frameBytes + out.offsets[i], out.frameBytes, n - firstPiece,
                               plane);
             }
+            // The period that plays the block's first frame tells where it did.
+            if (!told) out.markFrame.store(first, std::memory_order_relaxed);
             ASIOCHAN_SEAM("write: before the count");
-            out.produced.store(produced + n, std::memory_order_release);
+            out.produced.store(produced + n, std::memory_order_seq_cst);
+            if (!told) {
+                ASIOCHAN_SEAM("write: before the position");
+                position = playPosition(*s, first);
+                told = true;
+            }
             moved += static_cast<std::int32_t>(n);
             if (moved == count) break;
             continue;
         }
         // Writes before the start fill the ring and never wait.
-        if (phase == kPhaseOpen || timeoutMs == 0) break;
+        if (phase == kPhaseOpen || timeoutMs == 0 || stallUntold(*s, out)) break;
         if (!housekeeper_.running()) housekeeper_.ensureRunning();
         if (!waitSlice(stream_.wake.writable, stream_.wake.writers, deadline, s->phase, phase)) break;
     }
-    fillBlock(block, first, lost);
+    // The block's position: where its first frame plays (or would, were one
+    // written now); `lost` the silence played since the last block's frames.
+    if (!told) position = playPosition(*s, first);
+    const std::uint64_t lost = position > out.consumerPosition ? position - out.consumerPosition : 0;
+    out.consumerPosition = std::max(position, out.consumerPosition) + std::uint64_t(moved);
+    fillBlock(block, position, lost);
     deliverEvents(s->writerEvents, out, *s, ended, block);
     return ended ? kStreamEnded : moved;
 }
 
+namespace {
+
+// The stream's state at one moment between periods: the period's counts and the
+// ring counts are read while the version stays even and unchanged. A period stuck
+// inside the stream for over a millisecond gives way to the counts as they are.
+void snapshot(const StreamRings& s, AsiochanStreamState& r) {
+    const std::uint64_t giveUp = platform::monotonicMicros() + 1000;
+    for (;;) {
+        const std::uint32_t before = s.version.load(std::memory_order_acquire);
+        // A period stores each count with release after making the version odd: a
+        // new count read here brings that version along, and the second look sees
+        // the change.
+        r.position = s.position.load(std::memory_order_acquire);
+        ASIOCHAN_SEAM("state: between the counts");
+        r.recorded = s.recorded.load(std::memory_order_acquire);
+        r.dropped = s.dropped.load(std::memory_order_acquire);
+        r.played = s.played.load(std::memory_order_acquire);
+        r.underrun = s.underrun.load(std::memory_order_acquire);
+        const std::uint32_t phase = s.phase.load(std::memory_order_acquire);
+        r.flags = ASIOCHAN_STREAM_OPEN | (phase == kPhaseRunning ? ASIOCHAN_STREAM_RUNNING : 0u) |
+                  (phase == kPhaseEnded ? ASIOCHAN_STREAM_ENDED_FLAG : 0u);
+        r.readable = 0;
+        if (s.in.count > 0) {
+            // What the next read moves: up to the first gap past the gaps it takes first.
+            const std::uint64_t consumed = s.in.consumed.load(std::memory_order_acquire);
+            const std::uint64_t produced = s.in.produced.load(std::memory_order_acquire);
+            const std::uint64_t end = std::min(produced, s.in.gaps.nextAfter(consumed));
+            r.readable = static_cast<std::uint32_t>(end > consumed ? end - consumed : 0);
+        }
+        r.writable = 0;
+        if (s.out.count > 0 && phase != kPhaseEnded && phase != kPhaseStopping)
+            r.writable = static_cast<std::uint32_t>(s.ringFrames - (s.out.produced.load(std::memory_order_acquire) -
+                                                                   s.out.consumed.load(std::memory_order_acquire)));
+        r.eventsPending = s.in.count > 0 ? s.readerEvents.pending() : s.writerEvents.pending();
+        if (((before & 1u) == 0 && s.version.load(std::memory_order_seq_cst) == before) ||
+            platform::monotonicMicros() >= giveUp)
+            break;
+        platform::yieldThread();
+    }
+    r.ringFrames = s.ringFrames;
+}
+
+}  // namespace
+
 std::int32_t Engine::streamState(AsiochanStreamState* state) {
     if (state == nullptr || state->size < kStateBytes) return ASE_InvalidParameter;
     AsiochanStreamState r{};
-    r.size = kStateBytes;
     {
         const StreamUse use(stream_.users);
-        StreamRings* s = stream_.app.load(std::memory_order_seq_cst);
-        if (s != nullptr) {
-            // The counts of one moment between two periods: read again while a
-            // period changed them meanwhile (a period changes them for a few stores).
-            for (;;) {
-                const std::uint32_t before = s->version.load(std::memory_order_acquire);
-                if ((before & 1u) == 0) {
-                    // A period stores each count with release after making the
-                    // version odd: a new count read here brings that version along,
-                    // and the second look sees the change.
-                    r.position = s->position.load(std::memory_order_acquire);
-                    ASIOCHAN_SEAM("state: between the counts");
-                    r.recorded = s->recorded.load(std::memory_order_acquire);
-                    r.dropped = s->dropped.load(std::memory_order_acquire);
-                    r.played = s->played.load(std::memory_order_acquire);
-                    r.underrun = s->underrun.load(std::memory_order_acquire);
-                    if (s->version.load(std::memory_order_relaxed) == before) break;
-                }
-                platform::yieldThread();
-            }
-            const std::uint32_t phase = s->phase.load(std::memory_order_acquire);
-            r.flags = ASIOCHAN_STREAM_OPEN | (phase == kPhaseRunning ? ASIOCHAN_STREAM_RUNNING : 0u) |
-                      (phase == kPhaseEnded ? ASIOCHAN_STREAM_ENDED_FLAG : 0u);
-            if (s->in.count > 0) {
-                const std::uint64_t held =
-                    s->in.produced.load(std::memory_order_acquire) - s->in.consumed.load(std::memory_order_acquire);
-                std::uint64_t at = 0, gap = 0;
-                const std::uint64_t beforeGap =
-                    s->in.gaps.peek(at, gap) ? at - std::min(at, s->in.consumed.load(std::memory_order_relaxed)) : held;
-                r.readable = static_cast<std::uint32_t>(std::min(held, beforeGap));
-            }
-            if (s->out.count > 0 && phase != kPhaseEnded)
-                r.writable =
-                    static_cast<std::uint32_t>(s->ringFrames - (s->out.produced.load(std::memory_order_acquire) -
-                                                                s->out.consumed.load(std::memory_order_acquire)));
-            r.eventsPending = s->in.count > 0 ? s->readerEvents.pending() : s->writerEvents.pending();
-            r.ringFrames = s->ringFrames;
+        if (StreamRings* s = stream_.app.load(std::memory_order_seq_cst)) {
+            watchStream(*s);
+            snapshot(*s, r);
         }
     }
+    r.size = kStateBytes;
     r.inputLatency = state_.inputLatency.load();
     r.outputLatency = state_.outputLatency.load();
     std::memcpy(state, &r, sizeof r);
     return ASE_OK;
 }
 
+// The call's own stream: other callers may stop it (which ends the call early),
+// not use it or close it; it is closed here unless a lifecycle call closed it
+// first. The call takes claims (the start, the close) only while it is no user of
+// the stream, since a lifecycle call holds every claim while it waits for users.
 std::int32_t Engine::playAndRecord(const AsiochanStreamConfig* config, const void* play, std::int32_t playFrames,
                                    void* record, std::int32_t recordFrames, std::int32_t timeoutMs,
                                    AsiochanStreamState* state) {
     if (playFrames < 0 || recordFrames < 0 || (play == nullptr && playFrames > 0) ||
         (record == nullptr && recordFrames > 0) || timeoutMs < -1 || (state != nullptr && state->size < kStateBytes))
         return ASE_InvalidParameter;
-    if (const std::int32_t opened = openStream(config); opened != ASE_OK) return opened;
+    PlayAndRecordRun run{play, playFrames, record, recordFrames};
+    if (const std::int32_t opened = openStreamFor(config, &run); opened != ASE_OK) return opened;
+    const std::uint32_t serial = run.serial;
     const std::uint64_t deadline = deadlineOf(timeoutMs);
-    StreamRings* s = stream_.app.load(std::memory_order_acquire);
-    const std::uint32_t playBytes = s != nullptr ? s->out.frameBytes : 0;
-    const std::uint32_t recordBytes = s != nullptr ? s->in.frameBytes : 0;
-    const bool plays = s != nullptr && s->out.count > 0;
-    const bool records = s != nullptr && s->in.count > 0;
-    const auto* playing = static_cast<const std::uint8_t*>(play);
-    auto* recording = static_cast<std::uint8_t*>(record);
-    std::int32_t written = 0, read = 0;
-    auto writeSome = [&] {
-        if (!plays || written >= playFrames) return;
-        const std::int32_t n =
-            writeStream(playing + std::size_t(written) * playBytes, playFrames - written, 0, nullptr);
-        if (n > 0) written += n;
-    };
-    writeSome();
-    std::int32_t result = startStream();
-    // Without inputs the call lasts until everything written has played.
-    while (result == ASE_OK && !records && plays && platform::monotonicMicros() < deadline &&
-           s->out.consumed.load(std::memory_order_acquire) < std::uint64_t(playFrames) &&
-           s->phase.load(std::memory_order_acquire) == kPhaseRunning) {
-        if (written < playFrames) {
-            const std::int32_t n =
-                writeStream(playing + std::size_t(written) * playBytes, playFrames - written, 5, nullptr);
-            if (n > 0) written += n;
-        } else {
-            platform::sleepMs(1);
+    run.writeSome(*this, 0);  // the prefill
+    std::int32_t result = ASE_InvalidMode;
+    {
+        const ChannelClaim playback(playbackClaims_, kAllChannels);
+        const ChannelClaim capture(captureClaims_, kAllChannels);
+        StreamRings* s = stream_.app.load(std::memory_order_acquire);
+        if (s != nullptr && s->serial == serial) result = startStreamClaimed(*s);
+    }
+    AsiochanStreamState last{};
+    if (result == ASE_OK) {
+        // Held while the call looks at the rings: a close from a lifecycle call
+        // (Prepare, the driver's release) ends the stream and waits for it.
+        const StreamUse use(stream_.users);
+        StreamRings* s = stream_.app.load(std::memory_order_acquire);
+        if (s != nullptr && s->serial == serial) {
+            run.play(*this, *s, deadline);
+            snapshot(*s, last);
         }
     }
-    while (result == ASE_OK && records && read < recordFrames) {
+    closeStreamOf(serial);
+    if (state != nullptr) {
+        last.size = kStateBytes;
+        last.inputLatency = state_.inputLatency.load();
+        last.outputLatency = state_.outputLatency.load();
+        std::memcpy(state, &last, sizeof last);
+    }
+    return result == ASE_OK ? run.read : result;
+}
+
+void Engine::PlayAndRecordRun::writeSome(Engine& engine, std::int32_t timeoutMs) {
+    if (written >= playFrames || playBytes == 0) return;
+    const std::int32_t n = engine.writeFrames(static_cast<const std::uint8_t*>(playData) + std::size_t(written) * playBytes,
+                                              playFrames - written, timeoutMs, nullptr, serial);
+    if (n > 0) written += n;
+}
+
+void Engine::PlayAndRecordRun::play(Engine& engine, const StreamRings& s, std::uint64_t deadline) {
+    auto* recording = static_cast<std::uint8_t*>(recordData);
+    // Without inputs the call lasts until everything written has played.
+    while (s.in.count == 0 && s.out.count > 0 && platform::monotonicMicros() < deadline &&
+           s.out.consumed.load(std::memory_order_acquire) < std::uint64_t(playFrames) &&
+           s.phase.load(std::memory_order_acquire) == kPhaseRunning &&
+           s.closing.load(std::memory_order_acquire) == 0) {
+        if (written < playFrames)
+            writeSome(engine, 5);
+        else
+            platform::sleepMs(1);
+    }
+    while (s.in.count > 0 && read < recordFrames) {
         const std::uint64_t now = platform::monotonicMicros();
         if (now >= deadline) break;
         const auto slice = static_cast<std::int32_t>(std::min<std::uint64_t>((deadline - now) / 1000, 5));
-        const std::int32_t n =
-            readStream(recording + std::size_t(read) * recordBytes, recordFrames - read, slice, nullptr);
+        const std::int32_t n = engine.readFrames(recording + std::size_t(read) * recordBytes, recordFrames - read,
+                                                 slice, nullptr, serial);
         if (n < 0) break;
         read += n;
-        writeSome();
+        writeSome(engine, 0);
     }
-    stopStream();
-    if (state != nullptr) streamState(state);
-    closeStream();
-    return result == ASE_OK ? read : result;
+}
+
+void Engine::closeStreamOf(std::uint32_t serial) {
+    const ChannelClaim playback(playbackClaims_, kAllChannels);
+    const ChannelClaim capture(captureClaims_, kAllChannels);
+    StreamRings* s = stream_.app.load(std::memory_order_acquire);
+    if (s == nullptr || s->serial != serial) return;
+    closeStreamClaimed();
 }
 
 }  // namespace asiochan

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/period.h"
+#include "engine/seam.h"
 #include "engine/stream_rings.h"
 
 namespace asiochan {
@@ -37,12 +38,13 @@ void fromRing(const std::uint8_t* plane, const RingSpan& span, std::uint32_t wid
     std::memcpy(half + span.first * width, plane, (span.frames - span.first) * width);
 }
 
-// Ends the hole a direction was making: its gap (before the consumer's frame
-// `at`) and its event. False when the gap queue is full: the hole stays open.
+// Ends the hole a direction was making: its gap (inputs: before the reader's
+// frame `at`) and its event. False when the gap queue is full: the hole stays
+// open, and the frames after it wait (are dropped into it) until there is room.
 bool closeHole(StreamRings& s, StreamDirection& d, std::uint32_t code) {
     const std::uint64_t frames = d.openFrames.load(std::memory_order_relaxed);
     if (frames == 0) return true;
-    if (!d.gaps.push(d.openAt.load(std::memory_order_relaxed), frames)) return false;
+    if (&d == &s.in && !d.gaps.push(d.openAt.load(std::memory_order_relaxed), frames)) return false;
     s.event(code, frames, d.openPosition.load(std::memory_order_relaxed));
     d.openFrames.store(0, std::memory_order_relaxed);
     return true;
@@ -57,26 +59,30 @@ void widenHole(StreamDirection& d, std::uint64_t at, std::uint64_t position, std
     d.openFrames.store(open + frames, std::memory_order_relaxed);
 }
 
-// Periods the driver skipped: a hole in both directions where they were.
+// Periods the driver skipped: a hole in both directions where they were (the
+// writer learns of its own from the position).
 void skip(StreamRings& s, std::uint64_t position, std::uint64_t frames) {
-    for (StreamDirection* d : {&s.in, &s.out}) {
-        if (d->count == 0) continue;
-        const std::uint64_t at =
-            d == &s.in ? d->produced.load(std::memory_order_relaxed) : d->consumed.load(std::memory_order_relaxed);
-        const std::uint32_t code = d == &s.in ? ASIOCHAN_STREAM_EVENT_OVERFLOW : ASIOCHAN_STREAM_EVENT_UNDERRUN;
-        if (!closeHole(s, *d, code) || !d->gaps.push(at, frames)) widenHole(*d, at, position, frames);
+    if (StreamDirection& in = s.in; in.count > 0) {
+        const std::uint64_t at = in.produced.load(std::memory_order_relaxed);
+        if (!closeHole(s, in, ASIOCHAN_STREAM_EVENT_OVERFLOW) || !in.gaps.push(at, frames))
+            widenHole(in, at, position, frames);
     }
+    if (s.out.count > 0) closeHole(s, s.out, ASIOCHAN_STREAM_EVENT_UNDERRUN);
     s.event(ASIOCHAN_REQUEST_SKIPPED_PERIODS, frames, position);
 }
 
-void beginCounts(StreamRings& s) { s.version.fetch_add(1, std::memory_order_acq_rel); }
+// The version goes odd before the period reads the writer's count: a writer that
+// stores its count and then finds the version even knows every later period sees it.
+void beginCounts(StreamRings& s) { s.version.fetch_add(1, std::memory_order_seq_cst); }
 void endCounts(StreamRings& s) { s.version.fetch_add(1, std::memory_order_release); }
 
 }  // namespace
 
+// A hole the full gap queue kept open stays open at the end: the reader takes it
+// as its last gap.
 void endStreamAt(StreamRings& s, std::uint64_t position) {
-    closeHole(s, s.in, ASIOCHAN_STREAM_EVENT_OVERFLOW);
-    closeHole(s, s.out, ASIOCHAN_STREAM_EVENT_UNDERRUN);
+    if (s.in.count > 0) closeHole(s, s.in, ASIOCHAN_STREAM_EVENT_OVERFLOW);
+    if (s.out.count > 0) closeHole(s, s.out, ASIOCHAN_STREAM_EVENT_UNDERRUN);
     s.endPosition.store(position, std::memory_order_relaxed);
     s.phase.store(kPhaseEnded, std::memory_order_seq_cst);
 }
@@ -103,12 +109,14 @@ void Engine::streamPeriod(const Period& period, bool held, std::uint32_t skipped
             if ((notices & bit) != 0) s->event(bit, 0, position);
     if (held) {
         // A reset request ends the stream where it stands: nothing more moves.
+        // A caller that saw the request first may be ending it already.
         for (std::uint32_t ch = 0; ch < kMaxChannels; ++ch)
             if (period.outHalf[ch] != nullptr)
                 std::memset(period.outHalf[ch], 0, static_cast<std::size_t>(period.playbackBytes));
         s->position.store(position, std::memory_order_release);
         endCounts(*s);
-        endStreamAt(*s, position);
+        std::uint8_t none = 0;
+        if (s->finisher.compare_exchange_strong(none, 1, std::memory_order_seq_cst)) endStreamAt(*s, position);
         return;
     }
 
@@ -122,6 +130,9 @@ void Engine::streamPeriod(const Period& period, bool held, std::uint32_t skipped
             const RingSpan span(produced, s->ringFrames, n);
             for (std::int32_t i = 0; i < in.count; ++i)
                 toRing(in.planes[i], span, in.width, period.inHalf[in.channels[i]]);
+            // Where a reader on another core would read frames not yet written, were
+            // the count published before the copy (host-build tests).
+            ASIOCHAN_SEAM("stream period: before the input count");
             in.produced.store(produced + n, std::memory_order_release);
             s->recorded.store(s->recorded.load(std::memory_order_relaxed) + n, std::memory_order_release);
         }
@@ -132,8 +143,11 @@ void Engine::streamPeriod(const Period& period, bool held, std::uint32_t skipped
     }
     if (StreamDirection& out = s->out; out.count > 0) {
         const std::uint64_t consumed = out.consumed.load(std::memory_order_relaxed);
-        std::uint64_t n = std::min(out.produced.load(std::memory_order_acquire) - consumed, frames);
-        if (n != 0 && !closeHole(*s, out, ASIOCHAN_STREAM_EVENT_UNDERRUN)) n = 0;
+        const std::uint64_t n = std::min(out.produced.load(std::memory_order_seq_cst) - consumed, frames);
+        if (n != 0) closeHole(*s, out, ASIOCHAN_STREAM_EVENT_UNDERRUN);
+        // The writer's marked frame plays here if it is among these.
+        if (const std::uint64_t mark = out.markFrame.load(std::memory_order_relaxed); mark - consumed < n)
+            out.markPosition.store(position + (mark - consumed), std::memory_order_relaxed);
         const RingSpan span(consumed, s->ringFrames, n);
         for (std::int32_t i = 0; i < out.count; ++i) {
             std::uint8_t* half = period.outHalf[out.channels[i]];

@@ -23,6 +23,15 @@ bool StreamGaps::peek(std::uint64_t& at, std::uint64_t& frames) const {
     return true;
 }
 
+std::uint64_t StreamGaps::nextAfter(std::uint64_t frame) const {
+    const std::uint32_t tail = tail_.load(std::memory_order_acquire);
+    for (std::uint32_t i = head_.load(std::memory_order_acquire); i != tail; ++i) {
+        const std::uint64_t at = at_[i % kSlots].load(std::memory_order_relaxed);
+        if (at > frame) return at;
+    }
+    return UINT64_MAX;
+}
+
 void StreamGaps::pop() { head_.store(head_.load(std::memory_order_relaxed) + 1, std::memory_order_release); }
 
 void StreamEvents::push(std::uint32_t code, std::uint64_t frames, std::uint64_t position) {

@@ -7,10 +7,14 @@
 // output ring: the writer produces, the periods consume. Each ring counts what
 // was produced and consumed (64-bit, never wrapping); a side writes its count
 // after its bytes (release) and reads the other's before it touches bytes
-// (acquire). The gap queues and the event queues are single-producer
+// (acquire). The input's gap queue and the event queues are single-producer
 // single-consumer in the same way: the periods produce, the reader or the writer
-// consumes. A stop that has waited for the periods in flight takes the periods'
-// place for the last gap and event. No field here is written by two sides.
+// consumes. The writer needs no gap queue: it learns where its frames play from
+// the counts (see Engine::writeStream). Whoever ends the stream (a stop, a reset
+// request seen by a period or by a caller) takes the periods' place for the last
+// gap and event once no period can be inside the stream, and only one does
+// (`finisher`). Stalls and the end are told to each consumer outside the event
+// queue, so that they are never dropped.
 #pragma once
 
 #include <atomic>
@@ -34,6 +38,9 @@ public:
     bool full() const;
     bool peek(std::uint64_t& at, std::uint64_t& frames) const;
     void pop();
+    // Any thread: where the first gap after frame `frame` lies (UINT64_MAX: none
+    // queued); gaps at or before it are the next read's to take.
+    std::uint64_t nextAfter(std::uint64_t frame) const;
 
 private:
     std::atomic<std::uint64_t> at_[kSlots]{};
@@ -42,7 +49,8 @@ private:
     std::atomic<std::uint32_t> tail_{0};  // producer
 };
 
-// Events for one consumer; one that finds the queue full is counted as lost.
+// Events for one consumer; the newest, finding the queue full, is dropped and
+// counted as lost (the unread ones stay as they are).
 class StreamEvents {
 public:
     static constexpr std::uint32_t kSlots = 64;
@@ -62,6 +70,9 @@ private:
     std::uint32_t lostReported_ = 0;      // consumer
 };
 
+// Open -> Running -> Stopping -> Ended (Open -> Stopping for a stream never
+// started). Stopping: the periods that enter leave the stream alone; it ends once
+// those already inside are done with it.
 enum StreamPhase : std::uint32_t { kPhaseOpen = 1, kPhaseRunning = 2, kPhaseStopping = 3, kPhaseEnded = 4 };
 
 struct StreamDirection {
@@ -75,15 +86,21 @@ struct StreamDirection {
     std::uint8_t* planes[kMaxChannels]{};
     std::atomic<std::uint64_t> produced{0};
     std::atomic<std::uint64_t> consumed{0};
-    StreamGaps gaps;
+    StreamGaps gaps;  // inputs only
+    // Outputs: the written frame whose position the writer asks for, and where
+    // the period that played it played it.
+    std::atomic<std::uint64_t> markFrame{UINT64_MAX};
+    std::atomic<std::uint64_t> markPosition{0};
     // The hole the periods are making (inputs: a full ring; outputs: an empty
     // one): frames so far, the consumer's frame it lies before, and its position.
     std::atomic<std::uint64_t> openFrames{0};
     std::atomic<std::uint64_t> openAt{0};
     std::atomic<std::uint64_t> openPosition{0};
-    // The consumer's own: the position of its next frame (inputs) or the gaps it
-    // has learnt of (outputs), and whether it has seen the end.
+    // The consumer's own: the position of its next frame, the stalls told, and
+    // whether it has taken the hole left open at the end and seen the end.
     std::uint64_t consumerPosition = 0;
+    std::uint32_t stallsTold = 0;
+    bool endHoleTaken = false;
     bool endDelivered = false;
 };
 
@@ -92,9 +109,25 @@ struct StreamRings {
     std::uint32_t ringFrames = 0;
     StreamDirection in;
     StreamDirection out;
+    std::uint32_t serial = 0;         // which open made it
+    std::uint32_t stallLimitMs = 0;   // no period for this long while running is a stall
     std::atomic<std::uint32_t> phase{kPhaseOpen};
     std::atomic<std::uint64_t> endPosition{0};
     std::atomic<std::uint8_t> closing{0};
+    // PlayAndRecord's own stream: other callers may stop it, not use or close it.
+    std::atomic<std::uint8_t> ownedByCall{0};
+    // The ending: the periods entered when it began (valid once `stopMarked`),
+    // and the one side that writes the end.
+    std::atomic<std::uint32_t> stopMark{0};
+    std::atomic<std::uint8_t> stopMarked{0};
+    std::atomic<std::uint8_t> finisher{0};
+    // The stall watch, kept by the callers: the period count last seen with the
+    // millisecond it was first seen (count << 32 | ms), the watch word of the last
+    // stall raised, the stalls raised and the position of the last.
+    std::atomic<std::uint64_t> watch{0};
+    std::atomic<std::uint64_t> stallRaisedFor{UINT64_MAX};
+    std::atomic<std::uint32_t> stalls{0};
+    std::atomic<std::uint64_t> stallPosition{0};
     StreamEvents readerEvents;
     StreamEvents writerEvents;
     // GetStreamState's counts, written by the periods only: `version` is odd while

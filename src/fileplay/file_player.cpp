@@ -107,21 +107,28 @@ std::uint8_t FilePlayer::startPlaying(const char* path, ChannelMask channels, st
     // A worker that ended gave its channels back; one that still holds them is
     // the only reason the set can be taken here.
     ChannelMask none = 0;
+    // The outputs are held from here on: a stream cannot take one before the
+    // worker queues its first block.
     if (heldChannels_.compare_exchange_strong(none, channels)) {
-        std::memset(path_, 0, sizeof path_);
-        std::memcpy(path_, path, boundedLength(path, kPlayerPathBytes - 1));
-        WavHeader header;
-        // Mapped, the highest channel of the set needs its file channel.
-        const auto highest = static_cast<std::uint32_t>(std::bit_width(channels) - 1);
-        if (readWavHeader(path_, header) && isPlayableHeader(header) &&
-            fileChannelOf(channels, highest, mapped, header.channels) < std::max<std::uint32_t>(header.channels, 1)) {
-            channels_ = channels;
-            mapped_ = mapped;
-            std::memcpy(types_, types, sizeof types_);
-            shape_ = shape;
-            started = launchWorker(loop);
+        if (!port_.holdOutputs(channels)) {
+            heldChannels_.store(0);
+        } else {
+            std::memset(path_, 0, sizeof path_);
+            std::memcpy(path_, path, boundedLength(path, kPlayerPathBytes - 1));
+            WavHeader header;
+            // Mapped, the highest channel of the set needs its file channel.
+            const auto highest = static_cast<std::uint32_t>(std::bit_width(channels) - 1);
+            if (readWavHeader(path_, header) && isPlayableHeader(header) &&
+                fileChannelOf(channels, highest, mapped, header.channels) <
+                    std::max<std::uint32_t>(header.channels, 1)) {
+                channels_ = channels;
+                mapped_ = mapped;
+                std::memcpy(types_, types, sizeof types_);
+                shape_ = shape;
+                started = launchWorker(loop);
+            }
+            if (!started) giveChannelsBack();
         }
-        if (!started) heldChannels_.store(0);
     }
     starting_.store(false);
     return started ? 1 : 0;
@@ -264,7 +271,7 @@ bool FilePlayer::playPass(const StreamFormat& format, FrameConverter& converter,
         }
         if (!run_.load()) {
             forEachChannel(channels_, [&](std::uint32_t i) { port_.releasePlaybackChannel(i); });
-            heldChannels_.store(0);
+            giveChannelsBack();
             return false;
         }
         pause(pollMs_.load());
@@ -277,8 +284,12 @@ bool FilePlayer::playPass(const StreamFormat& format, FrameConverter& converter,
 // run 0 and waits for it rather than refusing.
 void FilePlayer::endWorker() {
     run_.store(0);
-    heldChannels_.store(0);
+    giveChannelsBack();
     inPlay_.store(0);
+}
+
+void FilePlayer::giveChannelsBack() {
+    if (const ChannelMask held = heldChannels_.exchange(0)) port_.releaseOutputs(held);
 }
 
 void FilePlayer::workerMain(void* self) {

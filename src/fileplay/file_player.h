@@ -103,6 +103,8 @@ private:
     bool makeBlocks(const StreamFormat& format, Blocks& blocks) const;
     bool playPass(const StreamFormat& format, FrameConverter& converter, const Blocks& blocks);
     void endWorker();
+    // Clears heldChannels_ and releases the outputs the start held.
+    void giveChannelsBack();
     bool playableTypes(ChannelMask channels, ASIOSampleType (&types)[kMaxChannels], std::uint32_t& shape) const;
     enum class Follow { play, wait, end };
     Follow followRun();

@@ -116,7 +116,10 @@ TEST_F(StreamIoTest, GapsHaveExactLengthAndPlace) {
     ASSERT_EQ(ReadStream(in.data(), 1000, 0, &block_), 2 * kFrames + 8);
     EXPECT_EQ(block_.position, 0u);
     const std::vector<std::uint32_t> tone(50, 0x01020304u);
-    ASSERT_EQ(WriteStream(tone.data(), 50, 0, nullptr), 50);
+    auto w = testing::sized<AsiochanStreamBlock>();
+    ASSERT_EQ(WriteStream(tone.data(), 50, 0, &w), 50);
+    EXPECT_EQ(w.position, 160u) << "where the device stands: the next period plays it";
+    EXPECT_EQ(w.lost, 160u) << "the silence played before it";
     step(1);
     ASSERT_EQ(ReadStream(in.data(), 1000, 0, &block_), kFrames);
     EXPECT_EQ(block_.position, 160u);
@@ -134,8 +137,9 @@ TEST_F(StreamIoTest, GapsHaveExactLengthAndPlace) {
     EXPECT_TRUE(has({ASIOCHAN_STREAM_EVENT_OVERFLOW, 88, 72}));
     EXPECT_TRUE(has({ASIOCHAN_STREAM_EVENT_UNDERRUN, 160, 0}));
     step(1);
-    ASSERT_EQ(WriteStream(tone.data(), 1, 0, &block_), 1);
-    EXPECT_EQ(block_.lost, 160u) << "the written frames played that much later";
+    ASSERT_EQ(WriteStream(tone.data(), 1, 0, &w), 1);
+    EXPECT_EQ(w.position, 224u);
+    EXPECT_EQ(w.lost, 14u) << "the silence after the tone";
     // The tone plays from position 160 exactly: 50 frames, then silence again.
     const Bytes& out = played(0);
     for (std::size_t k = 0; k < out.size() / 4; ++k) {
@@ -197,10 +201,10 @@ TEST_F(StreamIoTest, OtherThreadsEndAWaitingReadOrWrite) {
         for (bool reading : {true, false}) {
             SCOPED_TRACE(std::string(k.name) + (reading ? " while reading" : " while writing"));
             prepareRun(smallDriver(1, 1, kFrames));
-            const AsiochanStreamConfig c = streamConfig(ASIOCHAN_STREAM_FLOAT32, {0}, {0}, kFrames);
+            const AsiochanStreamConfig c = streamConfig(ASIOCHAN_STREAM_FLOAT32, {0}, {0}, 2 * kFrames);
             ASSERT_EQ(OpenStream(&c), ASE_OK);
             std::vector<float> f(4 * kFrames);
-            ASSERT_EQ(WriteStream(f.data(), kFrames, 0, nullptr), kFrames);  // the ring is full
+            ASSERT_EQ(WriteStream(f.data(), 2 * kFrames, 0, nullptr), 2 * kFrames);  // the ring is full
             ASSERT_EQ(StartStream(), ASE_OK);
             std::atomic<std::int32_t> result{1};
             std::thread waiter([&] {
