@@ -71,7 +71,7 @@ namespace Asiochan
                     name = names[0];
                 }
                 if (AsiochanNative.loadAsioDriver(name) == 0)
-                    throw new AsioException(ResultCode.NotPresent, "no driver listed as '" + name + "'");
+                    throw new AsioException(ResultCode.NotPresent, "the driver '" + name + "' is not listed or could not be created");
                 var driver = new AsioDriver(name);
                 try {
                     driver.StartRun(true);

@@ -57,13 +57,16 @@ namespace Asiochan.Tests
             }
         }
 
-        [Test]
-        public void AnUnknownDriverIsNotPresent()
+        // A driver that cannot be opened leaves nothing open: the next Open works.
+        [TestCase("no such driver")]
+        [TestCase("asiochan sim (refused)")]  // listed, but its creation fails
+        public void ADriverThatCannotBeOpenedIsNotPresent(string name)
         {
-            var e = Assert.Throws<AsioException>(() => AsioDriver.Open("no such driver"));
+            var e = Assert.Throws<AsioException>(() => AsioDriver.Open(name));
             Assert.AreEqual(ResultCode.NotPresent, e.Code);
-            StringAssert.Contains("'no such driver'", e.Message);
-            using (AsioDriver.Open(Drivers.Loopback)) { }
+            StringAssert.Contains("'" + name + "'", e.Message);
+            using (AsioDriver driver = AsioDriver.Open(Drivers.Loopback))
+                Assert.AreEqual(Drivers.Loopback, driver.Name);
         }
     }
 }
