@@ -29,6 +29,7 @@ namespace Asiochan.Tests
             new object[] { "an unknown format", (Action<AsioDriver>)(d => d.OpenStream(new StreamConfig { Inputs = new[] { 0 }, Format = (SampleFormat)7 })), ResultCode.InvalidParameter, null },
             new object[] { "a second stream", (Action<AsioDriver>)(d => InStream(d, s => Open(d))), ResultCode.InvalidMode, null },
             new object[] { "a buffer too small", (Action<AsioDriver>)(d => InStream(d, s => s.Read(new float[9], 5, 0))), ResultCode.InvalidParameter, "buffer" },
+            new object[] { "a byte short of 4 native frames", (Action<AsioDriver>)(d => { using (Stream s = Open(d, SampleFormat.Native)) s.Read(new byte[4 * 8 - 1], 4, 0); }), ResultCode.InvalidParameter, "buffer" },
             new object[] { "an int[] for floats", (Action<AsioDriver>)(d => InStream(d, s => s.Read(new int[8], 4, 0))), ResultCode.InvalidParameter, "buffer" },
             new object[] { "a negative count", (Action<AsioDriver>)(d => InStream(d, s => s.Read(new float[8], -1, 0))), ResultCode.InvalidParameter, "frames" },
             new object[] { "a null buffer", (Action<AsioDriver>)(d => InStream(d, s => s.Read((float[])null, 0, 0))), ResultCode.InvalidParameter, "buffer" },
