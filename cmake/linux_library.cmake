@@ -102,3 +102,8 @@ Cflags: -I\${includedir}
 " @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/linux_package/asiochan.pc.in
     DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig RENAME asiochan.pc)
+
+# The installed library as an application uses it: pkg-config and find_package.
+add_test(NAME linux_install
+    COMMAND ${ASIOCHAN_ROOT}/tests/linux/install_test.sh ${CMAKE_BINARY_DIR} ${CMAKE_BINARY_DIR}/linux-install-test)
+set_tests_properties(linux_install PROPERTIES TIMEOUT 120)

@@ -5,6 +5,7 @@ header states (include/asiochan.h), so that a layout that drifts fails at once
 rather than corrupting memory.
 """
 import ctypes
+import ctypes.util
 import os
 import sys
 import threading
@@ -151,12 +152,15 @@ LIBRARY_NAME = "asiochan.dll" if sys.platform == "win32" else "libasiochan.so"
 
 def library_candidates():
     """Where the library is looked for, in order: ASIOCHAN_LIBRARY alone when it is
-    set; else the file beside this package (wheels carry it), then the system
-    loader's search by name."""
+    set; else the file beside this package (wheels carry it), then the system's
+    search by name (on Windows ctypes.util.find_library walks PATH, which
+    LoadLibrary no longer does for Python)."""
     named = os.environ.get("ASIOCHAN_LIBRARY")
     if named:
         return [named]
-    return [os.path.join(os.path.dirname(os.path.abspath(__file__)), LIBRARY_NAME), LIBRARY_NAME]
+    beside = os.path.join(os.path.dirname(os.path.abspath(__file__)), LIBRARY_NAME)
+    found = ctypes.util.find_library("asiochan") if sys.platform == "win32" else None
+    return [beside, found or LIBRARY_NAME]
 
 
 def load_library(candidates=None):

@@ -8,9 +8,11 @@ from . import _abi
 from .errors import GapError, bad_argument, check
 from .stream import EventCode, Stream, WAIT_SLICE_MS, _slice_ms, _timeout_deadline, channel_list
 
-# The rings a take asks for hold the whole take when it fits in this much memory
-# per direction, so that a pause of the Python thread does not make a gap.
+# The rings a take asks for hold up to four seconds (the whole take when it is
+# shorter), within this much memory per direction: room for a pause of the Python
+# thread without a gap, and little to allocate before the take starts.
 _TAKE_RING_BYTES = 64 << 20
+_TAKE_RING_SECONDS = 4
 
 
 class _Gaps:
@@ -52,10 +54,9 @@ def _ring_frames(ring_frames, frames, channels, samplerate):
         return ring_frames
     if channels == 0 or samplerate <= 0:
         return 0
-    whole = frames + int(samplerate // 10)
-    fits = _TAKE_RING_BYTES // (4 * channels)
-    longest = int(samplerate * 60)
-    return min(whole, fits, longest) if min(whole, fits, longest) > int(samplerate) else 0
+    ring = min(frames + int(samplerate // 10), int(samplerate * _TAKE_RING_SECONDS),
+               _TAKE_RING_BYTES // (8 * channels))
+    return ring if ring > samplerate else 0  # 0: the library's one second
 
 
 def _take(data, outputs, inputs, frames, driver, dtype, timeout, allow_gaps, ring_frames):

@@ -64,3 +64,18 @@ def test_sample_types_are_the_headers_table():
     assert len(rows) == len(asiochan.SAMPLE_TYPES)
     for _id, code, name, size, msb, is_float, bits in rows:
         assert asiochan.SAMPLE_TYPES[int(code)] == (name, int(size), int(msb), int(is_float), int(bits))
+
+
+def test_the_library_is_looked_for_by_variable_then_beside_the_package_then_by_name(monkeypatch, tmp_path):
+    monkeypatch.setenv("ASIOCHAN_LIBRARY", "/x/libasiochan.so")
+    assert _abi.library_candidates() == ["/x/libasiochan.so"]
+    monkeypatch.delenv("ASIOCHAN_LIBRARY")
+    beside, by_name = _abi.library_candidates()
+    assert beside == os.path.join(os.path.dirname(_abi.__file__), _abi.LIBRARY_NAME) and by_name == "libasiochan.so"
+    # A library that is not there is named in the error, with the variable to set.
+    try:
+        _abi.load_library([str(tmp_path / "libasiochan.so"), str(tmp_path / "nothing.so")])
+    except OSError as e:
+        assert "ASIOCHAN_LIBRARY" in str(e) and "nothing.so" in str(e)
+    else:
+        raise AssertionError("a missing library loaded")

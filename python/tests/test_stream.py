@@ -118,11 +118,12 @@ def resident_bytes():
 
 
 def test_sixty_seconds_of_64_inputs_on_the_fast_driver_in_flat_memory():
-    # 8 times real time: 7.5 s for 60 s of 64 float inputs (737 MB of samples).
+    # 8 times real time: 7.5 s for 60 s of 64 float inputs (737 MB of samples),
+    # with a ring of four seconds (half a second of the reader's time).
     frames_wanted = 60 * 48000
     blocks, resident = 0, []
     last = None
-    with asiochan.Stream(inputs=range(64), dtype="float32", driver=FAST) as s:
+    with asiochan.Stream(inputs=range(64), dtype="float32", ring_frames=4 * 48000, driver=FAST) as s:
         for block in s.blocks(4096):
             assert block.lost == 0 and block.data.shape == (block.frames, 64)
             if last is not None:
