@@ -607,11 +607,11 @@ void snapshot(const StreamRings& s, AsiochanStreamState& r) {
         // new count read here brings that version along, and the second look sees
         // the change.
         r.position = s.position.load(std::memory_order_acquire);
-        ASIOCHAN_SEAM("state: between the counts");
         r.recorded = s.recorded.load(std::memory_order_acquire);
         r.dropped = s.dropped.load(std::memory_order_acquire);
         r.played = s.played.load(std::memory_order_acquire);
         r.underrun = s.underrun.load(std::memory_order_acquire);
+        ASIOCHAN_SEAM("state: between the counts");
         const std::uint32_t phase = s.phase.load(std::memory_order_acquire);
         r.flags = ASIOCHAN_STREAM_OPEN | (phase == kPhaseRunning ? ASIOCHAN_STREAM_RUNNING : 0u) |
                   (phase == kPhaseEnded ? ASIOCHAN_STREAM_ENDED_FLAG : 0u);
@@ -688,6 +688,7 @@ std::int32_t Engine::playAndRecord(const AsiochanStreamConfig* config, const voi
             snapshot(*s, last);
         }
     }
+    ASIOCHAN_SEAM("play and record: before the close");
     closeStreamOf(serial);
     if (state != nullptr) {
         last.size = kStateBytes;

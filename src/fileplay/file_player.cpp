@@ -7,6 +7,8 @@
 #include <cstring>
 #include <new>
 
+#include "engine/seam.h"
+
 namespace asiochan {
 
 namespace {
@@ -256,6 +258,8 @@ bool FilePlayer::playPass(const StreamFormat& format, FrameConverter& converter,
         if (follow == Follow::play) {
             const auto frames =
                 static_cast<std::uint32_t>(std::min<std::uint64_t>(format.passFrames - produced, format.blockFrames));
+            // Where a worker is slow to queue its first block (host-build tests).
+            ASIOCHAN_SEAM("player: before a block");
             // The file's samples are converted once, then laid out once per type.
             converter.convertInto(blocks.targets, blocks.count, frames, volume_);
             // A shape changed since followRun refuses the blocks (they are laid out

@@ -83,5 +83,54 @@ TEST(StreamConversionTest, EveryTypeThroughEveryFormatBothWays) {
     }
 }
 
+// FLOAT32 to integers: f x 2^(bits-1) rounded to nearest at the channel's own
+// bits (not at 32 bits and then cut), clipped, NaN as 0; Float64 channels are
+// clipped and cleaned too, both ways; Float32 channels are byte copies.
+TEST(StreamConversionTest, FloatsRoundAtTheChannelsBitsAndAreCleanOnEveryPath) {
+    const float lsb16 = 1.0f / 32768, lsb24 = 1.0f / 8388608;
+    const struct {
+        float in;
+        std::int32_t int16, int24, int32;
+    } rows[] = {
+        {0.75f, 0x6000, 0x600000, 0x60000000},
+        {-0.75f, -0x6000, -0x600000, -0x60000000},
+        {0.9f * lsb16, 1, 230, 58982},  // 0.9 LSB at 16 bits: 1, where a cut at 32 bits gives 0
+        {-0.1f * lsb16, 0, -26, -6554},  // -0.1 LSB: 0, where a cut gives -1
+        {-0.6f * lsb24, 0, -1, -154},
+        {0.999999f, 0x7FFF, 0x7FFFF8, 2147481472},
+        {1.0f, 0x7FFF, 0x7FFFFF, INT32_MAX},
+        {-1.0f, -0x8000, -0x800000, INT32_MIN},
+        {2.0f, 0x7FFF, 0x7FFFFF, INT32_MAX},
+        {NAN, 0, 0, 0},
+    };
+    auto value = [](const Bytes& b) {  // little-endian, sign-extended
+        std::int32_t v = 0;
+        for (std::size_t i = 0; i < b.size(); ++i) v |= std::int32_t{b[i]} << (8 * i);
+        return b.size() == 4 ? v : (v << (32 - 8 * b.size())) >> (32 - 8 * b.size());
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.in);
+        EXPECT_EQ(value(encode(ASIOSTInt16LSB, FrameFormat::Float32, r.in)), r.int16);
+        EXPECT_EQ(value(encode(ASIOSTInt32LSB16, FrameFormat::Float32, r.in)), r.int16);
+        EXPECT_EQ(value(encode(ASIOSTInt24LSB, FrameFormat::Float32, r.in)), r.int24);
+        EXPECT_EQ(value(encode(ASIOSTInt32LSB, FrameFormat::Float32, r.in)), r.int32);
+    }
+    const struct {
+        double in, out;
+    } floats[] = {{2.0, 1.0}, {-3.0, -1.0}, {NAN, 0.0}, {-0.25, -0.25}};
+    for (const auto& r : floats) {
+        SCOPED_TRACE(r.in);
+        double d;
+        const Bytes written = encode(ASIOSTFloat64LSB, FrameFormat::Float32, static_cast<float>(r.in));
+        std::memcpy(&d, written.data(), 8);
+        EXPECT_EQ(d, r.out);
+        Bytes raw(8);
+        std::memcpy(raw.data(), &r.in, 8);
+        EXPECT_EQ(decode<float>(ASIOSTFloat64LSB, FrameFormat::Float32, raw), static_cast<float>(r.out));
+    }
+    const Bytes nan = encode(ASIOSTFloat32LSB, FrameFormat::Float32, NAN);
+    EXPECT_TRUE(std::isnan(decode<float>(ASIOSTFloat32LSB, FrameFormat::Float32, nan))) << "a byte copy";
+}
+
 }  // namespace
 }  // namespace asiochan

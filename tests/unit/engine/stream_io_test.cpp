@@ -121,6 +121,9 @@ TEST_F(StreamIoTest, GapsHaveExactLengthAndPlace) {
     EXPECT_EQ(w.position, 160u) << "where the device stands: the next period plays it";
     EXPECT_EQ(w.lost, 160u) << "the silence played before it";
     step(1);
+    auto st = testing::sized<AsiochanStreamState>();
+    ASSERT_EQ(GetStreamState(&st), ASE_OK);
+    EXPECT_EQ(st.readable, kFrames) << "what the next read moves, past the gap it takes first";
     ASSERT_EQ(ReadStream(in.data(), 1000, 0, &block_), kFrames);
     EXPECT_EQ(block_.position, 160u);
     EXPECT_EQ(block_.lost, 88u);
@@ -147,7 +150,7 @@ TEST_F(StreamIoTest, GapsHaveExactLengthAndPlace) {
         std::memcpy(&v, &out[k * 4], 4);
         ASSERT_EQ(v, k >= 160 && k < 210 ? 0x01020304u : 0u) << "position " << k;
     }
-    auto st = testing::sized<AsiochanStreamState>();
+    st = testing::sized<AsiochanStreamState>();
     ASSERT_EQ(GetStreamState(&st), ASE_OK);
     EXPECT_EQ(st.dropped, 88u);
     EXPECT_EQ(st.underrun, 160u + 14u) << "and 14 frames after the tone";
@@ -228,6 +231,7 @@ TEST_F(StreamIoTest, RefusalsAnswerTheirCodes) {
     EXPECT_EQ(OpenStream(&good), ASE_InvalidMode) << "no run prepared";
     sim::SimConfig d = smallDriver(2, 2, kFrames);
     d.inputTypes = {ASIOSTInt32LSB, ASIOSTInt32LSB24};
+    d.outputTypes = {ASIOSTInt16LSB, ASIOSTInt32LSB};  // output 0 is not of the run's width
     prepareRun(d);
     struct Case {
         const char* what;
@@ -244,6 +248,14 @@ TEST_F(StreamIoTest, RefusalsAnswerTheirCodes) {
          ASE_InvalidParameter},
         {"negative ring", [](AsiochanStreamConfig& c) { c.ringFrames = -1; }, ASE_InvalidParameter},
         {"ring above 60 s", [](AsiochanStreamConfig& c) { c.ringFrames = 60 * 48000 + 1; }, ASE_InvalidParameter},
+        {"ring below two periods", [](AsiochanStreamConfig& c) { c.ringFrames = 2 * kFrames - 1; },
+         ASE_InvalidParameter},
+        {"reserved set", [](AsiochanStreamConfig& c) { c.reserved = 1; }, ASE_InvalidParameter},
+        {"no channels", [](AsiochanStreamConfig& c) { c.inputCount = c.outputCount = 0; }, ASE_InvalidParameter},
+        {"a channel of another width, INT32", [](AsiochanStreamConfig& c) { c.outputs[0] = 0; },
+         ASE_InvalidParameter},
+        {"a channel of another width, FLOAT32",
+         [](AsiochanStreamConfig& c) { c.outputs[0] = 0, c.format = ASIOCHAN_STREAM_FLOAT32; }, ASE_InvalidParameter},
     };
     for (const Case& k : cases) {
         AsiochanStreamConfig c = good;
