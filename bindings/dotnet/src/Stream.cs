@@ -79,7 +79,8 @@ namespace Asiochan
 
         /// <summary>
         /// Writes up to `frames` frames, waiting up to timeoutMs for room (writes before
-        /// Start never wait). Throws AsioException (StreamEnded) once the stream ended.
+        /// Start never wait). Once the stream ended the block has Frames 0 and Ended set
+        /// (frames not yet played were dropped).
         /// </summary>
         public StreamBlock Write(float[] buffer, int frames, int timeoutMs,
                                  CancellationToken cancellation = default(CancellationToken))
@@ -126,7 +127,8 @@ namespace Asiochan
             }
             // A cancelled call stopped the stream for good: what it moved goes with it.
             cancellation.ThrowIfCancellationRequested();
-            if (result == ResultCode.StreamEnded && read) return new StreamBlock(0, true, ref block);
+            // The last block still tells the last gap and the events up to the end.
+            if (result == ResultCode.StreamEnded) return new StreamBlock(0, true, ref block);
             AsioException.Check(result, read ? "ReadStream" : "WriteStream");
             return new StreamBlock(result, false, ref block);
         }

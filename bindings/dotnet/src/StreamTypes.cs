@@ -95,7 +95,7 @@ namespace Asiochan
         /// <summary>Events dropped since the last block (the library's queue was full).</summary>
         public uint EventsLost { get; private set; }
         public IReadOnlyList<StreamEvent> Events { get; private set; }
-        /// <summary>A read: the stream ended and every frame was read (Frames 0).</summary>
+        /// <summary>The stream ended (Frames 0): a read has read every frame; a write takes none.</summary>
         public bool Ended { get; private set; }
 
         internal StreamBlock(int frames, bool ended, ref AsiochanStreamBlock b) {

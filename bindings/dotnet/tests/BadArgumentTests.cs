@@ -35,7 +35,6 @@ namespace Asiochan.Tests
             new object[] { "a null buffer", (Action<AsioDriver>)(d => InStream(d, s => s.Read((float[])null, 0, 0))), ResultCode.InvalidParameter, "buffer" },
             new object[] { "a timeout below -1", (Action<AsioDriver>)(d => InStream(d, s => s.Read(new float[8], 4, -2))), ResultCode.InvalidParameter, null },
             new object[] { "a write without outputs", (Action<AsioDriver>)(d => InStream(d, s => s.Write(new float[8], 4, 0))), ResultCode.InvalidMode, null },
-            new object[] { "a write after the stop", (Action<AsioDriver>)(d => InStream(d, s => { s.Start(); s.Stop(); s.Write(new float[8], 4, 0); }, new[] { 0 })), ResultCode.StreamEnded, null },
             new object[] { "a second start", (Action<AsioDriver>)(d => InStream(d, s => { s.Start(); s.Start(); })), ResultCode.InvalidMode, null },
             new object[] { "a take with 3 columns for 2 outputs", (Action<AsioDriver>)(d => d.PlayAndRecord(new float[4, 3], new[] { 0, 1 }, null, 4)), ResultCode.InvalidParameter, "play" },
             new object[] { "a take of -1 frames", (Action<AsioDriver>)(d => d.Record(new[] { 0 }, -1)), ResultCode.InvalidParameter, "frames" },

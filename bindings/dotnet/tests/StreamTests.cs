@@ -86,6 +86,18 @@ namespace Asiochan.Tests
                 CollectionAssert.Contains(events, StreamEventCode.Underrun);
                 StreamState state = stream.State;
                 Assert.AreEqual(state.Dropped, reads.Lost, "every dropped frame was told as a gap");
+                // After the stop both ends get a last block that says so, END last.
+                stream.Stop();
+                StreamBlock written = stream.Write(output, Block, 1000);
+                Assert.IsTrue(written.Ended, "a write after the stop");
+                Assert.AreEqual(StreamEventCode.End, written.Events.Last().Code);
+                var readerEvents = new List<StreamEventCode>();
+                for (StreamBlock r = null; r == null || !r.Ended;) {
+                    r = stream.Read(input, 4 * Block, 1000);
+                    reads.Take(r);
+                    readerEvents.AddRange(r.Events.Select(e => e.Code));
+                }
+                Assert.AreEqual(StreamEventCode.End, readerEvents.Last());
             }
         }
 
