@@ -4,13 +4,14 @@ using System.Linq;
 using System.Reflection;
 using System.Runtime.InteropServices;
 using System.Text.RegularExpressions;
+using System.Threading;
 using Asiochan.Interop;
 using NUnit.Framework;
 
 namespace Asiochan.Tests
 {
     [TestFixture]
-    public class LayoutTests
+    public class FlatLayerTests
     {
         // Every size and offset the header asserts at compile time is the binding's too.
         [Test]
@@ -52,6 +53,33 @@ namespace Asiochan.Tests
                 Assert.AreEqual(CallingConvention.Cdecl, import.CallingConvention, method.Name);
                 Assert.AreEqual("asiochan", import.Value, method.Name);
             }
+        }
+
+        // The one struct whose layout follows the bitness, through the flat layer: a capture
+        // armed by CaptureBuff records what SetPlayBuffer played on the looped-back output.
+        [Test]
+        public void CaptureRequestsArmTheirChannels()
+        {
+            var played = new int[4096];
+            for (int i = 0; i < played.Length; ++i) played[i] = (i + 1) << 8;
+            var captured = new int[8192];
+            GCHandle playPin = GCHandle.Alloc(played, GCHandleType.Pinned), capturePin = GCHandle.Alloc(captured, GCHandleType.Pinned);
+            try {
+                using (AsioDriver.Open(Drivers.Loopback)) {
+                    Assert.AreEqual(0, AsiochanNative.SetPlayBuffer(playPin.AddrOfPinnedObject(), played.Length * 4, 5));
+                    var requests = new[] { new CaptureRequest { buffer = capturePin.AddrOfPinnedObject(), byteLength = captured.Length * 4, channel = 5 } };
+                    Assert.AreEqual(0, AsiochanNative.CaptureBuff(requests, 1));
+                    AsiochanNative.StartPlayback();
+                    for (int wait = 0; wait < 500 && AsiochanNative.IsPortCaptureRunning(5) != 0; ++wait) Thread.Sleep(10);
+                    Assert.AreEqual(0, AsiochanNative.IsPortCaptureRunning(5), "the capture completed");
+                }
+            } finally {
+                playPin.Free();
+                capturePin.Free();
+            }
+            int delay = Array.IndexOf(captured, played[0]);
+            Assert.GreaterOrEqual(delay, 0, "the playback was captured");
+            CollectionAssert.AreEqual(played, captured.Skip(delay).Take(played.Length).ToArray());
         }
 
         [Test]
