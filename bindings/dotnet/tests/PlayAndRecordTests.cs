@@ -74,6 +74,25 @@ namespace Asiochan.Tests
             }
         }
 
+        // A driver that stops calling back ends a take without a time bound: the library
+        // tells the stall, and the take is not whole.
+        [Test, Explicit("the library's PlayAndRecord still waits for ever when the driver stops calling back")]
+        public void ATakeOnAStalledDriverEnds()
+        {
+            using (AsioDriver driver = AsioDriver.Open("asiochan sim (stalls)")) {
+                Exception thrown = null;
+                var take = new System.Threading.Thread(() => {
+                    try { driver.Record(new[] { 0 }, 48000 * 10); } catch (Exception e) { thrown = e; }
+                });
+                take.Start();
+                bool ended = take.Join(TimeSpan.FromSeconds(8));
+                if (!ended) Interop.AsiochanNative.StopStream();  // so that the fixture can go on
+                take.Join();
+                Assert.IsTrue(ended, "the take ended at the stall");
+                Assert.IsInstanceOf<GapException>(thrown);
+            }
+        }
+
         // A take cut short (the time ran out) is not handed back as a whole one.
         [Test]
         public void ATakeCutShortThrowsGapExceptionWithWhatWasRecorded()
