@@ -13,16 +13,16 @@ drivers), over ctypes and numpy.
 """
 from ._abi import LIBRARY_NAME, lib as library
 from .driver import Channel, Driver, DriverInfo, SAMPLE_TYPES, current_driver, drivers
-from .errors import (AsiochanError, DriverListError, DriverStuck, GapError, HardwareMalfunction, InvalidMode,
-                     InvalidParameter, NoMemory, NotPresent, StreamEnded, error_text)
+from .errors import (AsiochanError, DriverListError, DriverStalled, DriverStuck, GapError, HardwareMalfunction,
+                     InvalidMode, InvalidParameter, NoMemory, NotPresent, StreamEnded, error_text)
 from .stream import Block, Event, EventCode, Stream, StreamState, stream_state
 from .takes import play, playrec, rec
 
 __version__ = "1.0.0"
 
 __all__ = [
-    "AsiochanError", "Block", "Channel", "Driver", "DriverInfo", "DriverListError", "DriverStuck", "Event",
-    "EventCode", "GapError", "HardwareMalfunction", "InvalidMode", "InvalidParameter", "LIBRARY_NAME", "NoMemory",
+    "AsiochanError", "Block", "Channel", "Driver", "DriverInfo", "DriverListError", "DriverStalled", "DriverStuck",
+    "Event", "EventCode", "GapError", "HardwareMalfunction", "InvalidMode", "InvalidParameter", "LIBRARY_NAME", "NoMemory",
     "NotPresent", "SAMPLE_TYPES", "Stream", "StreamEnded", "StreamState", "current_driver", "drivers",
     "error_text", "library", "play", "playrec", "rec", "stream_state",
 ]

@@ -1,5 +1,6 @@
 """The installed drivers and the one driver the library drives at a time."""
 import contextlib
+import sys
 import threading
 from ctypes import byref, create_string_buffer
 from dataclasses import dataclass
@@ -60,8 +61,12 @@ class DriverInfo:
     samplerate: float
 
 
+# Driver and channel names are the system's ANSI text on Windows.
+_ENCODING = "mbcs" if sys.platform == "win32" else "utf-8"
+
+
 def _text(raw):
-    return raw.decode("utf-8", "replace")
+    return raw.decode(_ENCODING, "replace")
 
 
 def drivers():
@@ -124,7 +129,7 @@ class Driver:
                 raise error_for(_abi.NOT_PRESENT, "Driver", "no driver is installed")
             if name not in names:
                 raise error_for(_abi.NOT_PRESENT, "Driver", f"no driver named {name!r} (installed: {names})")
-            if not L.loadAsioDriver(name.encode("utf-8")):
+            if not L.loadAsioDriver(name.encode(_ENCODING, "replace")):
                 raise error_for(_abi.NOT_PRESENT, "Driver", f"driver {name!r} did not load")
             try:
                 check(L.Initialize(), f"Initialize of {name!r}")

@@ -65,6 +65,15 @@ class GapError(AsiochanError):
                                f"of silence, {skipped} frames skipped ({places}{more})")
 
 
+class DriverStalled(AsiochanError):
+    """The driver stopped delivering periods in the middle of a take (the stream's
+    STALL event at `position`); `data` holds what was recorded before."""
+
+    def __init__(self, position, data=None):
+        self.position, self.data = position, data
+        super().__init__(None, "the driver stopped delivering periods", "take", f"a stall at position {position}")
+
+
 _FAMILIES = {
     _abi.NOT_PRESENT: NotPresent,
     _abi.HW_MALFUNCTION: HardwareMalfunction,

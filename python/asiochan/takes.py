@@ -5,7 +5,7 @@ import time
 import numpy as np
 
 from . import _abi
-from .errors import GapError, bad_argument, check
+from .errors import DriverStalled, GapError, bad_argument, check
 from .stream import EventCode, Stream, WAIT_SLICE_MS, _slice_ms, _timeout_deadline, channel_list
 
 # The rings a take asks for hold up to four seconds (the whole take when it is
@@ -25,6 +25,7 @@ class _Gaps:
         self.dropped = self.underrun = self.skipped = 0
         self.where = []
         self.seen = set()
+        self.stall = None  # the position of a STALL event
 
     def note(self, events):
         for e in events:
@@ -41,6 +42,9 @@ class _Gaps:
             elif e.code == EventCode.UNDERRUN and e.position < self.play_end:
                 self.underrun += e.frames
                 self.play_end += e.frames
+            elif e.code == EventCode.STALL and self.stall is None:
+                self.stall = e.position
+                continue
             else:
                 continue
             self.where.append(e)
@@ -128,14 +132,13 @@ def _take(data, outputs, inputs, frames, driver, dtype, timeout, allow_gaps, rin
                     check(n, "WriteStream")
                     written += n
                     gaps.note(s._events(wblock))
-                if deadline is not None and time.monotonic() >= deadline:
+                if gaps.stall is not None or (deadline is not None and time.monotonic() >= deadline):
                     break
             s.stop()
-            state = s.state
-            if not inputs and state.underrun and not gaps.any() and state.played < play_frames:
-                gaps.underrun = play_frames - state.played
         if inputs:
             record = record[:cursor]
+        if gaps.stall is not None:
+            raise DriverStalled(gaps.stall, record)
         if gaps.any() and not allow_gaps:
             raise GapError(gaps.dropped, gaps.underrun, gaps.skipped, gaps.where, record)
         return record
@@ -150,8 +153,10 @@ def playrec(data, outputs, inputs, frames=None, driver=None, dtype="float32", ti
     the playback, so a loop's delay is the same in every call. Recording past the
     playback plays silence. A gap (input frames dropped, output silence before the
     playback's end, periods skipped) raises GapError, which holds the recording
-    (gaps as zeros), unless `allow_gaps`. `timeout` (seconds) bounds the take: the
-    recording is then cut where the time ran out. Ctrl+C stops the take at once,
+    (gaps as zeros), unless `allow_gaps`; a driver that stops delivering periods
+    raises DriverStalled. `timeout` (seconds) bounds the take: the recording is
+    then cut where the time ran out, as it is when the stream ends early (the
+    driver's reset, a stop from another thread). Ctrl+C stops the take at once,
     closes the stream and raises KeyboardInterrupt."""
     if not channel_list(outputs, "outputs"):
         raise bad_argument("outputs", "playrec plays on at least one output (rec() records only)")

@@ -50,18 +50,21 @@ def test_positions_across_an_overflow(stepped, sim_control):
 
 def test_positions_across_an_underrun(stepped, sim_control):
     # 2P+22 frames prefilled, four periods run: the block written then plays at
-    # 4P, after 2P-22 frames of silence; the next one follows it.
+    # 4P, after 2P-22 frames of silence; a period later the next block follows
+    # it (after the silence of that period), and the underrun's event has come.
     with asiochan.Stream(outputs=[0], dtype="int32", ring_frames=8 * PERIOD) as s:
         first = s.write(np.ones(2 * PERIOD + 22, np.int32))
         s.start()
         sim_control.simRunPeriods(4)
         late = s.write(np.ones(100, np.int32), timeout=0)
+        sim_control.simRunPeriods(1)
         after = s.write(np.ones(100, np.int32), timeout=0)
         assert (first.position, first.lost) == (0, 0)
         assert (late.position, late.lost) == (4 * PERIOD, 2 * PERIOD - 22)
+        assert (after.position, after.lost) == (5 * PERIOD, PERIOD - 100)
         assert_contiguous([first, late, after])
-        underrun = [e for b in (late, after) for e in b.events if e.code == asiochan.EventCode.UNDERRUN]
-        assert underrun and underrun[0].position == 2 * PERIOD + 22
+        underruns = [(e.frames, e.position) for b in (late, after) for e in b.events]
+        assert underruns[0] == (2 * PERIOD - 22, 2 * PERIOD + 22)
 
 
 @pytest.mark.parametrize("driver, expected", [

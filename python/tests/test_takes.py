@@ -102,3 +102,14 @@ def test_a_gap_raises_gap_error_with_every_frame_at_its_position(sim, monkeypatc
     np.testing.assert_array_equal(gap.data[:, 0], played_through_gaps(x, gap.where, 48000))
     allowed = asiochan.playrec(x[:4800], [0], [0], dtype="int32", ring_frames=4 * PERIOD, allow_gaps=True)
     assert allowed.shape == (4800, 1)
+
+
+def test_a_driver_that_stalls_ends_the_take():
+    # The stalls class stops calling back after 100 periods; the take does not
+    # wait for ever: DriverStalled, with what was recorded before.
+    x = np.zeros((48000 * 10, 1), np.float32)
+    with pytest.raises(asiochan.DriverStalled) as caught:
+        asiochan.playrec(x, [0], [0], driver="asiochan sim (stalls)", timeout=8)
+    stalled = caught.value
+    assert stalled.position == 100 * PERIOD and len(stalled.data) == stalled.position
+    assert asiochan.current_driver() is None
