@@ -422,7 +422,10 @@ uint32_t ASIOCHAN_CALL GetDriverRequests(void);
  *               no buffers, and from Finish (or releaseAsioDriver, or a loadAsioDriver
  *               that finishes the run) to the next Prepare, which starts again at 0.
  *               From a reset request (ASIOCHAN_REQUEST_RESET) to the next Prepare the
- *               count stands still. */
+ *               count stands still.
+ * A running stream watches the same count: no period for max(1 s, 8 periods) is a stall,
+ * told once to its reader and its writer (ASIOCHAN_STREAM_EVENT_STALL), and told again
+ * only after periods came back and stopped again. */
 uint32_t ASIOCHAN_CALL GetPeriodCount(void);
 
 /* The periods the driver skipped since the last Prepare, wrapping at 2^32. A driver
@@ -631,23 +634,29 @@ uint8_t ASIOCHAN_CALL IsPortPlaybackRunning(uint32_t channel);
  *
  * Positions count the device's frames from the stream's start: frame k of the recording
  * and frame k of the playback pass through the driver in the same period. Periods the
- * driver skipped count (where it gives valid sample positions). Each direction has a
+ * driver skipped count (where it gives valid sample positions). A write is told where its
+ * first frame will play as the device stands at the call; periods skipped after that
+ * cannot be foreseen: an event's frames shift every frame told at or after its position. Each direction has a
  * ring of ringFrames frames in the library's memory; a period moves the driver's bytes
  * between its buffers and the rings and never waits. A full input ring drops the newest
  * frames; an empty output ring plays silence (underrun). A read never spans a gap: it
  * moves the frames before it, and the next block tells the gap in `lost` (inputs: frames
  * dropped or skipped just before the block's first frame; outputs: frames of silence
  * played, or skipped, since the last block, by which the frames written play later).
- * Events (the ASIOCHAN_REQUEST_* bits below, overflow, underrun, end) come to the reader
- * and to the writer, each once, in the blocks of their calls.
+ * Events (the ASIOCHAN_REQUEST_* bits below, overflow, underrun, stall, end) come to the
+ * reader and to the writer, each once, in the blocks of their calls, the end last. Each
+ * keeps up to 64 events unread; when they are full the newest ordinary event is dropped
+ * and counted in `eventsLost` (the unread ones stay). A stall and the end are never dropped.
  *
  * Formats: ASIOCHAN_STREAM_NATIVE moves the driver's own bytes (all channels of a
  * direction must then have one type); ASIOCHAN_STREAM_INT32 gives every type as a signed
  * 32-bit integer of full scale the whole range (low-justified types shifted up);
  * ASIOCHAN_STREAM_FLOAT32 as a float of full scale +-1.0. Conversion happens on the
  * calling thread: an integer v of full-scale 32-bit value becomes v x 2^-31; a float f
- * becomes f x 2^31 rounded to nearest, clipped, NaN as 0, shifted down to the type's
- * bits. FLOAT32 on a Float32 channel and INT32 on an Int32 channel are byte copies.
+ * written to an integer type of b significant bits becomes f x 2^(b-1) rounded to
+ * nearest at those bits, clipped, NaN as 0; a float read from or written to a Float64
+ * channel is clipped to +-1.0, NaN as 0. FLOAT32 on a Float32 channel and INT32 on an
+ * Int32 channel are byte copies.
  *
  * All structs hold 32- and 64-bit integers and bytes only, 64-bit fields at offsets that
  * are multiples of 8: one layout in 32- and 64-bit code. The caller sets `size`; the
@@ -661,7 +670,8 @@ uint8_t ASIOCHAN_CALL IsPortPlaybackRunning(uint32_t channel);
  * ASIOCHAN_REQUEST_SKIPPED_PERIODS: the driver skipped `frames` frames at `position`). */
 #define ASIOCHAN_STREAM_EVENT_OVERFLOW 0x100u /* input ring full: `frames` dropped from `position` */
 #define ASIOCHAN_STREAM_EVENT_UNDERRUN 0x200u /* output ring empty: `frames` of silence from `position` */
-#define ASIOCHAN_STREAM_EVENT_END 0x400u      /* the stream ended; `position`: its first frame not moved */
+#define ASIOCHAN_STREAM_EVENT_END 0x400u      /* the stream ended; `position`: its first frame not moved;
+                                               * the last event of the stream */
 #define ASIOCHAN_STREAM_EVENT_STALL 0x800u    /* no period came for the stall time (see GetPeriodCount);
                                                * `position`: where the stream stood; the stream stays open */
 
@@ -699,8 +709,8 @@ typedef struct AsiochanStreamBlock {
     uint32_t eventCount; /* events filled in `events` */
     uint64_t position;   /* stream position of the first frame moved */
     uint64_t lost;       /* frames lost just before it (see above) */
-    uint32_t eventsLost; /* events dropped since the last block (the queue of 64 was full);
-                          * events beyond 8 wait for the next block (eventsPending) */
+    uint32_t eventsLost; /* events dropped since the last block (the queue of 64 was full:
+                          * the newest is dropped); events beyond 8 wait for the next block */
     uint32_t reserved;   /* 0 */
     AsiochanStreamEvent events[ASIOCHAN_STREAM_BLOCK_EVENTS];
 } AsiochanStreamBlock;
@@ -709,7 +719,7 @@ typedef struct AsiochanStreamBlock {
 typedef struct AsiochanStreamState {
     uint32_t size;          /* set by the caller: sizeof(AsiochanStreamState), 80 */
     uint32_t flags;         /* ASIOCHAN_STREAM_OPEN, _RUNNING, _ENDED_FLAG */
-    uint32_t readable;      /* frames ReadStream would move now (up to the next gap) */
+    uint32_t readable;      /* frames the next ReadStream would move now (up to the next gap) */
     uint32_t writable;      /* frames WriteStream would take now */
     uint64_t position;      /* frames the device has passed since the start */
     uint64_t recorded;      /* frames put into the input ring */
@@ -729,12 +739,15 @@ typedef struct AsiochanStreamState {
  * Returns:      ASIOCHAN_OK; ASIOCHAN_INVALID_PARAMETER for a null config, a `size`
  *               below 152, an unknown format, a count below 0 or above 64, a channel
  *               at or above the driver's count or named twice, a channel type without
- *               a width, NATIVE with mixed types in one direction, a ringFrames below
- *               0 or above 60 s; ASIOCHAN_INVALID_MODE while no run is prepared or a
- *               stream is open and has not ended (an ended one, still readable, is
- *               closed here first); ASIOCHAN_NOT_PRESENT
- *               for a channel the channel API or a player holds; ASIOCHAN_NO_MEMORY
- *               when the rings cannot be had.
+ *               a width, a channel whose sample width differs from its direction's in
+ *               the run (in every format: the library moves a direction at one width),
+ *               NATIVE with mixed types in one direction, no channel at all, a nonzero
+ *               `reserved`, a ringFrames below 0, above 60 s, or (not 0) below two
+ *               periods; ASIOCHAN_INVALID_MODE while no run is prepared or a stream is
+ *               open and has not ended, or is PlayAndRecord's (an ended one, still
+ *               readable, is closed here first); ASIOCHAN_NOT_PRESENT for a channel the
+ *               channel API or a player holds (a started player from its start on);
+ *               ASIOCHAN_NO_MEMORY when the rings cannot be had.
  * Thread:       any; waits for a lifecycle call under way as the channel calls do.
  * Out of order: after a reset request the stream opens but never starts moving audio:
  *               its start ends it at once (Prepare again). */
@@ -744,23 +757,27 @@ int32_t ASIOCHAN_CALL OpenStream(const AsiochanStreamConfig* config);
  * k and recording frame k pass through the driver in the same period). Frames written
  * before the start are the first played; an empty output ring plays silence, counted as
  * underrun from position 0.
- * Returns:      ASIOCHAN_OK; ASIOCHAN_INVALID_MODE without an open stream, or when it
- *               was started before (a stopped stream does not start again).
+ * Returns:      ASIOCHAN_OK; ASIOCHAN_INVALID_MODE without an open stream, when it
+ *               was started before (a stopped stream does not start again), or when it
+ *               is PlayAndRecord's.
  * Thread:       any.
  * Out of order: with a reset request pending the stream ends at its start. */
 int32_t ASIOCHAN_CALL StartStream(void);
 
 /* Reads up to `count` frames of the stream's inputs, interleaved in the config's input
  * order and format, into `frames`, waiting up to `timeoutMs` for them (0: what is there
- * now; -1: until `count` are read or the stream ends). Stops before a gap; see `lost`.
+ * now; -1: until `count` are read, the stream ends, or a stall not yet told to the
+ * reader comes: it then returns what it read, 0 if nothing, with the stall in its
+ * block, and a later call waits again). Stops before a gap; see `lost`. A reset
+ * request ends the stream at once, with or without a period after it.
  * `block` (may be null) tells the position of the first frame read, the gap before it
  * and the events since the reader's last block.
  * Returns:      the frames read (0 when the time ran out with none); ASIOCHAN_STREAM_ENDED
  *               once the stream ended and every frame recorded before its end was read;
  *               ASIOCHAN_INVALID_PARAMETER for null frames with a count above 0, a
  *               negative count, a timeout below -1 or a block whose size is below 160;
- *               ASIOCHAN_INVALID_MODE without an open stream with inputs, and while
- *               another ReadStream runs (nothing is moved).
+ *               ASIOCHAN_INVALID_MODE without an open stream with inputs, while
+ *               another ReadStream runs (nothing is moved), and on PlayAndRecord's stream.
  * Thread:       any; one reader at a time. Holds nothing while it waits: StopStream,
  *               CloseStream, Finish or Prepare on another thread make it return within
  *               about 10 ms.
@@ -768,15 +785,17 @@ int32_t ASIOCHAN_CALL StartStream(void);
 int32_t ASIOCHAN_CALL ReadStream(void* frames, int32_t count, int32_t timeoutMs, AsiochanStreamBlock* block);
 
 /* Writes up to `count` frames for the stream's outputs, interleaved in the config's
- * output order and format, waiting up to `timeoutMs` for room (0, -1 as ReadStream).
- * Frames written before StartStream prefill the ring and never wait. `block` (may be
- * null) tells the position at which the first frame plays (as far as known: an underrun
- * before it is told in the next block's `lost`) and the events since the writer's last
- * block.
+ * output order and format, waiting up to `timeoutMs` for room (0, -1 as ReadStream, a
+ * stall included). Frames written before StartStream prefill the ring and never wait.
+ * `block` (may be null) tells the position at which the first frame plays (after an
+ * underrun still going on: the position of the next period) with `lost` the silence
+ * played since the last block's frames, so that each block's position is the last one's
+ * plus its frames plus `lost`; and the events since the writer's last block.
  * Returns:      the frames taken (0 when the time ran out with none); ASIOCHAN_STREAM_ENDED
  *               once the stream ended (at once: frames not yet played are dropped);
  *               ASIOCHAN_INVALID_PARAMETER as ReadStream; ASIOCHAN_INVALID_MODE without
- *               an open stream with outputs, and while another WriteStream runs.
+ *               an open stream with outputs, while another WriteStream runs, and on
+ *               PlayAndRecord's stream.
  * Thread:       any; one writer at a time, as ReadStream.
  * Out of order: as ReadStream. */
 int32_t ASIOCHAN_CALL WriteStream(const void* frames, int32_t count, int32_t timeoutMs, AsiochanStreamBlock* block);
@@ -793,13 +812,15 @@ int32_t ASIOCHAN_CALL GetStreamState(AsiochanStreamState* state);
  * recorded stays readable; writes answer ASIOCHAN_STREAM_ENDED.
  * Returns:      ASIOCHAN_OK; ASIOCHAN_INVALID_MODE without an open stream.
  * Thread:       any; waits for a lifecycle call under way and for the period in flight.
+ *               On PlayAndRecord's stream it ends that call early (as Ctrl+C would).
  * Out of order: a stream never started ends all the same; stopping twice is harmless. */
 int32_t ASIOCHAN_CALL StopStream(void);
 
 /* Stops the stream if it runs, frees its rings and hands its channels back. When a
  * period stayed inside the library past the wait the rings are left allocated (leaked)
  * rather than freed under it.
- * Returns:      ASIOCHAN_OK; ASIOCHAN_INVALID_MODE without an open stream.
+ * Returns:      ASIOCHAN_OK; ASIOCHAN_INVALID_MODE without an open stream, and while
+ *               PlayAndRecord runs on it (StopStream ends that call).
  * Thread:       any; as StopStream. A ReadStream or WriteStream waiting on another
  *               thread returns ASIOCHAN_STREAM_ENDED first.
  * Out of order: Finish ends the stream and leaves it readable until CloseStream, the
@@ -815,7 +836,13 @@ int32_t ASIOCHAN_CALL CloseStream(void);
  *               any error OpenStream answers, and ASIOCHAN_INVALID_PARAMETER for a
  *               negative frame count, a null buffer with a count above 0, or a timeout
  *               below -1.
- * Thread:       any; the stream is the call's own from its start to its end.
+ * Thread:       any; the stream is the call's own from its start to its end: other
+ *               threads' OpenStream, CloseStream, StartStream, ReadStream and WriteStream
+ *               answer ASIOCHAN_INVALID_MODE meanwhile. StopStream from another thread
+ *               ends the call early (as a binding's Ctrl+C or cancellation does), and so
+ *               do Finish, Prepare and the driver's release: the call then returns the
+ *               frames it recorded and closes its own stream (never a stream opened
+ *               since by another thread).
  * Out of order: ASIOCHAN_INVALID_MODE while a stream is open. */
 int32_t ASIOCHAN_CALL PlayAndRecord(const AsiochanStreamConfig* config, const void* play, int32_t playFrames,
                                     void* record, int32_t recordFrames, int32_t timeoutMs,

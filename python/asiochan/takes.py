@@ -5,8 +5,9 @@ import time
 import numpy as np
 
 from . import _abi
+from .driver import using_driver
 from .errors import DriverStalled, GapError, bad_argument, check
-from .stream import EventCode, Stream, WAIT_SLICE_MS, _slice_ms, _timeout_deadline, channel_list
+from .stream import EventCode, Stream, _slice_ms, _timeout_deadline, channel_list
 
 # The rings a take asks for hold up to four seconds (the whole take when it is
 # shorter), within this much memory per direction: room for a pause of the Python
@@ -77,7 +78,6 @@ def _take(data, outputs, inputs, frames, driver, dtype, timeout, allow_gaps, rin
         play_frames = len(shaped) if shaped.ndim >= 1 else 0
     record_frames = int(frames) if frames is not None else play_frames
     L = _abi.lib()
-    from .driver import using_driver
     with using_driver(driver) as drv:
         ring = _ring_frames(ring_frames, max(play_frames, record_frames), max(len(inputs), len(outputs)),
                             drv.samplerate)
@@ -121,9 +121,12 @@ def _take(data, outputs, inputs, frames, driver, dtype, timeout, allow_gaps, rin
                     state = s.state
                     if written >= play_frames and (state.played >= play_frames or state.ended):
                         break
-                    slice_ms = min(_slice_ms(deadline), 5)
                     if written >= play_frames:
-                        time.sleep(slice_ms / 1000)
+                        # Everything is in the ring: wait for it to play, looking at
+                        # the writer's events (a stall, say) with an empty write.
+                        check(L.WriteStream(pbase, 0, 0, wblock), "WriteStream")
+                        gaps.note(s._events(wblock))
+                        time.sleep(min(_slice_ms(deadline), 5) / 1000)
                 if outputs and written < play_frames:
                     wait = 0 if inputs else _slice_ms(deadline)
                     n = L.WriteStream(pbase + written * pstride, play_frames - written, wait, wblock)

