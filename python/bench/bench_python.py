@@ -66,14 +66,14 @@ def bench_playrec(runs=5, channels=8, seconds=10):
 def bench_read_loop(channels=64, seconds=20, frames=256):
     blocks = lost = 0
     with asiochan.Stream(inputs=range(channels), dtype="float32", ring_frames=RING, driver=FAST) as s:
-        cpu0, wall0 = time.process_time(), time.perf_counter()
+        cpu0, wall0 = time.thread_time(), time.perf_counter()
         s.start()
         for block in s.blocks(frames):
             lost += block.lost
             blocks += 1
             if block.position + block.frames >= seconds * RATE:
                 break
-        wall, cpu = time.perf_counter() - wall0, time.process_time() - cpu0
+        wall, cpu = time.perf_counter() - wall0, time.thread_time() - cpu0
         dropped = s.state.dropped
     print(f"Stream read loop, {channels} FLOAT32 inputs in {frames}-frame blocks, {seconds} s of audio at 8x: "
           f"{blocks} blocks in {wall:.2f} s from the start ({seconds / wall:.2f}x real time), lost {lost}, "

@@ -128,11 +128,12 @@ void Engine::streamPeriod(const Period& period, bool held, std::uint32_t skipped
         if (n != 0 && !closeHole(*s, in, ASIOCHAN_STREAM_EVENT_OVERFLOW)) n = 0;
         if (n != 0) {
             const RingSpan span(produced, s->ringFrames, n);
-            for (std::int32_t i = 0; i < in.count; ++i)
+            for (std::int32_t i = 0; i < in.count; ++i) {
+                // Where a reader on another core would read frames not yet written,
+                // were the count published before the copies (host-build tests).
+                ASIOCHAN_SEAM("stream period: before an input's copy");
                 toRing(in.planes[i], span, in.width, period.inHalf[in.channels[i]]);
-            // Where a reader on another core would read frames not yet written, were
-            // the count published before the copy (host-build tests).
-            ASIOCHAN_SEAM("stream period: before the input count");
+            }
             in.produced.store(produced + n, std::memory_order_release);
             s->recorded.store(s->recorded.load(std::memory_order_relaxed) + n, std::memory_order_release);
         }

@@ -375,7 +375,7 @@ TEST_F(StreamEdgesTest, StateAndReadsInTheMiddleOfAPeriod) {
     ASSERT_EQ(StartStream(), ASE_OK);
     start = devicePosition();
     for (int i = 0; i < 5; ++i) {
-        at = "stream period: before the input count";
+        at = "stream period: before an input's copy";
         step(1);
     }
     EXPECT_EQ(chain.next, 4u * P) << "the frames of the periods before";
