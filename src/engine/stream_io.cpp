@@ -1,6 +1,6 @@
-// The stream's application side: open, start, read, write, state, stop, close,
-// and play-and-record in one call. Conversion happens here, on the caller's
-// thread. Readers and writers hold no lock while they wait: the library's thread
+// The stream's application side: open, start, read, write, state, stop, close
+// (the ending and the stall watch are in stream_watch.cpp, PlayAndRecord in
+// stream_play_record.cpp). Conversion happens here, on the caller's thread. Readers and writers hold no lock while they wait: the library's thread
 // wakes them every poll, and stops and closes wake them at once.
 #include <algorithm>
 #include <cmath>
@@ -14,8 +14,6 @@
 
 namespace asiochan {
 
-void endStreamAt(StreamRings& s, std::uint64_t position);
-
 namespace {
 
 constexpr std::uint32_t kConfigBytes = sizeof(AsiochanStreamConfig);
@@ -26,21 +24,6 @@ constexpr std::uint32_t kWaitSliceMs = 10;
 // How long a close waits for readers, writers and state reads to leave.
 constexpr std::uint32_t kUsersWaitMs = 2000;
 constexpr double kFallbackRate = 48000.0;
-
-// One of the stream's users (a reader, a writer, a state read) for as long as it
-// lives; a close waits until none is left before it frees the rings.
-class StreamUse {
-public:
-    explicit StreamUse(std::atomic<std::uint32_t>& users) : users_(users) {
-        users_.fetch_add(1, std::memory_order_seq_cst);
-    }
-    ~StreamUse() { users_.fetch_sub(1, std::memory_order_seq_cst); }
-    StreamUse(const StreamUse&) = delete;
-    StreamUse& operator=(const StreamUse&) = delete;
-
-private:
-    std::atomic<std::uint32_t>& users_;
-};
 
 // The one reader (or writer) at a time.
 class Exclusive {
@@ -61,11 +44,6 @@ private:
 void freeRings(StreamRings* s) {
     releaseBlock(s->memory);
     delete s;
-}
-
-std::uint64_t deadlineOf(std::int32_t timeoutMs) {
-    if (timeoutMs < 0) return UINT64_MAX;
-    return platform::monotonicMicros() + std::uint64_t(timeoutMs) * 1000u;
 }
 
 // Waits on `event` for at most one slice, or until the deadline; false once it passed.
@@ -114,22 +92,42 @@ bool stallUntold(const StreamRings& s, const StreamDirection& d) {
     return s.stalls.load(std::memory_order_acquire) != d.stallsTold;
 }
 
+// Whether a period has stayed inside the stream's counts (the version odd) for
+// over a millisecond: a suspended driver thread, whose counts are then taken as
+// they are rather than waited for.
+class StuckPeriod {
+public:
+    bool operator()(std::uint32_t version) {
+        if ((version & 1u) == 0) {
+            oddSince_ = 0;
+            return false;
+        }
+        const std::uint64_t now = platform::monotonicMicros();
+        if (oddSince_ == 0) oddSince_ = now;
+        if (now - oddSince_ >= 1000) return true;
+        platform::yieldThread();
+        return false;
+    }
+
+private:
+    std::uint64_t oddSince_ = 0;
+};
+
 // Where written frame `first` plays: the period that played it said so, or, not
 // yet played, after the frames before it in the ring from where the device is.
-// The counts come from one moment between periods; a period stuck inside the
-// stream for over a millisecond (a suspended driver thread) gives way to the
+// The counts come from one moment between periods; a period that stays inside
+// the stream for over a millisecond (a suspended driver thread) gives way to the
 // counts as they are.
 std::uint64_t playPosition(const StreamRings& s, std::uint64_t first) {
-    const std::uint64_t giveUp = platform::monotonicMicros() + 1000;
+    StuckPeriod stuck;
     for (;;) {
         const std::uint32_t v = s.version.load(std::memory_order_seq_cst);
+        const bool giveUp = stuck(v);
         const std::uint64_t position = s.position.load(std::memory_order_acquire);
         const std::uint64_t consumed = s.out.consumed.load(std::memory_order_acquire);
         const std::uint64_t mark = s.out.markPosition.load(std::memory_order_acquire);
-        if (((v & 1u) == 0 && s.version.load(std::memory_order_seq_cst) == v) ||
-            platform::monotonicMicros() >= giveUp)
+        if (((v & 1u) == 0 && s.version.load(std::memory_order_seq_cst) == v) || giveUp)
             return consumed <= first ? position + (first - consumed) : mark;
-        platform::yieldThread();
     }
 }
 
@@ -309,59 +307,6 @@ std::int32_t Engine::startStreamClaimed(StreamRings& s) {
     return ASE_OK;
 }
 
-void Engine::beginEnding(StreamRings& s) {
-    std::uint32_t phase = s.phase.load(std::memory_order_seq_cst);
-    while (phase == kPhaseOpen || phase == kPhaseRunning) {
-        if (s.phase.compare_exchange_weak(phase, kPhaseStopping, std::memory_order_seq_cst)) {
-            // Every period that enters from here on sees Stopping and leaves the stream alone.
-            s.stopMark.store(periods_.enteredMark(), std::memory_order_seq_cst);
-            s.stopMarked.store(1, std::memory_order_seq_cst);
-            return;
-        }
-    }
-}
-
-bool Engine::tryEnd(StreamRings& s) {
-    const std::uint32_t phase = s.phase.load(std::memory_order_seq_cst);
-    if (phase != kPhaseStopping) return phase == kPhaseEnded;
-    if (s.stopMarked.load(std::memory_order_seq_cst) == 0 ||
-        !periods_.doneSince(s.stopMark.load(std::memory_order_seq_cst)))
-        return false;
-    std::uint8_t none = 0;
-    if (s.finisher.compare_exchange_strong(none, 1, std::memory_order_seq_cst))
-        endStreamAt(s, s.position.load(std::memory_order_acquire));
-    return s.phase.load(std::memory_order_seq_cst) == kPhaseEnded;
-}
-
-void Engine::watchStream(StreamRings& s) {
-    std::uint32_t phase = s.phase.load(std::memory_order_seq_cst);
-    // A reset request ends the stream at once, whether or not a period comes.
-    if (phase == kPhaseRunning && state_.requests.resetPending()) {
-        beginEnding(s);
-        phase = kPhaseStopping;
-    }
-    if (phase == kPhaseStopping) {
-        if (tryEnd(s)) stream_.wake.wakeAll();
-        return;
-    }
-    if (phase != kPhaseRunning) return;
-    // The stall watch: the period count with the millisecond it was first seen.
-    const std::uint32_t entered = periods_.enteredMark();
-    const auto nowMs = static_cast<std::uint32_t>(platform::monotonicMicros() / 1000);
-    std::uint64_t w = s.watch.load(std::memory_order_acquire);
-    if (static_cast<std::uint32_t>(w >> 32) != entered) {
-        s.watch.compare_exchange_strong(w, std::uint64_t{entered} << 32 | nowMs, std::memory_order_acq_rel);
-        return;
-    }
-    if (nowMs - static_cast<std::uint32_t>(w) < s.stallLimitMs) return;
-    // Once per stall: the watch word names it.
-    std::uint64_t raised = s.stallRaisedFor.load(std::memory_order_acquire);
-    if (raised == w || !s.stallRaisedFor.compare_exchange_strong(raised, w, std::memory_order_acq_rel)) return;
-    s.stallPosition.store(s.position.load(std::memory_order_acquire), std::memory_order_relaxed);
-    s.stalls.fetch_add(1, std::memory_order_release);
-    stream_.wake.wakeAll();
-}
-
 void Engine::stopStreamClaimed() {
     StreamRings* s = stream_.app.load(std::memory_order_acquire);
     if (s == nullptr) return;
@@ -371,15 +316,17 @@ void Engine::stopStreamClaimed() {
     // them to a later open or close).
     beginEnding(*s);
     ASIOCHAN_SEAM("stop: after the phase");
-    if (!tryEnd(*s) && !(periods_.waitForPeriodsInFlight() && tryEnd(*s))) {
-        std::uint8_t none = 0;
-        if (s->finisher.compare_exchange_strong(none, 1, std::memory_order_seq_cst)) {
+    if (!tryEnd(*s)) {
+        if (periods_.waitForPeriodsInFlight()) {
+            // Ended here, or by another caller, which finishes within a few stores.
+            while (!tryEnd(*s)) platform::yieldThread();
+        } else {
+            // The period that stays inside may still be writing: nobody else ends it.
+            s->finisher.store(1, std::memory_order_seq_cst);
             s->endPosition.store(s->position.load(std::memory_order_acquire), std::memory_order_relaxed);
             s->phase.store(kPhaseEnded, std::memory_order_seq_cst);
         }
     }
-    // Another caller that took the end finishes it within a few stores.
-    while (s->phase.load(std::memory_order_seq_cst) != kPhaseEnded) platform::yieldThread();
     stream_.wake.wakeAll();
 }
 
@@ -460,7 +407,7 @@ std::int32_t Engine::readFrames(void* frames, std::int32_t count, std::int32_t t
     StreamRings* s = stream_.app.load(std::memory_order_seq_cst);
     if (s == nullptr || s->in.count == 0 || !reachable(*s, callSerial)) return ASE_InvalidMode;
     StreamDirection& in = s->in;
-    const std::uint64_t deadline = deadlineOf(timeoutMs);
+    const std::uint64_t deadline = streamDeadline(timeoutMs);
     auto* out = static_cast<std::uint8_t*>(frames);
     std::int32_t moved = 0;
     std::uint64_t lost = 0;
@@ -534,7 +481,7 @@ std::int32_t Engine::writeFrames(const void* frames, std::int32_t count, std::in
     StreamRings* s = stream_.app.load(std::memory_order_seq_cst);
     if (s == nullptr || s->out.count == 0 || !reachable(*s, callSerial)) return ASE_InvalidMode;
     StreamDirection& out = s->out;
-    const std::uint64_t deadline = deadlineOf(timeoutMs);
+    const std::uint64_t deadline = streamDeadline(timeoutMs);
     const auto* in = static_cast<const std::uint8_t*>(frames);
     std::int32_t moved = 0;
     const std::uint64_t first = out.produced.load(std::memory_order_relaxed);
@@ -594,15 +541,14 @@ std::int32_t Engine::writeFrames(const void* frames, std::int32_t count, std::in
     return ended ? kStreamEnded : moved;
 }
 
-namespace {
-
 // The stream's state at one moment between periods: the period's counts and the
 // ring counts are read while the version stays even and unchanged. A period stuck
 // inside the stream for over a millisecond gives way to the counts as they are.
-void snapshot(const StreamRings& s, AsiochanStreamState& r) {
-    const std::uint64_t giveUp = platform::monotonicMicros() + 1000;
+void snapshotStream(const StreamRings& s, AsiochanStreamState& r) {
+    StuckPeriod stuck;
     for (;;) {
         const std::uint32_t before = s.version.load(std::memory_order_acquire);
+        const bool giveUp = stuck(before);
         // A period stores each count with release after making the version odd: a
         // new count read here brings that version along, and the second look sees
         // the change.
@@ -628,15 +574,10 @@ void snapshot(const StreamRings& s, AsiochanStreamState& r) {
             r.writable = static_cast<std::uint32_t>(s.ringFrames - (s.out.produced.load(std::memory_order_acquire) -
                                                                    s.out.consumed.load(std::memory_order_acquire)));
         r.eventsPending = s.in.count > 0 ? s.readerEvents.pending() : s.writerEvents.pending();
-        if (((before & 1u) == 0 && s.version.load(std::memory_order_seq_cst) == before) ||
-            platform::monotonicMicros() >= giveUp)
-            break;
-        platform::yieldThread();
+        if (((before & 1u) == 0 && s.version.load(std::memory_order_seq_cst) == before) || giveUp) break;
     }
     r.ringFrames = s.ringFrames;
 }
-
-}  // namespace
 
 std::int32_t Engine::streamState(AsiochanStreamState* state) {
     if (state == nullptr || state->size < kStateBytes) return ASE_InvalidParameter;
@@ -645,7 +586,7 @@ std::int32_t Engine::streamState(AsiochanStreamState* state) {
         const StreamUse use(stream_.users);
         if (StreamRings* s = stream_.app.load(std::memory_order_seq_cst)) {
             watchStream(*s);
-            snapshot(*s, r);
+            snapshotStream(*s, r);
         }
     }
     r.size = kStateBytes;
@@ -653,89 +594,6 @@ std::int32_t Engine::streamState(AsiochanStreamState* state) {
     r.outputLatency = state_.outputLatency.load();
     std::memcpy(state, &r, sizeof r);
     return ASE_OK;
-}
-
-// The call's own stream: other callers may stop it (which ends the call early),
-// not use it or close it; it is closed here unless a lifecycle call closed it
-// first. The call takes claims (the start, the close) only while it is no user of
-// the stream, since a lifecycle call holds every claim while it waits for users.
-std::int32_t Engine::playAndRecord(const AsiochanStreamConfig* config, const void* play, std::int32_t playFrames,
-                                   void* record, std::int32_t recordFrames, std::int32_t timeoutMs,
-                                   AsiochanStreamState* state) {
-    if (playFrames < 0 || recordFrames < 0 || (play == nullptr && playFrames > 0) ||
-        (record == nullptr && recordFrames > 0) || timeoutMs < -1 || (state != nullptr && state->size < kStateBytes))
-        return ASE_InvalidParameter;
-    PlayAndRecordRun run{play, playFrames, record, recordFrames};
-    if (const std::int32_t opened = openStreamFor(config, &run); opened != ASE_OK) return opened;
-    const std::uint32_t serial = run.serial;
-    const std::uint64_t deadline = deadlineOf(timeoutMs);
-    run.writeSome(*this, 0);  // the prefill
-    std::int32_t result = ASE_InvalidMode;
-    {
-        const ChannelClaim playback(playbackClaims_, kAllChannels);
-        const ChannelClaim capture(captureClaims_, kAllChannels);
-        StreamRings* s = stream_.app.load(std::memory_order_acquire);
-        if (s != nullptr && s->serial == serial) result = startStreamClaimed(*s);
-    }
-    AsiochanStreamState last{};
-    if (result == ASE_OK) {
-        // Held while the call looks at the rings: a close from a lifecycle call
-        // (Prepare, the driver's release) ends the stream and waits for it.
-        const StreamUse use(stream_.users);
-        StreamRings* s = stream_.app.load(std::memory_order_acquire);
-        if (s != nullptr && s->serial == serial) {
-            run.play(*this, *s, deadline);
-            snapshot(*s, last);
-        }
-    }
-    ASIOCHAN_SEAM("play and record: before the close");
-    closeStreamOf(serial);
-    if (state != nullptr) {
-        last.size = kStateBytes;
-        last.inputLatency = state_.inputLatency.load();
-        last.outputLatency = state_.outputLatency.load();
-        std::memcpy(state, &last, sizeof last);
-    }
-    return result == ASE_OK ? run.read : result;
-}
-
-void Engine::PlayAndRecordRun::writeSome(Engine& engine, std::int32_t timeoutMs) {
-    if (written >= playFrames || playBytes == 0) return;
-    const std::int32_t n = engine.writeFrames(static_cast<const std::uint8_t*>(playData) + std::size_t(written) * playBytes,
-                                              playFrames - written, timeoutMs, nullptr, serial);
-    if (n > 0) written += n;
-}
-
-void Engine::PlayAndRecordRun::play(Engine& engine, const StreamRings& s, std::uint64_t deadline) {
-    auto* recording = static_cast<std::uint8_t*>(recordData);
-    // Without inputs the call lasts until everything written has played.
-    while (s.in.count == 0 && s.out.count > 0 && platform::monotonicMicros() < deadline &&
-           s.out.consumed.load(std::memory_order_acquire) < std::uint64_t(playFrames) &&
-           s.phase.load(std::memory_order_acquire) == kPhaseRunning &&
-           s.closing.load(std::memory_order_acquire) == 0) {
-        if (written < playFrames)
-            writeSome(engine, 5);
-        else
-            platform::sleepMs(1);
-    }
-    while (s.in.count > 0 && read < recordFrames) {
-        const std::uint64_t now = platform::monotonicMicros();
-        if (now >= deadline) break;
-        const auto slice = static_cast<std::int32_t>(std::min<std::uint64_t>((deadline - now) / 1000, 5));
-        const std::int32_t n = engine.readFrames(recording + std::size_t(read) * recordBytes, recordFrames - read,
-                                                 slice, nullptr, serial);
-        if (n < 0) break;
-        read += n;
-        writeSome(engine, 0);
-    }
-}
-
-void Engine::closeStreamOf(std::uint32_t serial) {
-    const ChannelClaim playback(playbackClaims_, kAllChannels);
-    const ChannelClaim capture(captureClaims_, kAllChannels);
-    StreamRings* s = stream_.app.load(std::memory_order_acquire);
-    if (s == nullptr || s->serial != serial) return;
-    closeStreamClaimed();
 }
 
 }  // namespace asiochan

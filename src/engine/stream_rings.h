@@ -147,6 +147,34 @@ struct StreamRings {
     }
 };
 
+// Ends the stream where the device stands at `position`: the holes' last gaps and
+// events, then the phase. Called by the one side that took `finisher` while no
+// period can be inside the stream (stream_period.cpp).
+void endStreamAt(StreamRings& s, std::uint64_t position);
+// The stream's state at one moment between periods (stream_io.cpp).
+void snapshotStream(const StreamRings& s, AsiochanStreamState& r);
+
+// When a call with `timeoutMs` (-1: none) must have returned, in monotonic microseconds.
+inline std::uint64_t streamDeadline(std::int32_t timeoutMs) {
+    if (timeoutMs < 0) return UINT64_MAX;
+    return platform::monotonicMicros() + std::uint64_t(timeoutMs) * 1000u;
+}
+
+// One of the stream's users (a reader, a writer, a state read) for as long as it
+// lives; a close waits until none is left before it frees the rings.
+class StreamUse {
+public:
+    explicit StreamUse(std::atomic<std::uint32_t>& users) : users_(users) {
+        users_.fetch_add(1, std::memory_order_seq_cst);
+    }
+    ~StreamUse() { users_.fetch_sub(1, std::memory_order_seq_cst); }
+    StreamUse(const StreamUse&) = delete;
+    StreamUse& operator=(const StreamUse&) = delete;
+
+private:
+    std::atomic<std::uint32_t>& users_;
+};
+
 // Wakes readers and writers that wait: the library's thread sets the events
 // every poll while one waits; stops and closes set them at once.
 struct StreamWake {
