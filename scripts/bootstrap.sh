@@ -23,6 +23,9 @@ have_cmd i686-w64-mingw32-gcc || need+=(gcc-mingw-w64-i686)
 have_cmd x86_64-w64-mingw32-g++ || need+=(g++-mingw-w64-x86-64)
 have_cmd x86_64-w64-mingw32-gcc || need+=(gcc-mingw-w64-x86-64)
 have_pkg python3 || need+=(python3)
+# The .NET assembly is built with Mono's C# compiler (which brings the runtime and the
+# reference assemblies it needs).
+have_cmd mcs || need+=(mono-mcs)
 # The Python package: installed offline into a venv and made into wheels with
 # Debian's numpy, pip, setuptools and wheel (no package index is reached).
 for pkg in python3-numpy python3-pip python3-setuptools python3-wheel python3-venv; do

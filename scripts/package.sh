@@ -4,6 +4,7 @@
 # libasiochan.dll.a for MinGW), the simulated driver and the command-line host, and
 # beside them what serves both: the header, the .def, USAGE.md and the CMake package
 # (asiochanConfig.cmake). Each build lays out its half in build/<preset>/dist/asiochan.
+# The .NET assembly goes beside them, and into nuget/ as a NuGet package's layout.
 # Then the Python package's wheels into dist/wheels/: win32 and win_amd64 carrying
 # asiochan.dll of their bitness, linux_x86_64 libasiochan.so and libasiochan_sim.so
 # (from the native build).
@@ -19,6 +20,7 @@ for preset in mingw mingw64; do
     cmake --build --preset "$preset" --target asiochan_package
     cp -R "build/$preset/dist/asiochan/." "$out/"
 done
+"$root/scripts/package-dotnet.sh" "$out"
 echo "packaged into $out:"
 (cd "$out" && find . -type f | sort)
 

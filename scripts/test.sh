@@ -49,6 +49,12 @@ if [ -f "$root/build/native/lib/libasiochan.so" ] && [[ " ${presets[*]} " == *" 
         "$root/python/tests"
 fi
 
+# The .NET binding under Mono against the native build's libasiochan.so.
+if [[ " ${presets[*]} " == *" native "* ]]; then
+    echo "=== dotnet: the Asiochan assembly's NUnit suite and the README's C# example"
+    "$root/scripts/test-dotnet.sh" "$root/build/native/lib"
+fi
+
 # The WAV header reader under libFuzzer for a bounded time: 30 s in a full run
 # (its coverage stops growing within seconds from the seed corpus), ASIOCHAN_FUZZ_SECONDS
 # to choose (0 skips).
