@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "asiochan.h"
+
 namespace cli {
 
 namespace {
@@ -95,7 +97,8 @@ std::string stallMessage(StreamCalls& stream, std::chrono::milliseconds after) {
 }
 
 std::string refused(const char* call, std::int32_t code) {
-    return std::string("the library refused ") + call + " (code " + std::to_string(code) + ")";
+    return std::string("the library refused ") + call + ": " + AsiochanErrorText(code) + " (code " + std::to_string(code) +
+           ")";
 }
 
 AsiochanStreamConfig takeConfig(const std::vector<ChannelPair>& pairs) {

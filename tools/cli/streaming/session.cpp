@@ -39,7 +39,7 @@ bool Session::open(const std::string& name) {
     loaded_ = true;
     const std::int32_t r = Initialize();
     if (r != ASIOCHAN_OK) {
-        std::fprintf(stderr, "error: the driver \"%s\" did not initialize (code %d)\n", name_.c_str(), int(r));
+        std::fprintf(stderr, "error: the driver \"%s\" did not initialize (%s, code %d)\n", name_.c_str(), AsiochanErrorText(r), int(r));
         return false;
     }
     return true;
@@ -49,7 +49,7 @@ bool Session::prepare() {
     const std::int32_t r = Prepare();
     prepared_ = true;  // Finish is right even after a failed start
     if (r != ASIOCHAN_OK) {
-        std::fprintf(stderr, "error: the driver \"%s\" did not start (code %d)\n", name_.c_str(), int(r));
+        std::fprintf(stderr, "error: the driver \"%s\" did not start (%s, code %d)\n", name_.c_str(), AsiochanErrorText(r), int(r));
         return false;
     }
     return true;

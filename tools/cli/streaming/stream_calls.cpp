@@ -42,7 +42,7 @@ std::string streamCodeText(std::int32_t code) {
         case ASIOCHAN_INVALID_MODE:
             return "no run for a stream";
         default:
-            return "code " + std::to_string(code);
+            return std::string(AsiochanErrorText(code)) + " (code " + std::to_string(code) + ")";
     }
 }
 

@@ -1,6 +1,9 @@
 #include "streaming/stream_feeder.h"
 
 #include <algorithm>
+#include <string>
+
+#include "asiochan.h"
 
 namespace cli {
 
@@ -28,7 +31,8 @@ bool StreamFeeder::feed(FrameWriter& writer, std::int32_t timeoutMs) {
             break;
         }
         if (took < 0) {
-            error_ = "the stream refused the file's frames (code " + std::to_string(took) + ")";
+            error_ = std::string("the stream refused the file's frames: ") + AsiochanErrorText(took) + " (code " +
+                     std::to_string(took) + ")";
             return false;
         }
         taken_ += static_cast<std::size_t>(took);
