@@ -92,22 +92,42 @@ bool stallUntold(const StreamRings& s, const StreamDirection& d) {
     return s.stalls.load(std::memory_order_acquire) != d.stallsTold;
 }
 
+// Whether a period has stayed inside the stream's counts (the version odd) for
+// over a millisecond: a suspended driver thread, whose counts are then taken as
+// they are rather than waited for.
+class StuckPeriod {
+public:
+    bool operator()(std::uint32_t version) {
+        if ((version & 1u) == 0) {
+            oddSince_ = 0;
+            return false;
+        }
+        const std::uint64_t now = platform::monotonicMicros();
+        if (oddSince_ == 0) oddSince_ = now;
+        if (now - oddSince_ >= 1000) return true;
+        platform::yieldThread();
+        return false;
+    }
+
+private:
+    std::uint64_t oddSince_ = 0;
+};
+
 // Where written frame `first` plays: the period that played it said so, or, not
 // yet played, after the frames before it in the ring from where the device is.
-// The counts come from one moment between periods; a period stuck inside the
-// stream for over a millisecond (a suspended driver thread) gives way to the
+// The counts come from one moment between periods; a period that stays inside
+// the stream for over a millisecond (a suspended driver thread) gives way to the
 // counts as they are.
 std::uint64_t playPosition(const StreamRings& s, std::uint64_t first) {
-    const std::uint64_t giveUp = platform::monotonicMicros() + 1000;
+    StuckPeriod stuck;
     for (;;) {
         const std::uint32_t v = s.version.load(std::memory_order_seq_cst);
+        const bool giveUp = stuck(v);
         const std::uint64_t position = s.position.load(std::memory_order_acquire);
         const std::uint64_t consumed = s.out.consumed.load(std::memory_order_acquire);
         const std::uint64_t mark = s.out.markPosition.load(std::memory_order_acquire);
-        if (((v & 1u) == 0 && s.version.load(std::memory_order_seq_cst) == v) ||
-            platform::monotonicMicros() >= giveUp)
+        if (((v & 1u) == 0 && s.version.load(std::memory_order_seq_cst) == v) || giveUp)
             return consumed <= first ? position + (first - consumed) : mark;
-        platform::yieldThread();
     }
 }
 
@@ -525,9 +545,10 @@ std::int32_t Engine::writeFrames(const void* frames, std::int32_t count, std::in
 // ring counts are read while the version stays even and unchanged. A period stuck
 // inside the stream for over a millisecond gives way to the counts as they are.
 void snapshotStream(const StreamRings& s, AsiochanStreamState& r) {
-    const std::uint64_t giveUp = platform::monotonicMicros() + 1000;
+    StuckPeriod stuck;
     for (;;) {
         const std::uint32_t before = s.version.load(std::memory_order_acquire);
+        const bool giveUp = stuck(before);
         // A period stores each count with release after making the version odd: a
         // new count read here brings that version along, and the second look sees
         // the change.
@@ -553,10 +574,7 @@ void snapshotStream(const StreamRings& s, AsiochanStreamState& r) {
             r.writable = static_cast<std::uint32_t>(s.ringFrames - (s.out.produced.load(std::memory_order_acquire) -
                                                                    s.out.consumed.load(std::memory_order_acquire)));
         r.eventsPending = s.in.count > 0 ? s.readerEvents.pending() : s.writerEvents.pending();
-        if (((before & 1u) == 0 && s.version.load(std::memory_order_seq_cst) == before) ||
-            platform::monotonicMicros() >= giveUp)
-            break;
-        platform::yieldThread();
+        if (((before & 1u) == 0 && s.version.load(std::memory_order_seq_cst) == before) || giveUp) break;
     }
     r.ringFrames = s.ringFrames;
 }

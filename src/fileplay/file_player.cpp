@@ -237,10 +237,14 @@ bool FilePlayer::makeBlocks(const StreamFormat& format, Blocks& blocks) const {
 // the player waits; a run that gives every channel the type its blocks are laid
 // out in is followed; any other ends the player.
 FilePlayer::Follow FilePlayer::followRun() {
-    if (port_.shape() == shape_) return Follow::play;
+    const std::uint32_t seen = port_.shape();
+    if (seen == shape_) return Follow::play;
     ASIOSampleType types[kMaxChannels] = {};
     std::uint32_t shape = 0;
-    if (!playableTypes(channels_, types, shape)) return port_.runPrepared() ? Follow::end : Follow::wait;
+    // A run prepared after the look (its shape is new) is looked at next round,
+    // not taken for the run the look refused.
+    if (!playableTypes(channels_, types, shape))
+        return port_.runPrepared() && port_.shape() == seen ? Follow::end : Follow::wait;
     for (std::uint32_t i = 0; i < kMaxChannels; ++i)
         if (hasChannel(channels_, i) && types[i] != types_[i]) return Follow::end;
     shape_ = shape;
