@@ -36,16 +36,11 @@ for preset in "${presets[@]}"; do
         tsan) export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ;;
         asan) export ASAN_OPTIONS="detect_leaks=1 abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1 halt_on_error=1" ;;
     esac
-    # The host builds' unit cases are ctest entries of their own, run two at a time
-    # (CI's machine has two cores). The Wine tests run one at a time: the wineserver
-    # and system processes Wine starts along with a program inherit its standard
-    # error and keep it open while any Wine program runs, so side by side ctest
-    # would wait for a neighbour to end before it saw a test end.
-    case "$preset" in
-        mingw | mingw64) jobs=1 ;;
-        *) jobs=${ASIOCHAN_TEST_JOBS:-2} ;;
-    esac
-    ctest --preset "$preset" -j "$jobs"
+    # Two at a time (CI's machine has two cores): the host builds' unit cases are
+    # ctest entries of their own; the Wine tests share a prefix whose server and
+    # system processes the fixture starts detached from every test's output
+    # (scripts/wine-fixture.sh), and those that change what the others see run alone.
+    ctest --preset "$preset" -j "${ASIOCHAN_TEST_JOBS:-2}"
 done
 
 # The WAV header reader under libFuzzer for a bounded time: 30 s in a full run
