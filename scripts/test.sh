@@ -40,7 +40,14 @@ for preset in "${presets[@]}"; do
     # ctest entries of their own; the Wine tests share a prefix whose server and
     # system processes the fixture starts detached from every test's output
     # (scripts/wine-fixture.sh), and those that change what the others see run alone.
-    ctest --preset "$preset" -j "${ASIOCHAN_TEST_JOBS:-2}"
+    # The 64-bit Wine tests stay one at a time until they pass side by side: today
+    # asiochan.exe (64-bit) at times dies of a segmentation fault as it ends (also
+    # when run alone), so no side-by-side run of them has passed yet.
+    case "$preset" in
+        mingw64) jobs=${ASIOCHAN_TEST_JOBS:-1} ;;
+        *) jobs=${ASIOCHAN_TEST_JOBS:-2} ;;
+    esac
+    ctest --preset "$preset" -j "$jobs"
 done
 
 # The WAV header reader under libFuzzer for a bounded time: 30 s in a full run
