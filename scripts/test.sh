@@ -36,9 +36,18 @@ for preset in "${presets[@]}"; do
         tsan) export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ;;
         asan) export ASAN_OPTIONS="detect_leaks=1 abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1 halt_on_error=1" ;;
     esac
-    # Two tests at a time (CI's machine has two cores): the host builds' unit
-    # cases are ctest entries of their own.
-    ctest --preset "$preset" -j "${ASIOCHAN_TEST_JOBS:-2}"
+    # Two at a time (CI's machine has two cores): the host builds' unit cases are
+    # ctest entries of their own; the Wine tests share a prefix whose server and
+    # system processes the fixture starts detached from every test's output
+    # (scripts/wine-fixture.sh), and those that change what the others see run alone.
+    # The 64-bit Wine tests stay one at a time until they pass side by side: today
+    # asiochan.exe (64-bit) at times dies of a segmentation fault as it ends (also
+    # when run alone), so no side-by-side run of them has passed yet.
+    case "$preset" in
+        mingw64) jobs=${ASIOCHAN_TEST_JOBS:-1} ;;
+        *) jobs=${ASIOCHAN_TEST_JOBS:-2} ;;
+    esac
+    ctest --preset "$preset" -j "$jobs"
 done
 
 # The Python package against the Linux library of the native build (about a
