@@ -869,8 +869,15 @@ int32_t ASIOCHAN_CALL CloseStream(void);
  * frames of `play`, starts, reads `recordFrames` frames into `record` (recording past
  * the playback plays silence), stops and closes. `timeoutMs` bounds the whole call
  * (-1: no bound). `state` (may be null) receives the stream's last state: its dropped
- * and underrun counts tell the gaps, eventsPending what was not read.
- * Returns:      the frames recorded (fewer when the time ran out or the stream ended);
+ * and underrun counts tell the gaps, eventsPending what was not read. Recording frame
+ * k is stream position k: after an input gap (frames dropped on a full ring, periods
+ * the driver skipped) the frames read later stay at their positions and the gap's
+ * frames are left zero in `record`; position - recorded - dropped in `state` counts
+ * the skipped ones. A stall (no period for the stall time, see GetPeriodCount) ends
+ * the call, with or without a time bound: it stops and closes its stream and returns
+ * the frames recorded so far; `state` then shows the stream ended.
+ * Returns:      the frames of `record` filled, gaps included (fewer than recordFrames
+ *               when the time ran out, the stream ended or stalled);
  *               any error OpenStream answers, and ASIOCHAN_INVALID_PARAMETER for a
  *               negative frame count, a null buffer with a count above 0, a timeout
  *               below -1, or a non-null `state` whose size is below 80 (checked

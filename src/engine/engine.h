@@ -259,9 +259,11 @@ private:
         std::uint32_t playBytes = 0;
         std::uint32_t recordBytes = 0;
         std::int32_t written = 0;
-        std::int32_t read = 0;
+        std::int32_t read = 0;  // frames of `record` filled, gaps (silent) included
+        bool stalled = false;   // no period came for the stall time: the take ends
         void writeSome(Engine& engine, std::int32_t timeoutMs);
-        void play(Engine& engine, const StreamRings& s, std::uint64_t deadline);
+        void play(Engine& engine, StreamRings& s, std::uint64_t deadline);
+        void place(std::uint64_t position, std::int32_t frames);
     };
     // `call`: PlayAndRecord's own stream, which answers only the calls that give
     // its serial (`callSerial`; 0 for the application's calls).

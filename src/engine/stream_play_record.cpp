@@ -46,6 +46,16 @@ std::int32_t Engine::playAndRecord(const AsiochanStreamConfig* config, const voi
             snapshotStream(*s, last);
         }
     }
+    if (run.stalled) {
+        // A stall ends the take as a stop would: the state then shows it ended.
+        const ChannelClaim playback(playbackClaims_, kAllChannels);
+        const ChannelClaim capture(captureClaims_, kAllChannels);
+        StreamRings* s = stream_.app.load(std::memory_order_acquire);
+        if (s != nullptr && s->serial == serial) {
+            stopStreamClaimed();
+            snapshotStream(*s, last);
+        }
+    }
     ASIOCHAN_SEAM("play and record: before the close");
     closeStreamOf(serial);
     if (state != nullptr) {
@@ -64,28 +74,50 @@ void Engine::PlayAndRecordRun::writeSome(Engine& engine, std::int32_t timeoutMs)
     if (n > 0) written += n;
 }
 
-void Engine::PlayAndRecordRun::play(Engine& engine, const StreamRings& s, std::uint64_t deadline) {
+void Engine::PlayAndRecordRun::play(Engine& engine, StreamRings& s, std::uint64_t deadline) {
     auto* recording = static_cast<std::uint8_t*>(recordData);
+    auto stall = [&s] { return s.stalls.load(std::memory_order_acquire) != 0; };
     // Without inputs the call lasts until everything written has played.
     while (s.in.count == 0 && s.out.count > 0 && platform::monotonicMicros() < deadline &&
            s.out.consumed.load(std::memory_order_acquire) < std::uint64_t(playFrames) &&
            s.phase.load(std::memory_order_acquire) == kPhaseRunning &&
-           s.closing.load(std::memory_order_acquire) == 0) {
-        if (written < playFrames)
+           s.closing.load(std::memory_order_acquire) == 0 && !stall()) {
+        if (written < playFrames) {
             writeSome(engine, 5);
-        else
+        } else {
+            engine.watchStream(s);  // nobody else may be looking for a stall
             platform::sleepMs(1);
+        }
     }
-    while (s.in.count > 0 && read < recordFrames) {
+    while (s.in.count > 0 && read < recordFrames && !stall()) {
         const std::uint64_t now = platform::monotonicMicros();
         if (now >= deadline) break;
         const auto slice = static_cast<std::int32_t>(std::min<std::uint64_t>((deadline - now) / 1000, 5));
         const std::int32_t n = engine.readFrames(recording + std::size_t(read) * recordBytes, recordFrames - read,
                                                  slice, nullptr, serial);
         if (n < 0) break;
-        read += n;
+        // The reader's position is this thread's own: the frames just read end there.
+        place(s.in.consumerPosition - std::uint64_t(n), n);
         writeSome(engine, 0);
     }
+    stalled = stall();
+}
+
+// The frames just read into `record` at `read` belong at stream `position`: after
+// a gap (frames dropped on a full ring, periods skipped) they move there and the
+// gap's frames stay silent, so that recording frame k is stream frame k.
+void Engine::PlayAndRecordRun::place(std::uint64_t position, std::int32_t frames) {
+    if (position <= std::uint64_t(read)) {
+        read += frames;
+        return;
+    }
+    auto* recording = static_cast<std::uint8_t*>(recordData);
+    const std::uint64_t gapEnd = std::min<std::uint64_t>(position, std::uint64_t(recordFrames));
+    const auto kept = static_cast<std::int32_t>(std::min<std::uint64_t>(std::uint64_t(frames), recordFrames - gapEnd));
+    std::memmove(recording + gapEnd * recordBytes, recording + std::size_t(read) * recordBytes,
+                 std::size_t(kept) * recordBytes);
+    std::memset(recording + std::size_t(read) * recordBytes, 0, std::size_t(gapEnd - std::uint64_t(read)) * recordBytes);
+    read = static_cast<std::int32_t>(gapEnd) + kept;
 }
 
 void Engine::closeStreamOf(std::uint32_t serial) {

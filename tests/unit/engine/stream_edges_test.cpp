@@ -282,6 +282,56 @@ TEST_F(StreamEdgesTest, PlayAndRecordOwnsItsStream) {
     }
 }
 
+// PlayAndRecord keeps every recorded frame at its stream position, the frames of
+// a gap (skipped periods) silent and told by the state's counts; a stall ends a
+// take without a time bound: the call stops, closes and returns what it recorded.
+TEST_F(StreamEdgesTest, PlayAndRecordKeepsPositionsAndEndsAtAStall) {
+    struct Case {
+        const char* name;
+        std::uint32_t skip;  // periods skipped after the first two
+        bool stall;          // the clock stops after three periods
+    };
+    const Case cases[] = {{"periods skipped", 3, false}, {"a stall", 0, true}};
+    const AsiochanStreamConfig c = nativeConfig(1, 0, 4 * P);
+    const std::int32_t frames = 8 * P;
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        prepareRun(smallDriver(1, 1, P));
+        std::vector<std::int32_t> rec(frames, -1);
+        auto last = testing::sized<AsiochanStreamState>();
+        std::atomic<std::int32_t> result{1};
+        std::thread call([&] { result = PlayAndRecord(&c, nullptr, 0, rec.data(), frames, -1, &last); });
+        auto st = testing::sized<AsiochanStreamState>();
+        ASSERT_TRUE(testing::waitUntil("the call's stream to run", [&] {
+            return GetStreamState(&st) == ASE_OK && (st.flags & ASIOCHAN_STREAM_RUNNING) != 0;
+        }));
+        const std::uint64_t start = devicePosition();
+        // One period at a time, each read before the next: no frame is dropped.
+        for (int period = 0; result.load() == 1 && period < (k.stall ? 3 : 100); ++period) {
+            if (period == 2 && k.skip != 0) driver_->clock().skipPeriods(k.skip);
+            step(1);
+            ASSERT_TRUE(testing::waitUntil("the period to be read", [&] {
+                return result.load() != 1 || (GetStreamState(&st) == ASE_OK && st.readable == 0);
+            }));
+        }
+        const bool ended = testing::waitUntil("the call to return", [&] { return result.load() != 1; });
+        if (!ended) StopStream();  // so that the call returns and the next case can run
+        call.join();
+        ASSERT_TRUE(ended);
+        ASSERT_EQ(result.load(), k.stall ? 3 * P : frames);
+        for (std::int32_t f = 0; f < result.load(); ++f) {
+            const bool gap = f >= 2 * P && f < std::int32_t(2 + k.skip) * P;
+            ASSERT_EQ(rec[f], gap ? 0 : inputAt(start + f)) << "frame " << f;
+        }
+        EXPECT_EQ(last.position - last.recorded - last.dropped, std::uint64_t{k.skip} * P) << "the gap told";
+        EXPECT_EQ(last.flags, k.stall ? ASIOCHAN_STREAM_OPEN | ASIOCHAN_STREAM_ENDED_FLAG
+                                      : ASIOCHAN_STREAM_OPEN | ASIOCHAN_STREAM_RUNNING);
+        ASSERT_EQ(GetStreamState(&st), ASE_OK);
+        EXPECT_EQ(st.flags, 0u) << "closed";
+        Finish();
+    }
+}
+
 // The end comes last and tells the first frame not moved, also for a write that
 // races the stop; a full gap queue loses no gap; a full event queue keeps the 64
 // oldest and counts the rest, and the end still comes.
