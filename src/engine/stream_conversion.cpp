@@ -263,17 +263,19 @@ inline void transpose4(const std::uint8_t* in, std::size_t from, std::uint8_t* o
 
 // `rows` rows of `columns` 4-byte samples, rows `from` bytes apart, transposed
 // to `columns` rows `to` bytes apart: 4 x 4 blocks, then the edges one by one.
+// The blocks go along the rows they are written to, so that each row written is
+// filled from its start to its end.
 void transposeWords(const std::uint8_t* in, std::size_t rows, std::size_t columns, std::size_t from,
                     std::uint8_t* out, std::size_t to) {
-    std::size_t r = 0;
-    for (; r + 4 <= rows; r += 4) {
-        std::size_t k = 0;
-        for (; k + 4 <= columns; k += 4) transpose4(in + r * from + k * 4, from, out + k * to + r * 4, to);
-        for (; k < columns; ++k)
-            for (std::size_t j = r; j < r + 4; ++j) std::memcpy(out + k * to + j * 4, in + j * from + k * 4, 4);
+    std::size_t k = 0;
+    for (; k + 4 <= columns; k += 4) {
+        std::size_t r = 0;
+        for (; r + 4 <= rows; r += 4) transpose4(in + r * from + k * 4, from, out + k * to + r * 4, to);
+        for (; r < rows; ++r)
+            for (std::size_t j = k; j < k + 4; ++j) std::memcpy(out + j * to + r * 4, in + r * from + j * 4, 4);
     }
-    for (; r < rows; ++r)
-        for (std::size_t k = 0; k < columns; ++k) std::memcpy(out + k * to + r * 4, in + r * from + k * 4, 4);
+    for (; k < columns; ++k)
+        for (std::size_t r = 0; r < rows; ++r) std::memcpy(out + k * to + r * 4, in + r * from + k * 4, 4);
 }
 
 }  // namespace
