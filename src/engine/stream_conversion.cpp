@@ -7,6 +7,10 @@
 #include <type_traits>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace asiochan {
 
 namespace {
@@ -130,25 +134,44 @@ void encodeNative(const std::uint8_t* in, std::size_t stride, std::size_t count,
     for (std::size_t i = 0; i < count; ++i) std::memcpy(out + i * Bytes, in + i * stride, Bytes);
 }
 
-template <std::size_t I>
-void decodeInt32(const std::uint8_t* in, std::size_t count, std::uint8_t* out, std::size_t stride) {
+// Each loop is written twice: once for the contiguous block of a tile, where the
+// stride is a constant and the compiler vectorises it, and once for any stride.
+template <std::size_t I, std::size_t Stride>
+inline void decodeInt32Loop(const std::uint8_t* in, std::size_t count, std::uint8_t* out, std::size_t stride) {
     constexpr SampleType T = kSampleTypes[I];
+    if constexpr (Stride != 0) stride = Stride;
     for (std::size_t i = 0; i < count; ++i) {
         const std::int32_t v = valueAt<I>(in + i * T.bytes);
         std::memcpy(out + i * stride, &v, 4);
     }
 }
 template <std::size_t I>
-void decodeFloat32(const std::uint8_t* in, std::size_t count, std::uint8_t* out, std::size_t stride) {
+void decodeInt32(const std::uint8_t* in, std::size_t count, std::uint8_t* out, std::size_t stride) {
+    if (stride == 4)
+        decodeInt32Loop<I, 4>(in, count, out, stride);
+    else
+        decodeInt32Loop<I, 0>(in, count, out, stride);
+}
+template <std::size_t I, std::size_t Stride>
+inline void decodeFloat32Loop(const std::uint8_t* in, std::size_t count, std::uint8_t* out, std::size_t stride) {
     constexpr SampleType T = kSampleTypes[I];
+    if constexpr (Stride != 0) stride = Stride;
     for (std::size_t i = 0; i < count; ++i) {
         const float f = floatAt<I>(in + i * T.bytes);
         std::memcpy(out + i * stride, &f, 4);
     }
 }
 template <std::size_t I>
-void encodeInt32(const std::uint8_t* in, std::size_t stride, std::size_t count, std::uint8_t* out) {
+void decodeFloat32(const std::uint8_t* in, std::size_t count, std::uint8_t* out, std::size_t stride) {
+    if (stride == 4)
+        decodeFloat32Loop<I, 4>(in, count, out, stride);
+    else
+        decodeFloat32Loop<I, 0>(in, count, out, stride);
+}
+template <std::size_t I, std::size_t Stride>
+inline void encodeInt32Loop(const std::uint8_t* in, std::size_t stride, std::size_t count, std::uint8_t* out) {
     constexpr SampleType T = kSampleTypes[I];
+    if constexpr (Stride != 0) stride = Stride;
     for (std::size_t i = 0; i < count; ++i) {
         std::int32_t v;
         std::memcpy(&v, in + i * stride, 4);
@@ -156,13 +179,28 @@ void encodeInt32(const std::uint8_t* in, std::size_t stride, std::size_t count, 
     }
 }
 template <std::size_t I>
-void encodeFloat32(const std::uint8_t* in, std::size_t stride, std::size_t count, std::uint8_t* out) {
+void encodeInt32(const std::uint8_t* in, std::size_t stride, std::size_t count, std::uint8_t* out) {
+    if (stride == 4)
+        encodeInt32Loop<I, 4>(in, stride, count, out);
+    else
+        encodeInt32Loop<I, 0>(in, stride, count, out);
+}
+template <std::size_t I, std::size_t Stride>
+inline void encodeFloat32Loop(const std::uint8_t* in, std::size_t stride, std::size_t count, std::uint8_t* out) {
     constexpr SampleType T = kSampleTypes[I];
+    if constexpr (Stride != 0) stride = Stride;
     for (std::size_t i = 0; i < count; ++i) {
         float f;
         std::memcpy(&f, in + i * stride, 4);
         storeFloat<I>(f, out + i * T.bytes);
     }
+}
+template <std::size_t I>
+void encodeFloat32(const std::uint8_t* in, std::size_t stride, std::size_t count, std::uint8_t* out) {
+    if (stride == 4)
+        encodeFloat32Loop<I, 4>(in, stride, count, out);
+    else
+        encodeFloat32Loop<I, 0>(in, stride, count, out);
 }
 
 struct Row {
@@ -199,6 +237,55 @@ const Row* rowFor(ASIOSampleType type, FrameFormat format) {
 
 std::uint32_t streamSampleBytes(FrameFormat format, ASIOSampleType type) {
     return format == FrameFormat::Native ? static_cast<std::uint32_t>(sampleWidthOf(type)) : 4u;
+}
+
+namespace {
+
+// A block of 4 x 4 samples, rows `from` bytes apart, transposed to rows `to`
+// bytes apart. The samples are moved as bits, never as numbers.
+inline void transpose4(const std::uint8_t* in, std::size_t from, std::uint8_t* out, std::size_t to) {
+#if defined(__SSE2__)
+    const __m128i r0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    const __m128i r1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + from));
+    const __m128i r2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 2 * from));
+    const __m128i r3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 3 * from));
+    const __m128i a = _mm_unpacklo_epi32(r0, r1), b = _mm_unpacklo_epi32(r2, r3);
+    const __m128i c = _mm_unpackhi_epi32(r0, r1), d = _mm_unpackhi_epi32(r2, r3);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi64(a, b));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + to), _mm_unpackhi_epi64(a, b));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * to), _mm_unpacklo_epi64(c, d));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * to), _mm_unpackhi_epi64(c, d));
+#else
+    for (std::size_t r = 0; r < 4; ++r)
+        for (std::size_t k = 0; k < 4; ++k) std::memcpy(out + k * to + r * 4, in + r * from + k * 4, 4);
+#endif
+}
+
+// `rows` rows of `columns` 4-byte samples, rows `from` bytes apart, transposed
+// to `columns` rows `to` bytes apart: 4 x 4 blocks, then the edges one by one.
+// The blocks go along the rows they are written to, so that each row written is
+// filled from its start to its end.
+void transposeWords(const std::uint8_t* in, std::size_t rows, std::size_t columns, std::size_t from,
+                    std::uint8_t* out, std::size_t to) {
+    std::size_t k = 0;
+    for (; k + 4 <= columns; k += 4) {
+        std::size_t r = 0;
+        for (; r + 4 <= rows; r += 4) transpose4(in + r * from + k * 4, from, out + k * to + r * 4, to);
+        for (; r < rows; ++r)
+            for (std::size_t j = k; j < k + 4; ++j) std::memcpy(out + j * to + r * 4, in + r * from + j * 4, 4);
+    }
+    for (; k < columns; ++k)
+        for (std::size_t r = 0; r < rows; ++r) std::memcpy(out + k * to + r * 4, in + r * from + k * 4, 4);
+}
+
+}  // namespace
+
+void interleaveWords(const std::uint8_t* tile, std::size_t channels, std::size_t frames, std::uint8_t* out) {
+    transposeWords(tile, channels, frames, frames * 4, out, channels * 4);
+}
+
+void deinterleaveWords(const std::uint8_t* in, std::size_t channels, std::size_t frames, std::uint8_t* tile) {
+    transposeWords(in, frames, channels, channels * 4, tile, frames * 4);
 }
 
 StreamDecode streamDecoderFor(ASIOSampleType type, FrameFormat format) {

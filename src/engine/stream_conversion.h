@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "driver/channel_mask.h"
 #include "driver/sample_types.h"
 
 namespace asiochan {
@@ -26,5 +27,15 @@ using StreamEncode = void (*)(const std::uint8_t* in, std::size_t stride, std::s
 // The functions for `type` in `format`; null for a type without a width.
 StreamDecode streamDecoderFor(ASIOSampleType type, FrameFormat format);
 StreamEncode streamEncoderFor(ASIOSampleType type, FrameFormat format);
+
+// Frames of 4-byte samples go through a tile that stays in the first-level
+// cache: each channel's block converted in one tight loop, then interleaved.
+constexpr std::size_t kStreamTileFrames = 64;
+constexpr std::size_t kStreamTileBytes = kStreamTileFrames * 4 * kMaxChannels;
+
+// `frames` 4-byte samples of each of `channels` channels, channel c's block at
+// `tile` + c x frames x 4, to `out` as interleaved frames; and the reverse.
+void interleaveWords(const std::uint8_t* tile, std::size_t channels, std::size_t frames, std::uint8_t* out);
+void deinterleaveWords(const std::uint8_t* in, std::size_t channels, std::size_t frames, std::uint8_t* tile);
 
 }  // namespace asiochan

@@ -147,6 +147,42 @@ void fillBlock(AsiochanStreamBlock* block, std::uint64_t position, std::uint64_t
     block->reserved = 0;
 }
 
+// `n` frames of the ring from its frame `start` to interleaved frames at `frame`.
+// Frames of 4-byte samples go a tile at a time: each channel's block converted in
+// a loop over contiguous samples, then interleaved while the tile is in cache.
+void decodeFrames(const StreamDirection& d, std::uint64_t start, std::uint64_t n, std::uint8_t* frame) {
+    const auto count = static_cast<std::size_t>(d.count);
+    if (count < 2 || d.frameBytes != 4 * count) {
+        for (std::size_t i = 0; i < count; ++i)
+            d.decode[i](d.planes[i] + start * d.width, n, frame + d.offsets[i], d.frameBytes);
+        return;
+    }
+    alignas(64) std::uint8_t tile[kStreamTileBytes];
+    for (std::uint64_t done = 0; done < n; done += kStreamTileFrames) {
+        const auto t = static_cast<std::size_t>(std::min<std::uint64_t>(kStreamTileFrames, n - done));
+        for (std::size_t i = 0; i < count; ++i)
+            d.decode[i](d.planes[i] + (start + done) * d.width, t, tile + i * t * 4, 4);
+        interleaveWords(tile, count, t, frame + done * d.frameBytes);
+    }
+}
+
+// The reverse: `n` interleaved frames at `frame` to the ring from its frame `start`.
+void encodeFrames(const StreamDirection& d, const std::uint8_t* frame, std::uint64_t start, std::uint64_t n) {
+    const auto count = static_cast<std::size_t>(d.count);
+    if (count < 2 || d.frameBytes != 4 * count) {
+        for (std::size_t i = 0; i < count; ++i)
+            d.encode[i](frame + d.offsets[i], d.frameBytes, n, d.planes[i] + start * d.width);
+        return;
+    }
+    alignas(64) std::uint8_t tile[kStreamTileBytes];
+    for (std::uint64_t done = 0; done < n; done += kStreamTileFrames) {
+        const auto t = static_cast<std::size_t>(std::min<std::uint64_t>(kStreamTileFrames, n - done));
+        deinterleaveWords(frame + done * d.frameBytes, count, t, tile);
+        for (std::size_t i = 0; i < count; ++i)
+            d.encode[i](tile + i * t * 4, 4, t, d.planes[i] + (start + done) * d.width);
+    }
+}
+
 }  // namespace
 
 std::int32_t Engine::openStream(const AsiochanStreamConfig* config) { return openStreamFor(config, nullptr); }
@@ -437,11 +473,8 @@ std::int32_t Engine::readFrames(void* frames, std::int32_t count, std::int32_t t
             const std::uint64_t firstPiece = std::min<std::uint64_t>(n, s->ringFrames - start);
             ASIOCHAN_SEAM("read: before the copy");
             std::uint8_t* frame = out + std::size_t(moved) * in.frameBytes;
-            for (std::int32_t i = 0; i < in.count; ++i) {
-                const std::uint8_t* plane = in.planes[i];
-                in.decode[i](plane + start * in.width, firstPiece, frame + in.offsets[i], in.frameBytes);
-                in.decode[i](plane, n - firstPiece, frame + firstPiece * in.frameBytes + in.offsets[i], in.frameBytes);
-            }
+            decodeFrames(in, start, firstPiece, frame);
+            decodeFrames(in, 0, n - firstPiece, frame + firstPiece * in.frameBytes);
             ASIOCHAN_SEAM("read: before the count");
             in.consumed.store(consumed + n, std::memory_order_release);
             in.consumerPosition += n;
@@ -509,12 +542,8 @@ std::int32_t Engine::writeFrames(const void* frames, std::int32_t count, std::in
             const std::uint64_t firstPiece = std::min<std::uint64_t>(n, s->ringFrames - start);
             ASIOCHAN_SEAM("write: before the copy");
             const std::uint8_t* frame = in + std::size_t(moved) * out.frameBytes;
-            for (std::int32_t i = 0; i < out.count; ++i) {
-                std::uint8_t* plane = out.planes[i];
-                out.encode[i](frame + out.offsets[i], out.frameBytes, firstPiece, plane + start * out.width);
-                out.encode[i](frame + firstPiece * out.frameBytes + out.offsets[i], out.frameBytes, n - firstPiece,
-                              plane);
-            }
+            encodeFrames(out, frame, start, firstPiece);
+            encodeFrames(out, frame + firstPiece * out.frameBytes, 0, n - firstPiece);
             // The period that plays the block's first frame tells where it did.
             if (!told) out.markFrame.store(first, std::memory_order_relaxed);
             ASIOCHAN_SEAM("write: before the count");
