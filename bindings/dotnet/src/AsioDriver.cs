@@ -264,7 +264,11 @@ namespace Asiochan
             ulong tail = last.Position > (ulong)playFrames ? last.Position - (ulong)playFrames : 0;
             ulong underrun = last.Underrun > tail ? last.Underrun - tail : 0;
             int recorded = inputs.Length > 0 ? result : frames;
-            if (last.Dropped > 0 || underrun > 0 || recorded < frames)
+            // Periods the driver skipped leave silent frames in the recording at their
+            // positions: neither dropped nor short, but a gap all the same.
+            ulong passed = last.Recorded + last.Dropped;
+            bool skipped = inputs.Length > 0 && last.Position > passed;
+            if (last.Dropped > 0 || skipped || underrun > 0 || recorded < frames)
                 throw new GapException(last, underrun, recorded, frames, record);
         }
 

@@ -93,6 +93,17 @@ namespace Asiochan.Tests
             }
         }
 
+        // Periods the driver skipped leave the recording whole in length but not in
+        // content: the take is a gap all the same.
+        [Test]
+        public void ATakeAcrossSkippedPeriodsThrowsGapException()
+        {
+            using (AsioDriver driver = AsioDriver.Open(Drivers.Skips)) {
+                var e = Assert.Throws<GapException>(() => driver.Record(new[] { 0 }, 48000));
+                Assert.AreEqual(48000, e.Recorded);
+            }
+        }
+
         // A take cut short (the time ran out) is not handed back as a whole one.
         [Test]
         public void ATakeCutShortThrowsGapExceptionWithWhatWasRecorded()
