@@ -24,4 +24,4 @@ for arch in x86 x64; do
     cp "$out/$arch/asiochan.dll" "$nuget/runtimes/win-$arch/native/"
 done
 cp "$root/bindings/dotnet/package/Asiochan.targets" "$nuget/build/"
-cp "$root/bindings/dotnet/package/Asiochan.nuspec" "$nuget/"
+cp "$root/bindings/dotnet/package/Asiochan.nuget.xml" "$nuget/Asiochan.nuspec"

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "measure/window_spectrum.h"
+#include "measure/window_dft.h"
 
 namespace cli {
 

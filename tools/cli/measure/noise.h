@@ -3,7 +3,7 @@
 #pragma once
 
 #include "measure/analyze_tones.h"
-#include "measure/window_spectrum.h"
+#include "measure/window_dft.h"
 
 namespace cli {
 

@@ -15,7 +15,7 @@
 #include "measure/analyze_results.h"
 #include "measure/analyze_take.h"
 #include "measure/analyze_timeline.h"
-#include "measure/window_spectrum.h"
+#include "measure/window_dft.h"
 #include "measure/sweep_deconvolution.h"
 
 namespace cli {

@@ -11,7 +11,7 @@
 
 #include "measure/a_weighting.h"
 #include "measure/analyze_tones.h"
-#include "measure/window_spectrum.h"
+#include "measure/window_dft.h"
 #include "measure/crosstalk_plan.h"
 #include "measure/noise.h"
 #include "measure/thdn.h"

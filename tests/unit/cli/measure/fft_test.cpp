@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "measure/fft.h"
-#include "measure/window_spectrum.h"
+#include "measure/window_dft.h"
 #include "support/textbook_fft.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "measure/window_spectrum.h"
+#include "measure/window_dft.h"
 
 #include <algorithm>
 #include <cmath>
