@@ -1,15 +1,8 @@
 # Compares the functions declared in the public header, and the Wine tests' list of
 # exports (LIST, an X-macro file), with the .def's exports: the .def is the one list.
-file(READ ${HEADER} header)
-string(REGEX MATCHALL "ASIOCHAN_CALL [A-Za-z_][A-Za-z0-9_]*\\(" decls "${header}")
-set(declared "")
-foreach(d ${decls})
-    string(REGEX REPLACE "ASIOCHAN_CALL ([A-Za-z0-9_]+)\\(" "\\1" name "${d}")
-    list(APPEND declared ${name})
-endforeach()
 include(${CMAKE_CURRENT_LIST_DIR}/def_exports.cmake)
+read_header_exports(${HEADER} declared)
 read_def_exports(${DEF} listed)
-list(SORT declared)
 list(LENGTH declared n)
 if(NOT declared STREQUAL listed)
     message(FATAL_ERROR "header declares (${n}): ${declared}\n.def exports: ${listed}")

@@ -15,3 +15,17 @@ function(read_def_exports def out)
     list(SORT listed)
     set(${out} ${listed} PARENT_SCOPE)
 endfunction()
+
+# read_header_exports(<header> <out-var>): the sorted names of the functions the
+# public header declares (every ASIOCHAN_CALL declaration).
+function(read_header_exports header out)
+    file(READ ${header} text)
+    string(REGEX MATCHALL "ASIOCHAN_CALL [A-Za-z_][A-Za-z0-9_]*\\(" decls "${text}")
+    set(declared "")
+    foreach(d ${decls})
+        string(REGEX REPLACE "ASIOCHAN_CALL ([A-Za-z0-9_]+)\\(" "\\1" name "${d}")
+        list(APPEND declared ${name})
+    endforeach()
+    list(SORT declared)
+    set(${out} ${declared} PARENT_SCOPE)
+endfunction()
